@@ -1,0 +1,91 @@
+// Diagnostics: the queue, the report line and internal errors.
+#include "Diagnostics.hpp"
+
+#include <iostream>
+#include <set>
+
+namespace {
+// Written by reportError/reportWarning from any stage, emptied only by flushDiagnostics.
+std::vector<CompileError>& diagnosticsList() {
+    static std::vector<CompileError> list;
+    return list;
+}
+}  // namespace
+
+int verboseIndent = 0;
+
+const std::string& SourceLocation::fileName() const {
+    static const std::string empty;
+    return file ? *file : empty;
+}
+
+const std::string* internFileName(const std::string& name) {
+    // Node-based set: element addresses stay valid for the whole run.
+    static std::set<std::string> names;
+    return &*names.insert(name).first;
+}
+
+void report(const CompileError& error, std::ostream& out) {
+    std::string line;
+    if (error.position.file) line += *error.position.file;
+    if (error.position.line != -1)
+        line += "(" + std::to_string(error.position.line) + "," + std::to_string(error.position.column) + ")";
+    line += error.severity == SeverityWarning ? " : warning : " : " : error : ";
+    line += error.what();
+    out << line << '\n' << std::flush;
+}
+
+void report(const CompileError& error) { report(error, std::cerr); }
+
+void reportError(const char* message, const SourceLocation& position) {
+    diagnosticsList().push_back(CompileError(message, position, SeverityError));
+}
+
+void reportError(const std::string& message, const SourceLocation& position) {
+    diagnosticsList().push_back(CompileError(message, position, SeverityError));
+}
+
+void reportWarning(const std::string& message, const SourceLocation& position) {
+    diagnosticsList().push_back(CompileWarning(message, position));
+}
+
+static bool sameDiagnostic(const CompileError& a, const CompileError& b) {
+    return a.position == b.position && a.message == b.message && a.severity == b.severity;
+}
+
+bool flushDiagnostics(int threshold, std::ostream& out) {
+    std::vector<CompileError> entries;
+    entries.swap(diagnosticsList());
+    bool reached = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].severity >= threshold) reached = true;
+        if (i > 0 && sameDiagnostic(entries[i], entries[i - 1])) continue;
+        report(entries[i], out);
+    }
+    return reached;
+}
+
+bool flushDiagnostics(int threshold) { return flushDiagnostics(threshold, std::cerr); }
+
+void fillMissingPositions(const SourceLocation& position) {
+    for (CompileError& e : diagnosticsList())
+        if (!e.position.file) e.position = position;
+}
+
+const std::vector<CompileError>& queuedDiagnostics() { return diagnosticsList(); }
+
+void clearDiagnostics() { diagnosticsList().clear(); }
+
+CompileError internalError(const std::string& sourceFile, const std::string& timeStamp,
+                           const std::string& lineText, const std::string& message) {
+    return CompileError("INTERNAL COMPILER ERROR\n      " + message + "\n      ERROR ON " + sourceFile + "(" +
+                            lineText + ")\n" + "      COMPILED ON " + timeStamp,
+                        SourceLocation(), SeverityInternal);
+}
+
+void verboseLine(const std::string& text) {
+    std::cout << std::string(static_cast<size_t>(verboseIndent > 0 ? verboseIndent : 0), ' ') << text << '\n'
+              << std::flush;
+}
+
+void verboseLineNoIndent(const std::string& text) { std::cout << text << '\n' << std::flush; }

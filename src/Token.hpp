@@ -1,0 +1,69 @@
+// Tokens and the abstract token stream that every front end hands the parser.
+// A stream fills itself on demand and keeps every token it produced, so a parser can step
+// back to any saved position. It never interprets tokens; that is the grammar's job.
+#pragma once
+
+#include <list>
+#include <set>
+#include <string>
+
+#include "Diagnostics.hpp"
+
+enum TokenKind : int {
+    TypeName = 0,
+    Name = 1,
+    MacroName = 2,
+    Operator = 3,
+    String = 4,
+    Number = 5,
+    Delimiter = 6,
+    OpeningBrace = 7,
+    ClosingBrace = 8,
+    Keyword = 9,
+    Whitespace = 11,
+    NoExpand = 12,
+    EndOfFile = 13,
+};
+
+struct Token {
+    TokenKind kind = EndOfFile;
+    std::string text;
+    SourceLocation location;
+
+    Token() = default;
+    Token(TokenKind k, std::string t, const SourceLocation& loc) : kind(k), text(std::move(t)), location(loc) {}
+};
+
+// Display name used in messages; kinds without one are an internal error ("unknown token").
+const char* tokenKindName(int kind);
+
+class TokenStream : public std::list<Token> {
+public:
+    using Position = std::list<Token>::iterator;
+
+    TokenStream() : current(end()), furthestError(end()) {}
+    TokenStream(const TokenStream&) = delete;
+    TokenStream& operator=(const TokenStream&) = delete;
+    virtual ~TokenStream() = default;
+
+    // Appends the tokens of the next piece of input (possibly none); appends EndOfFile at the end.
+    virtual void fill() = 0;
+    virtual std::string streamName() const = 0;
+
+    // Steps to the next token, reading more input when the current one is the last.
+    void advance();
+
+    const Token& token() const { return *current; }
+    TokenKind kind() const { return current->kind; }
+    const std::string& text() const { return current->text; }
+    const SourceLocation& location() const { return current->location; }
+    bool atEnd() const { return current == end() || current->kind == EndOfFile; }
+
+    Position current;
+
+    // Kept by the parser framework: where the furthest failure so far happened, how strongly
+    // it was expected, and what was expected there.
+    Position furthestError;
+    int errorPriority = -1;
+    std::set<std::string> expected;
+};
