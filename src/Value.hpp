@@ -144,8 +144,10 @@ ObjectPtr invokeBuildin(const boost::function<ObjectPtr(const std::string&)>& fu
 template <class F>
 class BuildinFunction : public Object {
 public:
-    explicit BuildinFunction(const boost::function<F>& function, const ObjectPtr& boundTo = ObjectPtr())
-        : function(function), boundTo(boundTo) {}
+    // Takes any callable of signature F and builds the boost::function from it in place.
+    template <class Callable>
+    explicit BuildinFunction(Callable callable, const ObjectPtr& boundTo = ObjectPtr())
+        : function(callable), boundTo(boundTo) {}
     ObjectPtr call(const ObjectList& arguments) override { return invokeBuildin(function, arguments, boundTo); }
     const char* typeName() const override { return "Buildin function"; }
 
