@@ -111,15 +111,15 @@ T readText(const std::string& text);
 
 // The conversions that involve syntax tree nodes. The values know nothing of the tree classes
 // or the grammar; whoever builds the grammar registers these once, before any macro runs.
-// An empty hook means that no tree node takes part in that conversion.
+// A missing hook (null) means that no tree node takes part in that conversion.
 struct NodeConversions {
     // The only token of a TokensExpression that holds exactly one; null for any other value.
-    boost::function<const Token*(const Object& value)> singleToken;
+    const Token* (*singleToken)(const Object& value) = nullptr;
     // True, with the text, when the value is a ConstantExpression.
-    boost::function<bool(const Object& value, std::string& text)> constantText;
+    bool (*constantText)(const Object& value, std::string& text) = nullptr;
     // The value itself when it is a Statement node; a TokensExpression parsed by the statement
     // rule of the current grammar; an empty pointer for any other value or a failed parse.
-    boost::function<ObjectPtr(const ObjectPtr& value)> toStatement;
+    ObjectPtr (*toStatement)(const ObjectPtr& value) = nullptr;
 };
 // Who writes: the grammar's setup, once. Who reads: the conversions above.
 void setNodeConversions(const NodeConversions& hooks);
