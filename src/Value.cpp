@@ -64,7 +64,7 @@ T lexicalRead(const std::string& text) {
     }
 }
 
-template <class T, class S>
+template <class S>
 const BasicType<S>* as(const Object& value) {
     return dynamic_cast<const BasicType<S>*>(&value);
 }
@@ -80,7 +80,7 @@ T numberAs(S v) {
 
 template <class T, class S>
 bool fromNumber(const Object& value, T& out) {
-    if (const BasicType<S>* v = as<T, S>(value)) {
+    if (const BasicType<S>* v = as<S>(value)) {
         out = numberAs<T>(v->value);
         return true;
     }
@@ -89,7 +89,7 @@ bool fromNumber(const Object& value, T& out) {
 
 template <class T>
 bool fromText(const Object& value, T& out) {
-    if (const BasicType<std::string>* v = as<T, std::string>(value)) {
+    if (const BasicType<std::string>* v = as<std::string>(value)) {
         out = readText<T>(v->value);
         return true;
     }
@@ -114,7 +114,7 @@ bool fromNumberToken(const Object& value, T& out) {
 
 template <class S>
 bool numberToText(const Object& value, std::string& out) {
-    if (const BasicType<S>* v = as<std::string, S>(value)) {
+    if (const BasicType<S>* v = as<S>(value)) {
         out = boost::lexical_cast<std::string>(v->value);
         return true;
     }
