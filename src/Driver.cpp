@@ -223,21 +223,29 @@ int runStages() {
     return ok ? runOptions.successStatus : runOptions.failureStatus;
 }
 
-int vornMain(int argc, char** argv) {
-    std::string programName = argc > 0 && argv[0] ? argv[0] : "";
+int withFailureHandlers(const std::function<int()>& work, std::ostream& err) {
     try {
-        if (argc < 2) {
-            printUsage(programName, false);
-            return runOptions.successStatus;
-        }
-        locateExecutable();
-        if (std::optional<int> status = readOptions(std::vector<std::string>(argv + 1, argv + argc), programName))
-            return *status;
-        return runStages();
+        return work();
     } catch (const std::exception& error) {
-        printLine(error.what());
+        err << error.what() << '\n' << std::flush;
     } catch (const char* text) {
-        printLine(text);
+        err << text << '\n' << std::flush;
     }
     return runOptions.failureStatus;
+}
+
+int vornMain(int argc, char** argv) {
+    std::string programName = argc > 0 && argv[0] ? argv[0] : "";
+    return withFailureHandlers(
+        [&] {
+            if (argc < 2) {
+                printUsage(programName, false);
+                return runOptions.successStatus;
+            }
+            locateExecutable();
+            std::vector<std::string> arguments(argv + 1, argv + argc);
+            if (std::optional<int> status = readOptions(arguments, programName)) return *status;
+            return runStages();
+        },
+        std::cerr);
 }

@@ -3,6 +3,7 @@
 // the exit status. Never translates anything itself: the build manager's stages do.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <set>
@@ -61,6 +62,10 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
 
 // The build stages in their order; the exit status.
 int runStages();
+
+// Runs `work` inside main's two handlers: an escaping std::exception (every CompileError
+// among them) or thrown C string is printed as one line on stderr and gives failureStatus.
+int withFailureHandlers(const std::function<int()>& work, std::ostream& err);
 
 // Everything main does, with its two handlers around it.
 int vornMain(int argc, char** argv);

@@ -4,10 +4,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <boost/lexical_cast.hpp>
 #include <unistd.h>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "Diagnostics.hpp"
 #include "Driver.hpp"
 #include "platform/Platform.hpp"
 
@@ -172,6 +174,45 @@ TEST_F(DriverTest, ResponseFileHandsTheRunToTheEmulation) {
     EXPECT_TRUE(runOptions.verbose);
     EXPECT_TRUE(workStack.empty());
     EXPECT_NE(err.find("cl.exe"), std::string::npos);
+}
+
+TEST_F(DriverTest, MainHandlersPrintWhatEscapesAndFail) {
+    struct Case {
+        const char* name;
+        std::function<int()> work;
+        int status;
+        std::string printed;
+    } cases[] = {
+        {"success passes through", [] { return 0; }, 0, ""},
+        {"failure passes through", [] { return 1; }, 1, ""},
+        {"C string", []() -> int { throw "tabsize must be a positive integer"; }, 1,
+         "tabsize must be a positive integer\n"},
+        {"conversion failure", [] { return boost::lexical_cast<int>("x"); }, 1,
+         "bad lexical cast: source type value could not be interpreted as target\n"},
+        {"compile error: text only, no position or tag",
+         []() -> int { throw CompileError("Unable to load module a.vn", SourceLocation(internFileName("m.vn"), 3, 1)); },
+         1, "Unable to load module a.vn\n"},
+        {"internal error", []() -> int { throw VORN_INTERNAL_ERROR("src/Driver", "not implemented"); }, 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ostringstream err;
+        EXPECT_EQ(withFailureHandlers(c.work, err), c.status);
+        if (std::string(c.name) != "internal error") {
+            EXPECT_EQ(err.str(), c.printed);
+            continue;
+        }
+        // Four lines: the heading, the message, where, and when this file was compiled.
+        std::istringstream lines(err.str());
+        std::string line;
+        Strings got;
+        while (std::getline(lines, line)) got.push_back(line);
+        ASSERT_EQ(got.size(), 4u);
+        EXPECT_EQ(got[0], "INTERNAL COMPILER ERROR");
+        EXPECT_EQ(got[1], "      not implemented");
+        EXPECT_EQ(got[2].compare(0, 26, "      ERROR ON src/Driver("), 0) << got[2];
+        EXPECT_EQ(got[3], std::string("      COMPILED ON ") + __TIMESTAMP__);
+    }
 }
 
 // Scripts in a scratch vornDir, so that -c can be given names of our own.
