@@ -25,10 +25,7 @@ cast="bad lexical cast: source type value could not be interpreted as target"
 run "-c with -d" 1 "-c and -d are mutually exclusive" -c msvc -d x.vn
 run "-d with -c" 1 "-c and -d are mutually exclusive" --doc x.vn --compiler gcc
 run "tabsize 0" 1 "tabsize must be a positive integer" -t 0 x.vn
-run "tabsize negative" 1 "tabsize must be a positive integer" --tabsize -1 x.vn
 run "tabsize not a number" 1 "$cast" -t abc x.vn
-run "tabsize trailing text" 1 "$cast" -t 8x x.vn
-run "tabsize too big" 1 "$cast" -t 99999999999 x.vn
 run "missing script" 1 "compiler configuration file not found:
 $build/compiler/missing" -c missing x.vn
 run "missing script after a good one" 1 "compiler configuration file not found:

@@ -49,15 +49,7 @@ struct DriverTest : ::testing::Test {
     std::string err;
 };
 
-TEST_F(DriverTest, DefaultsOfAFreshRun) {
-    RunOptions fresh;
-    EXPECT_TRUE(fresh.processImports);
-    EXPECT_FALSE(fresh.compilerGiven || fresh.documentation || fresh.verbose || fresh.verboseLookup ||
-                 fresh.forwardRealCl);
-    EXPECT_EQ(fresh.tabSize, 0);
-    EXPECT_EQ(fresh.includeDirs, Strings{""});
-    EXPECT_EQ(fresh.successStatus, 0);
-    EXPECT_EQ(fresh.failureStatus, 1);
+TEST_F(DriverTest, TabSizeIsEightUnlessGiven) {
     EXPECT_EQ(read({"a.vn"}), std::nullopt);
     EXPECT_EQ(runOptions.tabSize, 8);
 }

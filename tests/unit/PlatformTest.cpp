@@ -139,16 +139,6 @@ TEST(PlatformTest, RunningExecutableDirectoryHoldsThisProgram) {
     EXPECT_TRUE(platform::fileExists(dir + "vorn_unit_tests"));
 }
 
-TEST(PlatformTest, EnvironmentReadAndWrite) {
-    std::string value;
-    ::unsetenv("VORN_TEST_VARIABLE");
-    EXPECT_FALSE(platform::getEnvironment("VORN_TEST_VARIABLE", value));
-    platform::setEnvironment("VORN_TEST_VARIABLE", "a b");
-    ASSERT_TRUE(platform::getEnvironment("VORN_TEST_VARIABLE", value));
-    EXPECT_EQ(value, "a b");
-    ::unsetenv("VORN_TEST_VARIABLE");
-}
-
 TEST(PlatformTest, SystemRegistryHoldsNoKeys) {
     EXPECT_FALSE(platform::registry().openKey("Software\\Microsoft\\DevStudio"));
     EXPECT_FALSE(platform::registry().openKey(""));
