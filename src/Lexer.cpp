@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "Operator.hpp"
 
@@ -19,20 +20,20 @@ bool isDecimalChar(int c) { return c > 0 && std::strchr("0123456789feFE.", c) !=
 bool isExponent(int c) { return c == 'e' || c == 'E'; }
 bool isFloatStart(int c) { return isExponent(c) || c == 'f' || c == 'F'; }
 
-constexpr const char* keywords[] = {
+constexpr std::string_view keywords[] = {
     "static", "virtual", "public", "private", "protected", "inline", "mutable", "if",
     "else", "enum", "class", "const", "volatile", "break", "continue", "new",
     "delete", "try", "catch", "throw", "return", "operator",
 };
-constexpr const char* ownKeywords[] = {"alias", "import", "abstract", "noinline"};
-constexpr const char* cppKeywords[] = {
+constexpr std::string_view ownKeywords[] = {"alias", "import", "abstract", "noinline"};
+constexpr std::string_view cppKeywords[] = {
     "template", "struct", "union", "auto", "friend", "register", "typedef", "typename",
     "signed", "unsigned",
 };
 
 template <size_t N>
-bool isOneOf(const std::string& word, const char* const (&list)[N]) {
-    for (const char* w : list)
+bool isOneOf(std::string_view word, const std::string_view (&list)[N]) {
+    for (std::string_view w : list)
         if (word == w) return true;
     return false;
 }
