@@ -513,3 +513,43 @@ TEST_F(LexerTest, StreamNameAndFirstTokenCurrent) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Robustness --------------------------------------------------------------------------
+
+// Random inputs from the characters that matter to the lexer, under every configuration: the
+// lexer always ends with EndOfFile, positions stay inside the input, and when no brace error
+// was reported the block tokens nest properly.
+TEST_F(LexerTest, RandomInputsEndCleanly) {
+    const std::string alphabet = " \t\n\r(){}[];,/*+\\\"'_aZ09.exbo-=<>#`\xEF\xBB\xBF\x80";
+    const LexerOptions configurations[] = {sourceLexerOptions, preprocessorLexerOptions,
+                                           0xFFFF, 0};
+    unsigned state = 12345;
+    auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string source;
+        for (size_t n = next() % 120; n > 0; --n) source += alphabet[next() % alphabet.size()];
+        int lines = 1;
+        for (char c : source) lines += c == '\n' || c == '\r';
+        for (LexerOptions options : configurations) {
+            clearDiagnostics();
+            std::vector<Token> got = tokens(source, options);
+            ASSERT_EQ(got.back().kind, EndOfFile);
+            int depth = 0;
+            bool nested = true;
+            for (const Token& t : got) {
+                ASSERT_GE(t.location.line, 1);
+                ASSERT_LE(t.location.line, lines + 1);
+                ASSERT_GE(t.location.column, 0);
+                if (t.text == "{" && t.kind == OpeningBrace) ++depth;
+                if (t.text == "}" && t.kind == ClosingBrace && --depth < 0) nested = false;
+            }
+            if ((options & Indentation) && queuedDiagnostics().empty()) {
+                EXPECT_TRUE(nested && depth == 0) << "source: " << source;
+            }
+        }
+    }
+}
+
+}  // namespace
