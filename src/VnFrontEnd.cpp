@@ -1,4 +1,5 @@
-// Opening ".vn" files for the lexer.
+// Opening ".vn" files for the lexer. A file that cannot be opened is the caller's error to
+// report; the lexer itself never sees a missing file.
 #include "VnFrontEnd.hpp"
 
 #include <filesystem>
@@ -20,7 +21,7 @@ std::ifstream& openSourceFile(std::ifstream& file, const std::string& path, bool
 
 SourceFileLexer::SourceFileLexer(const std::string& path, LexerOptions options, int tabSize,
                                  bool& opened)
-    : std::ifstream(), Lexer(openSourceFile(*this, path, opened), path, options, tabSize) {}
+    : SourceFile(), Lexer(openSourceFile(stream, path, opened), path, options, tabSize) {}
 
 boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
     bool opened = false;

@@ -10,9 +10,14 @@
 
 #include "Lexer.hpp"
 
+// The file of a SourceFileLexer; a base of its own so it is open before the Lexer base reads.
+struct SourceFile {
+    std::ifstream stream;
+};
+
 // A lexer over a file it opened itself, so the file stays open exactly as long as the tokens
-// are read. The file member is a base so it is open before the Lexer base reads the first token.
-class SourceFileLexer : private std::ifstream, public Lexer {
+// are read.
+class SourceFileLexer : private SourceFile, public Lexer {
 public:
     // `opened` tells whether the file could be opened; if not, the lexer read an empty input.
     SourceFileLexer(const std::string& path, LexerOptions options, int tabSize, bool& opened);

@@ -1,4 +1,5 @@
-// The operator vocabulary: the tables' invariants once, then the lookups row by row.
+// The operator vocabulary: the tables' invariants once, then each lookup row by row against
+// the spellings the emitter and the expression parser rely on.
 #include <gtest/gtest.h>
 
 #include <set>

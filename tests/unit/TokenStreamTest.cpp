@@ -1,4 +1,5 @@
-// The token stream's stepping rule, backtracking over kept tokens, and the token dump.
+// The token stream's stepping rule and backtracking over kept tokens, on a scripted stream;
+// and the token dump that the lexer tests read.
 #include <gtest/gtest.h>
 
 #include <string>
