@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+#include <cstring>
+#include <functional>
+#include <iterator>
+
+#include "Ast.hpp"
+#include "AstDump.hpp"
+
+namespace {
+
+template <class T>
+ASTObjectPtr make() {
+    return boost::make_shared<T>();
+}
+
+struct NodeName {
+    std::function<ASTObjectPtr()> create;
+    const char* className;
+    const char* typeName;
+};
+
+// Every node class with the type name it must report; several deliberately share their base's.
+const NodeName nodeNames[] = {
+    {make<TypeExpression>, "TypeExpression", "TypeExpression"},
+    {make<SimpleTypeExpr>, "SimpleTypeExpr", "SimpleTypeExpression"},
+    {make<SubTypeExpr>, "SubTypeExpr", "SubTypeExpression"},
+    {make<TypeOperator>, "TypeOperator", "TypeOperator"},
+    {make<TupleType>, "TupleType", "TupleType"},
+    {make<FuncType>, "FuncType", "FuncType"},
+    {make<FunctionPointerType>, "FunctionPointerType", "TypeExpression"},
+    {make<Expression>, "Expression", "Expression"},
+    {make<ConstantExpression>, "ConstantExpression", "ConstantExpression"},
+    {make<OperExpression>, "OperExpression", "OperatorExpression"},
+    {make<PrefixOperExpression>, "PrefixOperExpression", "PrefixOperatorExpression"},
+    {make<PostfixOperExpression>, "PostfixOperExpression", "Expression"},
+    {make<TernaryOperExpression>, "TernaryOperExpression", "TernaryOpereratorExpression"},
+    {make<SubExpression>, "SubExpression", "SubExpression"},
+    {make<StaticExpression>, "StaticExpression", "StaticExpression"},
+    {make<TupleExpression>, "TupleExpression", "TupleExpression"},
+    {make<FuncExpression>, "FuncExpression", "FuncExpression"},
+    {make<CtorExpression>, "CtorExpression", "CtorExpression"},
+    {make<RangeExpression>, "RangeExpression", "RangeExpression"},
+    {make<MacroExpression>, "MacroExpression", "MacroExpression"},
+    {make<TokensExpression>, "TokensExpression", "TokensExpression"},
+    {make<VariableDeclarationExpression>, "VariableDeclarationExpression", "VariableDeclarationExpression"},
+    {make<CastExpression>, "CastExpression", "Expression"},
+    {make<CppBlockInitializer>, "CppBlockInitializer", "Expression"},
+    {make<AnonFuncExpression>, "AnonFuncExpression", "Expression"},
+    {make<VectorExpression>, "VectorExpression", "Expression"},
+    {make<Statement>, "Statement", "Statement"},
+    {make<ForStatement>, "ForStatement", "ForStatement"},
+    {make<IfStatement>, "IfStatement", "IfStatement"},
+    {make<TryStatement>, "TryStatement", "TryStatement"},
+    {make<WhileStatement>, "WhileStatement", "WhileStatement"},
+    {make<DeleteStatement>, "DeleteStatement", "DeleteStatement"},
+    {make<ReturnStatement>, "ReturnStatement", "ReturnStatement"},
+    {make<ThrowStatement>, "ThrowStatement", "ThrowStatement"},
+    {make<ExpressionStatement>, "ExpressionStatement", "ExpressionStatement"},
+    {make<BreakStatement>, "BreakStatement", "BreakStatement"},
+    {make<ContinueStatement>, "ContinueStatement", "ContinueStatement"},
+    {make<MacroStatement>, "MacroStatement", "MacroStatement"},
+    {make<InitStatement>, "InitStatement", "InitStatement"},
+    {make<BlockStatement>, "BlockStatement", "BlockStatement"},
+    {make<CppForStatement>, "CppForStatement", "Statement"},
+    {make<CppSwitchStatement>, "CppSwitchStatement", "Statement"},
+    {make<CppCaseStatement>, "CppCaseStatement", "Statement"},
+    {make<UsingDeclaration>, "UsingDeclaration", "Statement"},
+    {make<UsingNamespaceDeclaration>, "UsingNamespaceDeclaration", "Statement"},
+    {make<Declaration>, "Declaration", "Statement"},
+    {make<NamespaceDeclaration>, "NamespaceDeclaration", "Statement"},
+    {make<FriendDeclaration>, "FriendDeclaration", "Statement"},
+    {make<MacroDeclaration>, "MacroDeclaration", "Statement"},
+    {make<DataDeclaration>, "DataDeclaration", "Statement"},
+    {make<ArgumentDeclaration>, "ArgumentDeclaration", "ArgumentDeclaration"},
+    {make<FunctionDeclaration>, "FunctionDeclaration", "FunctionDeclaration"},
+    {make<PropertyDeclaration>, "PropertyDeclaration", "PropertyDeclaration"},
+    {make<VariableDeclaration>, "VariableDeclaration", "VariableDeclaration"},
+    {make<ForPart>, "ForPart", "ForPart"},
+    {make<CatchStatement>, "CatchStatement", "CatchStatement"},
+    {make<TypeDeclaration>, "TypeDeclaration", "Statement"},
+    {make<ClassDeclaration>, "ClassDeclaration", "ClassDeclaration"},
+    {make<TypeAliasDeclaration>, "TypeAliasDeclaration", "TypeAliasDeclaration"},
+    {make<EnumDeclaration>, "EnumDeclaration", "EnumDeclaration"},
+    {make<UnionDeclaration>, "UnionDeclaration", "Statement"},
+    {make<ModuleDeclaration>, "ModuleDeclaration", "Statement"},
+    {make<CppIncludeDeclaration>, "CppIncludeDeclaration", "Statement"},
+    {make<CppConstantMacroDeclaration>, "CppConstantMacroDeclaration", "Statement"},
+    {make<BaseDeclaration>, "BaseDeclaration", "BaseDeclaration"},
+    {make<ImportDeclaration>, "ImportDeclaration", "ImportDeclaration"},
+    {make<EnumItem>, "EnumItem", "EnumItem_"},
+    {make<TemplateCall>, "TemplateCall", "TemplateCall_"},
+    {make<TemplateDeclaration>, "TemplateDeclaration", "TemplateDeclaration"},
+    {make<TemplateArgumentDeclaration>, "TemplateArgumentDeclaration", "TemplateArgumentDeclaration"},
+    {make<MacroCall>, "MacroCall", "MacroCall_"},
+    {make<Block>, "Block", "Block_"},
+    {make<Module>, "Module", "Module_"},
+    {make<IncludeModule>, "IncludeModule", "Module_"},
+};
+
+TEST(AstTest, EveryNodeClassReportsItsTypeName) {
+    for (const NodeName& n : nodeNames) {
+        ASTObjectPtr node = n.create();
+        SCOPED_TRACE(n.className);
+        EXPECT_STREQ(node->className(), n.className);
+        // Through the value interface, as macros and diagnostics see it.
+        ObjectPtr value = node;
+        EXPECT_STREQ(value->typeName(), n.typeName);
+        EXPECT_EQ(node->location, SourceLocation());
+        // The dump names the class, which tells apart classes that share a type name.
+        EXPECT_EQ(dumpTree(node).substr(0, strlen(n.className) + 1), std::string(n.className) + "\n");
+    }
+}
+
+template <class E, class F>
+std::string errorText(F f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(AstTest, NodesAsValuesRefuseOperatorsMembersAndCalls) {
+    ObjectPtr other = boost::make_shared<ConstantExpression>();
+    for (const NodeName& n : nodeNames) {
+        ObjectPtr node = n.create();
+        const std::string type = n.typeName;
+        SCOPED_TRACE(n.className);
+        EXPECT_EQ(errorText<NoOperator>([&] { node->unaryOperator("-"); }), "No operator - for type " + type);
+        EXPECT_EQ(errorText<NoOperator>([&] { node->unaryOperator("++"); }), "No operator ++ for type " + type);
+        EXPECT_EQ(errorText<NoOperator>([&] { node->binaryOperator("+", other); }),
+                  "No operator + for type " + type);
+        EXPECT_EQ(errorText<NoOperator>([&] { node->binaryOperator("==", node); }),
+                  "No operator == for type " + type);
+        EXPECT_EQ(errorText<NoMember>([&] { node->member("size"); }), type + " has no member 'size'");
+        EXPECT_EQ(errorText<NoCall>([&] { node->call(ObjectList()); }), type + " is not a function");
+        EXPECT_EQ(errorText<NoCall>([&] { node->call(ObjectList{other}); }), type + " is not a function");
+    }
+}
+
+TEST(AstTest, SubTypeAnswersSecondWithItsNestedPart) {
+    auto inner = boost::make_shared<SimpleTypeExpr>();
+    inner->name = "Outer";
+    auto args = boost::make_shared<TemplateCall>();
+    auto sub = boost::make_shared<SubTypeExpr>();
+    sub->scope = inner;
+    sub->name = "Inner";
+    sub->templateArgs = args;
+    sub->location = SourceLocation(internFileName("s.vn"), 4, 2);
+
+    ObjectPtr second = sub->member("second");
+    auto nested = boost::dynamic_pointer_cast<SimpleTypeExpr>(second);
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(nested->name, "Inner");
+    EXPECT_EQ(nested->templateArgs, args);
+    EXPECT_EQ(nested->location, sub->location);
+    EXPECT_STREQ(second->typeName(), "SimpleTypeExpression");
+    // The nested part is a new node; the type it came from is unchanged.
+    EXPECT_EQ(sub->scope, inner);
+    EXPECT_EQ(sub->name, "Inner");
+
+    EXPECT_EQ(errorText<NoMember>([&] { sub->member("first"); }), "SubTypeExpression has no member 'first'");
+    EXPECT_EQ(errorText<NoMember>([&] { sub->member("Second"); }), "SubTypeExpression has no member 'Second'");
+    EXPECT_EQ(errorText<NoMember>([&] { boost::make_shared<SimpleTypeExpr>()->member("second"); }),
+              "SimpleTypeExpression has no member 'second'");
+}
+
+TEST(AstTest, DeclarationsTakeTheAccessOfTheBlockUnderConstruction) {
+    // Outside any parse there is no block under construction: public.
+    EXPECT_EQ(boost::make_shared<VariableDeclaration>()->access, Public);
+    EXPECT_EQ(boost::make_shared<Block>()->access, Public);
+
+    BlockPtr slot;
+    blockUnderConstruction = &slot;
+    EXPECT_EQ(boost::make_shared<FunctionDeclaration>()->access, Public);  // slot still empty
+
+    slot = boost::make_shared<Block>();
+    slot->access = Private;  // as after a "private" section in a class body
+    EXPECT_EQ(boost::make_shared<FunctionDeclaration>()->access, Private);
+    EXPECT_EQ(boost::make_shared<ClassDeclaration>()->access, Private);
+    EXPECT_EQ(boost::make_shared<ImportDeclaration>()->access, Private);
+    EXPECT_EQ(boost::make_shared<Block>()->access, Private);
+    slot->access = Protected;
+    EXPECT_EQ(boost::make_shared<PropertyDeclaration>()->access, Protected);
+
+    // Nodes that are no declarations have their own default.
+    EXPECT_EQ(boost::make_shared<BaseDeclaration>()->access, Private);
+
+    blockUnderConstruction = nullptr;
+    EXPECT_EQ(boost::make_shared<EnumDeclaration>()->access, Public);
+}
+
+TEST(AstTest, StatementSlotSurvivesInsertionsAroundIt) {
+    auto block = boost::make_shared<Block>();
+    auto first = boost::make_shared<ExpressionStatement>();
+    auto second = boost::make_shared<ReturnStatement>();
+    block->statements.push_back(first);
+    block->statements.push_back(second);
+
+    StatementSlot slot;
+    EXPECT_FALSE(slot.isSet());
+    slot.block = block.get();
+    slot.entry = std::next(block->statements.begin());
+    ASSERT_TRUE(slot.isSet());
+
+    auto inserted = boost::make_shared<BreakStatement>();
+    block->statements.insert(slot.entry, inserted);
+    block->statements.push_front(boost::make_shared<ContinueStatement>());
+    block->statements.push_back(boost::make_shared<ThrowStatement>());
+    EXPECT_EQ(*slot.entry, second);
+    EXPECT_EQ(*std::prev(slot.entry), inserted);
+
+    // Replacing what the slot holds is seen through the slot.
+    auto replacement = boost::make_shared<ExpressionStatement>();
+    *slot.entry = replacement;
+    EXPECT_EQ(*std::next(block->statements.begin(), 3), replacement);
+}
+
+Token tok(TokenKind kind, const char* text, int column) {
+    return Token(kind, text, SourceLocation(internFileName("t.vn"), 2, column));
+}
+
+TEST(AstTest, TokensExpressionReadsAsAStream) {
+    auto tokens = boost::make_shared<TokensExpression>();
+    EXPECT_EQ(tokens->streamName(), "macro argument");
+    tokens->push_back(tok(Name, "a", 0));
+    tokens->push_back(tok(Operator, "+", 2));
+    tokens->rewind();
+    ASSERT_EQ(tokens->size(), 3u);
+    EXPECT_EQ(tokens->text(), "a");
+    tokens->advance();
+    EXPECT_EQ(tokens->text(), "+");
+    tokens->advance();
+    EXPECT_TRUE(tokens->atEnd());
+    EXPECT_EQ(tokens->kind(), EndOfFile);
+    // The end sits where the last token is.
+    EXPECT_EQ(tokens->TokenStream::location(), tok(Operator, "+", 2).location);
+    // Reading on past the end neither hangs nor leaves the stream.
+    tokens->advance();
+    tokens->advance();
+    EXPECT_TRUE(tokens->atEnd());
+
+    // Rewinding again starts over without a second end marker.
+    const size_t before = tokens->size();
+    tokens->expected.insert("expression");
+    tokens->errorPriority = 3;
+    tokens->rewind();
+    EXPECT_EQ(tokens->size(), before);
+    EXPECT_EQ(tokens->text(), "a");
+    EXPECT_TRUE(tokens->expected.empty());
+    EXPECT_EQ(tokens->errorPriority, -1);
+    EXPECT_TRUE(tokens->furthestError == tokens->begin());
+}
+
+TEST(AstTest, EmptyTokensExpressionEndsAtItsOwnPosition) {
+    auto tokens = boost::make_shared<TokensExpression>();
+    tokens->location = SourceLocation(internFileName("t.vn"), 7, 3);
+    tokens->rewind();
+    ASSERT_EQ(tokens->size(), 1u);
+    EXPECT_TRUE(tokens->atEnd());
+    EXPECT_EQ(tokens->TokenStream::location(), tokens->location);
+}
+
+TEST(AstTest, ImportsAreKeptOncePerPathAndNumbered) {
+    Module module;
+    auto a = boost::make_shared<ImportDeclaration>();
+    a->path = {"A", "*"};
+    auto b = boost::make_shared<ImportDeclaration>();
+    b->path = {"B"};
+    b->flags = ImportDeclaration::builtinImport | 77;
+    auto again = boost::make_shared<ImportDeclaration>();
+    again->path = {"A", "*"};
+
+    EXPECT_TRUE(module.addImport(a));
+    EXPECT_TRUE(module.addImport(b));
+    EXPECT_FALSE(module.addImport(again));
+    EXPECT_FALSE(module.addImport(ImportDeclarationPtr()));
+    ASSERT_EQ(module.imports.size(), 2u);
+    EXPECT_EQ(module.imports.at({"A", "*"}), a);
+    EXPECT_EQ(a->flags, 0u);
+    EXPECT_EQ(b->flags, ImportDeclaration::builtinImport | 1u);
+}
+
+TEST(AstTest, EnumerationSpellings) {
+    const char* access[] = {"private", "protected", "public"};
+    for (int i = 0; i < 3; ++i) EXPECT_STREQ(accessName(static_cast<Access>(i)), access[i]);
+    const char* kinds[] = {"pointer", "shared pointer", "reference", "array", "vector", "map", "const", "volatile"};
+    for (int i = 0; i < 8; ++i) EXPECT_STREQ(typeOperatorName(static_cast<TypeOperatorType>(i)), kinds[i]);
+    EXPECT_STREQ(encodingName(Encoding8), "8");
+    // A corrupted value is spelled visibly rather than read out of bounds.
+    EXPECT_STREQ(accessName(static_cast<Access>(5)), "?");
+}
+
+}  // namespace
