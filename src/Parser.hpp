@@ -255,13 +255,18 @@ public:
             queueParseDiagnostic(error);
             return skipStatement(ts);
         }
+        TokenStream::Position start = ts.current;
+        bool reachedEnd = false;
         try {
-            if (!skipStatement(ts)) return false;
-            raiseSyntaxError(ts);
+            reachedEnd = skipStatement(ts);
+            // When the end of the block or file came first, the tokens skipped on the way were
+            // a statement all the same: report it rather than drop it without a word.
+            if (reachedEnd || ts.current != start) raiseSyntaxError(ts);
+            return false;
         } catch (const CompileError& error) {
             queueParseDiagnostic(error);
         }
-        return true;
+        return reachedEnd;
     }
     P p;
 };

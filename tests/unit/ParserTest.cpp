@@ -387,6 +387,16 @@ TEST_F(ParserTest, BadStatementInABlockIsReportedAndSkipped) {
     EXPECT_FALSE(constructionSlot<TStmt>());
 }
 
+TEST_F(ParserTest, StatementCutOffByTheBlockEndIsReportedNotDropped) {
+    // "7 +" has no statement end before the "}" of its block.
+    ListStream ts("{ #:1 { } #:7 o:+ }");
+    boost::shared_ptr<TBlock> b = blockRule().parse(ts);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->statements.size(), 1u);
+    ASSERT_EQ(queuedDiagnostics().size(), 1u);
+    EXPECT_EQ(queuedDiagnostics()[0].message, "Syntax error, expected '(' or number instead of '}'");
+}
+
 TEST_F(ParserTest, ErrorAtTheLastTokenFindsEndOfFile) {
     ListStream ts("{ #:1 { }");
     EXPECT_FALSE(blockRule().parse(ts));
