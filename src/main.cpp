@@ -1,7 +1,4 @@
 // Entry point of vorn: everything lives in the library; see Driver.
-#include <iostream>
+#include "Driver.hpp"
 
-int main(int, char**) {
-    std::cerr << "vorn: not built yet\n";
-    return 1;
-}
+int main(int argc, char** argv) { return vornMain(argc, argv); }

@@ -1,0 +1,144 @@
+// Build manager: module names and the paths derived from them, the work stack, and the
+// stage entry points (which refuse until translation, compiling and linking exist).
+// Takes file paths; gives module names and paths. Never guesses a result it did not compute.
+#include "BuildManager.hpp"
+
+#include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
+
+std::string baseDirectory;
+std::string outputDirectory;
+std::stack<ModuleName> workStack;
+std::set<ModuleName> visited;
+std::set<ModuleName> converted;
+std::set<ModuleName> toCompile;
+
+namespace {
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool endsInSeparator(const std::string& text) { return !text.empty() && isSeparator(text.back()); }
+
+std::string joined(const std::vector<std::string>& parts, const std::string& glue, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) out += glue;
+        out += parts[i];
+    }
+    return out;
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& glue) {
+    return joined(parts, glue, parts.size());
+}
+
+bool isLibraryName(const ModuleName& name) {
+    return !name.components.empty() && name.components[0] == "Library";
+}
+
+// The extension a path names: the text after its last '.', or nothing. With checking, a
+// text that cannot be an extension (a directory part, or not starting lower-case) is none.
+std::string extensionOf(const std::string& path, bool checkExtension) {
+    std::string::size_type dot = path.rfind('.');
+    if (dot == std::string::npos) return std::string();
+    std::string extension = path.substr(dot + 1);
+    if (checkExtension) {
+        bool startsLower = !extension.empty() && extension[0] >= 'a' && extension[0] <= 'z';
+        if (!startsLower || extension.find_first_of("/\\") != std::string::npos) return std::string();
+    }
+    return extension;
+}
+
+}  // namespace
+
+ModuleName parseModuleName(const std::string& path, bool resolveBase, bool checkExtension) {
+    bool absolute = (!path.empty() && isSeparator(path[0])) || (path.size() > 1 && path[1] == ':');
+    if (resolveBase) {
+        if (absolute) {
+            baseDirectory.clear();
+        } else {
+            baseDirectory = platform::currentDirectory();
+            if (!endsInSeparator(baseDirectory)) baseDirectory += '/';
+        }
+    }
+    ModuleName name;
+    name.extension = extensionOf(path, checkExtension);
+
+    std::string::size_type pos = 0;
+    while (pos < path.size()) {
+        std::string::size_type end = path.find_first_of("/\\.", pos);
+        if (end == pos) end = path.find_first_of("/\\", pos);  // keeps ".", ".." and ".name" whole
+        if (end == std::string::npos) end = path.size();
+        std::string component = path.substr(pos, end - pos);
+        bool directory = end < path.size() && isSeparator(path[end]);
+        if (component == ".") {
+            // the current directory adds nothing
+        } else if (resolveBase && directory) {
+            baseDirectory += component + "/";
+        } else if (absolute && name.components.empty() && pos <= baseDirectory.size() &&
+                   baseDirectory.compare(pos, component.size(), component) == 0) {
+            // still inside the base directory's own text
+        } else {
+            name.components.push_back(component);
+        }
+        pos = end + 1;
+    }
+    if (!name.extension.empty() && !name.components.empty()) name.components.pop_back();
+    if (resolveBase) runOptions.includeDirs[0] = baseDirectory;
+    return name;
+}
+
+std::string dottedName(const ModuleName& name) { return joined(name.components, "."); }
+
+std::string relativeFileName(const ModuleName& name) { return joined(name.components, "/") + "." + name.extension; }
+
+std::string sourcePath(const ModuleName& name, const std::string& extension) {
+    std::string root = isLibraryName(name) ? runOptions.vornDir + "lib/" : baseDirectory;
+    std::string path = root + joined(name.components, "/");
+    if (!extension.empty()) path += "." + extension;
+    return path;
+}
+
+std::string outputPath(const ModuleName& name, const std::string& extension) {
+    std::string path;
+    if (!outputDirectory.empty()) {
+        path = outputDirectory + (name.components.empty() ? std::string() : name.components.back());
+    } else {
+        path = baseDirectory;
+        size_t count = name.components.size();
+        if (count > 0) {
+            if (count > 1) path += joined(name.components, "/", count - 1) + "/";
+            path += "_" + name.components.back();
+        }
+    }
+    if (!extension.empty()) path += "." + extension;
+    return path;
+}
+
+void pushWork(const ModuleName& name) { workStack.push(name); }
+
+void resetBuildState() {
+    baseDirectory.clear();
+    outputDirectory.clear();
+    workStack = std::stack<ModuleName>();
+    visited.clear();
+    converted.clear();
+    toCompile.clear();
+}
+
+namespace {
+// A stage that does not exist yet must not look like one that succeeded.
+bool refuse(const std::string& what) {
+    report(CompileError(what + " is not implemented yet in this version of vorn"));
+    return false;
+}
+}  // namespace
+
+bool buildAll() { return refuse("translating modules"); }
+
+bool compileAll() { return refuse("compiling translated modules"); }
+
+bool linkAll() { return refuse("linking translated modules"); }
+
+bool emulateVisualCpp(const std::string&) { return refuse("acting as cl.exe or link.exe"); }

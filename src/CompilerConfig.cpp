@@ -1,0 +1,231 @@
+// Compiler configuration: the key = value script reader and the $command; template language.
+// Takes script text and templates; gives the configuration record and expanded command lines.
+// Never runs what it expands, and never reads a template when the script is loaded.
+#include "CompilerConfig.hpp"
+
+#include <fstream>
+#include <iostream>
+#include <istream>
+
+#include <boost/lexical_cast.hpp>
+
+#include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
+
+CompilerConfiguration compilerConfiguration;
+ModuleName currentModule;
+std::string currentTemporaryFile;
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    static const char* const blanks = " \t\n\r";
+    std::string::size_type first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    std::string::size_type last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+// Scripts written on Windows end their lines in CR LF; the CR is part of the line end.
+bool readLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+struct ConfigurationKey {
+    const char* key;
+    std::string CompilerConfiguration::*text;  // a template field, or
+    int CompilerConfiguration::*code;          // a success code field, or neither: vc dirs
+};
+
+const ConfigurationKey configurationKeys[] = {
+    {"compiler", &CompilerConfiguration::compileTemplate, nullptr},
+    {"linker", &CompilerConfiguration::linkTemplate, nullptr},
+    {"compiler temp", &CompilerConfiguration::compileFileTemplate, nullptr},
+    {"linker temp", &CompilerConfiguration::linkFileTemplate, nullptr},
+    {"compiler success", nullptr, &CompilerConfiguration::compileSuccess},
+    {"linker success", nullptr, &CompilerConfiguration::linkSuccess},
+    {"load vc dirs", nullptr, nullptr},
+};
+
+void storeValue(const std::string& key, const std::string& value, CompilerConfiguration& configuration) {
+    for (const ConfigurationKey& row : configurationKeys) {
+        if (key != row.key) continue;
+        if (row.text)
+            configuration.*row.text = value;
+        else if (row.code)
+            configuration.*row.code = boost::lexical_cast<int>(value);
+        else
+            loadVisualCppDirectories(value);
+        return;
+    }
+}
+
+}  // namespace
+
+void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configuration) {
+    std::string line;
+    while (readLine(in, line)) {
+        std::string::size_type equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = trimmed(line.substr(0, equals));
+        std::string value = trimmed(line.substr(equals + 1));
+        std::string next;
+        while (!value.empty() && value.back() == '\\' && readLine(in, next)) {
+            value.pop_back();
+            value += next;
+        }
+        storeValue(key, value, configuration);
+    }
+}
+
+void loadCompilerConfiguration(const std::string& name) {
+    std::string path = runOptions.vornDir + "compiler/" + name;
+    std::ifstream in(path.c_str());
+    if (!in) throw CompileError("compiler configuration file not found:\n" + path);
+    readCompilerConfiguration(in, compilerConfiguration);
+}
+
+namespace {
+
+// Commands that stand for a text.
+struct Substitution {
+    const char* command;
+    std::string (*value)();
+};
+
+const Substitution substitutions[] = {
+    {"file", [] { return sourcePath(currentModule, ""); }},
+    {"vnFile", [] { return sourcePath(currentModule, currentModule.extension); }},
+    {"cppFile", [] { return outputPath(currentModule, "cpp"); }},
+    {"outFile", [] { return outputPath(currentModule, ""); }},
+    {"temp", [] { return currentTemporaryFile; }},
+    {"vornDir",
+     [] {
+         const std::string& dir = runOptions.vornDir;
+         return dir.empty() ? std::string() : dir.substr(0, dir.size() - 1);
+     }},
+    {"compilerOptions", [] { return runOptions.compilerOptions; }},
+    {"linkerOptions", [] { return runOptions.linkerOptions; }},
+    // The program a link makes: the -o name, else the first input's path without extension.
+    {"outputName", [] { return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName; }},
+};
+
+// Expands one template. Blocks ($if...;, $if!...;, $perFile;) run to the $; that closes them;
+// a block that is dropped is still expanded, so its commands are checked all the same.
+class TemplateExpander {
+public:
+    explicit TemplateExpander(const std::string& text) : text(text) {}
+
+    std::string run() {
+        std::string out;
+        expandBlock(out);  // an outermost $; ends the template: the rest is ignored
+        return out;
+    }
+
+private:
+    const std::string& text;
+    std::string::size_type pos = 0;
+
+    // Appends the expansion up to the $; that closes the block (consumed) or the end.
+    void expandBlock(std::string& out) {
+        while (pos < text.size()) {
+            std::string::size_type dollar = text.find('$', pos);
+            if (dollar == std::string::npos) {
+                out.append(text, pos, std::string::npos);
+                pos = text.size();
+                return;
+            }
+            out.append(text, pos, dollar - pos);
+            std::string::size_type semicolon = text.find(';', dollar + 1);
+            if (semicolon == std::string::npos)
+                throw CompileError("$" + text.substr(dollar + 1) + " should be terminated with a semicolon");
+            std::string command = text.substr(dollar + 1, semicolon - dollar - 1);
+            pos = semicolon + 1;
+            if (command.empty()) return;
+            runCommand(command, out);
+        }
+    }
+
+    void conditionalBlock(bool keep, std::string& out) {
+        std::string inner;
+        expandBlock(inner);
+        if (keep) out += inner;
+    }
+
+    void perFileBlock(std::string& out) {
+        std::string::size_type start = pos;
+        if (visited.empty()) {
+            std::string discarded;
+            expandBlock(discarded);
+            return;
+        }
+        for (const ModuleName& name : visited) {
+            pos = start;
+            currentModule = name;
+            expandBlock(out);
+        }
+    }
+
+    static bool hasPrefix(const std::string& text, const std::string& prefix) {
+        return text.compare(0, prefix.size(), prefix) == 0;
+    }
+
+    void runCommand(const std::string& command, std::string& out) {
+        for (const Substitution& row : substitutions) {
+            if (command == row.command) {
+                out += row.value();
+                return;
+            }
+        }
+        if (hasPrefix(command, "if!"))
+            conditionalBlock(runOptions.scriptOptions.count(command.substr(3)) == 0, out);
+        else if (hasPrefix(command, "if"))
+            conditionalBlock(runOptions.scriptOptions.count(command.substr(2)) != 0, out);
+        else if (command == "perFile")
+            perFileBlock(out);
+        else
+            throw CompileError("$" + command + " is not a recognized command");
+    }
+
+};
+
+
+}  // namespace
+
+std::string expandTemplate(const std::string& text) { return TemplateExpander(text).run(); }
+
+void loadVisualCppDirectories(const std::string& keyPath, platform::Registry& registry, std::ostream& err) {
+    if (!registry.openKey(keyPath)) {
+        err << "Unable to load vc settings from \n" << keyPath << '\n' << std::flush;
+        return;
+    }
+    std::string includeDirs, libraryDirs;
+    if (!registry.readString("Include Dirs", includeDirs)) {
+        err << "Unable to load vc settings/Include Dirs\n" << std::flush;
+        registry.closeKey();
+        return;
+    }
+    if (!registry.readString("Library Dirs", libraryDirs)) {
+        err << "Unable to load vc settings/Library Dirs\n" << std::flush;
+        registry.closeKey();
+        return;
+    }
+    registry.closeKey();
+    platform::setEnvironment("include", includeDirs);
+    platform::setEnvironment("lib", libraryDirs);
+    // The registry keeps Windows lists, separated by ';' whatever system reads them.
+    std::string::size_type start = 0;
+    for (;;) {
+        std::string::size_type end = includeDirs.find(';', start);
+        runOptions.includeDirs.push_back(includeDirs.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+}
+
+void loadVisualCppDirectories(const std::string& keyPath) {
+    loadVisualCppDirectories(keyPath, platform::registry(), std::cerr);
+}

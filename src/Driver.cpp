@@ -1,0 +1,251 @@
+// Driver: reads vorn's command line into the run options and runs the stages in order.
+// Takes argc/argv; gives the exit status, with usage texts and driver failures on stderr.
+// Never prints progress (that is the stages' verbose output) and never swallows a failure.
+#include "Driver.hpp"
+
+#include <iostream>
+
+#include <boost/lexical_cast.hpp>
+
+#include "BuildManager.hpp"
+#include "CompilerConfig.hpp"
+#include "platform/Platform.hpp"
+
+RunOptions runOptions;
+
+namespace {
+
+void printLine(const std::string& text) { std::cerr << text << '\n' << std::flush; }
+
+bool endsInSeparator(const std::string& text) {
+    return !text.empty() && (text.back() == '/' || text.back() == '\\');
+}
+
+std::string withSeparator(const std::string& directory) {
+    return endsInSeparator(directory) ? directory : directory + "/";
+}
+
+void appendWithSpace(std::string& options, const std::string& text) {
+    if (!options.empty()) options += ' ';
+    options += text;
+}
+
+using Status = std::optional<int>;
+
+Status help(const std::string&, const std::string& programName) {
+    printUsage(programName, true);
+    return runOptions.successStatus;
+}
+
+Status single(const std::string&, const std::string&) {
+    runOptions.processImports = false;
+    return std::nullopt;
+}
+
+Status doc(const std::string&, const std::string&) {
+    runOptions.documentation = true;
+    return std::nullopt;
+}
+
+Status verbose(const std::string&, const std::string&) {
+    runOptions.verbose = true;
+    return std::nullopt;
+}
+
+Status verboseLookup(const std::string&, const std::string&) {
+    runOptions.verboseLookup = true;
+    return std::nullopt;
+}
+
+Status compiler(const std::string& value, const std::string&) {
+    runOptions.compilerGiven = true;
+    loadCompilerConfiguration(value);
+    return std::nullopt;
+}
+
+Status out(const std::string& value, const std::string&) {
+    runOptions.outputName = value;
+    return std::nullopt;
+}
+
+Status scriptOption(const std::string& value, const std::string&) {
+    runOptions.scriptOptions.insert(value);
+    return std::nullopt;
+}
+
+Status compilerOption(const std::string& value, const std::string&) {
+    appendWithSpace(runOptions.compilerOptions, value);
+    return std::nullopt;
+}
+
+Status linkerOption(const std::string& value, const std::string&) {
+    appendWithSpace(runOptions.linkerOptions, value);
+    return std::nullopt;
+}
+
+Status tabSize(const std::string& value, const std::string&) {
+    int size = boost::lexical_cast<int>(value);  // its failure text is the user's message
+    if (size < 1) throw "tabsize must be a positive integer";
+    runOptions.tabSize = size;
+    return std::nullopt;
+}
+
+Status includeDir(const std::string& value, const std::string&) {
+    runOptions.includeDirs.push_back(withSeparator(value));
+    return std::nullopt;
+}
+
+Status forwardRealCl(const std::string&, const std::string&) {
+    runOptions.forwardRealCl = true;
+    return std::nullopt;
+}
+
+const std::vector<OptionRow> options = {
+    {"-?", "--help", false, help},
+    {"-s", "--single", false, single},
+    {"-d", "--doc", false, doc},
+    {"-v", "--verbose", false, verbose},
+    {nullptr, "--verbose-lookup", false, verboseLookup},
+    {"-c", "--compiler", true, compiler},
+    {"-o", "--out", true, out},
+    {"-O", "--option", true, scriptOption},
+    {"-C", "--copt", true, compilerOption},
+    {"-L", "--lopt", true, linkerOption},
+    {"-t", "--tabsize", true, tabSize},
+    {"-I", "--include-dir", true, includeDir},
+    {nullptr, "--vc-forward-realcl", false, forwardRealCl},
+};
+
+// The first row naming the word; an option whose value would be missing does not match.
+const OptionRow* findOption(const std::string& word, bool valueFollows) {
+    for (const OptionRow& row : options) {
+        bool named = (row.word && word == row.word) || word == row.longWord;
+        if (named && (!row.takesValue || valueFollows)) return &row;
+    }
+    return nullptr;
+}
+
+const char* const fullUsage[] = {
+    "  -?, --help          Display this screen",
+    "  -o, --out           Set the output filename (of the executable)",
+    "  -s, --single        Don't process files imported by the named files",
+    "  -c, --compiler      Use the specified compiler to compile and link files",
+    "                      The compiler information is stored in files in the compiler directory",
+    "  -C, --copt          Pass the option to the compiler",
+    "  -L, --lopt          Pass the option to the linker",
+    "  -O, --option        Pass the option to the compiler script, some supported options are:",
+    "                        - debug     compile with debug information",
+    "                        - windows   create a windows application (non-console)",
+    "  -d, --doc           Generates documentation in the form XML files",
+    "      --no-depends    Don't also reprocess files that import the processed files",
+    "  -t, --tabsize       Specifies the size of tabstops, default value is 8",
+    "  -I  --include-dir   Adds an include directory, include directories are used for:",
+    "                        - library files",
+    "                        - when loading C++ modules",
+    "  -v  --verbose       Output additional information about the process",
+    "  @<file>             Act like MSVC cl.exe, converts .vn files, passes on to cl.exe",
+    "                      If .obj files are specified acts like link.exe instead",
+    "                      Sets tabsize=4 unless -t is specified",
+};
+
+}  // namespace
+
+const std::vector<OptionRow>& optionTable() { return options; }
+
+void printUsage(const std::string& programName, bool full, std::ostream& out) {
+    out << "Usage: " << programName << " [options] files\n";
+    if (full) {
+        out << '\n';
+        for (const char* line : fullUsage) out << line << '\n';
+    } else {
+        out << "Try " << programName << " --help for more information\n\n";
+    }
+    out << std::flush;
+}
+
+void printUsage(const std::string& programName, bool full) { printUsage(programName, full, std::cerr); }
+
+void locateExecutable() {
+    std::string path;
+    bool pathSet = platform::getEnvironment("PATH", path);
+    if (pathSet) {
+        std::vector<std::string> directories = platform::splitPathList(path);
+        directories.push_back(".");
+        for (const std::string& directory : directories) {
+            if (platform::fileExists(directory + "/" + platform::executableFileName())) {
+                runOptions.vornDir = withSeparator(directory);
+                return;
+            }
+        }
+    }
+    // A build tree or an installation that is not on the search path still finds its data
+    // files beside the running program.
+    std::string own = platform::runningExecutableDirectory();
+    if (!own.empty() && platform::fileExists(own + platform::executableFileName())) {
+        runOptions.vornDir = own;
+        return;
+    }
+    printLine(pathSet ? "vorn executable not in path" : "PATH environment variable should be set");
+}
+
+std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (const OptionRow* row = findOption(word, i + 1 < arguments.size())) {
+            std::string value = row->takesValue ? arguments[++i] : std::string();
+            if (Status status = row->apply(value, programName)) return status;
+        } else if (!word.empty() && word[0] == '@') {
+            return emulateVisualCpp(word.substr(1)) ? runOptions.successStatus : runOptions.failureStatus;
+        } else {
+            ModuleName name = parseModuleName(word, true, true);
+            if (runOptions.defaultOutputName.empty() && !name.components.empty())
+                runOptions.defaultOutputName = sourcePath(name, "");
+            pushWork(name);
+        }
+    }
+    if (runOptions.compilerGiven && runOptions.documentation) {
+        printLine("-c and -d are mutually exclusive");
+        return runOptions.failureStatus;
+    }
+    if (runOptions.tabSize == 0) runOptions.tabSize = 8;
+    return std::nullopt;
+}
+
+int runStages() {
+    bool ok = buildAll();
+    if (runOptions.compilerGiven) {
+        ok = ok && compileAll();
+        if (runOptions.processImports) {
+            if (!ok) return runOptions.failureStatus;
+            ok = linkAll();
+        }
+    }
+    return ok ? runOptions.successStatus : runOptions.failureStatus;
+}
+
+int withFailureHandlers(const std::function<int()>& work, std::ostream& err) {
+    try {
+        return work();
+    } catch (const std::exception& error) {
+        err << error.what() << '\n' << std::flush;
+    } catch (const char* text) {
+        err << text << '\n' << std::flush;
+    }
+    return runOptions.failureStatus;
+}
+
+int vornMain(int argc, char** argv) {
+    std::string programName = argc > 0 && argv[0] ? argv[0] : "";
+    return withFailureHandlers(
+        [&] {
+            if (argc < 2) {
+                printUsage(programName, false);
+                return runOptions.successStatus;
+            }
+            locateExecutable();
+            std::vector<std::string> arguments(argv + 1, argv + argc);
+            if (std::optional<int> status = readOptions(arguments, programName)) return *status;
+            return runStages();
+        },
+        std::cerr);
+}

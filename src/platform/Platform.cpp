@@ -1,0 +1,200 @@
+// Platform layer, POSIX form: file status, processes, temporary files and an empty registry.
+// Takes paths and command lines; gives statuses and names. Never prints.
+#include "platform/Platform.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+char pathListSeparator() {
+#ifdef _WIN32
+    return ';';
+#else
+    return ':';
+#endif
+}
+
+const char* executableFileName() {
+#ifdef _WIN32
+    return "vorn.exe";
+#else
+    return "vorn";
+#endif
+}
+
+std::vector<std::string> splitPathList(const std::string& value) {
+    std::vector<std::string> entries;
+    std::string::size_type start = 0;
+    for (;;) {
+        std::string::size_type end = value.find(pathListSeparator(), start);
+        if (end == std::string::npos) {
+            entries.push_back(value.substr(start));
+            return entries;
+        }
+        entries.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+bool getEnvironment(const std::string& name, std::string& value) {
+    const char* text = std::getenv(name.c_str());
+    if (!text) return false;
+    value = text;
+    return true;
+}
+
+void setEnvironment(const std::string& name, const std::string& value) {
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+std::string runningExecutableDirectory() {
+    char buffer[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return std::string();
+    std::string path(buffer, static_cast<size_t>(length));
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    return path.substr(0, slash + 1);
+}
+
+bool fileExists(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+std::time_t modificationTime(const std::string& path) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0) return 0;
+    return status.st_mtime;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool deleteFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+std::string currentDirectory() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        if (::getcwd(buffer.data(), buffer.size())) return std::string(buffer.data());
+        if (errno != ERANGE) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string temporaryDirectory() {
+    std::string directory;
+    if (!getEnvironment("TMPDIR", directory) || directory.empty()) directory = "/tmp";
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    return directory;
+}
+
+std::string createTemporaryFile() {
+    // No name prefix: the file is known only by the unique part the system makes up.
+    std::string pattern = temporaryDirectory() + "/XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return std::string();
+    ::close(fd);
+    return std::string(name.data());
+}
+
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    // Iterative match with one backtrack point: the last '*' seen and where it started.
+    size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+std::vector<std::string> listDirectory(const std::string& directory, const std::string& pattern) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (wildcardMatch(pattern, name)) names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A child killed by a signal is reported the way shells do, 128 plus the signal number, so
+// that it never reads as an ordinary exit code.
+static int decodeWaitStatus(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+int runShellCommand(const std::string& commandLine) {
+    // The shell stands in for the command processor; no shell at all is a failure to start.
+    if (std::system(nullptr) == 0) return -1;
+    int status = std::system(commandLine.c_str());
+    if (status == -1) return -1;
+    return decodeWaitStatus(status);
+}
+
+int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    if (argv.empty()) argv.push_back(const_cast<char*>(program.c_str()));
+    argv.push_back(nullptr);
+    pid_t child;
+    if (::posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return decodeWaitStatus(status);
+}
+
+namespace {
+// POSIX systems have no registry: every key is missing.
+class EmptyRegistry : public Registry {
+public:
+    bool openKey(const std::string&) override { return false; }
+    bool readString(const std::string&, std::string&) override { return false; }
+    void closeKey() override {}
+};
+
+// Written by setRegistry (tests only), read by every registry user.
+Registry* registryOverride = nullptr;
+}  // namespace
+
+Registry& registry() {
+    static EmptyRegistry systemRegistry;
+    return registryOverride ? *registryOverride : systemRegistry;
+}
+
+void setRegistry(Registry* replacement) { registryOverride = replacement; }
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+// Platform layer: every facility the translator takes from the operating system, in one place.
+// Takes plain paths, names and command lines; gives statuses, times and file names.
+// Written for POSIX, with Windows branches only where they cost a line or two.
+// Must never print anything or decide a message: callers own the wording.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Separator of the entries of the search path variable: ':' on POSIX, ';' on Windows.
+char pathListSeparator();
+// File name of the translator's own executable as it is looked for on the search path.
+const char* executableFileName();
+
+// Splits a search path value at each separator; empty entries are kept as empty strings.
+std::vector<std::string> splitPathList(const std::string& value);
+
+// Reads an environment variable; false when it is not set.
+bool getEnvironment(const std::string& name, std::string& value);
+void setEnvironment(const std::string& name, const std::string& value);
+
+// Directory of the running executable as the system reports it, ending in '/'; empty when
+// the system cannot tell.
+std::string runningExecutableDirectory();
+
+// True when the path names something whose status can be read.
+bool fileExists(const std::string& path);
+// Modification time of a file, 0 when it does not exist.
+std::time_t modificationTime(const std::string& path);
+bool renameFile(const std::string& from, const std::string& to);
+bool deleteFile(const std::string& path);
+// The current working directory as the system gives it (no trailing separator added).
+std::string currentDirectory();
+// Directory for temporary files (TMPDIR, else /tmp), without a trailing separator.
+std::string temporaryDirectory();
+// Creates a new, empty, uniquely named file in the temporary directory; returns its path,
+// empty when no file could be made.
+std::string createTemporaryFile();
+
+// Does `name` match `pattern`, where '*' stands for any run of characters and '?' for one?
+bool wildcardMatch(const std::string& pattern, const std::string& name);
+// Entries of a directory (not "." or "..") whose names match the pattern, sorted by name.
+std::vector<std::string> listDirectory(const std::string& directory, const std::string& pattern);
+
+// Runs a command line through the system shell and waits; the child's exit status, or -1
+// when no shell could be started.
+int runShellCommand(const std::string& commandLine);
+// Starts a program found on the search path with the given arguments (arguments[0] is the
+// name the program sees), with no shell in between; its exit status, or -1 when it could
+// not be started.
+int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments);
+
+// Read access to string values of a key store in the manner of the Windows registry under
+// the current user. The POSIX store holds no keys; tests put a fake in its place.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // Opens a key for reading; false when it does not exist.
+    virtual bool openKey(const std::string& keyPath) = 0;
+    // Reads a string value of the open key; false when it is missing or too long.
+    virtual bool readString(const std::string& valueName, std::string& value) = 0;
+    virtual void closeKey() = 0;
+};
+
+// The system's registry (on POSIX: empty). Never null.
+Registry& registry();
+// Replaces the registry for the rest of the run (tests); nullptr restores the system's.
+void setRegistry(Registry* replacement);
+
+}  // namespace platform

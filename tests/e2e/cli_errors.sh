@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Failures of the command line and of the run: message on standard error, exit status 1.
+set -u
+build=$(cd "$1" && pwd -P)
+export PATH="$build:$PATH"
+vorn="$build/vorn"
+failures=0
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp"
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# run NAME STATUS EXPECTED_STDERR ARGS...
+run() {
+    local name=$1 status=$2 expected=$3
+    shift 3
+    "$vorn" "$@" >out 2>err
+    local got=$?
+    [ "$got" -eq "$status" ] || fail "$name: exit status $got, expected $status"
+    [ "$(cat err)" = "$expected" ] || fail "$name: standard error was [$(cat err)], expected [$expected]"
+}
+
+cast="bad lexical cast: source type value could not be interpreted as target"
+run "-c with -d" 1 "-c and -d are mutually exclusive" -c msvc -d x.vn
+run "-d with -c" 1 "-c and -d are mutually exclusive" --doc x.vn --compiler gcc
+run "tabsize 0" 1 "tabsize must be a positive integer" -t 0 x.vn
+run "tabsize not a number" 1 "$cast" -t abc x.vn
+run "missing script" 1 "compiler configuration file not found:
+$build/compiler/missing" -c missing x.vn
+run "missing script after a good one" 1 "compiler configuration file not found:
+$build/compiler/nope" -c gcc -c nope x.vn
+run "bad script ends the reading" 1 "tabsize must be a positive integer" -c clang -t 0
+
+# Stages that do not exist yet must fail, never pass for done.
+for args in "x.vn" "-s x.vn" "-c gcc hello.vn" "-c gcc -s -o hello hello.vn" "x.vn -o" "--no-depends x.vn"; do
+    # shellcheck disable=SC2086
+    "$vorn" $args >out 2>err
+    status=$?
+    [ "$status" -eq 1 ] || fail "vorn $args: exit status $status, expected 1"
+    grep -q "not implemented yet" err || fail "vorn $args: no message saying why"
+done
+for args in "@args.rsp" "-v @args.rsp a.vn" "--vc-forward-realcl @x"; do
+    # shellcheck disable=SC2086
+    "$vorn" $args >out 2>err
+    status=$?
+    [ "$status" -eq 1 ] || fail "vorn $args: exit status $status, expected 1"
+    grep -q "cl.exe" err || fail "vorn $args: the emulation did not run"
+done
+
+[ "$failures" -eq 0 ]

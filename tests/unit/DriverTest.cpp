@@ -1,0 +1,256 @@
+// Reading vorn's command line into the run options and the work stack.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <boost/lexical_cast.hpp>
+#include <unistd.h>
+
+#include "BuildManager.hpp"
+#include "CompilerConfig.hpp"
+#include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct DriverTest : ::testing::Test {
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset() {
+        runOptions = RunOptions();
+        resetBuildState();
+        compilerConfiguration = CompilerConfiguration();
+    }
+    // Reads the arguments with stderr captured; returns what readOptions returned.
+    std::optional<int> read(const Strings& arguments) {
+        std::ostringstream captured;
+        std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+        std::optional<int> status;
+        try {
+            status = readOptions(arguments, "vorn");
+        } catch (...) {
+            std::cerr.rdbuf(saved);
+            throw;
+        }
+        std::cerr.rdbuf(saved);
+        err = captured.str();
+        return status;
+    }
+    // The dotted names on the work stack, top first.
+    static Strings stack() {
+        Strings names;
+        for (std::stack<ModuleName> copy = workStack; !copy.empty(); copy.pop()) names.push_back(dottedName(copy.top()));
+        return names;
+    }
+    std::string err;
+};
+
+TEST_F(DriverTest, TabSizeIsEightUnlessGiven) {
+    EXPECT_EQ(read({"a.vn"}), std::nullopt);
+    EXPECT_EQ(runOptions.tabSize, 8);
+}
+
+TEST_F(DriverTest, OptionRowsInTheOrderTheyAreTried) {
+    Strings words;
+    for (const OptionRow& row : optionTable()) words.push_back(std::string(row.word ? row.word : "") + "|" + row.longWord);
+    EXPECT_EQ(words, (Strings{"-?|--help", "-s|--single", "-d|--doc", "-v|--verbose", "|--verbose-lookup",
+                              "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt", "-L|--lopt", "-t|--tabsize",
+                              "-I|--include-dir", "|--vc-forward-realcl"}));
+    // No word names two rows.
+    std::set<std::string> seen;
+    for (const OptionRow& row : optionTable()) {
+        if (row.word) {
+            EXPECT_TRUE(seen.insert(row.word).second) << row.word;
+        }
+        EXPECT_TRUE(seen.insert(row.longWord).second) << row.longWord;
+    }
+}
+
+TEST_F(DriverTest, FlagsAndValues) {
+    struct Case {
+        Strings arguments;
+        bool (*holds)();
+    } cases[] = {
+        {{"-s"}, [] { return !runOptions.processImports; }},
+        {{"--single"}, [] { return !runOptions.processImports; }},
+        {{"-d"}, [] { return runOptions.documentation; }},
+        {{"--doc"}, [] { return runOptions.documentation; }},
+        {{"-v"}, [] { return runOptions.verbose && !runOptions.verboseLookup; }},
+        {{"--verbose"}, [] { return runOptions.verbose; }},
+        {{"--verbose-lookup"}, [] { return runOptions.verboseLookup && !runOptions.verbose; }},
+        {{"--vc-forward-realcl"}, [] { return runOptions.forwardRealCl; }},
+        {{"-o", "a", "--out", "b"}, [] { return runOptions.outputName == "b"; }},
+        {{"-C", "/Ox", "--copt", "/GR"}, [] { return runOptions.compilerOptions == "/Ox /GR"; }},
+        {{"-C", "", "-C", "x"}, [] { return runOptions.compilerOptions == "x"; }},
+        {{"-L", "-lm", "--lopt", "-lz"}, [] { return runOptions.linkerOptions == "-lm -lz"; }},
+        {{"-O", "debug", "--option", "debug", "-O", "windows"},
+         [] { return runOptions.scriptOptions == std::set<std::string>{"debug", "windows"}; }},
+        {{"-t", "4"}, [] { return runOptions.tabSize == 4; }},
+        {{"--tabsize", "+3"}, [] { return runOptions.tabSize == 3; }},
+        {{"-I", "inc", "--include-dir", "lib\\", "-I", "x/"},
+         [] { return runOptions.includeDirs == Strings{"", "inc/", "lib\\", "x/"}; }},
+        {{"-S"}, [] { return stack() == Strings{"-S"}; }},  // options are case-sensitive
+        {{"--no-depends", "a.vn"}, [] { return stack() == Strings{"a", "--no-depends"}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        reset();
+        EXPECT_EQ(read(c.arguments), std::nullopt);
+        EXPECT_TRUE(c.holds());
+    }
+}
+
+TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
+    for (const OptionRow& row : optionTable()) {
+        if (!row.takesValue) continue;
+        for (const char* word : {row.word, row.longWord}) {
+            SCOPED_TRACE(word);
+            reset();
+            EXPECT_EQ(read({"x.vn", word}), std::nullopt);
+            EXPECT_EQ(stack(), (Strings{std::string(word).substr(0, std::string(word).find('.')), "x"}));
+        }
+    }
+    reset();
+    EXPECT_EQ(read({"x.vn", "-o"}), std::nullopt);
+    EXPECT_TRUE(runOptions.outputName.empty());
+}
+
+TEST_F(DriverTest, InputsGoOnTheWorkStackInOrder) {
+    EXPECT_EQ(read({"a.vn", "sub/b.vn", "c"}), std::nullopt);
+    EXPECT_EQ(stack(), (Strings{"c", "b", "a"}));  // the last one given is translated first
+    EXPECT_EQ(workStack.top().extension, "");
+    EXPECT_EQ(runOptions.defaultOutputName, platform::currentDirectory() + "/a");
+    reset();
+    EXPECT_EQ(read({""}), std::nullopt);  // the empty word is an input name too
+    EXPECT_EQ(workStack.size(), 1u);
+}
+
+TEST_F(DriverTest, BadTabSizes) {
+    for (const char* value : {"0", "-4"}) {
+        SCOPED_TRACE(value);
+        reset();
+        try {
+            read({"-t", value, "x.vn"});
+            ADD_FAILURE() << "no error";
+        } catch (const char* text) {
+            EXPECT_STREQ(text, "tabsize must be a positive integer");
+        }
+    }
+    for (const char* value : {"abc", "4x", " 4", "", "99999999999"}) {
+        SCOPED_TRACE(value);
+        reset();
+        try {
+            read({"-t", value, "x.vn"});
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            EXPECT_STREQ(e.what(), "bad lexical cast: source type value could not be interpreted as target");
+        }
+        EXPECT_TRUE(workStack.empty());  // nothing after the bad option was read
+    }
+}
+
+TEST_F(DriverTest, HelpEndsTheReadingAtOnce) {
+    EXPECT_EQ(read({"a.vn", "-?", "b.vn"}), 0);
+    EXPECT_EQ(stack(), Strings{"a"});
+    EXPECT_EQ(err.compare(0, 28, "Usage: vorn [options] files\n"), 0);
+    reset();
+    EXPECT_EQ(read({"--help", "-t", "0"}), 0);
+}
+
+TEST_F(DriverTest, ResponseFileHandsTheRunToTheEmulation) {
+    EXPECT_EQ(read({"-v", "@args.rsp", "a.vn", "-t", "0"}), 1);  // the emulation is not built yet
+    EXPECT_TRUE(runOptions.verbose);
+    EXPECT_TRUE(workStack.empty());
+    EXPECT_NE(err.find("cl.exe"), std::string::npos);
+}
+
+TEST_F(DriverTest, MainHandlersPrintWhatEscapesAndFail) {
+    struct Case {
+        const char* name;
+        std::function<int()> work;
+        int status;
+        std::string printed;
+    } cases[] = {
+        {"success passes through", [] { return 0; }, 0, ""},
+        {"failure passes through", [] { return 1; }, 1, ""},
+        {"C string", []() -> int { throw "tabsize must be a positive integer"; }, 1,
+         "tabsize must be a positive integer\n"},
+        {"conversion failure", [] { return boost::lexical_cast<int>("x"); }, 1,
+         "bad lexical cast: source type value could not be interpreted as target\n"},
+        {"compile error: text only, no position or tag",
+         []() -> int { throw CompileError("Unable to load module a.vn", SourceLocation(internFileName("m.vn"), 3, 1)); },
+         1, "Unable to load module a.vn\n"},
+        {"internal error", []() -> int { throw VORN_INTERNAL_ERROR("src/Driver", "not implemented"); }, 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ostringstream err;
+        EXPECT_EQ(withFailureHandlers(c.work, err), c.status);
+        if (std::string(c.name) != "internal error") {
+            EXPECT_EQ(err.str(), c.printed);
+            continue;
+        }
+        // Four lines: the heading, the message, where, and when this file was compiled.
+        std::istringstream lines(err.str());
+        std::string line;
+        Strings got;
+        while (std::getline(lines, line)) got.push_back(line);
+        ASSERT_EQ(got.size(), 4u);
+        EXPECT_EQ(got[0], "INTERNAL COMPILER ERROR");
+        EXPECT_EQ(got[1], "      not implemented");
+        EXPECT_EQ(got[2].compare(0, 26, "      ERROR ON src/Driver("), 0) << got[2];
+        EXPECT_EQ(got[3], std::string("      COMPILED ON ") + __TIMESTAMP__);
+    }
+}
+
+// Scripts in a scratch vornDir, so that -c can be given names of our own.
+struct DriverScriptTest : DriverTest {
+    void SetUp() override {
+        DriverTest::SetUp();
+        dir = platform::temporaryDirectory() + "/vorn-driver-" + std::to_string(::getpid()) + "/";
+        ASSERT_EQ(platform::runShellCommand("mkdir -p '" + dir + "compiler'"), 0);
+        std::ofstream(dir + "compiler/first") << "compiler=one\nlinker=one\n";
+        std::ofstream(dir + "compiler/second") << "linker=two\n";
+    }
+    void TearDown() override {
+        platform::runShellCommand("rm -rf '" + dir + "'");
+        DriverTest::TearDown();
+    }
+    void readWithVornDir(const Strings& arguments) {
+        runOptions.vornDir = dir;
+        status = read(arguments);
+    }
+    std::string dir;
+    std::optional<int> status;
+};
+
+TEST_F(DriverScriptTest, LaterScriptsOverlayEarlierOnes) {
+    readWithVornDir({"-c", "first", "--compiler", "second", "a.vn"});
+    EXPECT_EQ(status, std::nullopt);
+    EXPECT_TRUE(runOptions.compilerGiven);
+    EXPECT_EQ(compilerConfiguration.compileTemplate, "one");
+    EXPECT_EQ(compilerConfiguration.linkTemplate, "two");
+}
+
+TEST_F(DriverScriptTest, CompilerAndDocumentationExcludeEachOther) {
+    readWithVornDir({"-c", "first", "-d", "x.vn"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err, "-c and -d are mutually exclusive\n");
+    EXPECT_EQ(compilerConfiguration.compileTemplate, "one");  // loaded before the check
+}
+
+TEST_F(DriverScriptTest, MissingScriptStopsBeforeLaterInputs) {
+    try {
+        readWithVornDir({"a.vn", "-c", "absent", "b.vn"});
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), "compiler configuration file not found:\n" + dir + "compiler/absent");
+    }
+    EXPECT_EQ(stack(), Strings{"a"});
+}
+
+}  // namespace
