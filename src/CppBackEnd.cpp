@@ -4,12 +4,11 @@
 // Never reports a file that cannot be written: the C++ compiler run finds it missing.
 #include "CppBackEnd.hpp"
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <sstream>
 
 #include "CppEmitter.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
 
 namespace {
 
@@ -21,16 +20,6 @@ std::string joined(const std::vector<std::string>& parts, const std::string& glu
     }
     return out;
 }
-
-std::time_t fileTime(const std::string& path) {
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0) return 0;
-    return status.st_mtime;
-}
-
-void deleteFile(const std::string& path) { std::remove(path.c_str()); }
-
-void renameFile(const std::string& from, const std::string& to) { std::rename(from.c_str(), to.c_str()); }
 
 // The components of the module an import names; a trailing "*" names the module itself.
 std::vector<std::string> importedComponents(const ImportDeclaration& import) {
@@ -93,8 +82,8 @@ void DiffingFile::open(const std::string& path) {
     close();
     temporaryPath_ = path + ".tmp";
     same_ = true;
-    deleteFile(temporaryPath_);
-    renameFile(path, temporaryPath_);
+    platform::deleteFile(temporaryPath_);
+    platform::renameFile(path, temporaryPath_);
     old_.clear();
     old_.open(temporaryPath_, std::ios::binary);
     if (!old_.is_open()) same_ = false;
@@ -154,7 +143,7 @@ void DiffingFile::close() {
     }
     old_.close();
     new_.close();
-    deleteFile(temporaryPath_);
+    platform::deleteFile(temporaryPath_);
     open_ = false;
 }
 
@@ -195,15 +184,6 @@ void CppWriter::markPosition(const SourceLocation& position) {
 
 // ---- CppBackEnd ----
 
-std::string CppBackEnd::outputPath(const std::vector<std::string>& components, const std::string& extension) const {
-    const std::string suffix = extension.empty() ? std::string() : "." + extension;
-    if (flatMode()) return outputDirectory + (components.empty() ? std::string() : components.back()) + suffix;
-    std::string path = baseDirectory;
-    for (size_t i = 0; i + 1 < components.size(); ++i) path += components[i] + "/";
-    if (!components.empty()) path += "_" + components.back();
-    return path + suffix;
-}
-
 std::string CppBackEnd::argumentSuffix(const ArgumentDeclaration* argument) {
     auto found = argumentNumbers_.find(argument);
     if (found == argumentNumbers_.end())
@@ -213,23 +193,23 @@ std::string CppBackEnd::argumentSuffix(const ArgumentDeclaration* argument) {
     return hex.str();
 }
 
-std::time_t CppBackEnd::outputTime(const std::vector<std::string>& components) {
+std::time_t CppBackEnd::outputTime(const ModuleName& name) {
     std::time_t oldest = 0;
     bool first = true;
     for (const char* extension : {"cpp", "hpp2", "hpp"}) {
-        const std::time_t time = fileTime(outputPath(components, extension));
+        const std::time_t time = platform::modificationTime(outputPath(name, extension));
         if (first || time < oldest) oldest = time;
         first = false;
     }
     return oldest;
 }
 
-void CppBackEnd::removeOutputs(const std::vector<std::string>& components) {
-    for (const char* extension : {"hpp", "hpp2", "cpp"}) deleteFile(outputPath(components, extension));
+void CppBackEnd::removeOutputs(const ModuleName& name) {
+    for (const char* extension : {"hpp", "hpp2", "cpp"}) platform::deleteFile(outputPath(name, extension));
 }
 
-void CppBackEnd::removeObjects(const std::vector<std::string>& components) {
-    for (const char* extension : {"obj", "o"}) deleteFile(outputPath(components, extension));
+void CppBackEnd::removeObjects(const ModuleName& name) {
+    for (const char* extension : {"obj", "o"}) platform::deleteFile(outputPath(name, extension));
 }
 
 namespace {
@@ -252,10 +232,13 @@ void CppBackEnd::writeModule(const ModulePtr& module) {
 }
 
 void CppBackEnd::writeModuleFiles(Module& module) {
-    const std::vector<std::string> components = moduleComponents(module);
-    if (verbose) verboseLineNoIndent("writing: " + joined(components, ".") + " to C++");
+    const bool verbose = runOptions.verbose;
+    ModuleName name;
+    name.components = moduleComponents(module);
+    const std::vector<std::string>& components = name.components;
+    if (verbose) verboseLineNoIndent("writing: " + dottedName(name) + " to C++");
     const std::string guard = guardName(components);
-    const std::string source = quoteCString(sourcePathOf(module, joined(components, "/") + ".vn"));
+    const std::string source = quoteCString(sourcePathOf(module, sourcePath(name, "vn")));
 
     // One file object per module: a nested module gets its own, and text left over from a
     // difference in one module's implementation file never marks the next module changed.
@@ -263,19 +246,19 @@ void CppBackEnd::writeModuleFiles(Module& module) {
     file.verbose = verbose;
     CppWriter out(file);
 
-    file.open(outputPath(components, "hpp2"));
+    file.open(outputPath(name, "hpp2"));
     writeForwardFile(module, out, source, guard);
     file.close();
 
-    file.open(outputPath(components, "hpp"));
+    file.open(outputPath(name, "hpp"));
     writeHeaderFile(module, out, source, guard);
     file.close();
     if (!file.sameSoFar()) {
         module.headerUnchanged = false;
-        if (verbose) verboseLine("  header changed for: " + joined(components, "."));
+        if (verbose) verboseLine("  header changed for: " + dottedName(name));
     }
 
-    file.open(outputPath(components, "cpp"));
+    file.open(outputPath(name, "cpp"));
     writeImplementationFile(module, out, source);
     file.close();
     // Both ways: the flag tells whether this implementation file equals the previous one.

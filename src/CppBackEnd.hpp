@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Ast.hpp"
+#include "BuildManager.hpp"
 
 // Emission phases. Declarations test bits; the for loop's three passes are exact values.
 enum EmitPhase : int {
@@ -109,18 +110,16 @@ public:
 
     virtual void writeModule(const ModulePtr& module);
     // The oldest modification time of the module's cpp, hpp2 and hpp files; 0 if one is missing.
-    virtual std::time_t outputTime(const std::vector<std::string>& components);
-    virtual void removeOutputs(const std::vector<std::string>& components);
-    virtual void removeObjects(const std::vector<std::string>& components);
+    virtual std::time_t outputTime(const ModuleName& name);
+    virtual void removeOutputs(const ModuleName& name);
+    virtual void removeObjects(const ModuleName& name);
 
-    // Naming of the generated files; the driver sets these from the run's state.
-    std::string baseDirectory;    // tree mode: output goes under this directory
-    std::string outputDirectory;  // set: flat mode, every file directly in this directory
+    // The header the emulation of cl.exe asks every implementation file to include first.
     std::string precompiledHeader;
-    bool verbose = false;
 
-    std::string outputPath(const std::vector<std::string>& components, const std::string& extension) const;
-    bool flatMode() const { return !outputDirectory.empty(); }
+    // Files go where the build manager's output naming puts them; an output directory (set
+    // by the emulation of cl.exe) also makes the include lines flat.
+    static bool flatMode() { return !outputDirectory.empty(); }
 
     // The distinct suffix of an unnamed argument that has a default value (stable in a run).
     std::string argumentSuffix(const ArgumentDeclaration* argument);

@@ -6,11 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-// The operator vocabulary arrives with the lexer; until then a named operator cannot be spelt.
-#if __has_include("Operator.hpp")
 #include "Operator.hpp"
-#define VORN_HAS_OPERATOR_TABLE 1
-#endif
 
 namespace {
 
@@ -38,14 +34,6 @@ const char* accessWord(Access access) {
 }
 
 [[noreturn]] void fail(const std::string& message) { throw VORN_INTERNAL_ERROR(sourceName, message); }
-
-std::string mangledOperatorName(const std::string& op) {
-#ifdef VORN_HAS_OPERATOR_TABLE
-    return operatorFunctionName(op);
-#else
-    fail("illegal token in operator: " + op);
-#endif
-}
 
 // Restores a piece of emitter state on every way out, exceptions included.
 template <class T>
@@ -345,7 +333,7 @@ void CppEmitter::binary(const OperExpression& node) {
         visit(node.right);
         write(")");
     } else {
-        write(mangledOperatorName(node.op) + "(");
+        write(operatorFunctionName(node.op) + "(");
         visit(node.left);
         write(",");
         visit(node.right);
