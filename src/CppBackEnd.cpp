@@ -365,4 +365,7 @@ void CppBackEnd::writeImplementationFile(const Module& module, CppWriter& out, c
     out.write("// Implementation of functions");
     out.newLine();
     writeTopLevel(module, out, PhaseImplementation);
+    // The last line is compared only once it is ended: without this newline an unchanged
+    // file would always differ from itself in its closing brace.
+    out.newLine();
 }
