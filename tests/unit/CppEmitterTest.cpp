@@ -1,7 +1,10 @@
 // The emitter's text for single nodes, phase by phase, on hand-built trees.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "CppTestTrees.hpp"
+#include "Operator.hpp"
 
 using namespace cpptest;
 
@@ -315,4 +318,164 @@ TEST(CppEmitterWriter, BracesIndentFollowingLines) {
     EXPECT_EQ(capture.text(), "{\n\ta;{\n\t\tb;\n\t}\n}");
     EXPECT_EQ(out.currentLine, 5);
     EXPECT_EQ(out.indentLevel, 0);
+}
+
+namespace {
+
+// Emits a class holding the given members, in one phase, and returns the text.
+std::string inClass(EmitPhase phase, std::initializer_list<StatementPtr> members, TemplateDeclarationPtr templ = {}) {
+    ClassDeclarationPtr holder = classOf(1, "Holder", block(members));
+    holder->templateDecl = templ;
+    return emit(holder, phase);
+}
+
+struct PhaseTexts {
+    const char* forward;
+    const char* types;
+    const char* declarations;
+    const char* implementation;
+};
+
+void expectPhases(const ASTObjectPtr& node, const PhaseTexts& texts, const char* label) {
+    EXPECT_EQ(emit(node, PhaseForward), texts.forward) << label << " forward";
+    EXPECT_EQ(emit(node, PhaseTypes), texts.types) << label << " types";
+    EXPECT_EQ(emit(node, PhaseDeclarations), texts.declarations) << label << " declarations";
+    EXPECT_EQ(emit(node, PhaseImplementation), texts.implementation) << label << " implementation";
+}
+
+}  // namespace
+
+TEST(CppEmitterDeclarations, TopLevelDeclarationsByPhase) {
+    FunctionDeclarationPtr pub = function(1, type("int"), "f", {argument(type("int"), "x")}, block({}));
+    FunctionDeclarationPtr priv = function(1, type("int"), "g", {argument(type("int"), "x")}, block({}), Private);
+    FunctionDeclarationPtr inl = function(1, type("int"), "h", {argument(type("int"), "x", constant("1"))}, block({}));
+    inl->isInline = true;
+    FunctionDeclarationPtr templ = function(1, type("T"), "t", {argument(type("T"), "x")}, block({}));
+    templ->templateDecl = templateOf({"T"});
+    VariableDeclarationPtr global = variable(1, type("int"), "v", {constant("3")});
+    TypeAliasDeclarationPtr alias = make<TypeAliasDeclaration>(1);
+    alias->name = "Id";
+    alias->type = type("int");
+    UnionDeclarationPtr onion = make<UnionDeclaration>(1);
+    onion->name = "U";
+    onion->body = block({variable(1, type("int"), "i"), variable(1, type("float"), "f")});
+    NamespaceDeclarationPtr space = make<NamespaceDeclaration>(1);
+    space->name = "ns";
+    space->body = block({function(1, type("void"), "k", {}, block({}))});
+
+    expectPhases(pub, {"", "", "int f(int );", "int f(int x){\n}"}, "public function");
+    expectPhases(priv, {"", "", "", "int g(int x){\n}"}, "private function");
+    expectPhases(inl, {"", "", "inline int h(int x){\n}", ""}, "inline function");
+    expectPhases(templ, {"", "", "template<typename T> T t(T x){\n}", ""}, "template function");
+    expectPhases(global, {"", "", "extern int v;", "int v=3;"}, "variable");
+    expectPhases(alias, {"", "typedef int Id;", "", ""}, "alias");
+    expectPhases(onion, {"union U;", "", "union U{public:int i;public:float f;};", ""}, "union");
+    expectPhases(space, {"namespace ns{}", "namespace ns{}", "namespace ns{void k();}", "namespace ns{void k(){\n\t}}"},
+                 "namespace");
+}
+
+TEST(CppEmitterDeclarations, MembersByPhase) {
+    VariableDeclarationPtr field = variable(1, type("int"), "x", {constant("1")}, Private);
+    field->isMutable = true;
+    VariableDeclarationPtr shared = variable(1, type("int"), "n", {constant("0")}, Protected);
+    shared->isStatic = true;
+    FunctionDeclarationPtr method = function(1, type("int"), "get", {}, block({returns(name("x"), 1)}));
+    method->isConst = true;
+    method->isStatic = true;
+    FunctionDeclarationPtr pure = function(1, type("int"), "pure", {}, block({}));
+    pure->isVirtual = pure->isAbstract = true;
+    EnumDeclarationPtr kind = make<EnumDeclaration>(1);
+    kind->name = "Kind";
+    EnumItemPtr item = make<EnumItem>(1);
+    item->name = "A";
+    kind->items = {item};
+
+    EXPECT_EQ(inClass(PhaseDeclarations, {field, shared, method, pure, kind}),
+              "struct Holder{private:mutable int x=1;protected:static int n;"
+              "public:static int get() const ;public:virtual int pure() = 0;public:enum Kind{A};};");
+    EXPECT_EQ(inClass(PhaseImplementation, {field, shared, method, pure, kind}),
+              "int Holder::n=0;int Holder::get() const {return x;\n}\n#line 1\n");
+    EXPECT_EQ(inClass(PhaseForward, {field}), "struct Holder;");
+    EXPECT_EQ(inClass(PhaseTypes, {field, kind}), "");
+    // Inside a template class every member is written whole in the header.
+    EXPECT_EQ(inClass(PhaseDeclarations, {method, shared}, templateOf({"T"})),
+              "template<typename T> struct Holder{public:static int get() const {return x;\n\t}\n#line 1\n"
+              "\tprotected:static int n;};");
+    EXPECT_EQ(inClass(PhaseImplementation, {method, shared}, templateOf({"T"})),
+              "template<typename T> int Holder<T>::n=0;");
+}
+
+TEST(CppEmitterDeclarations, UnnamedArgumentWithDefaultGetsAUniqueName) {
+    FunctionDeclarationPtr f =
+        function(1, type("void"), "f",
+                 {argument(type("int"), "", constant("1")), argument(type("int"), "", constant("2")),
+                  argument(type("int"), "")},
+                 block({}));
+    Capture capture(PhaseDeclarations);
+    capture.emitter().visit(f);
+    capture.emitter().visit(f);
+    const std::string declared = capture.text();
+    EXPECT_EQ(declared, "void f(int VORN_arg1=1,int VORN_arg2=2,int );void f(int VORN_arg1=1,int VORN_arg2=2,int );");
+    EXPECT_EQ(emit(f, PhaseImplementation), "void f(int ,int ,int ){\n}");
+}
+
+TEST(CppEmitterDeclarations, ConstructorInitialisers) {
+    FunctionDeclarationPtr ctor = function(
+        1, TypeExpressionPtr(), "Point", {argument(type("int"), "a")},
+        block({make<InitStatement>(1), make<InitStatement>(1), exprStatement(callOf(name("f"), {}), 1)}));
+    auto first = boost::static_pointer_cast<InitStatement>(ctor->body->statements.front());
+    first->type = type("Base");
+    first->arguments = {name("a")};
+    auto second = boost::static_pointer_cast<InitStatement>(*std::next(ctor->body->statements.begin()));
+    second->member = "y";
+    second->arguments = {constant("0")};
+    EXPECT_EQ(emit(ctor, PhaseImplementation), "Point(int a):Base (a),y(0){f();\n}");
+}
+
+TEST(CppEmitterDeclarations, TemplatesAndSpecialisations) {
+    TemplateDeclarationPtr parameters = templateOf({"T"});
+    parameters->arguments.front()->defaultType = type("int");
+    TemplateArgumentDeclarationPtr size = make<TemplateArgumentDeclaration>();
+    size->type = type("int");
+    size->name = "N";
+    size->defaultValue = constant("4");
+    parameters->arguments.push_back(size);
+    ClassDeclarationPtr array = classOf(1, "Array", block({}));
+    array->templateDecl = parameters;
+    EXPECT_EQ(emit(array, PhaseForward), "template<typename T=int ,int N=4> struct Array;");
+
+    ClassDeclarationPtr special = classOf(1, "Array", block({}));
+    special->templateDecl = make<TemplateDeclaration>();
+    special->templateDecl->specialization = templateArgs({type("bool")});
+    EXPECT_EQ(emit(special, PhaseDeclarations), "template<> struct Array<bool > {};");
+}
+
+TEST(CppEmitterDeclarations, NamedOperatorIsACallOfItsMangledName) {
+    EXPECT_EQ(emit(binary(name("a"), "<+>", name("b")), PhaseBody), operatorFunctionName("<+>") + "(a,b)");
+}
+
+TEST(CppEmitterMacros, VerbatimBlocksByPhaseAndSpacing) {
+    TokensExpressionPtr tokens = make<TokensExpression>();
+    for (auto [text, line, column] : std::vector<std::tuple<const char*, int, int>>{
+             {"{", 1, 5}, {"int", 1, 6}, {"x", 1, 10}, {";", 1, 11}, {"y", 2, 0}, {"}", 2, 2}})
+        tokens->push_back(Token(Operator, text, at(line, column)));
+    auto verbatim = [&](const char* macro) {
+        MacroStatementPtr statement = make<MacroStatement>(1);
+        statement->call = make<MacroCall>();
+        statement->call->name = macro;
+        statement->call->arguments = {tokens};
+        return statement;
+    };
+    expectPhases(verbatim("_HPP"), {"", "", "int x;\ny", ""}, "_HPP");
+    expectPhases(verbatim("_CPP"), {"", "", "", "int x;\ny"}, "_CPP");
+    EXPECT_EQ(inClass(PhaseDeclarations, {verbatim("_CPP")}), "struct Holder{int x;\n\ty};");
+    EXPECT_EQ(emit(verbatim("_HPP"), PhaseBody), "int x;\ny");
+
+    // Anything else is a call of the macro's name without its first character.
+    MacroStatementPtr other = verbatim("@trace");
+    TokensExpressionPtr argument = make<TokensExpression>();
+    argument->push_back(Token(Name, "a", at(1, 0)));
+    argument->push_back(Token(Operator, "+", at(1, 1)));
+    other->call->arguments = {argument, argument};
+    EXPECT_EQ(emit(other, PhaseImplementation), "trace(a+,a+)");
 }
