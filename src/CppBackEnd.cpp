@@ -227,11 +227,7 @@ std::string sourcePathOf(const Module& module, const std::string& fallback) {
 
 }  // namespace
 
-void CppBackEnd::writeModule(const ModulePtr& module) {
-    if (module) writeModuleFiles(*module);
-}
-
-void CppBackEnd::writeModuleFiles(Module& module) {
+void CppBackEnd::writeModule(Module& module) {
     const bool verbose = runOptions.verbose;
     ModuleName name;
     name.components = moduleComponents(module);
@@ -270,7 +266,7 @@ void CppBackEnd::writeTopLevel(const Module& module, CppWriter& out, EmitPhase p
     CppEmitter emitter(out, *this);
     emitter.phase = phase;
     // A module nested in this one is written as a module of its own.
-    emitter.writeNestedModule = [this](const Module& nested) { writeModuleFiles(const_cast<Module&>(nested)); };
+    emitter.writeNestedModule = [this](const Module& nested) { writeModule(const_cast<Module&>(nested)); };
     for (const StatementPtr& statement : module.block->statements) emitter.visit(statement);
 }
 

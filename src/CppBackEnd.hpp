@@ -13,6 +13,7 @@
 
 #include "Ast.hpp"
 #include "BuildManager.hpp"
+#include "FrontEnd.hpp"
 
 // Emission phases. Declarations test bits; the for loop's three passes are exact values.
 enum EmitPhase : int {
@@ -104,15 +105,16 @@ private:
 };
 
 // The back end of the C++ files. One object serves the whole run.
-class CppBackEnd {
+class CppBackEnd : public BackEnd {
 public:
-    virtual ~CppBackEnd() = default;
-
-    virtual void writeModule(const ModulePtr& module);
+    // Writes the hpp2, hpp and cpp files and updates headerUnchanged and cppUnchanged.
+    void writeModule(Module& module) override;
     // The oldest modification time of the module's cpp, hpp2 and hpp files; 0 if one is missing.
-    virtual std::time_t outputTime(const ModuleName& name);
-    virtual void removeOutputs(const ModuleName& name);
-    virtual void removeObjects(const ModuleName& name);
+    std::time_t outputTime(const ModuleName& name) override;
+    // Deletes the hpp, hpp2 and cpp files; failures are ignored.
+    void removeOutputs(const ModuleName& name) override;
+    // Deletes the obj and o files; failures are ignored.
+    void removeObjects(const ModuleName& name) override;
 
     // The header the emulation of cl.exe asks every implementation file to include first.
     std::string precompiledHeader;
@@ -125,7 +127,6 @@ public:
     std::string argumentSuffix(const ArgumentDeclaration* argument);
 
 private:
-    void writeModuleFiles(Module& module);
     void writeForwardFile(const Module& module, CppWriter& out, const std::string& source,
                           const std::string& guard);
     void writeHeaderFile(const Module& module, CppWriter& out, const std::string& source,

@@ -356,7 +356,7 @@ protected:
 
     // Writes the modules, then checks each generated file against the expected one.
     void writeAndCompare(const std::string& label, const std::vector<ModulePtr>& modules) {
-        for (const ModulePtr& module : modules) backEnd.writeModule(module);
+        for (const ModulePtr& module : modules) backEnd.writeModule(*module);
         for (const ModulePtr& module : modules) {
             ModuleName moduleName;
             moduleName.components = moduleComponents(*module);
@@ -421,7 +421,7 @@ TEST_F(CppProgramTest, CompilerErrorsNameTheSourceLine) {
              {s.on(4, variable(4, type("int"), "fine", {constant("1")})),
               s.on(17, variable(17, type("int"), "broken", {constant("\"text\"")})),
               s.on(18, returns(name("fine"), 18))}));
-    backEnd.writeModule(s.module);
+    backEnd.writeModule(*s.module);
     std::string output;
     EXPECT_NE(runCommand("g++ -std=c++17 -fsyntax-only -I'" + std::string(VORN_SOURCE_DIR) + "/include' '" +
                              baseDirectory + "_wrong.cpp'",
