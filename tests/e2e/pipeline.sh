@@ -73,6 +73,13 @@ for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
 done
 [ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 0 Util\nfun   run Int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
 
+# Two modules importing each other, both out of date: the cycle ends at the module in memory.
+start import-cycle
+source_file Main.vn 'import Util\nInt run()\n    return 1\n'
+source_file Util.vn 'import Main\nInt helper()\n    return 2\n'
+check import-cycle -v Main.vn
+[ -f _Util.cpp ] && [ -f _Main.cpp ] || fail "import-cycle: a module was not written"
+
 # The second run without edits writes nothing and sends nothing to the compiler.
 start second-run
 source_file main.vn "$main_vn"
