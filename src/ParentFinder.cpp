@@ -212,8 +212,9 @@ void ParentFinder::linkBelow(ASTObject* node) {
     if (PropertyDeclaration* property = dynamic_cast<PropertyDeclaration*>(node)) nameAccessors(*property);
     if (CatchStatement* handler = dynamic_cast<CatchStatement*>(node)) {
         // The caught variable belongs to the handler's own block, before its statements.
-        if (handler->body && node->statementSlot.isSet())
-            enter(*handler->body, tableHandle(handler, node->statementSlot));
+        // The table lives inside the handler, so it must not own it (that would be a cycle);
+        // it can never outlive the handler either.
+        if (handler->body) enter(*handler->body, DeclarationPtr(handler, [](Declaration*) {}));
     }
     ChildWalker walker(*this, node, row->opensContext);
     node->visitFields(walker);
