@@ -191,13 +191,15 @@ public:
     explicit RememberFailure(const P& p) : p(p) {}
     bool parse(TokenStream& ts) const {
         if (expressionDepth == 0) failedExpressions.clear();
-        PrecedenceEntry top = precedence.top();
-        FailedExpression key{&*ts.current, top.precedence, top.op};
-        if (failedExpressions.count(key)) return false;
         struct Depth {
             Depth() { ++expressionDepth; }
             ~Depth() { --expressionDepth; }
         } depth;
+        // Only an expression right after an opening bracket is tried twice at one place.
+        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
+        PrecedenceEntry top = precedence.top();
+        FailedExpression key{&*ts.current, top.precedence, top.op};
+        if (failedExpressions.count(key)) return false;
         if (runStep(p, ts)) return true;
         failedExpressions.insert(key);
         return false;
