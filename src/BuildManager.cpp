@@ -28,6 +28,24 @@ BackEndPtr cppBackEnd;
 
 namespace {
 
+// Modules that import each other hold each other through their imports. They live for the
+// whole run anyway; at its end (and when tests reset the state) the links are cut so that the
+// registry really frees what it owns.
+void releaseModules() {
+    for (auto& entry : moduleRegistry)
+        if (entry.second)
+            for (auto& import : entry.second->imports) import.second->module.reset();
+    moduleRegistry.clear();
+}
+
+struct ModuleRelease {
+    ~ModuleRelease() { releaseModules(); }
+} moduleRelease;  // defined after the registry, so destroyed before it
+
+}  // namespace
+
+namespace {
+
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 bool endsInSeparator(const std::string& text) { return !text.empty() && isSeparator(text.back()); }
@@ -137,7 +155,7 @@ void resetBuildState() {
     visited.clear();
     converted.clear();
     toCompile.clear();
-    moduleRegistry.clear();
+    releaseModules();
     frontEnds.clear();
     cppBackEnd.reset();
 }
