@@ -137,8 +137,4 @@ bool refuse(const std::string& what) {
 
 bool buildAll() { return refuse("translating modules"); }
 
-bool compileAll() { return refuse("compiling translated modules"); }
-
-bool linkAll() { return refuse("linking translated modules"); }
-
 bool emulateVisualCpp(const std::string&) { return refuse("acting as cl.exe or link.exe"); }
