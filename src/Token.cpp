@@ -1,6 +1,8 @@
 // Token kind names and the token stream's stepping rule.
 #include "Token.hpp"
 
+#include <cstdio>
+
 namespace {
 struct KindName {
     int kind;
@@ -39,4 +41,36 @@ void TokenStream::advance() {
         ++next;
     }
     current = next;
+}
+
+std::string dumpToken(const Token& token) {
+    std::string out = std::to_string(token.location.line) + ":" + std::to_string(token.location.column) + " ";
+    switch (token.kind) {
+    case Whitespace: out += "whitespace"; break;
+    case NoExpand: out += "no-expand"; break;
+    default: out += tokenKindName(token.kind); break;
+    }
+    out += " ";
+    for (unsigned char c : token.text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c >= 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string dumpTokens(TokenStream& stream) {
+    if (stream.current == stream.end()) stream.advance();
+    std::string out;
+    for (;;) {
+        out += dumpToken(*stream.current) + "\n";
+        if (stream.current->kind == EndOfFile) return out;
+        stream.advance();
+    }
 }

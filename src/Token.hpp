@@ -67,3 +67,10 @@ public:
     int errorPriority = -1;
     std::set<std::string> expected;
 };
+
+// One token as "line:column kind text", the text with line ends and control bytes escaped.
+std::string dumpToken(const Token& token);
+
+// The dump of every token from the stream's current one through EndOfFile, one per line.
+// Advances the stream; for tests and for looking at what a front end produced.
+std::string dumpTokens(TokenStream& stream);

@@ -1,0 +1,31 @@
+// Opening ".vn" files for the lexer. A file that cannot be opened is the caller's error to
+// report; the lexer itself never sees a missing file.
+#include "VnFrontEnd.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+// Opens the file before the Lexer base exists; the flag carries the outcome to the caller.
+// A directory opens on some systems but reads as nothing, so it counts as unopenable.
+std::ifstream& openSourceFile(std::ifstream& file, const std::string& path, bool& opened) {
+    std::error_code error;
+    opened = false;
+    if (std::filesystem::is_directory(path, error)) return file;
+    // Binary, so every platform sees the same bytes; the lexer itself folds CR LF.
+    file.open(path, std::ios::in | std::ios::binary);
+    opened = file.is_open();
+    return file;
+}
+}  // namespace
+
+SourceFileLexer::SourceFileLexer(const std::string& path, LexerOptions options, int tabSize,
+                                 bool& opened)
+    : SourceFile(), Lexer(openSourceFile(stream, path, opened), path, options, tabSize) {}
+
+boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
+    bool opened = false;
+    boost::shared_ptr<Lexer> lexer(new SourceFileLexer(path, sourceLexerOptions, tabSize, opened));
+    if (!opened) throw CompileError("Unable to open file");
+    return lexer;
+}
