@@ -8,7 +8,6 @@
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
-#include "Diagnostics.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
