@@ -279,6 +279,35 @@ TEST_F(ToolchainTest, UnwritableTemporaryDirectoryFailsWithoutRunning) {
     EXPECT_EQ(log(), Strings{});
 }
 
+// The run's stages: a failed compile skips the link; -s never links. Nothing is translated
+// here, so the compile set is filled by hand.
+TEST_F(ToolchainTest, AFailedCompileSkipsTheLink) {
+    baseDirectory = "/w/";
+    runOptions.compilerGiven = true;
+    configure("compiler=cc $cppFile;\nlinker=ld $perFile;$outFile;.o $;\n");
+    struct Case {
+        bool processImports;
+        bool compileFails;
+        int status;
+        Strings ran;
+    } cases[] = {
+        {true, false, 0, {"cc [/w/_a.cpp]", "cc [/w/_b.cpp]", "ld [/w/_a.o] [/w/_b.o]"}},
+        {true, true, 1, {"cc [/w/_a.cpp]"}},
+        {false, false, 0, {"cc [/w/_a.cpp]", "cc [/w/_b.cpp]"}},
+        {false, true, 1, {"cc [/w/_a.cpp]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.processImports ? "" : "-s ") + (c.compileFails ? "failing" : "passing"));
+        ::unlink((dir + "/log").c_str());
+        ::unlink((dir + "/fail-_a.cpp").c_str());
+        if (c.compileFails) setStatus("fail-_a.cpp", 1);
+        runOptions.processImports = c.processImports;
+        toCompile = visited = {named("a"), named("b")};
+        EXPECT_EQ(runStages(), c.status);
+        EXPECT_EQ(log(), c.ran);
+    }
+}
+
 TEST_F(ToolchainTest, CommandsRunThroughTheShell) {
     EXPECT_EQ(runCommand("cc one 'two words' && exit 5"), 5);
     EXPECT_EQ(log(), Strings{"cc [one] [two words]"});
