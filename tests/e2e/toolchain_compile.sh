@@ -2,7 +2,7 @@
 # The compile stage with fake tools: one command per module to compile, each with its own
 # list file; a failed compile stops the compiling and skips the link; success codes.
 set -u
-source "$(dirname "$0")/../toolchain_fake_tools.bash"
+source "$(dirname "$0")/toolchain_fake_tools.bash"
 
 link='linker=ld $linkerOptions; -o prog @$temp;'
 # Three modules: main imports B, B imports A. Each is compiled through a list file of its own.
