@@ -801,6 +801,8 @@ public:
     ArgumentDeclarationList arguments;
     bool isConst = false;
     BlockPtr body;
+    // The function's own type (result and argument types), built once when first asked for.
+    FuncTypePtr funcType;
 };
 
 class PropertyDeclaration : public DataDeclaration {
@@ -840,6 +842,9 @@ public:
 
     bool isReverse = false;
     ExpressionPtr range;
+    // Set by type inference: the type of the loop variable when the part walks a container
+    // (`type` is then the hidden iterator's type). Equal to `type` for a range.
+    TypeExpressionPtr elementType;
 };
 
 class CatchStatement : public DataDeclaration {
@@ -866,6 +871,8 @@ public:
     TemplateDeclarationPtr templateDecl;
     BaseDeclarationList bases;
     BlockPtr body;
+    // Field initialisers taken out of the fields, for the constructors to write.
+    std::vector<InitStatementPtr> memberInitializers;
 };
 
 class TypeAliasDeclaration : public TypeDeclaration {
