@@ -201,7 +201,16 @@ TEST_F(NameLookupTest, QualifiedNamesFollowTheImportChain) {
     StaticExpressionPtr use = name("h", 3, type("Upper"));
     add(m->block, statement(use));
     link(m);
+    // Module names are type names, so A.B.f is a name scoped by the nested type A.B.
+    SubTypeExprPtr ab = make<SubTypeExpr>();
+    ab->scope = type("a");
+    ab->name = "b";
+    StaticExpressionPtr qualified = name("f", 4, ab);
+    add(m->block, statement(qualified));
+    link(m);
     EXPECT_EQ(spell(typeOf(use.get())), "Int");
+    EXPECT_EQ(spell(typeOf(qualified.get())), "Int");
+    EXPECT_EQ(ab->declaration, qb);
     EXPECT_TRUE(queuedDiagnostics().empty());
 }
 
