@@ -202,15 +202,15 @@ TEST_F(NameLookupTest, QualifiedNamesFollowTheImportChain) {
     add(m->block, statement(use));
     link(m);
     // Module names are type names, so A.B.f is a name scoped by the nested type A.B.
-    SubTypeExprPtr ab = make<SubTypeExpr>();
-    ab->scope = type("a");
-    ab->name = "b";
-    StaticExpressionPtr qualified = name("f", 4, ab);
+    SubTypeExprPtr abType = make<SubTypeExpr>();
+    abType->scope = type("a");
+    abType->name = "b";
+    StaticExpressionPtr qualified = name("f", 4, abType);
     add(m->block, statement(qualified));
     link(m);
     EXPECT_EQ(spell(typeOf(use.get())), "Int");
     EXPECT_EQ(spell(typeOf(qualified.get())), "Int");
-    EXPECT_EQ(ab->declaration, qb);
+    EXPECT_EQ(abType->declaration, qb);
     EXPECT_TRUE(queuedDiagnostics().empty());
 }
 
