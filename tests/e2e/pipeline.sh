@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The module pipeline with the real binary: loading order, the up-to-date rule, -s, the
+# extension search, missing files. Each case runs in a fresh directory; its standard output,
+# standard error and exit status are compared with tests/data/pipeline/<case>.golden.
+# Run with VORN_REGENERATE=1 to rewrite the golden files instead of comparing.
+set -u
+build=$(cd "$1" && pwd -P)
+source_dir=$(cd "$2" && pwd -P)
+golden_dir="$source_dir/tests/data/pipeline"
+export PATH="$build:$PATH"
+failures=0
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A fresh directory for a case; later commands run inside it.
+start() {
+    dir="$root/$1"
+    mkdir -p "$dir"
+    cd "$dir" || exit 1
+}
+
+# Sources are older than anything the run writes: 2020; outputs are stamped explicitly.
+source_file() {
+    printf '%b' "$2" >"$1"
+    touch -d '2020-01-01 00:00:00' "$1"
+}
+outputs() {  # outputs STAMP MODULE... : the three generated C++ files of each module
+    local stamp=$1
+    shift
+    for m in "$@"; do
+        for e in hpp2 hpp cpp; do
+            : >"_$m.$e"
+            touch -d "$stamp" "_$m.$e"
+        done
+    done
+}
+
+# check CASE ARGS... : runs vorn, compares with the golden text.
+check() {
+    local name=$1
+    shift
+    vorn "$@" >stdout 2>stderr
+    local status=$?
+    {
+        echo "== vorn $*"
+        echo "== stdout"
+        sed "s|$dir|<dir>|g" stdout
+        echo "== stderr"
+        sed "s|$dir|<dir>|g" stderr
+        echo "== status $status"
+    } >actual
+    local golden="$golden_dir/$name.golden"
+    if [ "${VORN_REGENERATE:-}" = 1 ]; then
+        cp actual "$golden"
+    elif ! diff -u "$golden" actual; then
+        fail "$name: output differs from $golden"
+    fi
+}
+
+main_vn='import Util\nInt run()\n    return 1\n'
+util_vn='Int helper()\n    return 2\n'
+
+# Both modules out of date: main is loaded with Util inside it and written first, then Util is
+# taken from the stack, found in memory and written; both go to the compiler.
+start out-of-date
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+check out-of-date -v main.vn
+for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
+    [ -f "$f" ] || fail "out-of-date: $f not written"
+done
+[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 0 Util\nfun   run Int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
+
+# Two modules importing each other, both out of date: the cycle ends at the module in memory.
+start import-cycle
+source_file Main.vn 'import Util\nInt run()\n    return 1\n'
+source_file Util.vn 'import Main\nInt helper()\n    return 2\n'
+check import-cycle -v Main.vn
+[ -f _Util.cpp ] && [ -f _Main.cpp ] || fail "import-cycle: a module was not written"
+
+# The second run without edits writes nothing and sends nothing to the compiler.
+start second-run
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+vorn main.vn >/dev/null 2>&1 || fail "second-run: the first run failed"
+check second-run -v main.vn
+
+# Outputs stamped with the sources' own time count as up to date; one second older do not.
+start equal-times
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2020-01-01 00:00:00' main Util
+check equal-times -v main.vn
+start older-by-a-second
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2019-12-31 23:59:59' Util
+outputs '2020-01-01 00:00:00' main
+check older-by-a-second main.vn
+[ -s _Util.cpp ] || fail "older-by-a-second: Util was not rewritten"
+[ ! -s _main.cpp ] || fail "older-by-a-second: main was rewritten"
+
+# With -s the out-of-date import Util is loaded for its declarations but not translated.
+start single
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2021-01-01 00:00:00' main
+check single -v -s main.vn
+[ ! -f _Util.cpp ] || fail "single: Util was translated"
+check single-without-s -v main.vn
+
+# An import without extension is looked for as h, hpp, vn, vni: vn comes before vni ...
+start search-vn-first
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+source_file Util.vni ''
+outputs '2021-01-01 00:00:00' main Util
+check search-vn-first -v main.vn
+# ... and hpp before vn (reading a header is refused until the header reader exists).
+start search-hpp-first
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+source_file Util.hpp 'int helper();\n'
+outputs '2021-01-01 00:00:00' main Util
+check search-hpp-first -v main.vn
+
+start missing-import
+source_file main.vn 'import Gone\nInt run()\n    return 1\n'
+check missing-import -v main.vn
+
+start missing-input
+check missing-input -v nothere.vn
+
+start top-level-statement
+source_file main.vn 'Int run()\n    return 1\nrun()\n'
+check top-level-statement main.vn
+[ ! -f _main.vnl ] || fail "top-level-statement: a failed module was written"
+
+[ "$failures" -eq 0 ]
