@@ -1,0 +1,114 @@
+// What each fuzz target does with one input, shared by the libFuzzer programs in fuzz/ and by
+// the unit test that replays their seeds and past findings in every ordinary test run.
+// Takes raw bytes; gives a short summary of what the reader made of them. Errors the reader
+// reports are expected results; a reader that stops making progress traps, so a hang is loud.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include <boost/lexical_cast.hpp>
+
+#include "BuildManager.hpp"
+#include "CompilerConfig.hpp"
+#include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "Lexer.hpp"
+
+namespace fuzzing {
+
+const LexerOptions allLexerOptionBits = OwnWords | Indentation | SemicolonEndsStatement | NestedComments |
+                                        VerbatimRegions | KnownOperatorsOnly | LineSplice | WhitespaceTokens;
+
+// A lexer input: the first two bytes choose the options (every combination of the bits) and a
+// small tab size (0 included); the rest is the text.
+struct LexerInput {
+    LexerOptions options = 0;
+    int tabSize = 0;
+    std::string text;
+};
+
+inline LexerInput lexerInput(const std::uint8_t* data, std::size_t size) {
+    LexerInput input;
+    if (size < 2) return input;
+    input.options = static_cast<LexerOptions>((data[0] | (data[1] << 8)) & allLexerOptionBits);
+    // Bits of the second byte that no option uses pick the tab size.
+    input.tabSize = (data[1] >> 1) & 0x0f;
+    input.text.assign(reinterpret_cast<const char*>(data) + 2, size - 2);
+    return input;
+}
+
+// Lexes to EndOfFile; returns the number of tokens read.
+inline std::size_t lexAll(const LexerInput& input) {
+    std::istringstream in(input.text);
+    Lexer lexer(in, "fuzz.vn", input.options, input.tabSize);
+    // Every byte yields at most a few tokens; far more would mean the lexer stopped progressing.
+    std::size_t limit = 16 * input.text.size() + 64;
+    std::size_t count = 1;
+    for (; !lexer.atEnd(); ++count) {
+        if (count > limit) __builtin_trap();
+        lexer.advance();
+    }
+    clearDiagnostics();
+    return count;
+}
+
+// What reading a script and expanding its templates came to.
+struct ScriptOutcome {
+    bool read = false;   // false: a success code was not an integer
+    int expanded = 0;    // templates that expanded
+    int refused = 0;     // templates that failed with their message
+};
+
+inline void expandInto(const std::string& text, ScriptOutcome& outcome) {
+    try {
+        expandTemplate(text);
+        ++outcome.expanded;
+    } catch (const CompileError&) {
+        ++outcome.refused;
+    }
+}
+
+// The process-wide values templates read; with `full`, option words and two visited modules.
+inline void setUpScriptRun(bool full) {
+    runOptions.vornDir = "/opt/vorn/";
+    runOptions.compilerOptions = "-O2";
+    runOptions.linkerOptions = "-lm";
+    runOptions.scriptOptions.clear();
+    visited.clear();
+    currentModule = ModuleName();
+    currentTemporaryFile = full ? "/tmp/vorn-link.rsp" : "";
+    if (!full) return;
+    runOptions.scriptOptions.insert("debug");
+    runOptions.scriptOptions.insert("windows");
+    for (const char* path : {"main.vn", "util/strings.vn"}) visited.insert(parseModuleName(path, false, true));
+}
+
+// Reads the bytes as a script into a fresh record and expands its four templates, with and
+// without option words and visited modules, and then the whole text as one template.
+inline ScriptOutcome readAndExpandScript(const std::uint8_t* data, std::size_t size) {
+    std::string script(reinterpret_cast<const char*>(data), size);
+    CompilerConfiguration configuration;
+    ScriptOutcome outcome;
+    try {
+        std::istringstream in(script);
+        readCompilerConfiguration(in, configuration);
+    } catch (const boost::bad_lexical_cast&) {
+        return outcome;
+    }
+    outcome.read = true;
+    for (bool full : {false, true}) {
+        setUpScriptRun(full);
+        expandInto(configuration.compileTemplate, outcome);
+        expandInto(configuration.linkTemplate, outcome);
+        expandInto(configuration.compileFileTemplate, outcome);
+        expandInto(configuration.linkFileTemplate, outcome);
+    }
+    expandInto(script, outcome);
+    clearDiagnostics();
+    return outcome;
+}
+
+}  // namespace fuzzing
