@@ -1,0 +1,34 @@
+// The two plug-in interfaces of the build manager: front ends read a module into a tree,
+// back ends write a completed tree out. Takes module names; gives modules and file times.
+// Neither interface decides whether a module is up to date: the build manager compares.
+#pragma once
+
+#include <ctime>
+
+#include "Ast.hpp"
+
+struct ModuleName;
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+    // A new module read from the name's source, or empty when none could be built; problems
+    // go to the diagnostics list.
+    virtual ModulePtr loadModule(const ModuleName& name) = 0;
+    // Modification time of the module's source, 0 when it does not exist.
+    virtual std::time_t sourceTime(const ModuleName& name) = 0;
+};
+
+typedef boost::shared_ptr<FrontEnd> FrontEndPtr;
+
+class BackEnd {
+public:
+    virtual ~BackEnd() = default;
+    virtual void writeModule(Module& module) = 0;
+    // Oldest modification time of the generated files, 0 when one of them is missing.
+    virtual std::time_t outputTime(const ModuleName& name) = 0;
+    virtual void removeOutputs(const ModuleName& name) = 0;
+    virtual void removeObjects(const ModuleName& name) = 0;
+};
+
+typedef boost::shared_ptr<BackEnd> BackEndPtr;

@@ -1,0 +1,221 @@
+// Library front end: one pass over the records, keeping the module, class and namespace that
+// later records belong to. Takes text; gives declarations entered in their blocks' tables.
+// Never fails on an unknown keyword: files written by other means may carry more records.
+#include "LibFrontEnd.hpp"
+
+#include <boost/make_shared.hpp>
+#include <cctype>
+#include <istream>
+
+namespace {
+
+SimpleTypeExprPtr typeNamed(const std::string& name) {
+    if (name.empty()) return SimpleTypeExprPtr();
+    SimpleTypeExprPtr type = boost::make_shared<SimpleTypeExpr>();
+    type->name = name;
+    return type;
+}
+
+// Splits at the first space: the text before it, and the rest (empty when there is none).
+std::pair<std::string, std::string> splitFirst(const std::string& text) {
+    std::string::size_type space = text.find(' ');
+    if (space == std::string::npos) return {text, std::string()};
+    return {text.substr(0, space), text.substr(space + 1)};
+}
+
+ModulePtr newModule(const std::string& dottedName) {
+    ModulePtr module = boost::make_shared<Module>();
+    module->name = dottedName;
+    module->block = boost::make_shared<Block>();
+    module->block->parent = module.get();
+    module->upToDate = true;
+    module->fullyLoaded = false;
+    return module;
+}
+
+class RecordReader {
+public:
+    RecordReader(const std::string& defaultName, std::vector<ModulePtr>& described) : described(described) {
+        fileModule = newModule(defaultName);
+        described.push_back(fileModule);
+        startModule(fileModule);
+    }
+
+    void line(const std::string& text) {
+        std::string keyword = text.substr(0, 3);
+        std::string fields = text.size() > 4 ? text.substr(4) : std::string();
+        typedef void (RecordReader::*Handler)(const std::string&);
+        static const std::pair<const char*, Handler> handlers[] = {
+            {"lib", &RecordReader::lib}, {"imp", &RecordReader::imp}, {"cls", &RecordReader::cls},
+            {"end", &RecordReader::end}, {"fun", &RecordReader::fun}, {"var", &RecordReader::var},
+            {"prp", &RecordReader::prp}, {"typ", &RecordReader::typ}, {"tal", &RecordReader::tal},
+            {"dal", &RecordReader::dal}, {"pfx", &RecordReader::pfx}, {"nsp", &RecordReader::nsp},
+            {"inc", &RecordReader::inc}, {"mod", &RecordReader::mod},
+        };
+        for (const auto& handler : handlers)
+            if (keyword == handler.first) return (this->*handler.second)(fields);
+        // "ali", "mac" and anything unknown: nothing to do.
+    }
+
+    ModulePtr fileModule;
+
+private:
+    void startModule(const ModulePtr& module) {
+        current = module;
+        openClasses.clear();
+    }
+
+    Block* currentBlock() const {
+        return openClasses.empty() ? current->block.get() : openClasses.back()->body.get();
+    }
+
+    // Top-level names carry the namespace the file has set.
+    std::string qualified(const std::string& name) const {
+        if (!openClasses.empty() || namespaceText.empty()) return name;
+        return namespaceText + "::" + name;
+    }
+
+    void add(const DeclarationPtr& declaration, const std::string& key) {
+        Block* block = currentBlock();
+        auto entry = block->statements.insert(block->statements.end(), declaration);
+        declaration->parent = block;
+        declaration->memberContext = block;
+        declaration->statementSlot.block = block;
+        declaration->statementSlot.entry = entry;
+        block->names.emplace(key, declaration);  // the first declaration of a name stays
+    }
+
+    void lib(const std::string& fields) { current->name = fields; }
+
+    void imp(const std::string& fields) {
+        ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
+        char digit = fields.empty() ? '2' : fields[0];
+        import->inHeader = digit == '0' ? 0 : digit == '1' ? 1 : 2;
+        import->path = splitDottedName(splitFirst(fields).second);
+        current->addImport(import);
+    }
+
+    void cls(const std::string& fields) {
+        ClassDeclarationPtr declaration = boost::make_shared<ClassDeclaration>();
+        std::pair<std::string, std::string> words = splitFirst(fields);
+        declaration->name = qualified(words.first);
+        declaration->body = boost::make_shared<Block>();
+        declaration->body->parent = declaration.get();
+        std::string rest = words.second;
+        while (!rest.empty()) {
+            words = splitFirst(rest);
+            BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
+            base->type = typeNamed(words.first);
+            declaration->bases.push_back(base);
+            rest = words.second;
+        }
+        add(declaration, declaration->name);
+        openClasses.push_back(declaration);
+    }
+
+    void end(const std::string&) {
+        if (!openClasses.empty()) openClasses.pop_back();
+    }
+
+    template <class T>
+    void data(const std::string& fields) {
+        // The writer pads these keywords with two more spaces.
+        std::pair<std::string, std::string> words = splitFirst(fields.size() > 2 ? fields.substr(2) : std::string());
+        boost::shared_ptr<T> declaration = boost::make_shared<T>();
+        declaration->name = qualified(words.first);
+        declaration->type = typeNamed(words.second);
+        add(declaration, declaration->name);
+    }
+    void fun(const std::string& fields) { data<FunctionDeclaration>(fields); }
+    void var(const std::string& fields) { data<VariableDeclaration>(fields); }
+
+    void prp(const std::string& fields) {
+        std::pair<std::string, std::string> name = splitFirst(fields);
+        std::pair<std::string, std::string> accessors = splitFirst(name.second);
+        PropertyDeclarationPtr declaration = boost::make_shared<PropertyDeclaration>();
+        declaration->name = qualified(name.first);
+        declaration->getterName = accessors.first;
+        declaration->setterName = accessors.second;
+        add(declaration, declaration->name);
+    }
+
+    void typ(const std::string& fields) {
+        TypeAliasDeclarationPtr declaration = boost::make_shared<TypeAliasDeclaration>();
+        declaration->name = qualified(fields);
+        add(declaration, declaration->name);
+    }
+
+    // A declaration of one name found under another: the key is what programs write.
+    template <class T>
+    void alias(const std::string& fields) {
+        std::pair<std::string, std::string> words = splitFirst(fields);
+        boost::shared_ptr<T> declaration = boost::make_shared<T>();
+        declaration->name = qualified(words.second);
+        add(declaration, words.first);
+    }
+    void tal(const std::string& fields) { alias<TypeDeclaration>(fields); }
+    void dal(const std::string& fields) { alias<DataDeclaration>(fields); }
+
+    void pfx(const std::string&) {
+        // Nothing reads the prefix yet; the module keeps no field for it.
+    }
+
+    void nsp(const std::string& fields) { namespaceText = fields; }
+
+    void inc(const std::string& fields) { current->includes.push_back(fields); }
+
+    void mod(const std::string& fields) {
+        ModulePtr nested = newModule(fields);
+        nested->isLibrary = true;
+        ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
+        import->path = splitDottedName(fields);
+        import->inHeader = 2;
+        import->flags = ImportDeclaration::implicitImport | ImportDeclaration::noChangeCheck;
+        import->module = nested;
+        fileModule->addImport(import);
+        described.push_back(nested);
+        startModule(nested);
+    }
+
+    std::vector<ModulePtr>& described;
+    ModulePtr current;
+    std::vector<ClassDeclarationPtr> openClasses;
+    std::string namespaceText;
+};
+
+}  // namespace
+
+std::vector<std::string> splitDottedName(const std::string& dotted) {
+    std::vector<std::string> components;
+    std::string::size_type start = 0;
+    while (start <= dotted.size()) {
+        std::string::size_type dot = dotted.find('.', start);
+        if (dot == std::string::npos) dot = dotted.size();
+        if (dot > start) components.push_back(dotted.substr(start, dot - start));
+        start = dot + 1;
+    }
+    return components;
+}
+
+std::vector<std::string> libraryRegistryName(const std::vector<std::string>& components) {
+    std::vector<std::string> result;
+    for (const std::string& component : components) {
+        std::string word;
+        for (size_t i = 0; i < component.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(component[i]);
+            word += static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+        }
+        result.push_back(word);
+    }
+    return result;
+}
+
+ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described) {
+    RecordReader reader(defaultName, described);
+    std::string text;
+    while (std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r') text.pop_back();  // written on Windows
+        reader.line(text);
+    }
+    return reader.fileModule;
+}

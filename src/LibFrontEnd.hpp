@@ -1,0 +1,22 @@
+// Library front end: reads a library interface file (".vnl") into a module of declarations,
+// with any nested modules the file describes. Takes the file's lines; gives modules that are
+// up to date and not fully loaded. Never reads a module's source and never binds imports:
+// the build manager resolves them.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "FrontEnd.hpp"
+
+// Reads the records of one library file. The first module is the file's own (named by its
+// "lib" record, else by defaultName); nested "mod" modules follow it in `described`.
+ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described);
+
+// The name under which a library module is registered: each component with its first letter
+// in upper case and the rest in lower case.
+std::vector<std::string> libraryRegistryName(const std::vector<std::string>& components);
+
+// The components of a dotted module name as records write it.
+std::vector<std::string> splitDottedName(const std::string& dotted);

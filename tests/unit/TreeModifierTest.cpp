@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+#include <stdexcept>
+
+#include "Ast.hpp"
+#include "TreeModifier.hpp"
+
+namespace {
+
+// Installs a handler for one class for the length of a test.
+class HandlerScope {
+public:
+    HandlerScope(const std::string& className, const DeclarationHandler& handler) : className(className) {
+        setDeclarationHandler(className, handler);
+    }
+    ~HandlerScope() { setDeclarationHandler(className, DeclarationHandler()); }
+
+private:
+    std::string className;
+};
+
+FunctionDeclarationPtr function(const std::string& name) {
+    FunctionDeclarationPtr f = boost::make_shared<FunctionDeclaration>();
+    f->name = name;
+    f->location = SourceLocation(internFileName("m.vn"), 4, 2);
+    return f;
+}
+
+class TreeModifierTest : public ::testing::Test {
+protected:
+    void SetUp() override { clearDiagnostics(); }
+    void TearDown() override { clearDiagnostics(); }
+};
+
+TEST_F(TreeModifierTest, ProcessesOnceEvenWhenRecursive) {
+    int calls = 0;
+    HandlerScope scope("FunctionDeclaration", [&](Declaration& d) {
+        ++calls;
+        processDeclaration(&d);  // a recursive function reaching itself
+        return ASTObjectPtr();
+    });
+    FunctionDeclarationPtr f = function("fact");
+    SourceLocation at = processDeclaration(f.get());
+    processDeclaration(f.get());
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(f->processed);
+    EXPECT_EQ(at, f->location);
+    EXPECT_TRUE(queuedDiagnostics().empty());
+    EXPECT_EQ(processDeclaration(nullptr), SourceLocation());
+}
+
+TEST_F(TreeModifierTest, ClassesWithoutHandlerAreMarkedOnly) {
+    EnumDeclarationPtr e = boost::make_shared<EnumDeclaration>();
+    processDeclaration(e.get());
+    EXPECT_TRUE(e->processed);
+    EXPECT_TRUE(queuedDiagnostics().empty());
+}
+
+TEST_F(TreeModifierTest, FailuresBecomeDiagnosticsAtTheDeclaration) {
+    struct Row {
+        const char* what;
+        std::function<ASTObjectPtr(Declaration&)> handler;
+        const char* message;
+        int line;  // where the diagnostic must point
+        int severity;
+    };
+    const Row rows[] = {
+        {"replacement", [](Declaration&) { return boost::make_shared<VariableDeclaration>(); },
+         "Declarations can not be changed", 4, SeverityError},
+        {"positioned error",
+         [](Declaration&) -> ASTObjectPtr {
+             throw CompileError("bad type", SourceLocation(internFileName("m.vn"), 9, 1));
+         },
+         "bad type", 9, SeverityError},
+        {"unpositioned error", [](Declaration&) -> ASTObjectPtr { throw CompileError("no place"); }, "no place", 4,
+         SeverityError},
+        {"warning", [](Declaration&) -> ASTObjectPtr { throw CompileWarning("odd"); }, "odd", 4, SeverityWarning},
+        {"standard", [](Declaration&) -> ASTObjectPtr { throw std::runtime_error("std failure"); }, "std failure", 4,
+         SeverityError},
+        {"C string", [](Declaration&) -> ASTObjectPtr { throw "c text"; }, "c text", 4, SeverityError},
+        {"string", [](Declaration&) -> ASTObjectPtr { throw std::string("s text"); }, "s text", 4, SeverityError},
+    };
+    for (const Row& row : rows) {
+        clearDiagnostics();
+        HandlerScope scope("FunctionDeclaration", row.handler);
+        FunctionDeclarationPtr f = function("f");
+        EXPECT_NO_THROW(processDeclaration(f.get())) << row.what;
+        ASSERT_EQ(queuedDiagnostics().size(), 1u) << row.what;
+        const CompileError& e = queuedDiagnostics()[0];
+        EXPECT_NE(e.message.find(row.message), std::string::npos) << row.what << ": " << e.message;
+        EXPECT_EQ(e.position.line, row.line) << row.what;
+        EXPECT_EQ(e.position.fileName(), "m.vn") << row.what;
+        EXPECT_EQ(e.severity, row.severity) << row.what;
+    }
+}
+
+}  // namespace
