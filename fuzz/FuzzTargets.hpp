@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <boost/lexical_cast.hpp>
 
@@ -16,6 +17,8 @@
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
 #include "Lexer.hpp"
+#include "LibBackEnd.hpp"
+#include "LibFrontEnd.hpp"
 
 namespace fuzzing {
 
@@ -109,6 +112,34 @@ inline ScriptOutcome readAndExpandScript(const std::uint8_t* data, std::size_t s
     expandInto(script, outcome);
     clearDiagnostics();
     return outcome;
+}
+
+// The records of every module a library file describes, written back as the writer would.
+inline std::string rewrittenLibrary(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<ModulePtr> described;
+    readLibraryRecords(in, "Library.Fuzz", described);
+    std::ostringstream out;
+    // The reader links what it builds itself; the parent finder is for parsed trees.
+    for (const ModulePtr& module : described) writeLibraryRecords(*module, module->name, out);
+    return out.str();
+}
+
+// Reads the bytes as a library interface file, writes back what it describes, and
+// reads that again: writing what was read must give the same text a second time.
+// Returns the length of the written text; 0 when the file held records only a library file
+// has ("tal", "dal"), which the writer refuses with an internal error by design.
+inline std::size_t readAndRewriteLibrary(const std::uint8_t* data, std::size_t size) {
+    std::string once;
+    try {
+        once = rewrittenLibrary(std::string(reinterpret_cast<const char*>(data), size));
+    } catch (const CompileError& error) {
+        if (error.severity != SeverityInternal) __builtin_trap();
+        return 0;
+    }
+    if (rewrittenLibrary(once) != once) __builtin_trap();
+    clearDiagnostics();
+    return once.size();
 }
 
 }  // namespace fuzzing
