@@ -840,6 +840,9 @@ public:
 
     bool isReverse = false;
     ExpressionPtr range;
+    // Set by type inference: the type of the loop variable when the part walks a container
+    // (`type` is then the hidden iterator's type). Equal to `type` for a range.
+    TypeExpressionPtr elementType;
 };
 
 class CatchStatement : public DataDeclaration {

@@ -1,10 +1,17 @@
-// Build manager: module names and the paths derived from them, the work stack, and the
-// stage entry points (which refuse until translation, compiling and linking exist).
-// Takes file paths; gives module names and paths. Never guesses a result it did not compute.
+// Build manager: module names and paths, loading with the up-to-date rule, import resolution,
+// the translate loop and the import recheck. Takes module names; gives loaded, completed and
+// written modules. Never guesses a result it did not compute: a missing piece fails loudly.
 #include "BuildManager.hpp"
+
+#include <algorithm>
+#include <boost/make_shared.hpp>
 
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "LibBackEnd.hpp"
+#include "LibFrontEnd.hpp"
+#include "NameLookup.hpp"
+#include "TreeModifier.hpp"
 #include "platform/Platform.hpp"
 
 std::string baseDirectory;
@@ -13,6 +20,9 @@ std::stack<ModuleName> workStack;
 std::set<ModuleName> visited;
 std::set<ModuleName> converted;
 std::set<ModuleName> toCompile;
+std::map<ModuleName, ModulePtr> moduleRegistry;
+std::map<std::string, FrontEndPtr> frontEnds;
+BackEndPtr cppBackEnd;
 
 namespace {
 
@@ -125,6 +135,9 @@ void resetBuildState() {
     visited.clear();
     converted.clear();
     toCompile.clear();
+    moduleRegistry.clear();
+    frontEnds.clear();
+    cppBackEnd.reset();
 }
 
 namespace {
@@ -133,9 +146,263 @@ bool refuse(const std::string& what) {
     report(CompileError(what + " is not implemented yet in this version of vorn"));
     return false;
 }
+
+void verbose(const std::string& text) {
+    if (runOptions.verbose) verboseLine(text);
+}
+
+// A front end that a later version brings. It finds the source like the real one will, so
+// the search order of extensions is already the real one, and refuses to read it with a
+// message at the file.
+class PendingFrontEnd : public FrontEnd {
+public:
+    PendingFrontEnd(const std::string& extension, const std::string& what, bool ownExtensionOnly)
+        : extension(extension), what(what), ownExtensionOnly(ownExtensionOnly) {}
+
+    ModulePtr loadModule(const ModuleName& name) override {
+        SourceLocation at(internFileName(sourcePath(name, extension)), -1, -1);
+        reportError(what + " is not implemented yet in this version of vorn", at);
+        return ModulePtr();
+    }
+    std::time_t sourceTime(const ModuleName& name) override {
+        if (ownExtensionOnly && name.extension != extension) return 0;
+        return platform::modificationTime(sourcePath(name, extension));
+    }
+
+private:
+    std::string extension;
+    std::string what;
+    bool ownExtensionOnly;  // C++ headers are looked for only under their own extension
+};
+
+// Stands in for the C++ back end until it exists: it knows the generated files' names, so the
+// up-to-date rule already works, but refuses to write, so no run passes for translated.
+class PendingCppBackEnd : public BackEnd {
+public:
+    void writeModule(Module&) override {
+        throw CompileError("writing C++ is not implemented yet in this version of vorn");
+    }
+    std::time_t outputTime(const ModuleName& name) override {
+        std::time_t oldest = 0;
+        bool first = true;
+        for (const char* extension : {"cpp", "hpp2", "hpp"}) {
+            std::time_t t = platform::modificationTime(outputPath(name, extension));
+            if (first || t < oldest) oldest = t;
+            first = false;
+        }
+        return oldest;
+    }
+    void removeOutputs(const ModuleName& name) override {
+        for (const char* extension : {"hpp", "hpp2", "cpp"}) platform::deleteFile(outputPath(name, extension));
+    }
+    void removeObjects(const ModuleName& name) override {
+        for (const char* extension : {"obj", "o"}) platform::deleteFile(outputPath(name, extension));
+    }
+};
+
+BackEnd& cppBackEndInstance() {
+    if (!cppBackEnd) cppBackEnd = boost::make_shared<PendingCppBackEnd>();
+    return *cppBackEnd;
+}
+
+void registerFrontEnds() {
+    if (!frontEnds.empty()) return;
+    frontEnds["vn"] = boost::make_shared<PendingFrontEnd>("vn", "reading .vn sources", false);
+    frontEnds["vni"] = boost::make_shared<PendingFrontEnd>("vni", "reading include interface files", false);
+    frontEnds["h"] = boost::make_shared<PendingFrontEnd>("h", "reading C++ headers", true);
+    frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
+}
+
+ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd) {
+    std::time_t source = frontEnd.sourceTime(request);
+    if (source == 0) return ModulePtr();
+    // Equal times count as up to date: the outputs were written from this very source.
+    bool upToDate = cppBackEndInstance().outputTime(request) >= source;
+    verbose("loading: " + dottedName(request) + " from source");
+    ModulePtr module = frontEnd.loadModule(request);
+    if (!queuedDiagnostics().empty() || !module) return ModulePtr();
+    module->upToDate = upToDate;
+    module->fullyLoaded = true;
+    if (module->name.empty()) module->name = dottedName(request);
+    moduleRegistry[request] = module;
+    resolveImports(*module);
+    if (runOptions.processImports) pushWork(request);
+    return module;
+}
+
+ModulePtr loadFromLibrary(const ModuleName& request) {
+    verbose("loading: " + dottedName(request) + " from library");
+    ModuleName file;
+    file.components.assign(request.components.begin(),
+                           request.components.begin() + std::min<size_t>(2, request.components.size()));
+    ModuleName wanted = request;
+    if (!wanted.components.empty() && wanted.components.back() == "*") wanted.components.pop_back();
+    if (!moduleRegistry.count(file)) moduleRegistry[file] = LibFrontEnd().loadModule(file);
+    ModuleName registered;
+    registered.components = libraryRegistryName(wanted.components);
+    auto found = moduleRegistry.find(registered);
+    return found == moduleRegistry.end() ? ModulePtr() : found->second;
+}
+
+
+bool processModule(const ModuleName& name) {
+    BackEnd& backEnd = cppBackEndInstance();
+    verbose("Converting file: " + sourcePath(name, name.extension));
+    ModulePtr module = loadModule(name, false);
+    if (flushDiagnostics(2)) return false;
+    if (!module || !module->complete) {
+        verbose("  Loading failed, invalidating output: " + dottedName(name));
+        backEnd.removeObjects(name);
+        return false;
+    }
+    if (module->upToDate) {
+        verbose("  No writing, file is up to date");
+        return true;
+    }
+    module = loadModule(name, true);
+    if (!module) return false;
+    completeModule(*module);
+    if (flushDiagnostics(2)) return false;
+    LibBackEnd().writeModule(*module);
+    backEnd.writeModule(*module);
+    return true;
+}
+
+void recheckImports() {
+    VerboseIndentScope indent;
+    verbose("Rechecking if imports are out of date");
+    for (const ModuleName& name : converted) {
+        verbose(" Checking " + dottedName(name));
+        ModulePtr module = loadModule(name, false);
+        if (!module) continue;
+        checkImports(*module);
+        if (!module->importsUpToDate || !module->upToDate) {
+            verbose("Invalidating " + dottedName(name) + " and sending it to compiler");
+            cppBackEndInstance().removeObjects(name);
+            toCompile.insert(name);
+        }
+    }
+}
+
 }  // namespace
 
-bool buildAll() { return refuse("translating modules"); }
+ModuleName moduleNameOf(const Module& module) {
+    ModuleName name;
+    name.components = splitDottedName(module.name);
+    return name;
+}
+
+ModulePtr loadModule(const ModuleName& name, bool full) {
+    VerboseIndentScope indent;
+    if (isLibraryName(name)) return loadFromLibrary(name);
+    auto known = moduleRegistry.find(name);
+    if (known != moduleRegistry.end()) {
+        if (!full || (known->second && known->second->fullyLoaded)) {
+            verbose("loading: " + dottedName(name) + " from memory");
+            return known->second;
+        }
+        verbose("loading: " + dottedName(name) + " not from memory, we want full version");
+    }
+    registerFrontEnds();
+    ModuleName request = name;
+    ModulePtr module;
+    if (request.extension.empty()) {
+        for (const auto& entry : frontEnds) {
+            request.extension = entry.first;
+            module = loadFromSource(request, *entry.second);
+            // A front end that found the file but could not read it has said why; trying the
+            // next extension would only bury that.
+            if (module || !queuedDiagnostics().empty()) break;
+        }
+        request.extension.clear();
+    } else {
+        auto frontEnd = frontEnds.find(request.extension);
+        if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second);
+    }
+    if (module) return module;
+    if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request)));
+    moduleRegistry[name] = ModulePtr();
+    return ModulePtr();
+}
+
+void resolveImports(Module& module) {
+    if (module.importsResolved) return;
+    for (const auto& entry : module.imports) {
+        ImportDeclaration& import = *entry.second;
+        if (import.module) continue;
+        ModuleName imported;
+        imported.components = import.path;
+        ModulePtr loaded = loadModule(imported, false);
+        if (!loaded) throw CompileError("Unable to load module " + relativeFileName(imported), import.location);
+        import.module = loaded;
+        for (const std::string& include : loaded->includes)
+            if (std::find(module.includes.begin(), module.includes.end(), include) == module.includes.end())
+                module.includes.push_back(include);
+        if (module.block) bindImport(*module.block, import.path, import.location, loaded);
+    }
+    ModuleName builtin = parseModuleName("Library/Buildin/*", false, true);
+    ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
+    import->path = builtin.components;
+    import->module = loadModule(builtin, false);
+    // Every program relies on the built-in names; going on without them would only turn into
+    // a flood of unknown names later.
+    if (!import->module) throw CompileError("Unable to load module " + relativeFileName(builtin));
+    import->flags = ImportDeclaration::builtinImport;
+    module.addImport(import);
+    verbose("adding building library to: " + module.name);
+    module.importsResolved = true;
+}
+
+void checkImports(Module& module) {
+    if (module.importsChecked) return;
+    module.importsChecked = true;
+    verbose("checking imports of: " + module.name);
+    VerboseIndentScope indent;
+    for (const auto& entry : module.imports) {
+        const ImportDeclaration& import = *entry.second;
+        if (!import.module || (import.flags & ImportDeclaration::noChangeCheck)) continue;
+        Module& imported = *import.module;
+        checkImports(imported);
+        if (imported.cppUnchanged && imported.headerUnchanged) continue;
+        verbose("  import out of date: " + imported.name);
+        module.importsUpToDate = false;
+        if (import.inHeader > 0) {
+            // The importer's header includes the changed one, so it changed too.
+            module.headerUnchanged = false;
+            break;
+        }
+    }
+}
+
+void completeModule(Module& module) {
+    Block* top = module.block.get();
+    if (!top || top->completed) return;
+    top->completed = true;
+    for (const StatementPtr& statement : top->statements) {
+        if (!statement) continue;
+        if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
+            processDeclaration(declaration);
+        else if (!dynamic_cast<MacroStatement*>(statement.get()))
+            reportError("Only declarations allowed in this scope", statement->location);
+        fillMissingPositions(statement->location);
+    }
+}
+
+bool buildAll() {
+    bool ok = true;
+    while (!workStack.empty()) {
+        ModuleName name = workStack.top();
+        workStack.pop();
+        if (!ok || visited.count(name)) continue;
+        visited.insert(name);
+        if (processModule(name))
+            converted.insert(name);
+        else
+            ok = false;
+    }
+    recheckImports();
+    return ok;
+}
 
 bool compileAll() { return refuse("compiling translated modules"); }
 

@@ -1,13 +1,16 @@
-// Build manager: module names, the paths derived from them, and the work of a run.
-// Takes input file names from the command line; gives module names, the work stack and the
-// sets the compile stage works from. Never reads the command line itself.
-// Translating, compiling and linking are not built yet: their entry points refuse loudly.
+// Build manager: module names, the paths derived from them, the registry of loaded modules
+// and the translation of a run. Takes input file names from the command line; gives loaded
+// and written modules, and the sets the compile stage works from. Never reads the command
+// line itself and never reads or writes a file format: front and back ends do that.
 #pragma once
 
+#include <map>
 #include <set>
 #include <stack>
 #include <string>
 #include <vector>
+
+#include "FrontEnd.hpp"
 
 // A module's name: its components (a.b.c) and the extension of the file it came from.
 // Only the components take part in ordering and equality, so a name is the same key
@@ -47,9 +50,31 @@ extern std::set<ModuleName> visited;
 extern std::set<ModuleName> converted;
 extern std::set<ModuleName> toCompile;
 
+// Every module loaded in this run, by name; an empty entry records a failed load. Written by
+// the loader (and by the library reader for the modules a library file describes).
+extern std::map<ModuleName, ModulePtr> moduleRegistry;
+// Front ends by the extension they read, tried in this (alphabetical) order for a name
+// without extension. Filled on the first load of a run unless something put entries there.
+extern std::map<std::string, FrontEndPtr> frontEnds;
+// The C++ back end; made on first use and kept to the end of the run.
+extern BackEndPtr cppBackEnd;
+
 void pushWork(const ModuleName& name);
 // Empties every piece of build state (for tests, which run many builds in one process).
 void resetBuildState();
+
+// The module of that name: from memory, from the library, or read by a front end. With full,
+// a module read from a library interface file does not do: it is read from source again.
+// Empty when it cannot be loaded (the reason has been printed).
+ModulePtr loadModule(const ModuleName& name, bool full);
+// Loads and binds the imports of a module and adds the built-in library, once.
+void resolveImports(Module& module);
+// Recomputes whether the module's imports changed their generated files, once per run.
+void checkImports(Module& module);
+// Runs the top-level statements of a module once (declarations only), queueing errors.
+void completeModule(Module& module);
+// The module's own name as a ModuleName (its dotted name split), for back ends.
+ModuleName moduleNameOf(const Module& module);
 
 // The run's stages; each returns true on success.
 bool buildAll();

@@ -4,7 +4,12 @@
 #include "LibBackEnd.hpp"
 
 #include <cstring>
+#include <fstream>
 #include <ostream>
+
+#include "BuildManager.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
 
 namespace {
 
@@ -95,3 +100,19 @@ void writeLibraryRecords(const Module& module, const std::string& dottedName, st
     }
     RecordWriter(out).block(module.block.get());
 }
+
+void LibBackEnd::writeModule(Module& module) {
+    if (runOptions.verbose) verboseLineNoIndent("writing: " + module.name + " to vnl");
+    // A file that cannot be opened loses its records quietly: the interface file only saves
+    // importers a parse, and the C++ files written next report their own trouble.
+    std::ofstream out(outputPath(moduleNameOf(module), "vnl").c_str(), std::ios::out | std::ios::trunc);
+    writeLibraryRecords(module, module.name, out);
+}
+
+std::time_t LibBackEnd::outputTime(const ModuleName& name) {
+    return platform::modificationTime(outputPath(name, "vnl"));
+}
+
+void LibBackEnd::removeOutputs(const ModuleName& name) { platform::deleteFile(outputPath(name, "vnl")); }
+
+void LibBackEnd::removeObjects(const ModuleName&) { throw VORN_INTERNAL_ERROR(sourceFile, "not implemented"); }

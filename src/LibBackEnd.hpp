@@ -14,3 +14,13 @@ std::string libraryTypeText(const TypeExpression* type);
 
 // Writes the records of a module under the given dotted name.
 void writeLibraryRecords(const Module& module, const std::string& dottedName, std::ostream& out);
+
+class LibBackEnd : public BackEnd {
+public:
+    // Writes the module's file at its output path for "vnl", replacing any old one.
+    void writeModule(Module& module) override;
+    std::time_t outputTime(const ModuleName& name) override;
+    void removeOutputs(const ModuleName& name) override;
+    // Object files are the C++ back end's; asking this one is a fault.
+    void removeObjects(const ModuleName& name) override;
+};

@@ -5,7 +5,11 @@
 
 #include <boost/make_shared.hpp>
 #include <cctype>
+#include <fstream>
 #include <istream>
+
+#include "BuildManager.hpp"
+#include "platform/Platform.hpp"
 
 namespace {
 
@@ -240,4 +244,31 @@ ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, s
         reader.line(text);
     }
     return reader.fileModule;
+}
+
+namespace {
+
+ModulePtr readAndRegister(const std::string& path, const ModuleName& name) {
+    std::ifstream in(path.c_str());
+    if (!in) return ModulePtr();
+    std::vector<ModulePtr> described;
+    ModulePtr module = readLibraryRecords(in, dottedName(name), described);
+    for (const ModulePtr& each : described) {
+        ModuleName registered;
+        registered.components = libraryRegistryName(splitDottedName(each->name));
+        moduleRegistry[registered] = each;
+    }
+    return module;
+}
+
+}  // namespace
+
+ModulePtr LibFrontEnd::loadModule(const ModuleName& name) { return readAndRegister(sourcePath(name, "vnl"), name); }
+
+std::time_t LibFrontEnd::sourceTime(const ModuleName& name) {
+    return platform::modificationTime(sourcePath(name, "vnl"));
+}
+
+ModulePtr LibFrontEnd::loadOwnInterface(const ModuleName& name) {
+    return readAndRegister(outputPath(name, "vnl"), name);
 }

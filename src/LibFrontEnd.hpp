@@ -22,3 +22,13 @@ std::vector<std::string> libraryRegistryName(const std::vector<std::string>& com
 
 // The components of a dotted module name as records write it.
 std::vector<std::string> splitDottedName(const std::string& dotted);
+
+class LibFrontEnd : public FrontEnd {
+public:
+    // Reads the library file at the name's source path for "vnl" and registers every module
+    // it describes under its capitalised name; empty when the file cannot be read.
+    ModulePtr loadModule(const ModuleName& name) override;
+    std::time_t sourceTime(const ModuleName& name) override;
+    // Reads a module's own interface file, the one written beside its generated C++.
+    ModulePtr loadOwnInterface(const ModuleName& name);
+};

@@ -1,6 +1,8 @@
-// Opening ".vn" files for the lexer. A file that cannot be opened is the caller's error to
-// report; the lexer itself never sees a missing file.
+// Opening ".vn" files for the lexer and parsing them into modules. A file that cannot be opened
+// is the caller's error to report; the lexer itself never sees a missing file.
 #include "VnFrontEnd.hpp"
+
+#include "Grammar.hpp"
 
 #include <filesystem>
 #include <system_error>
@@ -28,4 +30,9 @@ boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
     boost::shared_ptr<Lexer> lexer(new SourceFileLexer(path, sourceLexerOptions, tabSize, opened));
     if (!opened) throw CompileError("Unable to open file");
     return lexer;
+}
+
+ModulePtr VnFrontEnd::loadModule(const std::string& path, const std::string& moduleName) const {
+    boost::shared_ptr<Lexer> lexer = openSource(path);
+    return parseModule(*lexer, moduleName);
 }

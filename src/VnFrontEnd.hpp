@@ -1,6 +1,7 @@
-// The source front end's reading side: opens a module's ".vn" file and lexes it with the
-// source configuration of the lexer. Takes a file path; gives a lexer positioned on the first
-// token. It never parses; the grammar's caller does that with the stream it gets here.
+// The source front end: opens a module's ".vn" file, lexes it with the source configuration of
+// the lexer and parses it with the source grammar. Takes a file path; gives a lexer positioned
+// on the first token, or the parsed Module. Syntax errors go to the diagnostics list; only a
+// file that cannot be opened is thrown.
 #pragma once
 
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "Ast.hpp"
 #include "Lexer.hpp"
 
 // The file of a SourceFileLexer; a base of its own so it is open before the Lexer base reads.
@@ -30,6 +32,11 @@ public:
     // Opens `path` and returns its lexer; throws CompileError("Unable to open file") when the
     // file cannot be read.
     boost::shared_ptr<Lexer> openSource(const std::string& path) const;
+
+    // Builds (once) and selects the source grammar, lexes and parses `path`, and stores
+    // `moduleName` in the module. The module's `complete` flag tells whether the text was one
+    // module body up to the end of the file; syntax errors are queued, not thrown.
+    ModulePtr loadModule(const std::string& path, const std::string& moduleName) const;
 
     int tabSize;
 };

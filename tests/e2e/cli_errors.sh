@@ -38,7 +38,7 @@ for args in "x.vn" "-s x.vn" "-c gcc hello.vn" "-c gcc -s -o hello hello.vn" "x.
     "$vorn" $args >out 2>err
     status=$?
     [ "$status" -eq 1 ] || fail "vorn $args: exit status $status, expected 1"
-    grep -q "not implemented yet" err || fail "vorn $args: no message saying why"
+    grep -Eq "not implemented yet|Unable to load file" err || fail "vorn $args: no message saying why"
 done
 for args in "@args.rsp" "-v @args.rsp a.vn" "--vc-forward-realcl @x"; do
     # shellcheck disable=SC2086

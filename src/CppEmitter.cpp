@@ -1,0 +1,992 @@
+// C++ emitter: the text of every node kind, phase by phase, through the back end's writer.
+// Takes lowered tree nodes; gives C++ text. Never rewrites a node and never opens a file;
+// a node kind that lowering should have removed is an internal error, not a guess.
+#include "CppEmitter.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Operator.hpp"
+
+namespace {
+
+const char* const sourceName = "src/CppBackEnd";
+
+// The operators C++ writes as they stand; any other operator is called by its mangled name.
+constexpr const char* cppOperators[] = {
+    "|",  "&",  "^",   "%",   "+",  "-",  "*",  "/",  "!",  "~",  "<",  ">",   "=",  "||", "&&",
+    "<<", ">>", ">>=", "<<=", "|=", "&=", "^=", "%=", "+=", "-=", "*=", "/=",  "!=", "~=", "<=",
+    ">=", "==", ",",   "++",  "--", "::", ".",  "->", "->*", ".*", "...", "..", "#",
+};
+
+bool isCppOperator(const std::string& op) {
+    return std::any_of(std::begin(cppOperators), std::end(cppOperators),
+                       [&](const char* spelling) { return op == spelling; });
+}
+
+const char* accessWord(Access access) {
+    switch (access) {
+    case Private: return "private";
+    case Protected: return "protected";
+    case Public: return "public";
+    }
+    throw VORN_INTERNAL_ERROR(sourceName, "access out of range");
+}
+
+[[noreturn]] void fail(const std::string& message) { throw VORN_INTERNAL_ERROR(sourceName, message); }
+
+// Restores a piece of emitter state on every way out, exceptions included.
+template <class T>
+class Restore {
+public:
+    Restore(T& slot, T value) : slot_(slot), saved_(slot) { slot_ = value; }
+    ~Restore() { slot_ = saved_; }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    T& slot_;
+    T saved_;
+};
+
+class ClassScope {
+public:
+    ClassScope(std::vector<const TypeDeclaration*>& stack, const TypeDeclaration* node) : stack_(stack) {
+        stack_.push_back(node);
+    }
+    ~ClassScope() { stack_.pop_back(); }
+    ClassScope(const ClassScope&) = delete;
+    ClassScope& operator=(const ClassScope&) = delete;
+
+private:
+    std::vector<const TypeDeclaration*>& stack_;
+};
+
+}  // namespace
+
+template <class T, void (CppEmitter::*H)(const T&)>
+bool CppEmitter::handle(const ASTObject& node) {
+    const T* typed = dynamic_cast<const T*>(&node);
+    if (!typed) return false;
+    (this->*H)(*typed);
+    return true;
+}
+
+template <class T>
+bool CppEmitter::skip(const ASTObject& node) {
+    return dynamic_cast<const T*>(&node) != nullptr;
+}
+
+// The order of the tests matters only where one class derives from another; it is kept as
+// types, expressions, statements and declarations, then the auxiliary nodes.
+const CppEmitter::Handler CppEmitter::handlers[] = {
+    &CppEmitter::handle<SimpleTypeExpr, &CppEmitter::simpleType>,
+    &CppEmitter::handle<SubTypeExpr, &CppEmitter::subType>,
+    &CppEmitter::handle<TupleType, &CppEmitter::tupleType>,
+    &CppEmitter::handle<FuncType, &CppEmitter::funcType>,
+    &CppEmitter::handle<TypeOperator, &CppEmitter::typeOperator>,
+    &CppEmitter::handle<FunctionPointerType, &CppEmitter::functionPointerType>,
+    &CppEmitter::handle<ConstantExpression, &CppEmitter::constant>,
+    &CppEmitter::handle<OperExpression, &CppEmitter::binary>,
+    &CppEmitter::handle<PrefixOperExpression, &CppEmitter::prefix>,
+    &CppEmitter::handle<TernaryOperExpression, &CppEmitter::ternary>,
+    &CppEmitter::handle<SubExpression, &CppEmitter::member>,
+    &CppEmitter::handle<StaticExpression, &CppEmitter::name>,
+    &CppEmitter::handle<TupleExpression, &CppEmitter::tuple>,
+    &CppEmitter::handle<VectorExpression, &CppEmitter::vector>,
+    &CppEmitter::handle<FuncExpression, &CppEmitter::call>,
+    &CppEmitter::handle<CtorExpression, &CppEmitter::construct>,
+    &CppEmitter::handle<RangeExpression, &CppEmitter::range>,
+    &CppEmitter::handle<AnonFuncExpression, &CppEmitter::anonFunction>,
+    &CppEmitter::handle<MacroExpression, &CppEmitter::macroExpression>,
+    &CppEmitter::handle<CppBlockInitializer, &CppEmitter::blockInitializer>,
+    &CppEmitter::handle<VariableDeclarationExpression, &CppEmitter::declarationExpression>,
+    &CppEmitter::handle<CastExpression, &CppEmitter::cast>,
+    &CppEmitter::handle<PostfixOperExpression, &CppEmitter::postfix>,
+    &CppEmitter::handle<ForPart, &CppEmitter::forPart>,
+    &CppEmitter::handle<ArgumentDeclaration, &CppEmitter::argument>,
+    &CppEmitter::handle<ClassDeclaration, &CppEmitter::classDeclaration>,
+    &CppEmitter::handle<FunctionDeclaration, &CppEmitter::function>,
+    &CppEmitter::handle<VariableDeclaration, &CppEmitter::variable>,
+    &CppEmitter::skip<PropertyDeclaration>,
+    &CppEmitter::handle<TypeAliasDeclaration, &CppEmitter::typeAlias>,
+    &CppEmitter::handle<EnumDeclaration, &CppEmitter::enumDeclaration>,
+    &CppEmitter::skip<MacroDeclaration>,
+    &CppEmitter::handle<NamespaceDeclaration, &CppEmitter::namespaceDeclaration>,
+    &CppEmitter::handle<UnionDeclaration, &CppEmitter::unionDeclaration>,
+    &CppEmitter::handle<ForStatement, &CppEmitter::forStatement>,
+    &CppEmitter::handle<IfStatement, &CppEmitter::ifStatement>,
+    &CppEmitter::handle<TryStatement, &CppEmitter::tryStatement>,
+    &CppEmitter::handle<CatchStatement, &CppEmitter::catchStatement>,
+    &CppEmitter::handle<WhileStatement, &CppEmitter::whileStatement>,
+    &CppEmitter::handle<DeleteStatement, &CppEmitter::deleteStatement>,
+    &CppEmitter::handle<ReturnStatement, &CppEmitter::returnStatement>,
+    &CppEmitter::handle<BreakStatement, &CppEmitter::breakStatement>,
+    &CppEmitter::handle<ContinueStatement, &CppEmitter::continueStatement>,
+    &CppEmitter::handle<ThrowStatement, &CppEmitter::throwStatement>,
+    &CppEmitter::handle<ExpressionStatement, &CppEmitter::expressionStatement>,
+    &CppEmitter::handle<BlockStatement, &CppEmitter::blockStatement>,
+    &CppEmitter::handle<MacroStatement, &CppEmitter::macroStatement>,
+    &CppEmitter::handle<InitStatement, &CppEmitter::initStatement>,
+    &CppEmitter::handle<FriendDeclaration, &CppEmitter::friendDeclaration>,
+    &CppEmitter::handle<CppForStatement, &CppEmitter::cppFor>,
+    &CppEmitter::handle<CppSwitchStatement, &CppEmitter::cppSwitch>,
+    &CppEmitter::handle<CppCaseStatement, &CppEmitter::cppCase>,
+    &CppEmitter::handle<BaseDeclaration, &CppEmitter::base>,
+    &CppEmitter::handle<EnumItem, &CppEmitter::enumItem>,
+    &CppEmitter::skip<ImportDeclaration>,
+    &CppEmitter::handle<Block, &CppEmitter::block>,
+    &CppEmitter::handle<Module, &CppEmitter::module>,
+    &CppEmitter::handle<TokensExpression, &CppEmitter::tokens>,
+    &CppEmitter::handle<MacroCall, &CppEmitter::macroCall>,
+    &CppEmitter::handle<TemplateCall, &CppEmitter::templateCall>,
+    &CppEmitter::handle<TemplateArgumentDeclaration, &CppEmitter::templateArgument>,
+    &CppEmitter::handle<TemplateDeclaration, &CppEmitter::templateDeclaration>,
+    &CppEmitter::skip<ModuleDeclaration>,
+    &CppEmitter::skip<CppConstantMacroDeclaration>,
+    &CppEmitter::skip<CppIncludeDeclaration>,
+    &CppEmitter::skip<UsingDeclaration>,
+    &CppEmitter::skip<UsingNamespaceDeclaration>,
+};
+
+void CppEmitter::visit(const ASTObject* node) {
+    if (!node) return;
+    for (Handler handler : handlers)
+        if ((this->*handler)(*node)) return;
+    fail(std::string("Tree node type not support by CppBackEnd: ") + node->typeName());
+}
+
+template <class List>
+void CppEmitter::writeList(const List& list, const char* separator) {
+    bool first = true;
+    for (const auto& element : list) {
+        if (!first) write(separator);
+        first = false;
+        visit(element);
+    }
+}
+
+void CppEmitter::writeBlock(const Block& block, bool newLineBeforeClose, bool functionBody) {
+    write("{");
+    Restore<const Block*> blockScope(directBlock_, &block);
+    for (const StatementPtr& statement : block.statements) {
+        Restore<const ASTObject*> statementScope(directStatement_, statement.get());
+        visit(statement);
+    }
+    if (functionBody) out_.newLine();
+    if (newLineBeforeClose && !out_.atLineStart) out_.newLine();
+    write("}");
+}
+
+// ---- shared pieces ----
+
+const TemplateDeclaration* CppEmitter::templateOf(const TypeDeclaration& type) {
+    if (const ClassDeclaration* cls = dynamic_cast<const ClassDeclaration*>(&type)) return cls->templateDecl.get();
+    if (const UnionDeclaration* u = dynamic_cast<const UnionDeclaration*>(&type)) return u->templateDecl.get();
+    return nullptr;
+}
+
+const Block* CppEmitter::bodyOf(const TypeDeclaration& type) {
+    if (const ClassDeclaration* cls = dynamic_cast<const ClassDeclaration*>(&type)) return cls->body.get();
+    if (const UnionDeclaration* u = dynamic_cast<const UnionDeclaration*>(&type)) return u->body.get();
+    return nullptr;
+}
+
+bool CppEmitter::isDirectMember(const ASTObject& node) const {
+    return !classStack.empty() && directStatement_ == &node && directBlock_ == bodyOf(*classStack.back());
+}
+
+void CppEmitter::writeLabel(const ASTObject& node, Access access) {
+    if (!isDirectMember(node)) return;
+    write(accessWord(access));
+    write(":");
+}
+
+void CppEmitter::writeTemplateHeader(const TemplateDeclarationPtr& templateDecl) { visit(templateDecl); }
+
+void CppEmitter::writeTemplateParameters(const TemplateDeclaration& templateDecl, bool& first) {
+    for (const TemplateArgumentDeclarationPtr& parameter : templateDecl.arguments) {
+        if (!first) write(",");
+        first = false;
+        if (parameter->isType) {
+            write("typename " + parameter->name);
+        } else {
+            visit(parameter->type);
+            write(parameter->name);
+        }
+    }
+}
+
+void CppEmitter::writeQualifiedPrefix() {
+    for (const TypeDeclaration* cls : classStack) {
+        write(cls->name);
+        if (const TemplateDeclaration* templateDecl = templateOf(*cls)) {
+            if (templateDecl->specialization) {
+                visit(templateDecl->specialization);
+            } else {
+                write("<");
+                bool first = true;
+                for (const TemplateArgumentDeclarationPtr& parameter : templateDecl->arguments) {
+                    if (!first) write(",");
+                    first = false;
+                    write(parameter->name);
+                }
+                write(">");
+            }
+        }
+        write("::");
+    }
+}
+
+bool CppEmitter::typesPhase() const {
+    return phase == PhaseTypes || phase == PhaseBody || (phase == PhaseDeclarations && !classStack.empty());
+}
+
+// ---- types: each ends in a blank so that a name can follow ----
+
+void CppEmitter::simpleType(const SimpleTypeExpr& node) {
+    write(node.name);
+    visit(node.templateArgs);
+    write(" ");
+}
+
+void CppEmitter::subType(const SubTypeExpr& node) {
+    if (node.isTypename) write("typename ");
+    visit(node.scope);
+    write("::" + node.name);
+    visit(node.templateArgs);
+    write(" ");
+}
+
+void CppEmitter::tupleType(const TupleType&) { fail("Not implemented"); }
+
+void CppEmitter::funcType(const FuncType&) { fail("Not implemented"); }
+
+void CppEmitter::typeOperator(const TypeOperator& node) {
+    switch (node.kind) {
+    case PointerType:
+        visit(node.operand);
+        write("* ");
+        return;
+    case SharedPointerType:
+        write("boost::shared_ptr<");
+        visit(node.operand);
+        write("> ");
+        return;
+    case ReferenceType:
+        visit(node.operand);
+        write("& ");
+        return;
+    case ArrayType:
+        visit(node.operand);
+        write("[");
+        visit(node.size);
+        write("] ");
+        return;
+    case VectorType:
+        write("std::vector<");
+        visit(node.operand);
+        write("> ");
+        return;
+    case MapType:
+        write("std::map<");
+        visit(node.operand);
+        write(",");
+        visit(node.valueType);
+        write("> ");
+        return;
+    case ConstType:
+        visit(node.operand);
+        write("const ");
+        return;
+    case VolatileType:
+        visit(node.operand);
+        write("volatile ");
+        return;
+    }
+    fail("Not implemented");
+}
+
+void CppEmitter::functionPointerType(const FunctionPointerType& node) {
+    write("(*");
+    visit(node.result);
+    write(")(");
+    writeList(node.arguments);
+    write(")");
+}
+
+// ---- expressions ----
+
+void CppEmitter::constant(const ConstantExpression& node) { write(node.value); }
+
+void CppEmitter::binary(const OperExpression& node) {
+    if (node.op == "#") {
+        write("(");
+        visit(node.left);
+        write(")[");
+        visit(node.right);
+        write("]");
+    } else if (isCppOperator(node.op)) {
+        write("(");
+        visit(node.left);
+        write(")" + node.op + "(");
+        visit(node.right);
+        write(")");
+    } else {
+        write(operatorFunctionName(node.op) + "(");
+        visit(node.left);
+        write(",");
+        visit(node.right);
+        write(")");
+    }
+}
+
+void CppEmitter::prefix(const PrefixOperExpression& node) {
+    write(node.op + "(");
+    visit(node.operand);
+    write(")");
+}
+
+void CppEmitter::postfix(const PostfixOperExpression& node) {
+    write("(");
+    visit(node.operand);
+    write(")" + node.op);
+}
+
+void CppEmitter::ternary(const TernaryOperExpression& node) {
+    write("(");
+    visit(node.condition);
+    write(")?(");
+    visit(node.whenTrue);
+    write("):(");
+    visit(node.whenFalse);
+    write(")");
+}
+
+void CppEmitter::member(const SubExpression& node) {
+    write("(");
+    visit(node.object);
+    write(node.isArrow ? ")->" : ").");
+    write(node.member);
+}
+
+void CppEmitter::name(const StaticExpression& node) {
+    if (node.scope) {
+        visit(node.scope);
+        write("::");
+    }
+    write(node.name);
+}
+
+// The grammar reads every parenthesised expression as a tuple of one element: that one is
+// plain parentheses. Real tuples have no C++ form.
+void CppEmitter::tuple(const TupleExpression& node) {
+    write("(");
+    writeList(node.elements);
+    write(")");
+    if (node.elements.size() != 1) fail("tuple expressions not allowed in C++");
+}
+
+void CppEmitter::vector(const VectorExpression& node) {
+    write("[");
+    writeList(node.elements);
+    write("]");
+    fail("vector expressions not allowed in C++");
+}
+
+void CppEmitter::call(const FuncExpression& node) {
+    visit(node.function);
+    visit(node.templateArgs);
+    write("(");
+    writeList(node.arguments);
+    write(")");
+}
+
+void CppEmitter::construct(const CtorExpression& node) {
+    if (node.isShared) {
+        write("static_cast<boost::shared_ptr<");
+        visit(node.type);
+        write("> >(new ");
+    } else if (node.isHeap) {
+        write("new ");
+    }
+    visit(node.type);
+    write("(");
+    writeList(node.arguments);
+    write(")");
+    if (node.isShared) write(")");
+}
+
+void CppEmitter::range(const RangeExpression&) { fail("not implemented"); }
+
+void CppEmitter::anonFunction(const AnonFuncExpression&) {
+    fail("Anonymous functions should have been filtered out by now");
+}
+
+void CppEmitter::macroExpression(const MacroExpression& node) { visit(node.call); }
+
+void CppEmitter::blockInitializer(const CppBlockInitializer& node) {
+    write("{");
+    writeList(node.elements);
+    write("}");
+}
+
+void CppEmitter::declarationExpression(const VariableDeclarationExpression& node) { visit(node.declaration); }
+
+void CppEmitter::cast(const CastExpression& node) {
+    write("(");
+    visit(node.type);
+    write(")");
+    visit(node.operand);
+}
+
+// ---- classes and unions ----
+
+void CppEmitter::classLike(const TypeDeclaration& node, const char* keyword, const TemplateDeclarationPtr& templateDecl,
+                           const BaseDeclarationList* bases, const BlockPtr& body) {
+    Restore<int> depth(templateDepth, templateDepth + (templateDecl ? 1 : 0));
+    const TemplateCallPtr specialization = templateDecl ? templateDecl->specialization : TemplateCallPtr();
+    if (phase == PhaseForward) {
+        mark(node);
+        writeLabel(node, node.access);
+        writeTemplateHeader(templateDecl);
+        write(std::string(keyword) + node.name);
+        visit(specialization);
+        write(";");
+    } else if (phase == PhaseDeclarations) {
+        mark(node);
+        writeLabel(node, node.access);
+        writeTemplateHeader(templateDecl);
+        write(std::string(keyword) + node.name);
+        visit(specialization);
+        if (bases && !bases->empty()) {
+            write(":");
+            writeList(*bases);
+        }
+        ClassScope scope(classStack, &node);
+        if (body) writeBlock(*body, false);
+        write(";");
+    } else if (phase == PhaseImplementation) {
+        ClassScope scope(classStack, &node);
+        if (!body) return;
+        Restore<const Block*> blockScope(directBlock_, body.get());
+        for (const StatementPtr& statement : body->statements) {
+            Restore<const ASTObject*> statementScope(directStatement_, statement.get());
+            visit(statement);
+        }
+    }
+}
+
+void CppEmitter::classDeclaration(const ClassDeclaration& node) {
+    classLike(node, "struct ", node.templateDecl, &node.bases, node.body);
+}
+
+void CppEmitter::unionDeclaration(const UnionDeclaration& node) {
+    classLike(node, "union ", node.templateDecl, nullptr, node.body);
+}
+
+void CppEmitter::base(const BaseDeclaration& node) {
+    if (node.isVirtual) write("virtual ");
+    write(accessWord(node.access));
+    write(" ");
+    visit(node.type);
+}
+
+// ---- functions ----
+
+void CppEmitter::function(const FunctionDeclaration& node) {
+    const bool isTemplate = node.templateDecl != nullptr;
+    if (has(PhaseImplementation) && !node.isInline && !isTemplate && templateDepth == 0) {
+        defineFunction(node);
+    } else if (has(PhaseDeclarations)) {
+        declareFunction(node);
+    }
+}
+
+void CppEmitter::declareFunction(const FunctionDeclaration& node) {
+    const bool isTemplate = node.templateDecl != nullptr;
+    if (classStack.empty() && node.access == Private && !node.isInline && !isTemplate && templateDepth == 0) return;
+    // The whole definition goes into the header when the C++ compiler needs it there.
+    const bool full = node.isInline || isTemplate || templateDepth >= 1;
+    mark(node);
+    writeLabel(node, node.access);
+    writeTemplateHeader(node.templateDecl);
+    if (node.isInline) write("inline ");
+    if (node.isVirtual) write("virtual ");
+    if (node.isStatic) write("static ");
+    visit(node.type);
+    write(node.name);
+    if (isTemplate) visit(node.templateDecl->specialization);
+    write("(");
+    {
+        Restore<EmitPhase> argumentPhase(phase, full ? PhaseImplementation : phase);
+        writeList(node.arguments);
+    }
+    write(")");
+    if (node.isConst) write(" const ");
+    if (node.isAbstract) {
+        write(" = 0");
+        if (node.body && node.body->statements.empty()) {
+            write(";");
+            return;
+        }
+    }
+    if (!full || !node.body) {
+        write(";");
+        return;
+    }
+    functionBody(node);
+}
+
+void CppEmitter::defineFunction(const FunctionDeclaration& node) {
+    mark(node);
+    if (!node.body || node.isAbstract) return;
+    visit(node.type);
+    writeQualifiedPrefix();
+    write(node.name);
+    write("(");
+    writeList(node.arguments);
+    write(")");
+    if (node.isConst) write(" const ");
+    functionBody(node);
+}
+
+void CppEmitter::functionBody(const FunctionDeclaration& node) {
+    if (!node.type) {
+        Restore<EmitPhase> initialisers(phase, PhaseInitialisers);
+        bool first = true;
+        for (const StatementPtr& statement : node.body->statements) {
+            if (!dynamic_cast<const InitStatement*>(statement.get())) continue;
+            write(first ? ":" : ",");
+            first = false;
+            visit(statement);
+        }
+    }
+    Restore<EmitPhase> body(phase, PhaseBody);
+    writeBlock(*node.body, true, true);
+}
+
+void CppEmitter::argument(const ArgumentDeclaration& node) {
+    visit(node.type);
+    if (has(PhaseImplementation)) {
+        write(node.name);
+    } else if (node.defaultValue) {
+        write(node.name.empty() ? "VORN_arg" + backEnd_.argumentSuffix(&node) : node.name);
+        write("=");
+        visit(node.defaultValue);
+    }
+}
+
+void CppEmitter::initStatement(const InitStatement& node) {
+    mark(node);
+    if (phase != PhaseInitialisers) return;
+    if (node.type)
+        visit(node.type);
+    else
+        write(node.member);
+    write("(");
+    writeList(node.arguments);
+    write(")");
+}
+
+// ---- variables, aliases, enums, namespaces ----
+
+void CppEmitter::variable(const VariableDeclaration& node) {
+    const bool topLevel = classStack.empty();
+    if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
+    const bool implementation = has(PhaseImplementation);
+    const bool member = isDirectMember(node);
+    mark(node);
+    if (implementation && member && templateDepth >= 1) {
+        write("template<");
+        bool first = true;
+        for (const TypeDeclaration* cls : classStack)
+            if (const TemplateDeclaration* templateDecl = templateOf(*cls)) writeTemplateParameters(*templateDecl, first);
+        write("> ");
+    }
+    if (!implementation) {
+        writeLabel(node, node.access);
+        if (topLevel) write("extern ");
+    }
+    if (has(PhaseDeclarations) && node.isStatic) write("static ");
+    if (node.isMutable) write("mutable ");
+    visit(node.type);
+    if (implementation && member) writeQualifiedPrefix();
+    write(node.name);
+    if (node.initializers.empty() || (!implementation && (topLevel || node.isStatic))) {
+        write(";");
+    } else if (node.isConstructed) {
+        write("(");
+        writeList(node.initializers);
+        write(");");
+    } else {
+        write("=");
+        visit(node.initializers.front());
+        write(";");
+    }
+}
+
+void CppEmitter::typeAlias(const TypeAliasDeclaration& node) {
+    if (!typesPhase()) return;
+    mark(node);
+    writeLabel(node, node.access);
+    writeTemplateHeader(node.templateDecl);
+    write("typedef ");
+    visit(node.type);
+    write(node.name);
+    if (node.templateDecl) visit(node.templateDecl->specialization);
+    write(";");
+}
+
+void CppEmitter::enumDeclaration(const EnumDeclaration& node) {
+    if (!typesPhase()) return;
+    mark(node);
+    writeLabel(node, node.access);
+    write("enum " + node.name);
+    write("{");
+    writeList(node.items);
+    write("}");
+    write(";");
+}
+
+void CppEmitter::enumItem(const EnumItem& node) {
+    mark(node);
+    write(node.name);
+    if (node.value) {
+        write("=");
+        visit(node.value);
+    }
+}
+
+void CppEmitter::namespaceDeclaration(const NamespaceDeclaration& node) {
+    mark(node);
+    write("namespace " + node.name);
+    if (node.body) writeBlock(*node.body, false);
+}
+
+void CppEmitter::friendDeclaration(const FriendDeclaration& node) {
+    write("friend ");
+    visit(node.declaration);
+}
+
+void CppEmitter::block(const Block& node) { writeBlock(node, false); }
+
+void CppEmitter::module(const Module& node) {
+    if (!writeNestedModule) fail("Tree node type not support by CppBackEnd: Module_");
+    writeNestedModule(node);
+}
+
+// ---- templates ----
+
+void CppEmitter::templateDeclaration(const TemplateDeclaration& node) {
+    write("template<");
+    writeList(node.arguments);
+    write("> ");
+}
+
+void CppEmitter::templateArgument(const TemplateArgumentDeclaration& node) {
+    if (node.isType) {
+        write("typename " + node.name);
+        if (node.defaultType) {
+            write("=");
+            visit(node.defaultType);
+        }
+    } else {
+        visit(node.type);
+        write(node.name);
+        if (node.defaultValue) {
+            write("=");
+            visit(node.defaultValue);
+        }
+    }
+}
+
+void CppEmitter::templateCall(const TemplateCall& node) {
+    write("<");
+    writeList(node.arguments);
+    write("> ");
+}
+
+// ---- statements ----
+
+void CppEmitter::blockStatement(const BlockStatement& node) {
+    mark(node);
+    if (node.block) writeBlock(*node.block, false);
+}
+
+void CppEmitter::expressionStatement(const ExpressionStatement& node) {
+    mark(node);
+    visit(node.expression);
+    write(";");
+}
+
+void CppEmitter::returnStatement(const ReturnStatement& node) {
+    mark(node);
+    write("return ");
+    visit(node.value);
+    write(";");
+}
+
+void CppEmitter::throwStatement(const ThrowStatement& node) {
+    mark(node);
+    write("throw ");
+    visit(node.value);
+    write(";");
+}
+
+void CppEmitter::deleteStatement(const DeleteStatement& node) {
+    mark(node);
+    write("delete ");
+    if (node.isArray) write("[] ");
+    visit(node.operand);
+    write(";");
+}
+
+void CppEmitter::breakStatement(const BreakStatement& node) {
+    mark(node);
+    write("break;");
+}
+
+void CppEmitter::continueStatement(const ContinueStatement& node) {
+    mark(node);
+    write("continue;");
+}
+
+void CppEmitter::ifStatement(const IfStatement& node) {
+    mark(node);
+    for (size_t i = 0; i < node.conditions.size(); ++i) {
+        if (i > 0) out_.newLine();
+        write(i == 0 ? "if (" : "else if (");
+        visit(node.conditions[i]);
+        write(")");
+        if (i < node.blocks.size() && node.blocks[i]) writeBlock(*node.blocks[i], false);
+    }
+    if (node.elseBlock) {
+        out_.newLine();
+        write("else");
+        writeBlock(*node.elseBlock, false);
+    }
+}
+
+void CppEmitter::whileStatement(const WhileStatement& node) {
+    mark(node);
+    if (node.isPostTested) {
+        write("do");
+        if (node.body) writeBlock(*node.body, false);
+        write("while (");
+        visit(node.condition);
+        write(");");
+    } else {
+        write("while (");
+        visit(node.condition);
+        write(")");
+        if (node.body) writeBlock(*node.body, false);
+    }
+}
+
+void CppEmitter::tryStatement(const TryStatement& node) {
+    mark(node);
+    if (node.handlers.empty()) {
+        if (node.body) writeBlock(*node.body, false);
+        return;
+    }
+    write("try");
+    if (node.body) writeBlock(*node.body, false);
+    writeList(node.handlers, "");
+}
+
+void CppEmitter::catchStatement(const CatchStatement& node) {
+    mark(node);
+    out_.newLine();
+    write("catch(");
+    if (node.type) {
+        visit(node.type);
+        write(node.name);
+    } else {
+        write("...");
+    }
+    write(")");
+    if (node.body) writeBlock(*node.body, false);
+}
+
+void CppEmitter::cppFor(const CppForStatement& node) {
+    mark(node);
+    write("for(");
+    visit(node.initialization);
+    write(";");
+    visit(node.condition);
+    write(";");
+    visit(node.step);
+    write(")");
+    if (node.body) writeBlock(*node.body, false);
+}
+
+void CppEmitter::cppSwitch(const CppSwitchStatement& node) {
+    mark(node);
+    write("switch(");
+    visit(node.expression);
+    write(")");
+    if (node.body) writeBlock(*node.body, false);
+}
+
+void CppEmitter::cppCase(const CppCaseStatement& node) {
+    mark(node);
+    write("case ");
+    visit(node.expression);
+    write(":");
+}
+
+// ---- the for loop: "{" init "for(;;){" tests body steps "}}" ----
+
+void CppEmitter::forStatement(const ForStatement& node) {
+    mark(node);
+    write("{");
+    {
+        Restore<EmitPhase> init(phase, PhaseForInit);
+        writeList(node.parts, "");
+    }
+    write("for(;;){");
+    {
+        Restore<EmitPhase> test(phase, PhaseForTest);
+        writeList(node.parts, "");
+    }
+    if (node.body) writeBlock(*node.body, false);
+    {
+        Restore<EmitPhase> step(phase, PhaseForStep);
+        writeList(node.parts, "");
+    }
+    write("}}");
+}
+
+void CppEmitter::forPart(const ForPart& node) {
+    if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
+        rangePart(node, *range);
+    else
+        containerPart(node);
+}
+
+void CppEmitter::rangePart(const ForPart& node, const RangeExpression& range) {
+    ExpressionPtr start = range.start;
+    ExpressionPtr end = range.end;
+    bool startIncluded = range.startIncluded;
+    bool endIncluded = range.endIncluded;
+    if (node.isReverse) {
+        std::swap(start, end);
+        std::swap(startIncluded, endIncluded);
+    }
+    auto endTest = [&] {
+        write("if(" + node.name + "==");
+        visit(end);
+        write(") break;");
+    };
+    auto step = [&] { write((node.isReverse ? "--" : "++") + node.name + ";"); };
+
+    switch (phase) {
+    case PhaseForInit:
+        visit(node.type);
+        write(node.name + "=");
+        visit(start);
+        write(";");
+        break;
+    case PhaseForTest:
+        // With the start excluded, step first: the body then never sees an excluded end.
+        if (!startIncluded) step();
+        if (!endIncluded && end) endTest();
+        break;
+    case PhaseForStep:
+        if (endIncluded && end) endTest();
+        if (startIncluded) step();
+        break;
+    default:
+        break;
+    }
+}
+
+void CppEmitter::containerPart(const ForPart& node) {
+    const std::string iterator = "VORN_IT" + node.name;
+    const std::string end = "VORN_END" + node.name;
+    switch (phase) {
+    case PhaseForInit:
+        visit(node.type);
+        write(iterator + "=");
+        visit(node.range);
+        write(node.isReverse ? ".rbegin();" : ".begin();");
+        visit(node.type);
+        write(end + "=");
+        visit(node.range);
+        write(node.isReverse ? ".rend();" : ".end();");
+        break;
+    case PhaseForTest:
+        write("if(" + iterator + "==" + end + ") break;");
+        visit(node.elementType);
+        write(node.name + "= *" + iterator + ";");
+        break;
+    case PhaseForStep:
+        write("++" + iterator + ";");
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- macro leftovers and verbatim C++ ----
+
+void CppEmitter::macroStatement(const MacroStatement& node) {
+    mark(node);
+    if (!node.call) return;
+    const bool header = node.call->name == "_HPP";
+    bool writes;
+    if (header)
+        writes = has(PhaseDeclarations);
+    else if (classStack.empty())
+        writes = has(PhaseImplementation);
+    else
+        writes = has(PhaseDeclarations);
+    if (writes) visit(node.call);
+}
+
+void CppEmitter::macroCall(const MacroCall& node) {
+    if (node.name == "_CPP" || node.name == "_HPP") {
+        if (node.arguments.size() == 1 && node.arguments[0]) {
+            const TokensExpression& tokens = *node.arguments[0];
+            std::vector<const Token*> list;
+            for (const Token& token : tokens)
+                if (token.kind != EndOfFile) list.push_back(&token);
+            if (list.size() >= 2 && list.front()->text == "{" && list.back()->text == "}") {
+                verbatimBlock(tokens);
+                return;
+            }
+        }
+    }
+    write(node.name.empty() ? std::string() : node.name.substr(1));
+    write("(");
+    writeList(node.arguments);
+    write(")");
+}
+
+// The C++ between the braces, token by token, each on its own source line, with one blank
+// where the source had space between two tokens on a line.
+void CppEmitter::verbatimBlock(const TokensExpression& tokens) {
+    std::vector<const Token*> list;
+    for (const Token& token : tokens)
+        if (token.kind != EndOfFile) list.push_back(&token);
+    const Token* previous = nullptr;
+    for (size_t i = 1; i + 1 < list.size(); ++i) {
+        const Token& token = *list[i];
+        out_.markPosition(token.location);
+        if (previous && previous->location.file == token.location.file &&
+            previous->location.line == token.location.line &&
+            token.location.column > previous->location.column + static_cast<int>(previous->text.size()))
+            write(" ");
+        write(token.text);
+        previous = &token;
+    }
+}
+
+void CppEmitter::tokens(const TokensExpression& node) {
+    for (const Token& token : node) {
+        if (token.kind == EndOfFile) continue;
+        out_.markPosition(token.location);
+        write(token.text);
+    }
+}

@@ -1,0 +1,664 @@
+// The source language grammar: one rule per row of the grammar tables, built once, plus the
+// auxiliary steps the rows name (import, append, split, accessor modifiers), the precedence
+// state of the expression parser, and the raw-token readers of macro arguments.
+// Takes a token stream; gives tree nodes. Never reports a mismatch itself: failures become
+// expectations, and the skipping parsers around statements word and queue the errors.
+#include "Grammar.hpp"
+
+#include <iterator>
+#include <vector>
+
+#include "Operator.hpp"
+
+VORN_RULE(MatchBool, endOfStatementRule)
+VORN_RULE(AnyExpression, anyExpressionRule)
+VORN_RULE(TypeExpression, primaryTypeRule)
+VORN_RULE(TypeExpression, typeRule)
+VORN_RULE(SimpleTypeExpr, simpleTypeRule)
+VORN_RULE(TupleType, tupleTypeRule)
+VORN_RULE(TypeOperator, prefixTypeOperatorRule)
+
+VORN_RULE(Statement, statementRule)
+VORN_RULE(ForStatement, forRule)
+VORN_RULE(ForPart, forPartRule)
+VORN_RULE(IfStatement, ifRule)
+VORN_RULE(TryStatement, tryRule)
+VORN_RULE(CatchStatement, catchRule)
+VORN_RULE(WhileStatement, whileRule)
+VORN_RULE(DeleteStatement, deleteRule)
+VORN_RULE(ReturnStatement, returnRule)
+VORN_RULE(BreakStatement, breakRule)
+VORN_RULE(ContinueStatement, continueRule)
+VORN_RULE(ThrowStatement, throwRule)
+VORN_RULE(MacroStatement, macroStatementRule)
+VORN_RULE(InitStatement, initStatementRule)
+VORN_RULE(ExpressionStatement, expressionStatementRule)
+
+VORN_RULE(Expression, expressionRule)
+VORN_RULE(PrefixOperExpression, prefixOperatorRule)
+VORN_RULE(TernaryOperExpression, conditionalRule)
+VORN_RULE(MacroExpression, macroExpressionRule)
+VORN_RULE(CtorExpression, constructionRule)
+VORN_RULE(TupleExpression, tupleRule)
+VORN_RULE(RangeExpression, rangeRule)
+VORN_RULE(ConstantExpression, constantRule)
+VORN_RULE(StaticExpression, staticNameRule)
+VORN_RULE(MacroCall, macroCallRule)
+VORN_RULE(TokensExpression, bracketedArgumentRule)
+VORN_RULE(TokensExpression, openArgumentRule)
+
+VORN_RULE(Declaration, declarationRule)
+VORN_RULE(BaseDeclaration, baseRule)
+VORN_RULE(ClassDeclaration, classRule)
+VORN_RULE(ArgumentDeclaration, argumentRule)
+VORN_RULE(FunctionDeclaration, functionRule)
+VORN_RULE(PropertyDeclaration, propertyRule)
+VORN_RULE(VariableDeclaration, variableRule)
+VORN_RULE(EnumItem, enumItemRule)
+VORN_RULE(EnumDeclaration, enumRule)
+VORN_RULE(TypeAliasDeclaration, aliasRule)
+VORN_RULE(MacroDeclaration, macroDeclarationRule)
+VORN_RULE(Block, blockRule)
+VORN_RULE(MatchBool, accessSectionRule)
+VORN_RULE(ImportDeclaration, importRule)
+VORN_RULE(Block, moduleBodyRule)
+VORN_RULE(Module, moduleRule)
+VORN_RULE(TemplateCall, templateCallRule)
+VORN_RULE(TemplateDeclaration, templateDeclarationRule)
+VORN_RULE(TemplateArgumentDeclaration, templateArgumentRule)
+
+namespace {
+
+const std::string& previousText(TokenStream& ts) {
+    if (ts.current == ts.begin()) nothingConsumedYet();
+    return std::prev(ts.current)->text;
+}
+
+bool locationBefore(const SourceLocation& a, const SourceLocation& b) {
+    return a.line < b.line || (a.line == b.line && a.column < b.column);
+}
+
+// ---- end of statement ----
+
+// The statement closed itself: with its own indented body, or with an operator after which
+// the lexer wrote no empty pair (a postfix increment at the line end, say).
+bool statementEnded(TokenStream& ts) {
+    if (ts.current == ts.begin()) return false;
+    const Token& before = *std::prev(ts.current);
+    if (before.text == "}") return true;
+    return before.kind == Operator && locationBefore(before.location, ts.current->location);
+}
+
+// ---- precedence state ----
+//
+// Process-wide like the grammar: written and read only by the steps below, reset per module.
+struct PrecedenceEntry {
+    int precedence;
+    std::string op;
+};
+struct PrecedenceState {
+    std::vector<PrecedenceEntry> stack;
+    PrecedenceEntry lastPopped{0, ""};
+
+    PrecedenceEntry top() const { return stack.empty() ? PrecedenceEntry{0, ""} : stack.back(); }
+};
+PrecedenceState precedence;
+
+bool pushContext(TokenStream&) {
+    precedence.stack.push_back(PrecedenceEntry{0, ""});
+    precedence.lastPopped = PrecedenceEntry{0, ""};
+    return true;
+}
+
+void popPrecedence(TokenStream&) {
+    precedence.lastPopped = precedence.top();
+    if (!precedence.stack.empty()) precedence.stack.pop_back();
+}
+
+bool prefixCheck(TokenStream& ts) {
+    if (!precedence.stack.empty() && precedence.top().precedence > 140) return false;
+    precedence.stack.push_back(PrecedenceEntry{140, previousText(ts)});
+    return true;
+}
+
+bool binaryCheck(TokenStream& ts) {
+    const std::string& op = previousText(ts);
+    int p = binaryPrecedence(op);
+    if (p < 0) return false;
+    PrecedenceEntry top = precedence.top();
+    bool accept;
+    switch (operatorGrouping(op)) {
+        case GroupsLeft: accept = p > top.precedence; break;
+        case GroupsRight: accept = p >= top.precedence; break;
+        case GroupsLogical:
+            if (p == precedence.lastPopped.precedence && op != top.op)
+                throw CompileError("Cannot mix operators " + precedence.lastPopped.op + " and " + op,
+                                   std::prev(ts.current)->location);
+            accept = (p <= top.precedence || p == precedence.lastPopped.precedence) ? op == top.op : true;
+            break;
+        default: return false;
+    }
+    if (accept) precedence.stack.push_back(PrecedenceEntry{p, op});
+    return accept;
+}
+
+// ---- nesting guard ----
+//
+// Each nested expression, type or block costs the recursive descent a few dozen stack frames;
+// past the limit the statement is given up with an error instead of overflowing the stack.
+int nestingDepth = 0;
+
+bool enterNesting(TokenStream& ts) {
+    if (++nestingDepth > maxNestingDepth)
+        throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +
+                               " nested expressions, types and blocks",
+                           ts.current->location);
+    return true;
+}
+
+void leaveNesting(TokenStream&) { --nestingDepth; }
+
+template <class P>
+auto nested(const P& body) {
+    return finally(func(enterNesting) >> body, leaveNesting);
+}
+
+// ---- construction: the check after a type with neither arguments nor "with" ----
+
+// True when the token after the current one closes a bracket: "Foo" before the empty statement
+// pair "{" "}" is a construction without arguments.
+bool nextIsClosingBrace(TokenStream& ts) {
+    TokenStream::Position saved = ts.current;
+    if (ts.current->kind == EndOfFile) return false;
+    ts.advance();
+    bool closing = ts.current->kind == ClosingBrace;
+    ts.current = saved;
+    return closing;
+}
+
+// ---- macro arguments: raw tokens ----
+
+// Copies up to the "," or ")" that ends one argument of a bracketed call.
+bool copyBracketedArgument(TokenStream& ts) {
+    TokensExpression& argument = nodeUnderConstruction<TokensExpression>();
+    int depth = 0;
+    for (;;) {
+        const Token& t = *ts.current;
+        if (t.kind == EndOfFile) return false;
+        if (t.kind == OpeningBrace) ++depth;
+        if (t.kind == ClosingBrace && --depth < 0) return true;
+        if (depth == 0 && t.text == ",") return true;
+        argument.push_back(t);
+        ts.advance();
+    }
+}
+
+// Copies the rest of the statement, up to and including its body or its empty pair.
+bool copyOpenArgument(TokenStream& ts) {
+    TokensExpression& argument = nodeUnderConstruction<TokensExpression>();
+    int depth = 0;
+    bool opened = false;
+    for (;;) {
+        const Token& t = *ts.current;
+        if (t.kind == EndOfFile) return false;
+        if (t.kind == OpeningBrace) {
+            ++depth;
+            opened = true;
+        } else if (t.kind == ClosingBrace) {
+            --depth;
+        }
+        argument.push_back(t);
+        ts.advance();
+        if (depth == 0 && opened) return true;
+    }
+}
+
+// ---- imports ----
+
+bool appendPathComponent(TokenStream& ts) {
+    nodeUnderConstruction<ImportDeclaration>().path.push_back(previousText(ts));
+    return true;
+}
+
+bool parseImport(TokenStream& ts) {
+    ImportDeclarationPtr import = importRule().parse(ts);
+    if (!import) return false;
+    nodeUnderConstruction<Module>().addImport(import);
+    return true;
+}
+
+// ---- variables: "A a, b" declares two variables ----
+
+// The variable parsed so far goes to the enclosing block as it is; the current node goes on
+// with the next name, keeping modifiers and type.
+bool splitVariable(TokenStream&) {
+    BlockPtr& block = constructionSlot<Block>();
+    if (!block) return false;
+    VariableDeclaration& current = nodeUnderConstruction<VariableDeclaration>();
+    block->statements.push_back(boost::make_shared<VariableDeclaration>(current));
+    current.initializers.clear();
+    current.isConstructed = false;
+    return true;
+}
+
+// ---- properties: modifiers of one accessor ----
+
+// Read before "get" or "set" and handed to that accessor right after the word.
+AccessorModifiers pendingAccessorModifiers;
+
+bool readAccessorModifiers(TokenStream& ts) {
+    pendingAccessorModifiers = AccessorModifiers();
+    for (;;) {
+        const std::string& word = ts.current->text;
+        if (word == "virtual")
+            pendingAccessorModifiers.isVirtual = true;
+        else if (word == "abstract")
+            pendingAccessorModifiers.isAbstract = true;
+        else if (word == "inline")
+            pendingAccessorModifiers.isInline = true;
+        else
+            return true;
+        ts.advance();
+    }
+}
+
+bool modifiersToGetter(TokenStream&) {
+    nodeUnderConstruction<PropertyDeclaration>().getterModifiers = pendingAccessorModifiers;
+    return true;
+}
+
+bool modifiersToSetter(TokenStream&) {
+    nodeUnderConstruction<PropertyDeclaration>().setterModifiers = pendingAccessorModifiers;
+    return true;
+}
+
+// { modifier }: the access words every declaration may start with.
+template <class T>
+auto accessWord() {
+    return lit("public") % setTo<T>(&T::access, Public) | lit("protected") % setTo<T>(&T::access, Protected) |
+           lit("private") % setTo<T>(&T::access, Private);
+}
+
+// ---- the rules, in the order they are built ----
+
+void buildTypeRules() {
+    Rule<TypeExpression>& type = typeRule();
+    Rule<TypeExpression>& primaryType = primaryTypeRule();
+    Rule<Expression>& expression = expressionRule();
+    Rule<TemplateCall>& templateCall = templateCallRule();
+
+    // end-of-statement: "{" "}" | the statement closed itself
+    endOfStatementRule().name = "end-of-statement";
+    endOfStatementRule() = lit("{") >> "}" | func(statementEnded);
+
+    // any expression: NoParser | type | expression
+    anyExpressionRule().name = "any expresion";
+    anyExpressionRule() = none<AnyExpression>() | type | expression;
+
+    // primary type: ( prefix type operator | simple type | tuple type )
+    //   { "." TypeName → SubTypeExpr.name [ template call ] | "(" type { "," type } ")" → FuncType }
+    typedef SubTypeExpr Sub;
+    typedef FuncType Fn;
+    primaryType = nested(
+        (none<TypeExpression>() | prefixTypeOperatorRule() | simpleTypeRule() | tupleTypeRule()) >>
+        many(wrap<Sub>(&Sub::scope, "." >> tok(TypeName) % to<Sub>(&Sub::name) >>
+                                        opt(templateCall % to<Sub>(&Sub::templateArgs))) |
+             wrap<Fn>(&Fn::result, "(" >> type % to<Fn>(&Fn::arguments) >>
+                                       many("," >> type % to<Fn>(&Fn::arguments)) >> ")")));
+
+    // type: primary type { postfix type operator wrapping the type so far }
+    typedef TypeOperator Op;
+    type.name = "type";
+    type = primaryType >>
+           many(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
+                                           lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
+                                           lit("*") % setTo<Op>(&Op::kind, PointerType) |
+                                           lit("&") % setTo<Op>(&Op::kind, ReferenceType) |
+                                           lit("$") % setTo<Op>(&Op::kind, SharedPointerType) |
+                                           lit("#") % setTo<Op>(&Op::kind, ArrayType) >> expression % to<Op>(&Op::size) |
+                                           lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType)));
+
+    // simple type: [ "typename" ] TypeName → name [ template call → templateArgs ]
+    typedef SimpleTypeExpr Simple;
+    simpleTypeRule() = opt(lit("typename")) >> tok(TypeName) % to<Simple>(&Simple::name) >>
+                       opt(templateCall % to<Simple>(&Simple::templateArgs));
+
+    // tuple type: "(" type → elements { "," type → elements } ")"
+    typedef TupleType Tuple;
+    tupleTypeRule() = "(" >> type % to<Tuple>(&Tuple::elements) >> many("," >> type % to<Tuple>(&Tuple::elements)) >> ")";
+
+    // prefix type operator: "[" type "]" ⇒ vector | ( "const" | "volatile" ) primary type
+    prefixTypeOperatorRule() =
+        "[" >> type % to<Op>(&Op::operand) >> lit("]") % setTo<Op>(&Op::kind, VectorType) |
+        (lit("const") % setTo<Op>(&Op::kind, ConstType) | lit("volatile") % setTo<Op>(&Op::kind, VolatileType)) >>
+            primaryType % to<Op>(&Op::operand);
+}
+
+void buildStatementRules() {
+    Rule<Expression>& expression = expressionRule();
+    Rule<Block>& block = blockRule();
+    Rule<TypeExpression>& type = typeRule();
+    Rule<MatchBool>& endOfStatement = endOfStatementRule();
+
+    statementRule().name = "statement";
+    statementRule() = none<Statement>() | forRule() | ifRule() | tryRule() | whileRule() | deleteRule() |
+                      returnRule() | breakRule() | continueRule() | throwRule() | macroStatementRule() |
+                      initStatementRule() | declarationRule() | expressionStatementRule();
+
+    // for: "for" for-part { "," for-part } block
+    typedef ForStatement For;
+    forRule() = "for" >> forPartRule() % to<For>(&For::parts) >> many("," >> forPartRule() % to<For>(&For::parts)) >>
+                block % to<For>(&For::body);
+
+    // for-part: Name, name := previous token, "in" [ "reverse" ] expression → range
+    typedef ForPart Part;
+    forPartRule() = tok(Name) >> previous % to<Part>(&Part::name) >> "in" >>
+                    opt(lit("reverse") % setTo<Part>(&Part::isReverse, true)) >> expression % to<Part>(&Part::range);
+
+    // if: "if" ( expression block { "elseif" expression block } [ "else" block ]
+    //          | "{" { expression block }+ [ "else" block ] "}" )
+    typedef IfStatement If;
+    auto branch = expression % to<If>(&If::conditions) >> block % to<If>(&If::blocks);
+    auto elseBranch = opt("else" >> block % to<If>(&If::elseBlock));
+    ifRule() = "if" >> (branch >> many("elseif" >> branch) >> elseBranch | "{" >> many1(branch) >> elseBranch >> "}");
+
+    // try: "try" block { catch }
+    typedef TryStatement Try;
+    tryRule() = "try" >> block % to<Try>(&Try::body) >> many(catchRule() % to<Try>(&Try::handlers));
+
+    // catch: "catch" ( "..." | type [ Name ], name := previous token ) block
+    typedef CatchStatement Catch;
+    catchRule() = "catch" >> (lit("...") | type % to<Catch>(&Catch::type) >> opt(tok(Name)) >> previous % to<Catch>(&Catch::name)) >>
+                  block % to<Catch>(&Catch::body);
+
+    // while: "while" expression block | "do" block "while" expression end-of-statement
+    typedef WhileStatement While;
+    whileRule() = "while" >> expression % to<While>(&While::condition) >> block % to<While>(&While::body) |
+                  lit("do") % setTo<While>(&While::isPostTested, true) >> block % to<While>(&While::body) >> "while" >>
+                      expression % to<While>(&While::condition) >> endOfStatement;
+
+    // delete: "delete" [ "#" ⇒ isArray ] expression end-of-statement
+    typedef DeleteStatement Delete;
+    deleteRule() = "delete" >> opt(lit("#") % setTo<Delete>(&Delete::isArray, true)) >>
+                   expression % to<Delete>(&Delete::operand) >> endOfStatement;
+
+    // return: "return" [ expression ] end-of-statement
+    typedef ReturnStatement Return;
+    returnRule() = "return" >> opt(expression % to<Return>(&Return::value)) >> endOfStatement;
+
+    breakRule() = "break" >> endOfStatement;
+    continueRule() = "continue" >> endOfStatement;
+
+    // throw: "throw" ( "{" "}" | expression end-of-statement )
+    typedef ThrowStatement Throw;
+    throwRule() = "throw" >> (lit("{") >> "}" | expression % to<Throw>(&Throw::value) >> endOfStatement);
+
+    // macro statement: macro call end-of-statement
+    typedef MacroStatement MacroSt;
+    macroStatementRule() = macroCallRule() % to<MacroSt>(&MacroSt::call) >> endOfStatement;
+
+    // initialiser: ( "base" [ type ] | Name ) ":" "(" [ expression { "," expression } ] ")" end-of-statement
+    typedef InitStatement Init;
+    initStatementRule() =
+        (lit("base") % to<Init>(&Init::member) >> opt(type % to<Init>(&Init::type)) | tok(Name) % to<Init>(&Init::member)) >>
+        ":" >> "(" >>
+        opt(expression % to<Init>(&Init::arguments) >> many("," >> expression % to<Init>(&Init::arguments))) >> ")" >>
+        endOfStatement;
+
+    // expression statement: expression end-of-statement
+    typedef ExpressionStatement ExprSt;
+    expressionStatementRule() = expression % to<ExprSt>(&ExprSt::expression) >> endOfStatement;
+}
+
+void buildExpressionRules() {
+    Rule<Expression>& expression = expressionRule();
+    Rule<TypeExpression>& type = typeRule();
+    Rule<Block>& block = blockRule();
+    Rule<TemplateCall>& templateCall = templateCallRule();
+
+    // expression: push context, primary (then pop), { call | member | conditional | binary }
+    typedef FuncExpression Call;
+    typedef SubExpression Member;
+    typedef TernaryOperExpression Cond;
+    typedef OperExpression Binary;
+    auto arguments = [](auto target) { return opt(expressionRule() % target >> many("," >> expressionRule() % target)); };
+    expression.name = "expression";
+    expression = nested(
+        func(pushContext) >>
+        finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
+                    constructionRule() | tupleRule() | rangeRule() | constantRule() | staticNameRule(),
+                popPrecedence) >>
+        many(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
+                                             arguments(to<Call>(&Call::arguments)) >> ")") |
+             wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
+                                               func(binaryCheck) >>
+                                               finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
+             wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
+                                              finally(expression % to<Cond>(&Cond::whenTrue) >> ":" >>
+                                                          expression % to<Cond>(&Cond::whenFalse),
+                                                      popPrecedence)) |
+             wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
+                                             finally(expression % to<Binary>(&Binary::right), popPrecedence))));
+
+    // prefix operator: Operator → operator, prefix check, expression → operand, then pop
+    typedef PrefixOperExpression Prefix;
+    prefixOperatorRule() = tok(Operator) % to<Prefix>(&Prefix::op) >> func(prefixCheck) >>
+                           finally(expression % to<Prefix>(&Prefix::operand), popPrecedence);
+
+    // conditional: "if" expression [ "then" ] expression "else" expression
+    conditionalRule() = "if" >> expression % to<Cond>(&Cond::condition) >> opt(lit("then")) >>
+                        expression % to<Cond>(&Cond::whenTrue) >> "else" >> expression % to<Cond>(&Cond::whenFalse);
+
+    // macro expression: macro call
+    typedef MacroExpression MacroEx;
+    macroExpressionRule() = macroCallRule() % to<MacroEx>(&MacroEx::call);
+
+    // construction: [ "new" [ "$" ] ] type, then either
+    //   ( ":" "(" arguments ")" ⇒ hasArguments, optionally "with" block ) or the next-token check
+    typedef CtorExpression Ctor;
+    constructionRule() =
+        opt(lit("new") % setTo<Ctor>(&Ctor::isHeap, true) >> opt(lit("$") % setTo<Ctor>(&Ctor::isShared, true))) >>
+        type % to<Ctor>(&Ctor::type) >>
+        either(either((":" >> lit("(") >> arguments(to<Ctor>(&Ctor::arguments)) >> ")") %
+                          setTo<Ctor>(&Ctor::hasArguments, true),
+                      "with" >> block % to<Ctor>(&Ctor::initializer)),
+               func(nextIsClosingBrace));
+
+    // tuple: "(" expression { "," expression } ")"
+    typedef TupleExpression Tuple;
+    tupleRule() = "(" >> expression % to<Tuple>(&Tuple::elements) >>
+                  many("," >> expression % to<Tuple>(&Tuple::elements)) >> ")";
+
+    // range: ( "(" | "[" ⇒ startIncluded ) expression "..." [ expression ] ( ")" | "]" ⇒ endIncluded )
+    typedef RangeExpression Range;
+    rangeRule() = (lit("(") | lit("[") % setTo<Range>(&Range::startIncluded, true)) >> expression % to<Range>(&Range::start) >>
+                  "..." >> opt(expression % to<Range>(&Range::end)) >>
+                  (lit(")") | lit("]") % setTo<Range>(&Range::endIncluded, true));
+
+    // constant: String | "A" String | "U" String | "8" String | Number
+    typedef ConstantExpression Const;
+    auto text = tok(String) % to<Const>(&Const::value);
+    constantRule() = text | (lit("A") >> text) % setTo<Const>(&Const::encoding, EncodingA) |
+                     (lit("U") >> text) % setTo<Const>(&Const::encoding, EncodingU) |
+                     (lit("8") >> text) % setTo<Const>(&Const::encoding, Encoding8) | tok(Number) % to<Const>(&Const::value);
+
+    // static name: [ type "." ] Name
+    typedef StaticExpression Static;
+    staticNameRule() = opt(type % to<Static>(&Static::scope) >> ".") >> tok(Name) % to<Static>(&Static::name);
+
+    // macro call: MacroName [ "(" [ bracketed { "," bracketed } ] ")" | open argument ]
+    typedef MacroCall Macro;
+    macroCallRule() = tok(MacroName) % to<Macro>(&Macro::name) >>
+                      opt("(" >> opt(bracketedArgumentRule() % to<Macro>(&Macro::arguments) >>
+                                     many("," >> bracketedArgumentRule() % to<Macro>(&Macro::arguments))) >>
+                              ")" |
+                          openArgumentRule() % to<Macro>(&Macro::arguments));
+    bracketedArgumentRule() = func(copyBracketedArgument);
+    openArgumentRule() = func(copyOpenArgument);
+}
+
+void buildDeclarationRules() {
+    Rule<Expression>& expression = expressionRule();
+    Rule<TypeExpression>& type = typeRule();
+    Rule<Block>& block = blockRule();
+    Rule<Statement>& statement = statementRule();
+    Rule<MatchBool>& endOfStatement = endOfStatementRule();
+    Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
+    Rule<ArgumentDeclaration>& argument = argumentRule();
+
+    // declaration: class | alias | function | property | variable | enum | macro
+    declarationRule().name = "declaration";
+    declarationRule() = none<Declaration>() | classRule() | aliasRule() | functionRule() | propertyRule() |
+                        variableRule() | enumRule() | macroDeclarationRule();
+
+    // base: { access word | "virtual" } type
+    typedef BaseDeclaration Base;
+    baseRule() = many(accessWord<Base>() | lit("virtual") % setTo<Base>(&Base::isVirtual, true)) >> type % to<Base>(&Base::type);
+
+    // class: { modifier | "static" } "class" TypeName [ template declaration ] [ ":" base { "," base } ] block
+    typedef ClassDeclaration Class;
+    classRule().name = "class declaration";
+    classRule() = many(accessWord<Class>() | lit("static") % setTo<Class>(&Class::isStatic, true)) >> "class" >>
+                  tok(TypeName) >> previous % to<Class>(&Class::name) >>
+                  opt(templateDeclaration % to<Class>(&Class::templateDecl)) >>
+                  opt(":" >> baseRule() % to<Class>(&Class::bases) >> many("," >> baseRule() % to<Class>(&Class::bases))) >>
+                  block % to<Class>(&Class::body);
+
+    // argument: { "mutable" | "virtual" } type [ Name [ "=" expression ] ]
+    typedef ArgumentDeclaration Arg;
+    argument = many(lit("mutable") % setTo<Arg>(&Arg::isMutable, true) | lit("virtual") % setTo<Arg>(&Arg::isVirtual, true)) >>
+               type % to<Arg>(&Arg::type) >>
+               opt(tok(Name) >> previous % to<Arg>(&Arg::name) >> opt("=" >> expression % to<Arg>(&Arg::defaultValue)));
+
+    // function: { modifier | "virtual" | "abstract" | "static" | "inline" }
+    //   ( type ( "operator" ( Operator | "(" ")" ) ⇒ isOperator | Name ) | "construct" | "destruct" ),
+    //   name := previous token, [ template declaration ] "(" [ argument { "," argument } ] ")" [ "const" ] block
+    typedef FunctionDeclaration Fn;
+    auto argumentList = "(" >> opt(argument % to<Fn>(&Fn::arguments) >> many("," >> argument % to<Fn>(&Fn::arguments))) >> ")";
+    functionRule().name = "function declaration";
+    functionRule() =
+        many(accessWord<Fn>() | lit("virtual") % setTo<Fn>(&Fn::isVirtual, true) |
+             lit("abstract") % setTo<Fn>(&Fn::isAbstract, true) | lit("static") % setTo<Fn>(&Fn::isStatic, true) |
+             lit("inline") % setTo<Fn>(&Fn::isInline, true)) >>
+        (type % to<Fn>(&Fn::type) >>
+             (("operator" >> (tok(Operator) | lit("(") >> ")")) % setTo<Fn>(&Fn::isOperator, true) | tok(Name)) |
+         "construct" | "destruct") >>
+        previous % to<Fn>(&Fn::name) >> opt(templateDeclaration % to<Fn>(&Fn::templateDecl)) >> argumentList >>
+        opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> block % to<Fn>(&Fn::body);
+
+    // property: { modifier } type Name, name := previous token, ( "{" { accessor }+ "}" | accessor )
+    //   accessor: accessor modifiers ( "get" block → getter | "set" block → setter )
+    typedef PropertyDeclaration Prop;
+    auto accessor = func(readAccessorModifiers) >>
+                    ("get" >> func(modifiersToGetter) >> block % to<Prop>(&Prop::getter) |
+                     "set" >> func(modifiersToSetter) >> block % to<Prop>(&Prop::setter));
+    propertyRule().name = "property declaration";
+    propertyRule() = many(accessWord<Prop>()) >> type % to<Prop>(&Prop::type) >> tok(Name) >>
+                     previous % to<Prop>(&Prop::name) >> ("{" >> many1(accessor) >> "}" | accessor);
+
+    // variable: { modifier | "static" | "mutable" } ( type | "var" ) Name [ initialiser ]
+    //   { "," split Name [ initialiser ] } end-of-statement
+    // initialiser: "=" expression | ":" ⇒ isConstructed "(" [ expression { "," expression } ] ")"
+    typedef VariableDeclaration Var;
+    auto initialiser =
+        "=" >> expression % to<Var>(&Var::initializers) |
+        lit(":") % setTo<Var>(&Var::isConstructed, true) >> "(" >>
+            opt(expression % to<Var>(&Var::initializers) >> many("," >> expression % to<Var>(&Var::initializers))) >> ")";
+    auto declarator = tok(Name) >> previous % to<Var>(&Var::name) >> opt(initialiser);
+    variableRule().name = "variable declaration";
+    variableRule() = many(accessWord<Var>() | lit("static") % setTo<Var>(&Var::isStatic, true) |
+                          lit("mutable") % setTo<Var>(&Var::isMutable, true)) >>
+                     (type % to<Var>(&Var::type) | "var") >> declarator >> many("," >> func(splitVariable) >> declarator) >>
+                     endOfStatement;
+
+    // enum item: Name [ "=" expression ] [ "," ] [ "{" "}" ]
+    typedef EnumItem Item;
+    enumItemRule() = tok(Name) % to<Item>(&Item::name) >> opt("=" >> expression % to<Item>(&Item::value)) >>
+                     opt(lit(",")) >> opt(lit("{") >> "}");
+
+    // enum: [ access word ] "enum" TypeName "{" { enum item } "}"
+    typedef EnumDeclaration Enum;
+    enumRule().name = "enum declaration";
+    enumRule() = opt(accessWord<Enum>()) >> "enum" >> tok(TypeName) >> previous % to<Enum>(&Enum::name) >> "{" >>
+                 many(enumItemRule() % to<Enum>(&Enum::items)) >> "}";
+
+    // alias: [ access word ] "alias" TypeName [ template declaration ] "=" type end-of-statement
+    typedef TypeAliasDeclaration Alias;
+    aliasRule().name = "alias declaration";
+    aliasRule() = opt(accessWord<Alias>()) >> "alias" >> tok(TypeName) >> previous % to<Alias>(&Alias::name) >>
+                  opt(templateDeclaration % to<Alias>(&Alias::templateDecl)) >> "=" >> type % to<Alias>(&Alias::type) >>
+                  endOfStatement;
+
+    // macro: "macro" MacroName "(" [ argument { "," argument } ] ")" block
+    typedef MacroDeclaration Macro;
+    macroDeclarationRule().name = "macro";
+    macroDeclarationRule() = "macro" >> tok(MacroName) >> previous % to<Macro>(&Macro::name) >> "(" >>
+                             opt(argument % to<Macro>(&Macro::arguments) >> many("," >> argument % to<Macro>(&Macro::arguments))) >>
+                             ")" >> block % to<Macro>(&Macro::body);
+
+    // block: "{" { skip( statement | access section ) } "}" | [ ":" ] statement
+    auto intoBlock = statement % to<Block>(&Block::statements);
+    block.name = "block";
+    block = nested("{" >> many(skip(intoBlock | accessSectionRule())) >> "}" | opt(lit(":")) >> intoBlock);
+
+    // access section: access word, then "{" { skip(statement) } "}" or "{" "}" { skip(statement) }
+    accessSectionRule() = accessWord<Block>() >>
+                          ("{" >> many(skip(intoBlock)) >> "}" | lit("{") >> "}" >> many(skip(intoBlock)));
+
+    // import: { access word | "qualified" } "import" [ "qualified" ] ( TypeName | "*" ) append
+    //   { "." ( TypeName | "*" ) append } end-of-statement
+    typedef ImportDeclaration Import;
+    auto qualified = lit("qualified") % setTo<Import>(&Import::isQualified, true);
+    auto component = (tok(TypeName) | "*") >> func(appendPathComponent);
+    importRule() = many(accessWord<Import>() | qualified) >> "import" >> opt(qualified) >> component >>
+                   many("." >> component) >> endOfStatement;
+
+    // module body: { import } { skip(statement) }
+    moduleBodyRule() = many(func(parseImport)) >> many(skip(intoBlock));
+
+    // module: module body → block EndOfFile | ⇒ complete = false
+    moduleRule() = moduleBodyRule() % to<Module>(&Module::block) >> tok(EndOfFile) |
+                   yes % setTo<Module>(&Module::complete, false);
+
+    // template call: "[" [ any expression { "," any expression } ] "]"
+    typedef TemplateCall Call;
+    Rule<AnyExpression>& anyExpression = anyExpressionRule();
+    templateCallRule() = "[" >> opt(anyExpression % to<Call>(&Call::arguments) >> many("," >> anyExpression % to<Call>(&Call::arguments))) >> "]";
+
+    // template declaration: "[" [ template argument { "," template argument } ] "]" [ template call ]
+    typedef TemplateDeclaration TDecl;
+    Rule<TemplateArgumentDeclaration>& templateArgument = templateArgumentRule();
+    templateDeclaration = "[" >> opt(templateArgument % to<TDecl>(&TDecl::arguments) >> many("," >> templateArgument % to<TDecl>(&TDecl::arguments))) >>
+                          "]" >> opt(templateCallRule() % to<TDecl>(&TDecl::specialization));
+
+    // template argument: type Name [ "=" expression ] | TypeName ⇒ isType [ "=" type ]
+    typedef TemplateArgumentDeclaration TArg;
+    templateArgument = type % to<TArg>(&TArg::type) >> tok(Name) % to<TArg>(&TArg::name) >>
+                           opt("=" >> expression % to<TArg>(&TArg::defaultValue)) |
+                       tok(TypeName) % to<TArg>(&TArg::name) % setTo<TArg>(&TArg::isType, true) >>
+                           opt("=" >> type % to<TArg>(&TArg::defaultType));
+}
+
+}  // namespace
+
+void buildSourceGrammar() {
+    static bool built = false;
+    grammarMode = 0;
+    if (built) return;
+    built = true;
+    // Declarations and blocks take their default access from the block being filled.
+    blockUnderConstruction = &constructionSlot<Block>();
+    buildTypeRules();
+    buildExpressionRules();
+    buildStatementRules();
+    buildDeclarationRules();
+}
+
+ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
+    buildSourceGrammar();
+    precedence = PrecedenceState();
+    nestingDepth = 0;
+    ModulePtr module = moduleRule().parse(ts);
+    if (module) module->name = moduleName;
+    return module;
+}

@@ -1,0 +1,166 @@
+// The framework's run-time pieces: literal and token-kind matching (with operator splitting),
+// the furthest-failure bookkeeping, the wording of syntax errors and statement skipping.
+// Takes a token stream; gives match results, and ParseErrors only through raiseSyntaxError.
+// Never consumes input except by advancing the stream's read position or splitting an operator.
+#include "Parser.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <iterator>
+
+int grammarMode = 0;
+
+namespace {
+
+// Operators that a one-character literal must not be carved out of.
+const char* const unsplittable[] = {"...", "==", ">=", "!=", "<="};
+
+bool splittable(const std::string& text) {
+    for (const char* u : unsplittable)
+        if (text == u) return false;
+    return true;
+}
+
+bool locationBefore(const SourceLocation& a, const SourceLocation& b) {
+    return a.line < b.line || (a.line == b.line && a.column < b.column);
+}
+
+// An expected name that the generic "operator" expectation makes redundant: a quoted literal
+// that starts with an operator character.
+bool absorbedByOperator(const std::string& name) {
+    static const char operatorChars[] = "`~!@#$%^&*-+=<>./?:\\|";
+    if (name.size() <= 2) return false;
+    char first = name[1];
+    if (first == '_' || std::isupper(static_cast<unsigned char>(first))) return false;
+    return first != '\0' && std::strchr(operatorChars, first) != nullptr;
+}
+
+std::string foundText(TokenStream& ts, TokenStream::Position f) {
+    if (f->text == "{") {
+        TokenStream::Position next = std::next(f);
+        if (next != ts.end() && next->text == "}") return "end-of-statement";
+    }
+    if (f->kind == EndOfFile) return "end-of-file";
+    std::string found;
+    int count = 0;
+    for (TokenStream::Position p = f; p != ts.end() && count < 5 && p->location.line == f->location.line;
+         ++p, ++count) {
+        if (count) found += ' ';
+        found += p->text;
+    }
+    return found;
+}
+
+}  // namespace
+
+bool StringParser::parse(TokenStream& ts) const {
+    Token& t = *ts.current;
+    if (t.text == literal) {
+        ts.advance();
+        return true;
+    }
+    if (t.kind == Operator && literal[0] != '\0' && literal[1] == '\0' && t.text.size() > 1 &&
+        t.text[0] == literal[0] && splittable(t.text)) {
+        ts.insert(std::next(ts.current), Token(Operator, t.text.substr(1), t.location));
+        t.text.erase(1);
+        ts.advance();
+        return true;
+    }
+    expect(ts, std::string("'") + literal + "'", 0);
+    return false;
+}
+
+bool TokenParser::parse(TokenStream& ts) const {
+    if (ts.current->kind == kind) {
+        ts.advance();
+        return true;
+    }
+    expect(ts, tokenKindName(kind), 0);
+    return false;
+}
+
+void expect(TokenStream& ts, const std::string& name, int priority) {
+    TokenStream::Position cur = ts.current;
+    TokenStream::Position far = ts.furthestError;
+    bool restart;
+    if (far == ts.end()) {
+        restart = true;
+    } else if (cur == far) {
+        restart = priority > ts.errorPriority || priority >= 100;
+    } else if (locationBefore(cur->location, far->location)) {
+        restart = false;
+    } else {
+        // Tokens split from one operator share a location, so only the list order tells
+        // whether the read position lies beyond the furthest failure.
+        TokenStream::Position p = cur;
+        while (p != ts.end() && p != far) ++p;
+        restart = p == ts.end();
+    }
+    if (restart) {
+        ts.furthestError = cur;
+        ts.expected.clear();
+        ts.errorPriority = priority;
+        ts.expected.insert(name);
+    } else if (cur == far && priority == ts.errorPriority) {
+        ts.expected.insert(name);
+    }
+}
+
+void raiseSyntaxError(TokenStream& ts) {
+    std::set<std::string>& expected = ts.expected;
+    if (expected.count("operator")) {
+        for (auto it = expected.begin(); it != expected.end();)
+            it = absorbedByOperator(*it) ? expected.erase(it) : std::next(it);
+    }
+    TokenStream::Position f = ts.furthestError != ts.end() ? ts.furthestError : ts.current;
+    std::string message = "Syntax error, expected ";
+    bool first = true;
+    for (const std::string& name : expected) {
+        if (!first) message += " or ";
+        message += name;
+        first = false;
+    }
+    message += " instead of '" + foundText(ts, f) + "'";
+    expected.clear();
+    throw ParseError(message, f->location);
+}
+
+bool skipStatement(TokenStream& ts) {
+    int depth = 0;
+    while (ts.current->kind != EndOfFile) {
+        const std::string& text = ts.current->text;
+        if (text == "{") {
+            ++depth;
+        } else if (text == "}") {
+            if (depth == 1) {
+                ts.advance();
+                return true;
+            }
+            if (--depth < 0) return false;
+        } else if (text == ";" && depth == 0) {
+            ts.advance();
+            return true;
+        }
+        ts.advance();
+    }
+    return false;
+}
+
+void queueParseDiagnostic(const CompileError& error) {
+    if (error.severity >= SeverityInternal) throw error;
+    if (error.severity == SeverityWarning)
+        reportWarning(error.message, error.position);
+    else
+        reportError(error.message, error.position);
+}
+
+void noNodeUnderConstruction() {
+    throw VORN_INTERNAL_ERROR("src/Parser", "member set without a node under construction");
+}
+
+void nothingConsumedYet() { throw VORN_INTERNAL_ERROR("src/Parser", "no token consumed before a previous-token read"); }
+
+void ruleWithoutBody(const char* name) {
+    throw VORN_INTERNAL_ERROR("src/Parser", std::string("rule without a body: ") + (name ? name : "(unnamed)"));
+}

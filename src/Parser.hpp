@@ -1,0 +1,572 @@
+// The parser combinator framework: grammar rules are trees of small parser objects composed at
+// compile time and run by recursive descent, with backtracking, over a TokenStream.
+// Takes tokens; gives syntax tree nodes filled through member setters, plus the furthest-failure
+// bookkeeping from which syntax errors are worded. A failing parser never throws; only the
+// statement-level recovery raises (and catches again) syntax errors.
+#pragma once
+
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "Token.hpp"
+
+// Node type of a rule that only matches and builds nothing.
+struct MatchBool {};
+
+// 0 selects the source language grammar, 1 the C++ declaration grammar. Written by the grammar
+// build functions, read by every rule accessor.
+extern int grammarMode;
+
+// The node of type T under construction, one process-wide slot per type. Rules save and restore
+// it around their body, so nested rules of one type behave as a stack on the C++ call stack.
+template <class T>
+boost::shared_ptr<T>& constructionSlot() {
+    static boost::shared_ptr<T> slot;
+    return slot;
+}
+
+// Puts a node into a construction slot and gives the previous one back on scope exit, also when
+// a nested rule throws, so a caught error never leaves a stale node behind.
+template <class T>
+class SlotGuard {
+public:
+    explicit SlotGuard(boost::shared_ptr<T> node) : saved(constructionSlot<T>()) {
+        constructionSlot<T>() = std::move(node);
+    }
+    ~SlotGuard() { constructionSlot<T>() = std::move(saved); }
+    SlotGuard(const SlotGuard&) = delete;
+    SlotGuard& operator=(const SlotGuard&) = delete;
+
+private:
+    boost::shared_ptr<T> saved;
+};
+
+// The node that a member setter writes into; an empty slot means a grammar bug.
+[[noreturn]] void noNodeUnderConstruction();
+template <class T>
+T& nodeUnderConstruction() {
+    T* node = constructionSlot<T>().get();
+    if (!node) noNodeUnderConstruction();
+    return *node;
+}
+
+// Hook for a grammar to initialise a fresh node from the parse state (the default access of
+// declarations, for example). The grammar overloads it for its own node classes; it runs before
+// the node enters its slot, so it can still see the enclosing node of the same type.
+inline void nodeCreated(const void*) {}
+
+template <class T>
+boost::shared_ptr<T> newNode(TokenStream& ts) {
+    boost::shared_ptr<T> node = boost::make_shared<T>();
+    if (ts.current != ts.end()) node->location = ts.current->location;
+    nodeCreated(node.get());
+    return node;
+}
+
+// ---- Expectation bookkeeping and recovery (members of the token stream in spirit) ----
+
+// Records that `name` would have been accepted at the read position.
+void expect(TokenStream& ts, const std::string& name, int priority);
+// Throws the ParseError for the furthest error position and clears the expected names.
+[[noreturn]] void raiseSyntaxError(TokenStream& ts);
+// Skips to the end of the current statement; false when the end of the block or file came first.
+bool skipStatement(TokenStream& ts);
+// Queues an error caught during recovery; internal errors are rethrown, they end the run.
+void queueParseDiagnostic(const CompileError& error);
+
+// ---- Parser classes ----
+
+// Every parser class derives from this tag, so the operators below know their operands.
+struct ParserTag {};
+
+template <class P>
+struct IsParser : std::is_base_of<ParserTag, P> {};
+
+template <class R>
+struct IsNodeResult : std::false_type {};
+template <class N>
+struct IsNodeResult<boost::shared_ptr<N>> : std::true_type {};
+
+template <class P>
+struct IsNodeParser : IsNodeResult<typename P::Result> {};
+
+// Runs a parser as one step of a bigger one: a delivered node becomes the node under
+// construction of its own type (the enclosing rule's), and counts as success.
+template <class P>
+bool runStep(const P& p, TokenStream& ts) {
+    if constexpr (IsNodeParser<P>::value) {
+        auto node = p.parse(ts);
+        if (!node) return false;
+        constructionSlot<typename P::Result::element_type>() = node;
+        return true;
+    } else {
+        return p.parse(ts);
+    }
+}
+
+class StringParser : public ParserTag {
+public:
+    typedef bool Result;
+    explicit StringParser(const char* literal) : literal(literal) {}
+    bool parse(TokenStream& ts) const;
+    const char* literal;
+};
+
+class TokenParser : public ParserTag {
+public:
+    typedef bool Result;
+    explicit TokenParser(TokenKind kind) : kind(kind) {}
+    bool parse(TokenStream& ts) const;
+    TokenKind kind;
+};
+
+class YesParser : public ParserTag {
+public:
+    typedef bool Result;
+    bool parse(TokenStream&) const { return true; }
+};
+
+template <class T>
+class NoParser : public ParserTag {
+public:
+    typedef boost::shared_ptr<T> Result;
+    Result parse(TokenStream&) const { return Result(); }
+};
+
+typedef bool (*ParseFunction)(TokenStream&);
+typedef void (*CleanupFunction)(TokenStream&);
+
+class FuncParser : public ParserTag {
+public:
+    typedef bool Result;
+    explicit FuncParser(ParseFunction function) : function(function) {}
+    bool parse(TokenStream& ts) const { return function(ts); }
+    ParseFunction function;
+};
+
+template <class P>
+class FinallyParser : public ParserTag {
+public:
+    typedef typename P::Result Result;
+    FinallyParser(const P& p, CleanupFunction cleanup) : p(p), cleanup(cleanup) {}
+    Result parse(TokenStream& ts) const {
+        // Also runs when P throws, so state pushed before P stays balanced after recovery.
+        struct Cleanup {
+            CleanupFunction f;
+            TokenStream& ts;
+            ~Cleanup() { f(ts); }
+        } atExit{cleanup, ts};
+        return p.parse(ts);
+    }
+    P p;
+    CleanupFunction cleanup;
+};
+
+template <class A, class B>
+class SequenceParser : public ParserTag {
+public:
+    typedef bool Result;
+    SequenceParser(const A& a, const B& b) : a(a), b(b) {}
+    bool parse(TokenStream& ts) const {
+        TokenStream::Position saved = ts.current;
+        if (!runStep(a, ts)) return false;
+        if (!runStep(b, ts)) {
+            ts.current = saved;
+            return false;
+        }
+        return true;
+    }
+    A a;
+    B b;
+};
+
+template <class A, class B>
+class OrParser : public ParserTag {
+    static_assert(IsNodeParser<A>::value == IsNodeParser<B>::value,
+                  "alternatives must both deliver nodes or both match only");
+
+public:
+    typedef typename A::Result Result;
+    OrParser(const A& a, const B& b) : a(a), b(b) {}
+    Result parse(TokenStream& ts) const {
+        Result r = a.parse(ts);
+        if (r) return r;
+        return b.parse(ts);
+    }
+    A a;
+    B b;
+};
+
+template <class A, class B>
+class EitherParser : public ParserTag {
+public:
+    typedef bool Result;
+    EitherParser(const A& a, const B& b) : a(a), b(b) {}
+    bool parse(TokenStream& ts) const {
+        bool first = runStep(a, ts);
+        bool second = runStep(b, ts);
+        return first || second;
+    }
+    A a;
+    B b;
+};
+
+const int unbounded = 2147483647;
+
+template <class P, int min, int max>
+class RepeatParser : public ParserTag {
+public:
+    typedef bool Result;
+    explicit RepeatParser(const P& p) : p(p) {}
+    bool parse(TokenStream& ts) const {
+        TokenStream::Position saved = ts.current;
+        int runs = 0;
+        for (; runs < min; ++runs) {
+            if (!runStep(p, ts)) {
+                ts.current = saved;
+                return false;
+            }
+        }
+        while (runs < max) {
+            TokenStream::Position before = ts.current;
+            if (!runStep(p, ts)) break;
+            ++runs;
+            // A body that matches without consuming would match forever.
+            if (ts.current == before) break;
+        }
+        return true;
+    }
+    P p;
+};
+
+template <class P>
+class SkippingParser : public ParserTag {
+public:
+    typedef bool Result;
+    explicit SkippingParser(const P& p) : p(p) {}
+    bool parse(TokenStream& ts) const {
+        try {
+            if (runStep(p, ts)) return true;
+        } catch (const CompileError& error) {
+            queueParseDiagnostic(error);
+            return skipStatement(ts);
+        }
+        TokenStream::Position start = ts.current;
+        bool reachedEnd = false;
+        try {
+            reachedEnd = skipStatement(ts);
+            // When the end of the block or file came first, the tokens skipped on the way were
+            // a statement all the same: report it rather than drop it without a word.
+            if (reachedEnd || ts.current != start) raiseSyntaxError(ts);
+            return false;
+        } catch (const CompileError& error) {
+            queueParseDiagnostic(error);
+        }
+        return reachedEnd;
+    }
+    P p;
+};
+
+template <class T>
+class Rule;
+
+template <class T>
+class RuleParser : public ParserTag {
+public:
+    typedef typename std::conditional<std::is_same<T, MatchBool>::value, bool, boost::shared_ptr<T>>::type Result;
+    explicit RuleParser(Rule<T>* rule) : rule(rule) {}
+    Result parse(TokenStream& ts) const { return rule->parse(ts); }
+    Rule<T>* rule;
+};
+
+// Stores what P matched into a member of the node of type T under construction: a delivered
+// node, or for a text member the text of the last token consumed (which for a literal is the
+// literal itself, also after an operator split).
+template <class P, class T, class M>
+class OutMember : public ParserTag {
+public:
+    typedef bool Result;
+    OutMember(const P& p, M T::*member) : p(p), member(member) {}
+    bool parse(TokenStream& ts) const {
+        if constexpr (IsNodeParser<P>::value) {
+            auto node = p.parse(ts);
+            if (!node) return false;
+            nodeUnderConstruction<T>().*member = node;
+            return true;
+        } else {
+            static_assert(std::is_same<M, std::string>::value, "a matching parser can only store text");
+            if (!p.parse(ts)) return false;
+            nodeUnderConstruction<T>().*member = previousText(ts);
+            return true;
+        }
+    }
+    static const std::string& previousText(TokenStream& ts);
+    P p;
+    M T::*member;
+};
+
+[[noreturn]] void nothingConsumedYet();
+
+template <class P, class T, class M>
+const std::string& OutMember<P, T, M>::previousText(TokenStream& ts) {
+    if (ts.current == ts.begin()) nothingConsumedYet();
+    return std::prev(ts.current)->text;
+}
+
+template <class P, class T, class L>
+class OutMemberList : public ParserTag {
+    static_assert(IsNodeParser<P>::value, "a list member collects nodes");
+
+public:
+    typedef bool Result;
+    OutMemberList(const P& p, L T::*member) : p(p), member(member) {}
+    bool parse(TokenStream& ts) const {
+        auto node = p.parse(ts);
+        if (!node) return false;
+        (nodeUnderConstruction<T>().*member).push_back(node);
+        return true;
+    }
+    P p;
+    L T::*member;
+};
+
+template <class P, class T, class V>
+class SetMember : public ParserTag {
+public:
+    typedef typename P::Result Result;
+    SetMember(const P& p, V T::*member, V value) : p(p), member(member), value(value) {}
+    Result parse(TokenStream& ts) const {
+        Result r = p.parse(ts);
+        if (r) nodeUnderConstruction<T>().*member = value;
+        return r;
+    }
+    P p;
+    V T::*member;
+    V value;
+};
+
+// Left-recursive wrapping: when P matches, a new W takes the node built so far (the enclosing
+// rule's B) into `member` and becomes the enclosing rule's node.
+template <class P, class W, class B>
+class WrapMember : public ParserTag {
+public:
+    typedef bool Result;
+    WrapMember(const P& p, boost::shared_ptr<B> W::*member) : p(p), member(member) {}
+    bool parse(TokenStream& ts) const {
+        SlotGuard<W> guard(newNode<W>(ts));
+        if (!runStep(p, ts)) return false;
+        boost::shared_ptr<W> wrapper = constructionSlot<W>();
+        (*wrapper).*member = constructionSlot<B>();
+        constructionSlot<B>() = wrapper;
+        return true;
+    }
+    P p;
+    boost::shared_ptr<B> W::*member;
+};
+
+// ---- Rules ----
+
+[[noreturn]] void ruleWithoutBody(const char* name);
+
+template <class T>
+class Rule {
+public:
+    static constexpr bool matchOnly = std::is_same<T, MatchBool>::value;
+    typedef typename RuleParser<T>::Result Result;
+
+    class RuleBase {
+    public:
+        virtual ~RuleBase() = default;
+        virtual Result parse(const char* name, TokenStream& ts) = 0;
+    };
+
+    template <class P>
+    class AnyRule : public RuleBase {
+    public:
+        explicit AnyRule(const P& p) : parser(p) {}
+        Result parse(const char* name, TokenStream& ts) override {
+            if constexpr (matchOnly) {
+                bool ok = runStep(parser, ts);
+                if (!ok && name) expect(ts, name, 100);
+                return ok;
+            } else if constexpr (IsNodeParser<P>::value) {
+                Result node = parser.parse(ts);
+                if (!node && name) expect(ts, name, 100);
+                return node;
+            } else {
+                Result node;
+                {
+                    SlotGuard<T> guard(newNode<T>(ts));
+                    if (parser.parse(ts)) node = constructionSlot<T>();
+                }
+                if (!node && name) expect(ts, name, 100);
+                return node;
+            }
+        }
+        P parser;
+    };
+
+    Rule() = default;
+    explicit Rule(const char* name) : name(name) {}
+    Rule(const Rule&) = delete;
+    Rule& operator=(const Rule&) = delete;
+
+    template <class P, class = typename std::enable_if<IsParser<P>::value>::type>
+    Rule& operator=(const P& p) {
+        impl.reset(new AnyRule<P>(p));
+        return *this;
+    }
+
+    Result parse(TokenStream& ts) {
+        if (!impl) ruleWithoutBody(name);
+        return impl->parse(name, ts);
+    }
+
+    bool hasBody() const { return impl != nullptr; }
+
+    const char* name = nullptr;
+    std::unique_ptr<RuleBase> impl;
+};
+
+// ---- Notation: what a rule's C++ text is written with ----
+//
+//   a >> b          sequence              a | b            first match wins
+//   opt(p)          [ p ]                 many(p), many1(p) { p }, { p }+
+//   p % to<T>(&T::m)   p → m              p % setTo<T>(&T::m, v)   p ⇒ m = v
+//   wrap<W>(&W::m, p)  wrap the node so far into W::m when p matches
+//   previous        YesParser; `previous % to<T>(&T::name)` is "name := previous token"
+// A literal text or a TokenKind next to a parser is a StringParser or TokenParser.
+
+inline StringParser toParser(const char* literal) { return StringParser(literal); }
+inline TokenParser toParser(TokenKind kind) { return TokenParser(kind); }
+template <class T>
+RuleParser<T> toParser(Rule<T>& rule) {
+    return RuleParser<T>(&rule);
+}
+template <class P, class = typename std::enable_if<IsParser<P>::value>::type>
+const P& toParser(const P& p) {
+    return p;
+}
+
+template <class X>
+struct IsRule : std::false_type {};
+template <class T>
+struct IsRule<Rule<T>> : std::true_type {};
+
+template <class X>
+struct IsOperand {
+    typedef typename std::decay<X>::type D;
+    static constexpr bool parserLike = IsParser<D>::value || IsRule<D>::value;
+    static constexpr bool value =
+        parserLike || std::is_same<D, const char*>::value || std::is_same<D, char*>::value || std::is_same<D, TokenKind>::value;
+};
+
+template <class X>
+using ParserType = typename std::decay<decltype(toParser(std::declval<X&>()))>::type;
+
+template <class A, class B>
+using EnableIfGrammar = typename std::enable_if<IsOperand<A>::value && IsOperand<B>::value &&
+                                                (IsOperand<A>::parserLike || IsOperand<B>::parserLike)>::type;
+
+template <class A, class B, class = EnableIfGrammar<A, B>>
+SequenceParser<ParserType<A>, ParserType<B>> operator>>(A&& a, B&& b) {
+    return SequenceParser<ParserType<A>, ParserType<B>>(toParser(a), toParser(b));
+}
+
+template <class A, class B, class = EnableIfGrammar<A, B>>
+OrParser<ParserType<A>, ParserType<B>> operator|(A&& a, B&& b) {
+    return OrParser<ParserType<A>, ParserType<B>>(toParser(a), toParser(b));
+}
+
+inline StringParser lit(const char* literal) { return StringParser(literal); }
+inline TokenParser tok(TokenKind kind) { return TokenParser(kind); }
+inline FuncParser func(ParseFunction f) { return FuncParser(f); }
+template <class T>
+NoParser<T> none() {
+    return NoParser<T>();
+}
+const YesParser previous{};
+const YesParser yes{};
+
+template <class A, class B>
+EitherParser<ParserType<A>, ParserType<B>> either(A&& a, B&& b) {
+    return EitherParser<ParserType<A>, ParserType<B>>(toParser(a), toParser(b));
+}
+template <class P>
+RepeatParser<ParserType<P>, 0, 1> opt(P&& p) {
+    return RepeatParser<ParserType<P>, 0, 1>(toParser(p));
+}
+template <class P>
+RepeatParser<ParserType<P>, 0, unbounded> many(P&& p) {
+    return RepeatParser<ParserType<P>, 0, unbounded>(toParser(p));
+}
+template <class P>
+RepeatParser<ParserType<P>, 1, unbounded> many1(P&& p) {
+    return RepeatParser<ParserType<P>, 1, unbounded>(toParser(p));
+}
+template <class P>
+SkippingParser<ParserType<P>> skip(P&& p) {
+    return SkippingParser<ParserType<P>>(toParser(p));
+}
+template <class P>
+FinallyParser<ParserType<P>> finally(P&& p, CleanupFunction cleanup) {
+    return FinallyParser<ParserType<P>>(toParser(p), cleanup);
+}
+
+// A member of the node type T. Members declared in a base class are named through T, so the
+// store goes to T's slot, the one the enclosing rule fills.
+template <class T, class M>
+struct MemberTarget {
+    M T::*member;
+};
+template <class T, class M, class Owner>
+MemberTarget<T, M> to(M Owner::*member) {
+    static_assert(std::is_base_of<Owner, T>::value, "member of another class");
+    return MemberTarget<T, M>{static_cast<M T::*>(member)};
+}
+
+template <class T, class V>
+struct ValueTarget {
+    V T::*member;
+    V value;
+};
+template <class T, class V, class Owner, class X>
+ValueTarget<T, V> setTo(V Owner::*member, X value) {
+    static_assert(std::is_base_of<Owner, T>::value, "member of another class");
+    return ValueTarget<T, V>{static_cast<V T::*>(member), static_cast<V>(value)};
+}
+
+template <class M>
+struct IsNodeList : std::false_type {};
+template <template <class...> class C, class N, class... Rest>
+struct IsNodeList<C<boost::shared_ptr<N>, Rest...>> : std::true_type {};
+
+template <class A, class T, class M, class = typename std::enable_if<IsOperand<A>::value>::type>
+auto operator%(A&& a, const MemberTarget<T, M>& target) {
+    if constexpr (IsNodeList<M>::value)
+        return OutMemberList<ParserType<A>, T, M>(toParser(a), target.member);
+    else
+        return OutMember<ParserType<A>, T, M>(toParser(a), target.member);
+}
+
+template <class A, class T, class V, class = typename std::enable_if<IsOperand<A>::value>::type>
+SetMember<ParserType<A>, T, V> operator%(A&& a, const ValueTarget<T, V>& target) {
+    return SetMember<ParserType<A>, T, V>(toParser(a), target.member, target.value);
+}
+
+template <class W, class B, class Owner, class P>
+WrapMember<ParserType<P>, W, B> wrap(boost::shared_ptr<B> Owner::*member, P&& p) {
+    static_assert(std::is_base_of<Owner, W>::value, "member of another class");
+    return WrapMember<ParserType<P>, W, B>(toParser(p), static_cast<boost::shared_ptr<B> W::*>(member));
+}
+
+// Declares the accessor of a rule: a table of two rules, one per grammar mode.
+#define VORN_RULE(NodeType, accessor)                \
+    Rule<NodeType>& accessor() {                     \
+        static Rule<NodeType> rules[2];              \
+        return rules[grammarMode];                   \
+    }
