@@ -16,9 +16,11 @@
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "Grammar.hpp"
 #include "Lexer.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "ParentFinder.hpp"
 
 namespace fuzzing {
 
@@ -153,6 +155,18 @@ inline std::size_t readAndRewriteLibrary(const std::uint8_t* data, std::size_t s
     }
     clearDiagnostics();
     return length;
+}
+
+// Lexes and parses the bytes as a ".vn" module with the source grammar, and links the tree as
+// the source front end does. Returns whether a module came out; syntax errors are results.
+inline bool parseAll(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    Lexer lexer(in, "fuzz.vn", sourceLexerOptions);
+    buildSourceGrammar();
+    ModulePtr module = parseModule(lexer, "fuzz");
+    if (module) ParentFinder().linkModule(*module);
+    clearDiagnostics();
+    return module != nullptr;
 }
 
 }  // namespace fuzzing

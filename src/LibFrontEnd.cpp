@@ -5,8 +5,10 @@
 
 #include <boost/make_shared.hpp>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <istream>
+#include <system_error>
 
 #include "BuildManager.hpp"
 #include "platform/Platform.hpp"
@@ -249,10 +251,13 @@ ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, s
 namespace {
 
 ModulePtr readAndRegister(const std::string& path, const ModuleName& name) {
+    // A directory opens as a stream on some systems and would read as an empty library.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return ModulePtr();
     std::ifstream in(path.c_str());
     if (!in) return ModulePtr();
     std::vector<ModulePtr> described;
-    ModulePtr module = readLibraryRecords(in, dottedName(name), described);
+    ModulePtr module = readLibraryRecords(in, dottedName(name), described, path);
     for (const ModulePtr& each : described) {
         ModuleName registered;
         registered.components = libraryRegistryName(splitDottedName(each->name));
