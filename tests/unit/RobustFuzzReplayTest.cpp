@@ -62,6 +62,14 @@ TEST_F(RobustFuzzReplay, ScriptInputs) {
     }
 }
 
+TEST_F(RobustFuzzReplay, ParseInputs) {
+    std::vector<std::string> inputs = inputsOf("parse_fuzz");
+    ASSERT_GE(inputs.size(), 20u);
+    size_t modules = 0;
+    for (const std::string& input : inputs) modules += fuzzing::parseAll(bytes(input), input.size());
+    EXPECT_GT(modules, 0u);
+}
+
 TEST_F(RobustFuzzReplay, LibraryInputs) {
     std::vector<std::string> inputs = inputsOf("lib_fuzz");
     ASSERT_GE(inputs.size(), 5u);
