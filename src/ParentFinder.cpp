@@ -211,9 +211,11 @@ void ParentFinder::linkBelow(ASTObject* node) {
     }
     if (PropertyDeclaration* property = dynamic_cast<PropertyDeclaration*>(node)) nameAccessors(*property);
     if (CatchStatement* handler = dynamic_cast<CatchStatement*>(node)) {
-        // The caught variable belongs to the handler's own block, before its statements.
+        // The caught variable belongs to the handler's own block, before its statements. The
+        // block is the handler's, so its table must not own the handler: that would be a cycle
+        // that is never freed. The entry lives no longer than the handler it names.
         if (handler->body && node->statementSlot.isSet())
-            enter(*handler->body, tableHandle(handler, node->statementSlot));
+            enter(*handler->body, DeclarationPtr(DeclarationPtr(), handler));
     }
     ChildWalker walker(*this, node, row->opensContext);
     node->visitFields(walker);
