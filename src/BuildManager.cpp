@@ -399,8 +399,4 @@ bool buildAll() {
     return ok;
 }
 
-bool compileAll() { return refuse("compiling translated modules"); }
-
-bool linkAll() { return refuse("linking translated modules"); }
-
 bool emulateVisualCpp(const std::string&) { return refuse("acting as cl.exe or link.exe"); }

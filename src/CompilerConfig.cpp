@@ -3,9 +3,13 @@
 // Never runs what it expands, and never reads a template when the script is loaded.
 #include "CompilerConfig.hpp"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <istream>
+#include <map>
+#include <system_error>
 
 #include <boost/lexical_cast.hpp>
 
@@ -83,8 +87,11 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 
 void loadCompilerConfiguration(const std::string& name) {
     std::string path = runOptions.vornDir + "compiler/" + name;
-    std::ifstream in(path.c_str());
-    if (!in) throw CompileError("compiler configuration file not found:\n" + path);
+    // A directory opens as a stream on some systems and reads as an empty script.
+    std::error_code error;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, error)) in.open(path.c_str());
+    if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
 }
 
@@ -126,19 +133,41 @@ public:
     }
 
 private:
+    // Nested $perFile; blocks multiply their text by the number of modules at each level, so a
+    // few dozen of them would fill memory; no real command or response file comes near this.
+    static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
+
     const std::string& text;
     std::string::size_type pos = 0;
+    std::string::size_type written = 0;  // characters put into any block's text so far
+    // A $perFile; block sets the current module itself, so its text and its end depend only
+    // on where it starts: each one is expanded once however often an outer block repeats it.
+    struct ExpandedBlock {
+        std::string text;
+        std::string::size_type end;
+    };
+    std::map<std::string::size_type, ExpandedBlock> perFileBlocks;
+
+    void put(std::string& out, const std::string& piece, std::string::size_type from = 0,
+             std::string::size_type count = std::string::npos) {
+        count = std::min(count, piece.size() - from);
+        written += count;
+        if (written > maximumExpansion)
+            throw CompileError("template expansion is longer than " + std::to_string(maximumExpansion) +
+                               " characters");
+        out.append(piece, from, count);
+    }
 
     // Appends the expansion up to the $; that closes the block (consumed) or the end.
     void expandBlock(std::string& out) {
         while (pos < text.size()) {
             std::string::size_type dollar = text.find('$', pos);
             if (dollar == std::string::npos) {
-                out.append(text, pos, std::string::npos);
+                put(out, text, pos);
                 pos = text.size();
                 return;
             }
-            out.append(text, pos, dollar - pos);
+            put(out, text, pos, dollar - pos);
             std::string::size_type semicolon = text.find(';', dollar + 1);
             if (semicolon == std::string::npos)
                 throw CompileError("$" + text.substr(dollar + 1) + " should be terminated with a semicolon");
@@ -152,21 +181,30 @@ private:
     void conditionalBlock(bool keep, std::string& out) {
         std::string inner;
         expandBlock(inner);
-        if (keep) out += inner;
+        if (keep) put(out, inner);
     }
 
     void perFileBlock(std::string& out) {
         std::string::size_type start = pos;
-        if (visited.empty()) {
-            std::string discarded;
-            expandBlock(discarded);
-            return;
+        auto known = perFileBlocks.find(start);
+        if (known == perFileBlocks.end()) {
+            ExpandedBlock block;
+            if (visited.empty()) {
+                std::string discarded;
+                expandBlock(discarded);
+            }
+            for (const ModuleName& name : visited) {
+                pos = start;
+                currentModule = name;
+                expandBlock(block.text);
+            }
+            block.end = pos;
+            known = perFileBlocks.emplace(start, std::move(block)).first;
+        } else if (!visited.empty()) {
+            currentModule = *visited.rbegin();
         }
-        for (const ModuleName& name : visited) {
-            pos = start;
-            currentModule = name;
-            expandBlock(out);
-        }
+        pos = known->second.end;
+        put(out, known->second.text);
     }
 
     static bool hasPrefix(const std::string& text, const std::string& prefix) {
@@ -176,7 +214,7 @@ private:
     void runCommand(const std::string& command, std::string& out) {
         for (const Substitution& row : substitutions) {
             if (command == row.command) {
-                out += row.value();
+                put(out, row.value());
                 return;
             }
         }
@@ -189,7 +227,6 @@ private:
         else
             throw CompileError("$" + command + " is not a recognized command");
     }
-
 };
 
 

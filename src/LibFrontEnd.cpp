@@ -5,8 +5,10 @@
 
 #include <boost/make_shared.hpp>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <istream>
+#include <system_error>
 
 #include "BuildManager.hpp"
 #include "platform/Platform.hpp"
@@ -37,15 +39,21 @@ ModulePtr newModule(const std::string& dottedName) {
     return module;
 }
 
+// Classes nested deeper than C++ compilers need to accept (and than any source that parses)
+// make trees whose recursive writing and freeing would run out of stack.
+const std::size_t maximumClassNesting = 256;
+
 class RecordReader {
 public:
-    RecordReader(const std::string& defaultName, std::vector<ModulePtr>& described) : described(described) {
+    RecordReader(const std::string& defaultName, const std::string& fileName, std::vector<ModulePtr>& described)
+        : described(described), file(internFileName(fileName)) {
         fileModule = newModule(defaultName);
         described.push_back(fileModule);
         startModule(fileModule);
     }
 
     void line(const std::string& text) {
+        ++lineNumber;
         std::string keyword = text.substr(0, 3);
         std::string fields = text.size() > 4 ? text.substr(4) : std::string();
         typedef void (RecordReader::*Handler)(const std::string&);
@@ -56,6 +64,8 @@ public:
             {"dal", &RecordReader::dal}, {"pfx", &RecordReader::pfx}, {"nsp", &RecordReader::nsp},
             {"inc", &RecordReader::inc}, {"mod", &RecordReader::mod},
         };
+        // Inside a class too deep to keep, only the class records that keep the count matter.
+        if (skippedClasses && keyword != "cls" && keyword != "end" && keyword != "mod") return;
         for (const auto& handler : handlers)
             if (keyword == handler.first) return (this->*handler.second)(fields);
         // "ali", "mac" and anything unknown: nothing to do.
@@ -67,6 +77,7 @@ private:
     void startModule(const ModulePtr& module) {
         current = module;
         openClasses.clear();
+        skippedClasses = 0;
     }
 
     Block* currentBlock() const {
@@ -100,6 +111,12 @@ private:
     }
 
     void cls(const std::string& fields) {
+        if (skippedClasses || openClasses.size() >= maximumClassNesting) {
+            if (!skippedClasses++)
+                reportError("classes nested more than " + std::to_string(maximumClassNesting) + " deep",
+                            SourceLocation(file, lineNumber, 0));
+            return;
+        }
         ClassDeclarationPtr declaration = boost::make_shared<ClassDeclaration>();
         std::pair<std::string, std::string> words = splitFirst(fields);
         declaration->name = qualified(words.first);
@@ -118,7 +135,10 @@ private:
     }
 
     void end(const std::string&) {
-        if (!openClasses.empty()) openClasses.pop_back();
+        if (skippedClasses)
+            --skippedClasses;
+        else if (!openClasses.empty())
+            openClasses.pop_back();
     }
 
     template <class T>
@@ -184,7 +204,10 @@ private:
     std::vector<ModulePtr>& described;
     ModulePtr current;
     std::vector<ClassDeclarationPtr> openClasses;
+    std::size_t skippedClasses = 0;  // open classes beyond the nesting limit, read past
     std::string namespaceText;
+    const std::string* file;
+    int lineNumber = 0;
 };
 
 }  // namespace
@@ -214,8 +237,9 @@ std::vector<std::string> libraryRegistryName(const std::vector<std::string>& com
     return result;
 }
 
-ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described) {
-    RecordReader reader(defaultName, described);
+ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
+                             const std::string& fileName) {
+    RecordReader reader(defaultName, fileName, described);
     std::string text;
     while (std::getline(in, text)) {
         if (!text.empty() && text.back() == '\r') text.pop_back();  // written on Windows
@@ -227,10 +251,13 @@ ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, s
 namespace {
 
 ModulePtr readAndRegister(const std::string& path, const ModuleName& name) {
+    // A directory opens as a stream on some systems and would read as an empty library.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return ModulePtr();
     std::ifstream in(path.c_str());
     if (!in) return ModulePtr();
     std::vector<ModulePtr> described;
-    ModulePtr module = readLibraryRecords(in, dottedName(name), described);
+    ModulePtr module = readLibraryRecords(in, dottedName(name), described, path);
     for (const ModulePtr& each : described) {
         ModuleName registered;
         registered.components = libraryRegistryName(splitDottedName(each->name));

@@ -11,8 +11,10 @@
 #include "FrontEnd.hpp"
 
 // Reads the records of one library file. The first module is the file's own (named by its
-// "lib" record, else by defaultName); nested "mod" modules follow it in `described`.
-ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described);
+// "lib" record, else by defaultName); nested "mod" modules follow it in `described`. Records
+// the reader cannot keep are reported at their line of fileName and read past.
+ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
+                             const std::string& fileName = std::string());
 
 // The name under which a library module is registered: each component with its first letter
 // in upper case and the rest in lower case.

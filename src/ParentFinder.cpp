@@ -211,10 +211,11 @@ void ParentFinder::linkBelow(ASTObject* node) {
     }
     if (PropertyDeclaration* property = dynamic_cast<PropertyDeclaration*>(node)) nameAccessors(*property);
     if (CatchStatement* handler = dynamic_cast<CatchStatement*>(node)) {
-        // The caught variable belongs to the handler's own block, before its statements.
-        // The table lives inside the handler, so it must not own it (that would be a cycle);
-        // it can never outlive the handler either.
-        if (handler->body) enter(*handler->body, DeclarationPtr(handler, [](Declaration*) {}));
+        // The caught variable belongs to the handler's own block, before its statements. The
+        // block is the handler's, so its table must not own the handler: that would be a cycle
+        // that is never freed. The entry lives no longer than the handler it names.
+        if (handler->body && node->statementSlot.isSet())
+            enter(*handler->body, DeclarationPtr(DeclarationPtr(), handler));
     }
     ChildWalker walker(*this, node, row->opensContext);
     node->visitFields(walker);
