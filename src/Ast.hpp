@@ -801,6 +801,8 @@ public:
     ArgumentDeclarationList arguments;
     bool isConst = false;
     BlockPtr body;
+    // The function's own type (result and argument types), built once when first asked for.
+    FuncTypePtr funcType;
 };
 
 class PropertyDeclaration : public DataDeclaration {
@@ -869,6 +871,8 @@ public:
     TemplateDeclarationPtr templateDecl;
     BaseDeclarationList bases;
     BlockPtr body;
+    // Field initialisers taken out of the fields, for the constructors to write.
+    std::vector<InitStatementPtr> memberInitializers;
 };
 
 class TypeAliasDeclaration : public TypeDeclaration {

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 
+#include "CppBackEnd.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
+#include "VnFrontEnd.hpp"
 #include "platform/Platform.hpp"
 
 std::string baseDirectory;
@@ -23,6 +25,24 @@ std::set<ModuleName> toCompile;
 std::map<ModuleName, ModulePtr> moduleRegistry;
 std::map<std::string, FrontEndPtr> frontEnds;
 BackEndPtr cppBackEnd;
+
+namespace {
+
+// Modules that import each other hold each other through their imports. They live for the
+// whole run anyway; at its end (and when tests reset the state) the links are cut so that the
+// registry really frees what it owns.
+void releaseModules() {
+    for (auto& entry : moduleRegistry)
+        if (entry.second)
+            for (auto& import : entry.second->imports) import.second->module.reset();
+    moduleRegistry.clear();
+}
+
+struct ModuleRelease {
+    ~ModuleRelease() { releaseModules(); }
+} moduleRelease;  // defined after the registry, so destroyed before it
+
+}  // namespace
 
 namespace {
 
@@ -135,7 +155,7 @@ void resetBuildState() {
     visited.clear();
     converted.clear();
     toCompile.clear();
-    moduleRegistry.clear();
+    releaseModules();
     frontEnds.clear();
     cppBackEnd.reset();
 }
@@ -175,39 +195,14 @@ private:
     bool ownExtensionOnly;  // C++ headers are looked for only under their own extension
 };
 
-// Stands in for the C++ back end until it exists: it knows the generated files' names, so the
-// up-to-date rule already works, but refuses to write, so no run passes for translated.
-class PendingCppBackEnd : public BackEnd {
-public:
-    void writeModule(Module&) override {
-        throw CompileError("writing C++ is not implemented yet in this version of vorn");
-    }
-    std::time_t outputTime(const ModuleName& name) override {
-        std::time_t oldest = 0;
-        bool first = true;
-        for (const char* extension : {"cpp", "hpp2", "hpp"}) {
-            std::time_t t = platform::modificationTime(outputPath(name, extension));
-            if (first || t < oldest) oldest = t;
-            first = false;
-        }
-        return oldest;
-    }
-    void removeOutputs(const ModuleName& name) override {
-        for (const char* extension : {"hpp", "hpp2", "cpp"}) platform::deleteFile(outputPath(name, extension));
-    }
-    void removeObjects(const ModuleName& name) override {
-        for (const char* extension : {"obj", "o"}) platform::deleteFile(outputPath(name, extension));
-    }
-};
-
 BackEnd& cppBackEndInstance() {
-    if (!cppBackEnd) cppBackEnd = boost::make_shared<PendingCppBackEnd>();
+    if (!cppBackEnd) cppBackEnd = boost::make_shared<CppBackEnd>();
     return *cppBackEnd;
 }
 
 void registerFrontEnds() {
     if (!frontEnds.empty()) return;
-    frontEnds["vn"] = boost::make_shared<PendingFrontEnd>("vn", "reading .vn sources", false);
+    frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
     frontEnds["vni"] = boost::make_shared<PendingFrontEnd>("vni", "reading include interface files", false);
     frontEnds["h"] = boost::make_shared<PendingFrontEnd>("h", "reading C++ headers", true);
     frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
@@ -403,9 +398,5 @@ bool buildAll() {
     recheckImports();
     return ok;
 }
-
-bool compileAll() { return refuse("compiling translated modules"); }
-
-bool linkAll() { return refuse("linking translated modules"); }
 
 bool emulateVisualCpp(const std::string&) { return refuse("acting as cl.exe or link.exe"); }

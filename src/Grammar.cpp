@@ -6,6 +6,7 @@
 #include "Grammar.hpp"
 
 #include <iterator>
+#include <set>
 #include <vector>
 
 #include "Operator.hpp"
@@ -161,6 +162,54 @@ void leaveNesting(TokenStream&) { --nestingDepth; }
 template <class P>
 auto nested(const P& body) {
     return finally(func(enterNesting) >> body, leaveNesting);
+}
+
+// ---- failed expressions are not parsed twice ----
+//
+// The tuple and the range both start with "(" expression, so without a memory every unclosed
+// "(" would parse what follows it twice, and nested ones 2^depth times. An expression's
+// outcome depends only on where it starts and on the precedence entry it must exceed, so a
+// failure is remembered under those, for as long as the outermost expression lasts (the tokens
+// the keys point at live at least that long).
+struct FailedExpression {
+    const Token* start;
+    int precedence;
+    std::string op;
+    bool operator<(const FailedExpression& o) const {
+        if (start != o.start) return start < o.start;
+        if (precedence != o.precedence) return precedence < o.precedence;
+        return op < o.op;
+    }
+};
+std::set<FailedExpression> failedExpressions;
+int expressionDepth = 0;
+
+template <class P>
+class RememberFailure : public ParserTag {
+public:
+    typedef bool Result;
+    explicit RememberFailure(const P& p) : p(p) {}
+    bool parse(TokenStream& ts) const {
+        if (expressionDepth == 0) failedExpressions.clear();
+        struct Depth {
+            Depth() { ++expressionDepth; }
+            ~Depth() { --expressionDepth; }
+        } depth;
+        // Only an expression right after an opening bracket is tried twice at one place.
+        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
+        PrecedenceEntry top = precedence.top();
+        FailedExpression key{&*ts.current, top.precedence, top.op};
+        if (failedExpressions.count(key)) return false;
+        if (runStep(p, ts)) return true;
+        failedExpressions.insert(key);
+        return false;
+    }
+    P p;
+};
+
+template <class P>
+RememberFailure<P> rememberFailure(const P& p) {
+    return RememberFailure<P>(p);
 }
 
 // ---- construction: the check after a type with neither arguments nor "with" ----
@@ -423,7 +472,7 @@ void buildExpressionRules() {
     typedef OperExpression Binary;
     auto arguments = [](auto target) { return opt(expressionRule() % target >> many("," >> expressionRule() % target)); };
     expression.name = "expression";
-    expression = nested(
+    expression = rememberFailure(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
                     constructionRule() | tupleRule() | rangeRule() | constantRule() | staticNameRule(),
@@ -438,7 +487,7 @@ void buildExpressionRules() {
                                                           expression % to<Cond>(&Cond::whenFalse),
                                                       popPrecedence)) |
              wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                             finally(expression % to<Binary>(&Binary::right), popPrecedence))));
+                                             finally(expression % to<Binary>(&Binary::right), popPrecedence)))));
 
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     typedef PrefixOperExpression Prefix;
@@ -658,6 +707,8 @@ ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
     precedence = PrecedenceState();
     nestingDepth = 0;
+    expressionDepth = 0;
+    failedExpressions.clear();
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;

@@ -1,7 +1,7 @@
 // Name lookup: what a name denotes at a place of the tree. Takes names, blocks and modules;
 // gives declarations (processed before they are handed out) or null. Never reports a missing
-// name itself: callers decide what a failed lookup means.
-// For now it holds the binding of imports, which the build manager needs to resolve them.
+// name itself: callers decide what a failed lookup means. With --verbose-lookup it prints
+// its trace on standard output.
 #pragma once
 
 #include <string>
@@ -15,3 +15,30 @@
 // as something other than a module stops the chain there.
 void bindImport(Block& topLevel, const std::vector<std::string>& path, const SourceLocation& position,
                 const ModulePtr& imported);
+
+// The declaration a name denotes at a place inside block: the enclosing blocks outwards
+// (with the members of enclosing classes and their bases), then the module's imports.
+Declaration* lookup(const std::string& name, Block* block);
+
+// A member of a class (inherited ones included), of a module or namespace qualifier, or of
+// the type an alias stands for.
+Declaration* lookupMember(const std::string& name, Declaration* scope);
+
+// Breadth first through the modules that module imports; beyond the first level only
+// imports marked inHeader 2 are followed. A find in a library module imports it implicitly.
+Declaration* lookupInImports(const std::string& name, Module* module);
+
+// The declaration a type names: the class behind a vector or map, the resolved declaration
+// of a simple or nested type (pointers, references, arrays, const and volatile looked
+// through). context is where the type's names are looked up when it has no place of its own.
+Declaration* declarationOf(TypeExpression* type, Block* context = nullptr);
+
+// The type of a function (built once), variable, property, argument or loop variable.
+TypeExpressionPtr typeOfDeclaration(Declaration* declaration);
+
+// The block in which names written at node are looked up: the holding block of its
+// statement, or fallback when the node was never linked.
+Block* placeOf(const ASTObject* node, Block* fallback = nullptr);
+
+// The module a block belongs to, or null for a block outside any module.
+Module* moduleOf(Block* block);

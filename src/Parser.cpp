@@ -54,6 +54,39 @@ std::string foundText(TokenStream& ts, TokenStream::Position f) {
 
 }  // namespace
 
+namespace {
+
+enum class Expectation { ignore, add, restart };
+
+// What recording an expectation of this priority at the read position would do. Decided before
+// the name is built, because most failures happen behind the furthest one and are dropped.
+Expectation classify(TokenStream& ts, int priority) {
+    TokenStream::Position cur = ts.current;
+    TokenStream::Position far = ts.furthestError;
+    if (far == ts.end()) return Expectation::restart;
+    if (cur == far) {
+        if (priority > ts.errorPriority || priority >= 100) return Expectation::restart;
+        return priority == ts.errorPriority ? Expectation::add : Expectation::ignore;
+    }
+    if (locationBefore(cur->location, far->location)) return Expectation::ignore;
+    // Tokens split from one operator share a location, so only the list order tells whether
+    // the read position lies beyond the furthest failure.
+    for (TokenStream::Position p = cur; p != ts.end(); ++p)
+        if (p == far) return Expectation::ignore;
+    return Expectation::restart;
+}
+
+void record(TokenStream& ts, Expectation what, const std::string& name, int priority) {
+    if (what == Expectation::restart) {
+        ts.furthestError = ts.current;
+        ts.expected.clear();
+        ts.errorPriority = priority;
+    }
+    ts.expected.insert(name);
+}
+
+}  // namespace
+
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
     if (t.text == literal) {
@@ -67,7 +100,8 @@ bool StringParser::parse(TokenStream& ts) const {
         ts.advance();
         return true;
     }
-    expect(ts, std::string("'") + literal + "'", 0);
+    Expectation what = classify(ts, 0);
+    if (what != Expectation::ignore) record(ts, what, std::string("'") + literal + "'", 0);
     return false;
 }
 
@@ -76,35 +110,14 @@ bool TokenParser::parse(TokenStream& ts) const {
         ts.advance();
         return true;
     }
-    expect(ts, tokenKindName(kind), 0);
+    Expectation what = classify(ts, 0);
+    if (what != Expectation::ignore) record(ts, what, tokenKindName(kind), 0);
     return false;
 }
 
 void expect(TokenStream& ts, const std::string& name, int priority) {
-    TokenStream::Position cur = ts.current;
-    TokenStream::Position far = ts.furthestError;
-    bool restart;
-    if (far == ts.end()) {
-        restart = true;
-    } else if (cur == far) {
-        restart = priority > ts.errorPriority || priority >= 100;
-    } else if (locationBefore(cur->location, far->location)) {
-        restart = false;
-    } else {
-        // Tokens split from one operator share a location, so only the list order tells
-        // whether the read position lies beyond the furthest failure.
-        TokenStream::Position p = cur;
-        while (p != ts.end() && p != far) ++p;
-        restart = p == ts.end();
-    }
-    if (restart) {
-        ts.furthestError = cur;
-        ts.expected.clear();
-        ts.errorPriority = priority;
-        ts.expected.insert(name);
-    } else if (cur == far && priority == ts.errorPriority) {
-        ts.expected.insert(name);
-    }
+    Expectation what = classify(ts, priority);
+    if (what != Expectation::ignore) record(ts, what, name, priority);
 }
 
 void raiseSyntaxError(TokenStream& ts) {

@@ -5,13 +5,20 @@
 
 #include <map>
 
+#include "TypeOf.hpp"
+
 namespace {
 
 const char* const sourceFile = "src/TreeModifier";
 
-// Who writes: each pass registers its handlers once at start-up. Who reads: processDeclaration.
+// Who writes: the passes' handlers are installed when the table is first used; tests may
+// replace them. Who reads: processDeclaration.
 std::map<std::string, DeclarationHandler>& handlers() {
-    static std::map<std::string, DeclarationHandler> table;
+    static std::map<std::string, DeclarationHandler> table = [] {
+        std::map<std::string, DeclarationHandler> passes;
+        for (const auto& row : typeInferenceHandlers()) passes.insert(row);
+        return passes;
+    }();
     return table;
 }
 

@@ -2,7 +2,10 @@
 // is the caller's error to report; the lexer itself never sees a missing file.
 #include "VnFrontEnd.hpp"
 
+#include "BuildManager.hpp"
 #include "Grammar.hpp"
+#include "ParentFinder.hpp"
+#include "platform/Platform.hpp"
 
 #include <filesystem>
 #include <system_error>
@@ -35,4 +38,21 @@ boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
 ModulePtr VnFrontEnd::loadModule(const std::string& path, const std::string& moduleName) const {
     boost::shared_ptr<Lexer> lexer = openSource(path);
     return parseModule(*lexer, moduleName);
+}
+
+ModulePtr VnFrontEnd::loadModule(const ModuleName& name) {
+    std::string path = sourcePath(name, "vn");
+    ModulePtr module;
+    try {
+        module = loadModule(path, dottedName(name));
+    } catch (const CompileError& error) {
+        reportError(error.message, SourceLocation(internFileName(path), -1, -1));
+        return ModulePtr();
+    }
+    if (module) ParentFinder().linkModule(*module);
+    return module;
+}
+
+std::time_t VnFrontEnd::sourceTime(const ModuleName& name) {
+    return platform::modificationTime(sourcePath(name, "vn"));
 }

@@ -10,6 +10,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include "Ast.hpp"
+#include "FrontEnd.hpp"
 #include "Lexer.hpp"
 
 // The file of a SourceFileLexer; a base of its own so it is open before the Lexer base reads.
@@ -25,9 +26,15 @@ public:
     SourceFileLexer(const std::string& path, LexerOptions options, int tabSize, bool& opened);
 };
 
-class VnFrontEnd {
+class VnFrontEnd : public FrontEnd {
 public:
     explicit VnFrontEnd(int tabSize = 8) : tabSize(tabSize) {}
+
+    // The build manager's entry: parses the name's ".vn" file and links the tree (back links
+    // and declaration tables). A file that cannot be opened is queued as an error at the file.
+    ModulePtr loadModule(const ModuleName& name) override;
+    // Modification time of the name's ".vn" file, 0 when there is none.
+    std::time_t sourceTime(const ModuleName& name) override;
 
     // Opens `path` and returns its lexer; throws CompileError("Unable to open file") when the
     // file cannot be read.

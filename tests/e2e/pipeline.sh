@@ -59,64 +59,83 @@ check() {
     fi
 }
 
-main_vn='import b\nInt run()\n    return 1\n'
-b_vn='Int helper()\n    return 2\n'
+main_vn='import Util\nInt run()\n    return 1\n'
+util_vn='Int helper()\n    return 2\n'
 
-# Both modules out of date: a is loaded with b inside it; writing C++ must fail loudly until
-# the C++ back end exists, after the library interface file of a has been written.
+# Both modules out of date: main is loaded with Util inside it and written first, then Util is
+# taken from the stack, found in memory and written; both go to the compiler.
 start out-of-date
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-check out-of-date -v a.vn
-[ -f _a.vnl ] || fail "out-of-date: no _a.vnl written"
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+check out-of-date -v main.vn
+for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
+    [ -f "$f" ] || fail "out-of-date: $f not written"
+done
+[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 0 Util\nfun   run Int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
 
-# Outputs newer than the sources: nothing is written and nothing is sent to the compiler.
-start up-to-date
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-outputs '2021-01-01 00:00:00' a b
-check up-to-date -v a.vn
-[ ! -f _a.vnl ] || fail "up-to-date: an interface file was written"
+# Two modules importing each other, both out of date: the cycle ends at the module in memory.
+start import-cycle
+source_file Main.vn 'import Util\nInt run()\n    return 1\n'
+source_file Util.vn 'import Main\nInt helper()\n    return 2\n'
+check import-cycle -v Main.vn
+[ -f _Util.cpp ] && [ -f _Main.cpp ] || fail "import-cycle: a module was not written"
 
-# Outputs stamped with the sources' own time count as up to date.
+# The second run without edits writes nothing and sends nothing to the compiler.
+start second-run
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+vorn main.vn >/dev/null 2>&1 || fail "second-run: the first run failed"
+check second-run -v main.vn
+
+# Outputs stamped with the sources' own time count as up to date; one second older do not.
 start equal-times
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-outputs '2020-01-01 00:00:00' a b
-check equal-times -v a.vn
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2020-01-01 00:00:00' main Util
+check equal-times -v main.vn
+start older-by-a-second
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2019-12-31 23:59:59' Util
+outputs '2020-01-01 00:00:00' main
+check older-by-a-second main.vn
+[ -s _Util.cpp ] || fail "older-by-a-second: Util was not rewritten"
+[ ! -s _main.cpp ] || fail "older-by-a-second: main was rewritten"
 
-# With -s the out-of-date import b is loaded for its declarations but not translated.
+# With -s the out-of-date import Util is loaded for its declarations but not translated.
 start single
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-outputs '2021-01-01 00:00:00' a
-check single -v -s a.vn
-check single-without-s -v a.vn
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+outputs '2021-01-01 00:00:00' main
+check single -v -s main.vn
+[ ! -f _Util.cpp ] || fail "single: Util was translated"
+check single-without-s -v main.vn
 
 # An import without extension is looked for as h, hpp, vn, vni: vn comes before vni ...
 start search-vn-first
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-source_file b.vni ''
-outputs '2021-01-01 00:00:00' a b
-check search-vn-first -v a.vn
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+source_file Util.vni ''
+outputs '2021-01-01 00:00:00' main Util
+check search-vn-first -v main.vn
 # ... and hpp before vn (reading a header is refused until the header reader exists).
 start search-hpp-first
-source_file a.vn "$main_vn"
-source_file b.vn "$b_vn"
-source_file b.hpp 'int helper();\n'
-outputs '2021-01-01 00:00:00' a b
-check search-hpp-first -v a.vn
+source_file main.vn "$main_vn"
+source_file Util.vn "$util_vn"
+source_file Util.hpp 'int helper();\n'
+outputs '2021-01-01 00:00:00' main Util
+check search-hpp-first -v main.vn
 
 start missing-import
-source_file a.vn 'import gone\nInt run()\n    return 1\n'
-check missing-import -v a.vn
+source_file main.vn 'import Gone\nInt run()\n    return 1\n'
+check missing-import -v main.vn
 
 start missing-input
 check missing-input -v nothere.vn
 
 start top-level-statement
-source_file a.vn 'Int run()\n    return 1\nrun()\n'
-check top-level-statement a.vn
+source_file main.vn 'Int run()\n    return 1\nrun()\n'
+check top-level-statement main.vn
+[ ! -f _main.vnl ] || fail "top-level-statement: a failed module was written"
 
 [ "$failures" -eq 0 ]

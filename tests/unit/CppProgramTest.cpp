@@ -1,10 +1,18 @@
-// Whole modules built by hand, written by the back end, compared with their checked-in C++
-// (tests/data/cpp/trees/), then compiled, linked and run with g++ and clang++.
-// Regenerate the expected files with: VORN_REGENERATE=1 build/tests/vorn_unit_tests --gtest_filter='CppProgram*'
+// Whole modules, built by hand (tests/data/cpp/trees/) or parsed from ".vn" files
+// (tests/data/cpp/source/<case>/), written by the back end and compared with their checked-in
+// C++, then compiled, linked and run with g++ and clang++.
+// Regenerate the expected files with: VORN_REGENERATE=1 build/tests/vorn_unit_tests --gtest_filter='*CppProgram*'
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
+
+#include "Grammar.hpp"
+#include "Lexer.hpp"
 
 #include "CppTestTrees.hpp"
 #include "Driver.hpp"
@@ -323,7 +331,37 @@ ModulePtr appModule() {
     return s.module;
 }
 
-std::string dataDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/trees/"; }
+std::string treesDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/trees/"; }
+std::string sourcesDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/source/"; }
+
+// The ".vn" files of a case directory, sorted by name.
+std::vector<std::string> filesIn(const std::string& directory, const std::string& suffix) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Parses one source file of a case; its positions name the file without a directory, so the
+// expected C++ does not depend on where the tree is checked out.
+ModulePtr parseSource(const std::string& directory, const std::string& fileName) {
+    clearDiagnostics();
+    std::istringstream input(readFile(directory + fileName));
+    Lexer lexer(input, fileName, sourceLexerOptions);
+    ModulePtr module = parseModule(lexer, fileName.substr(0, fileName.size() - 3));
+    std::ostringstream diagnostics;
+    flushDiagnostics(1, diagnostics);
+    EXPECT_EQ(diagnostics.str(), "") << fileName;
+    EXPECT_TRUE(module && module->complete) << fileName;
+    return module;
+}
 
 bool regenerating() {
     const char* flag = std::getenv("VORN_REGENERATE");
@@ -356,15 +394,19 @@ protected:
 
     // Writes the modules, then checks each generated file against the expected one.
     void writeAndCompare(const std::string& label, const std::vector<ModulePtr>& modules) {
+        writeAndCompareIn(treesDirectory() + label + "/", modules);
+    }
+
+    void writeAndCompareIn(const std::string& expectedDirectory, const std::vector<ModulePtr>& modules) {
         for (const ModulePtr& module : modules) backEnd.writeModule(*module);
         for (const ModulePtr& module : modules) {
             ModuleName moduleName;
             moduleName.components = moduleComponents(*module);
             for (const char* extension : {"hpp2", "hpp", "cpp"}) {
-                const std::string expected = dataDirectory() + label + "/" + module->name + "." + extension;
+                const std::string expected = expectedDirectory + module->name + "." + extension;
                 const std::string text = readFile(outputPath(moduleName, extension));
                 if (regenerating()) {
-                    std::system(("mkdir -p '" + dataDirectory() + label + "'").c_str());
+                    std::system(("mkdir -p '" + expectedDirectory + "'").c_str());
                     writeFile(expected, text);
                 } else {
                     EXPECT_EQ(text, readFile(expected)) << expected;
@@ -376,6 +418,11 @@ protected:
     // Compiles and links the implementation files with each compiler present, runs the
     // program, and compares its output with the expected one.
     void compileAndRun(const std::string& label, const std::vector<std::string>& sources) {
+        compileAndRunIn(treesDirectory() + label + "/", label, sources);
+    }
+
+    void compileAndRunIn(const std::string& expectedDirectory, const std::string& label,
+                       const std::vector<std::string>& sources) {
         int compilers = 0;
         for (const char* compiler : {"g++", "clang++"}) {
             if (!haveCompiler(compiler)) continue;
@@ -388,7 +435,7 @@ protected:
             std::string output;
             ASSERT_EQ(runCommand(command, output), 0) << command << "\n" << output;
             ASSERT_EQ(runCommand("'" + program + "'", output), 0) << output;
-            const std::string expected = dataDirectory() + label + "/output.txt";
+            const std::string expected = expectedDirectory + "output.txt";
             if (regenerating())
                 writeFile(expected, output);
             else
@@ -428,4 +475,37 @@ TEST_F(CppProgramTest, CompilerErrorsNameTheSourceLine) {
                          output),
               0);
     EXPECT_NE(output.find("wrong.vn:17:"), std::string::npos) << output;
+}
+
+// Each directory under tests/data/cpp/source is one program: its ".vn" modules are parsed and
+// written, the C++ compared with the files beside them, compiled, run and its output compared.
+class CppProgramSource : public CppProgramTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CppProgramSource, TranslatesCompilesAndRuns) {
+    const std::string directory = sourcesDirectory() + GetParam() + "/";
+    std::vector<ModulePtr> modules;
+    std::vector<std::string> sources;
+    for (const std::string& file : filesIn(directory, ".vn")) {
+        modules.push_back(parseSource(directory, file));
+        if (!modules.back()) return;
+        sources.push_back("_" + modules.back()->name + ".cpp");
+    }
+    writeAndCompareIn(directory, modules);
+    compileAndRunIn(directory, GetParam(), sources);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CppProgramSource, ::testing::Values("basics", "modules"));
+
+// The #line directives make the C++ compiler blame the ".vn" line of a type error.
+TEST_F(CppProgramTest, CompilerErrorNamesTheVnFileAndLine) {
+    if (!haveCompiler("g++")) GTEST_SKIP() << "no g++";
+    ModulePtr module = parseSource(sourcesDirectory() + "fail_line/", "Wrong.vn");
+    ASSERT_TRUE(module);
+    backEnd.writeModule(*module);
+    std::string output;
+    EXPECT_NE(runCommand("g++ -std=c++17 -fsyntax-only -I'" + std::string(VORN_SOURCE_DIR) + "/include' '" +
+                             baseDirectory + "_Wrong.cpp'",
+                         output),
+              0);
+    EXPECT_NE(output.find("Wrong.vn:5:"), std::string::npos) << output;
 }

@@ -169,6 +169,16 @@ TEST_F(GrammarTest, NestingBeyondTheLimitIsAnErrorNotACrash) {
     EXPECT_EQ(module->block->statements.size(), 1u);
 }
 
+TEST_F(GrammarTest, UnclosedParenthesesEndInOneError) {
+    // Tuple and range both try every "(": without remembering failed expressions this took
+    // 2^40 attempts.
+    ModulePtr module = parseText("x = " + std::string(40, '(') + "1\nafter()\n");
+    ASSERT_EQ(queuedDiagnostics().size(), 1u);
+    EXPECT_EQ(queuedDiagnostics()[0].message.compare(0, 22, "Syntax error, expected"), 0);
+    // The open brackets swallow the line ends, so nothing after them is a statement of its own.
+    EXPECT_TRUE(module->block->statements.empty());
+}
+
 TEST_F(GrammarTest, BuildingTwiceKeepsTheRulesAndSelectsModeZero) {
     buildSourceGrammar();
     Rule<Module>* first = &moduleRule();

@@ -1,0 +1,15 @@
+// Toolchain: runs the configured C++ compiler once per module that needs it, then the linker.
+// Takes the compiler configuration, the modules to compile and the visited modules; gives
+// true or false for each stage and leaves no temporary file behind. Never decides which
+// modules need compiling (the build manager does) and never prints the commands it runs.
+#pragma once
+
+#include <string>
+
+// Compiles every module of toCompile with the compile template; stops compiling at the first
+// command that does not exit with the compile success code.
+bool compileAll();
+// Runs the link template once; true when it exits with the link success code.
+bool linkAll();
+// Runs a command line through the system's command interpreter and waits; its exit status.
+int runCommand(const std::string& commandLine);

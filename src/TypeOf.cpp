@@ -1,0 +1,409 @@
+// Type inference: one table of small handlers per node family (expressions, written types)
+// and the declaration handlers that the tree modifier runs. Takes linked trees; gives types,
+// resolved declarations and include lines. Never gives a type it could not work out: an
+// unknown type is null, and the declaration that needed it gets the message.
+#include "TypeOf.hpp"
+
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <cctype>
+#include <typeindex>
+#include <unordered_map>
+
+#include "NameLookup.hpp"
+#include "Operator.hpp"
+
+bool moveMemberInitializers = false;
+boost::function<void(ExpressionPtr&)> expressionProcessor;
+
+namespace {
+
+const char* const sourceFile = "src/TypeOf";
+
+SimpleTypeExprPtr namedType(const std::string& name) {
+    SimpleTypeExprPtr type = boost::make_shared<SimpleTypeExpr>();
+    type->name = name;
+    return type;
+}
+
+TypeOperatorPtr wrapped(TypeOperatorType kind, const TypeExpressionPtr& operand) {
+    TypeOperatorPtr type = boost::make_shared<TypeOperator>();
+    type->kind = kind;
+    type->operand = operand;
+    return type;
+}
+
+SubTypeExprPtr memberType(const TypeExpressionPtr& scope, const std::string& name) {
+    SubTypeExprPtr type = boost::make_shared<SubTypeExpr>();
+    type->scope = scope;
+    type->name = name;
+    return type;
+}
+
+const TypeOperator* asOperator(const TypeExpressionPtr& type, TypeOperatorType kind) {
+    const TypeOperator* op = dynamic_cast<const TypeOperator*>(type.get());
+    return op && op->kind == kind ? op : nullptr;
+}
+
+void process(ExpressionPtr& slot) {
+    if (slot && expressionProcessor) expressionProcessor(slot);
+}
+
+// ---- constants: typed by their whole text ----
+
+bool endsWithAny(const std::string& text, const char* suffixes) {
+    return !text.empty() && std::string(suffixes).find(text.back()) != std::string::npos;
+}
+
+// Numbers as the lexer leaves them: decimal (point, exponent, "f" or "L" suffix),
+// hexadecimal "0x...", octal "0..." (binary is already decimal). A hexadecimal "f" is a digit.
+std::string numberTypeName(const std::string& text) {
+    bool hexadecimal = text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hexadecimal) return endsWithAny(text, "lL") ? "long" : "int";
+    if (endsWithAny(text, "fF")) return "float";
+    if (text.find_first_of(".eE") != std::string::npos) return "double";
+    if (endsWithAny(text, "lL")) return "long";
+    return "int";
+}
+
+TypeExpressionPtr constantType(const ConstantExpression& constant) {
+    const std::string& text = constant.value;
+    if (text.empty()) return TypeExpressionPtr();
+    unsigned char first = static_cast<unsigned char>(text[0]);
+    bool number = std::isdigit(first) || (first == '.' && text.size() > 1 && std::isdigit(static_cast<unsigned char>(text[1])));
+    if (number) return namedType(numberTypeName(text));
+    if (first == '"') return namedType("const char*");
+    if (first == '\'') return namedType("char");
+    return TypeExpressionPtr();
+}
+
+// ---- names and members ----
+
+Declaration* denotedBy(Expression* expression);
+
+bool isQualifier(const Declaration* declaration) {
+    return dynamic_cast<const TypeDeclaration*>(declaration) || dynamic_cast<const NamespaceDeclaration*>(declaration);
+}
+
+TypeExpressionPtr dataType(Declaration* declaration) {
+    // A name of a class, module or namespace has no value and so no type.
+    if (!dynamic_cast<DataDeclaration*>(declaration)) return TypeExpressionPtr();
+    return typeOfDeclaration(declaration);
+}
+
+Declaration* denotedByName(StaticExpression& name) {
+    Block* place = placeOf(&name);
+    Declaration* declaration =
+        name.scope ? lookupMember(name.name, declarationOf(name.scope.get(), place)) : lookup(name.name, place);
+    // Only a warning: a name known to C++ alone (written in verbatim code, say) is no error.
+    if (!declaration) reportWarning("Unable to find declaration of " + name.name, name.location);
+    return declaration;
+}
+
+Declaration* denotedByMember(SubExpression& access) {
+    Expression* object = access.object.get();
+    bool objectIsName = dynamic_cast<StaticExpression*>(object) || dynamic_cast<SubExpression*>(object);
+    Declaration* objectDeclaration = objectIsName ? denotedBy(object) : nullptr;
+    // a.b.f: the object names a module (or class) qualifier, not a value.
+    if (isQualifier(objectDeclaration)) return lookupMember(access.member, objectDeclaration);
+    TypeExpressionPtr objectType = objectIsName ? dataType(objectDeclaration) : typeOf(object);
+    if (!objectType) return nullptr;
+    return lookupMember(access.member, declarationOf(objectType.get(), placeOf(&access)));
+}
+
+Declaration* denotedBy(Expression* expression) {
+    if (StaticExpression* name = dynamic_cast<StaticExpression*>(expression)) return denotedByName(*name);
+    if (SubExpression* access = dynamic_cast<SubExpression*>(expression)) return denotedByMember(*access);
+    return nullptr;
+}
+
+// ---- the type of each expression kind ----
+
+bool isComparison(const std::string& op) { return op == "==" || op == "<" || op == ">" || op == "<=" || op == ">="; }
+
+TypeExpressionPtr operType(OperExpression& e) {
+    if (isComparison(e.op)) return namedType("Bool");
+    return typeOf(e.left.get());
+}
+
+TypeExpressionPtr prefixType(PrefixOperExpression& e) {
+    TypeExpressionPtr operand = typeOf(e.operand.get());
+    if (!operand) return operand;
+    if (e.op == "&") return wrapped(PointerType, operand);
+    // Dereferencing takes a pointer level off; typing "*p" as p's type would declare a
+    // variable of the pointer type that C++ cannot initialise from the value.
+    if (e.op == "*") {
+        const TypeOperator* op = dynamic_cast<const TypeOperator*>(operand.get());
+        if (op && (op->kind == PointerType || op->kind == SharedPointerType)) return op->operand;
+    }
+    return operand;
+}
+
+TypeExpressionPtr ternaryType(TernaryOperExpression& e) { return typeOf(e.whenTrue.get()); }
+TypeExpressionPtr staticType(StaticExpression& e) { return dataType(denotedBy(&e)); }
+TypeExpressionPtr subType(SubExpression& e) { return dataType(denotedBy(&e)); }
+
+TypeExpressionPtr callType(FuncExpression& e) {
+    TypeExpressionPtr callee = typeOf(e.function.get());
+    const FuncType* function = dynamic_cast<const FuncType*>(callee.get());
+    return function ? function->result : TypeExpressionPtr();
+}
+
+TypeExpressionPtr ctorType(CtorExpression& e) {
+    if (!e.type) return e.type;
+    if (e.isHeap && e.isShared) return wrapped(SharedPointerType, e.type);
+    if (e.isHeap) return wrapped(PointerType, e.type);
+    return e.type;
+}
+
+TypeExpressionPtr rangeType(RangeExpression& e) { return typeOf(e.start.get()); }
+
+TypeExpressionPtr tupleType(TupleExpression& e) {
+    // Parentheses make a one-element tuple; its type is the element's, since a tuple type
+    // has no C++ spelling.
+    if (e.elements.size() == 1) return typeOf(e.elements[0].get());
+    TupleTypePtr tuple = boost::make_shared<TupleType>();
+    for (const ExpressionPtr& element : e.elements) tuple->elements.push_back(typeOf(element.get()));
+    return tuple;
+}
+
+TypeExpressionPtr unknownType(Expression&) { return TypeExpressionPtr(); }
+
+TypeExpressionPtr macroType(MacroExpression&) {
+    throw VORN_INTERNAL_ERROR(sourceFile, "Macros should be eliminated by the time we typeOf");
+}
+
+typedef TypeExpressionPtr (*ExpressionTyper)(Expression&);
+
+template <class T, TypeExpressionPtr (*typer)(T&)>
+TypeExpressionPtr typed(Expression& e) {
+    return typer(static_cast<T&>(e));
+}
+
+const std::unordered_map<std::type_index, ExpressionTyper>& expressionTypers() {
+    static const std::unordered_map<std::type_index, ExpressionTyper> table = {
+        {typeid(ConstantExpression), [](Expression& e) { return constantType(static_cast<ConstantExpression&>(e)); }},
+        {typeid(OperExpression), &typed<OperExpression, operType>},
+        {typeid(PrefixOperExpression), &typed<PrefixOperExpression, prefixType>},
+        {typeid(TernaryOperExpression), &typed<TernaryOperExpression, ternaryType>},
+        {typeid(StaticExpression), &typed<StaticExpression, staticType>},
+        {typeid(SubExpression), &typed<SubExpression, subType>},
+        {typeid(FuncExpression), &typed<FuncExpression, callType>},
+        {typeid(CtorExpression), &typed<CtorExpression, ctorType>},
+        {typeid(RangeExpression), &typed<RangeExpression, rangeType>},
+        {typeid(TupleExpression), &typed<TupleExpression, tupleType>},
+        {typeid(VectorExpression), &unknownType},
+        {typeid(AnonFuncExpression), &unknownType},
+        {typeid(CppBlockInitializer), &unknownType},
+        {typeid(VariableDeclarationExpression), &unknownType},
+        {typeid(CastExpression), &unknownType},
+        {typeid(PostfixOperExpression), &unknownType},
+        {typeid(MacroExpression), &typed<MacroExpression, macroType>},
+    };
+    return table;
+}
+
+// ---- resolving written types ----
+
+void recordInclude(Block* place, const std::string& include) {
+    Module* module = place ? moduleOf(place) : nullptr;
+    if (!module) return;
+    if (std::find(module->includes.begin(), module->includes.end(), include) == module->includes.end())
+        module->includes.push_back(include);
+}
+
+void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {
+    if (!call) return;
+    for (AnyExpressionPtr& argument : call->arguments)
+        if (TypeExpression* type = dynamic_cast<TypeExpression*>(argument.get())) resolveTypeNode(*type, context);
+}
+
+void resolveSimple(SimpleTypeExpr& type, Block* place) {
+    Declaration* declaration = lookup(type.name, place);
+    if (dynamic_cast<TypeDeclaration*>(declaration)) {
+        type.declaration = declaration;
+        type.name = declaration->name;  // "Int" is spelled "int" in C++
+    }
+    resolveTemplateArguments(type.templateArgs, place);
+}
+
+void resolveSub(SubTypeExpr& type, Block* place) {
+    resolveType(type.scope, place);
+    Declaration* scope = declarationOf(type.scope.get(), place);
+    Declaration* member = scope ? lookupMember(type.name, scope) : nullptr;
+    if (dynamic_cast<TypeDeclaration*>(member)) type.declaration = member;
+    resolveTemplateArguments(type.templateArgs, place);
+}
+
+void resolveOperator(TypeOperator& type, Block* place) {
+    resolveType(type.operand, place);
+    resolveType(type.valueType, place);
+    if (type.kind == VectorType) recordInclude(place, "<vector>");
+    if (type.kind == MapType) recordInclude(place, "<map>");
+    if (type.kind == SharedPointerType) recordInclude(place, "<boost/shared_ptr.hpp>");
+}
+
+void resolveFunctionPointer(FunctionPointerType& type, Block* place) {
+    resolveType(type.result, place);
+    for (TypeExpressionPtr& argument : type.arguments) resolveType(argument, place);
+}
+
+// The type a variable holds for an initialiser of type t: a value, as C++'s auto makes it.
+// An initialiser typed as a reference or a const (an argument, a loop element) would
+// otherwise declare a variable that can never be assigned.
+TypeExpressionPtr valueType(TypeExpressionPtr type) {
+    if (const TypeOperator* op = asOperator(type, ReferenceType)) type = op->operand;
+    if (const TypeOperator* op = asOperator(type, ConstType)) type = op->operand;
+    return type;
+}
+
+ClassDeclaration* classOfDirectMember(const Declaration& member) {
+    if (!member.memberContext || member.parent != member.memberContext) return nullptr;
+    ClassDeclaration* cls = dynamic_cast<ClassDeclaration*>(member.memberContext->parent);
+    return cls && cls->body.get() == member.memberContext ? cls : nullptr;
+}
+
+void moveInitializers(VariableDeclaration& variable) {
+    if (!moveMemberInitializers || variable.isStatic || variable.initializers.empty()) return;
+    ClassDeclaration* cls = classOfDirectMember(variable);
+    if (!cls) return;
+    InitStatementPtr init = boost::make_shared<InitStatement>();
+    init->member = variable.name;
+    init->arguments = variable.initializers;
+    init->location = variable.location;
+    cls->memberInitializers.push_back(init);
+    variable.initializers.clear();
+}
+
+// The iterator member a container loop walks with.
+const char* iteratorName(bool reversed, bool constant) {
+    // The standard containers spell the reversed const iterator "const_reverse_iterator".
+    if (reversed) return constant ? "const_reverse_iterator" : "reverse_iterator";
+    return constant ? "const_iterator" : "iterator";
+}
+
+void inferContainerPart(ForPart& part, const TypeExpressionPtr& iterated, Block* place) {
+    bool constant = false;
+    TypeExpressionPtr container = iterated;
+    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(container.get())) {
+        if (op->kind == VectorType || op->kind == MapType) break;
+        if (op->kind == ConstType) constant = true;
+        container = op->operand;  // const, volatile, pointers, references and arrays
+    }
+    part.type = memberType(container, iteratorName(part.isReverse, constant));
+    TypeExpressionPtr element = memberType(container, "value_type");
+    if (constant) element = wrapped(ConstType, element);
+    part.elementType = wrapped(ReferenceType, element);
+    resolveType(part.type, place);
+    resolveType(part.elementType, place);
+}
+
+}  // namespace
+
+TypeExpressionPtr typeOf(Expression* expression) {
+    if (!expression) return TypeExpressionPtr();
+    const auto& typers = expressionTypers();
+    auto typer = typers.find(std::type_index(typeid(*expression)));
+    if (typer == typers.end()) return namedType("unable_to_infere_type");
+    return typer->second(*expression);
+}
+
+int passingCategory(const TypeExpression* type) {
+    if (const SimpleTypeExpr* simple = dynamic_cast<const SimpleTypeExpr*>(type))
+        return !simple->templateArgs && isBasicTypeName(simple->name) ? 1 : 3;
+    if (const TypeOperator* op = dynamic_cast<const TypeOperator*>(type)) {
+        switch (op->kind) {
+        case PointerType:
+            return 1;
+        case ReferenceType:
+            return 0;
+        case ConstType:
+            return passingCategory(op->operand.get()) & ~1;
+        case VolatileType:
+            return passingCategory(op->operand.get());
+        default:
+            return 3;  // shared pointers, arrays, vectors and maps
+        }
+    }
+    if (!type || dynamic_cast<const FunctionPointerType*>(type)) return 0;
+    return 3;  // nested types, function and tuple types
+}
+
+void resolveTypeNode(TypeExpression& type, Block* context) {
+    if (type.processed) return;
+    type.processed = true;
+    Block* place = placeOf(&type, context);
+    if (SimpleTypeExpr* simple = dynamic_cast<SimpleTypeExpr*>(&type))
+        resolveSimple(*simple, place);
+    else if (SubTypeExpr* sub = dynamic_cast<SubTypeExpr*>(&type))
+        resolveSub(*sub, place);
+    else if (TypeOperator* op = dynamic_cast<TypeOperator*>(&type))
+        resolveOperator(*op, place);
+    else if (FunctionPointerType* pointer = dynamic_cast<FunctionPointerType*>(&type))
+        resolveFunctionPointer(*pointer, place);
+    // Function and tuple types are not looked into.
+}
+
+int resolveType(TypeExpressionPtr& slot, Block* context) {
+    if (!slot) return 0;
+    resolveTypeNode(*slot, context);
+    return passingCategory(slot.get());
+}
+
+ASTObjectPtr processArgument(ArgumentDeclaration& argument) {
+    Block* place = placeOf(&argument);
+    if (argument.type) {
+        int category = resolveType(argument.type, place);
+        if (!argument.keepsWrittenType) {
+            if (category & 1) argument.type = wrapped(ConstType, argument.type);
+            if (category & 2) argument.type = wrapped(ReferenceType, argument.type);
+        }
+    }
+    process(argument.defaultValue);
+    return ASTObjectPtr();
+}
+
+ASTObjectPtr processVariable(VariableDeclaration& variable) {
+    Block* place = placeOf(&variable);
+    if (!variable.type && variable.initializers.size() == 1)
+        variable.type = valueType(typeOf(variable.initializers[0].get()));
+    if (!variable.type) reportError("unable to infer type of " + variable.name, variable.location);
+    resolveType(variable.type, place);
+    for (ExpressionPtr& initializer : variable.initializers) process(initializer);
+    moveInitializers(variable);
+    return ASTObjectPtr();
+}
+
+ASTObjectPtr processForPart(ForPart& part) {
+    process(part.range);
+    if (part.type) return ASTObjectPtr();
+    Block* place = placeOf(&part);
+    TypeExpressionPtr iterated = typeOf(part.range.get());
+    if (!iterated) {
+        reportError("Unable to infer type of " + part.name, part.location);
+        return ASTObjectPtr();
+    }
+    if (dynamic_cast<RangeExpression*>(part.range.get())) {
+        // The loop variable is stepped, so it holds a value of the start's type.
+        part.type = valueType(iterated);
+        part.elementType = part.type;
+        resolveType(part.type, place);
+    } else {
+        inferContainerPart(part, iterated, place);
+    }
+    return ASTObjectPtr();
+}
+
+ASTObjectPtr processTypeAlias(TypeAliasDeclaration& alias) {
+    resolveType(alias.type, placeOf(&alias));
+    return ASTObjectPtr();
+}
+
+std::vector<std::pair<std::string, DeclarationHandler>> typeInferenceHandlers() {
+    return {
+        {"VariableDeclaration", [](Declaration& d) { return processVariable(static_cast<VariableDeclaration&>(d)); }},
+        {"ForPart", [](Declaration& d) { return processForPart(static_cast<ForPart&>(d)); }},
+        {"ArgumentDeclaration", [](Declaration& d) { return processArgument(static_cast<ArgumentDeclaration&>(d)); }},
+        {"TypeAliasDeclaration", [](Declaration& d) { return processTypeAlias(static_cast<TypeAliasDeclaration&>(d)); }},
+    };
+}

@@ -1,0 +1,23 @@
+#include "_Main.hpp"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/imports/Main.vn"
+
+
+// Implementation of functions
+
+
+
+
+int Top::sum(){
+	return (size)+(extra);
+}
+Int main(){
+	Top top;
+	int z=(top).get();
+	int w=(top).size;
+	int y=(top).sum();
+	int n=helper(1);
+	int m=deepest(2);
+	printf("%d %d %d %d %d\n",z,w,y,n,m);
+	return 0;
+}

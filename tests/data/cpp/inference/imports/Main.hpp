@@ -1,0 +1,30 @@
+#ifndef HEADERMain
+#define HEADERMain
+#include "_Main.hpp2"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/imports/Main.vn"
+
+// Imports/includes
+
+#line 1
+#include "_Util.hpp"
+#include "Util/_Deep.hpp"
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 4
+struct Mid:public Base {
+	public:int extra=4;};
+
+struct Top:public Mid {
+	public:int sum();};
+
+
+Int main();
+
+
+#endif

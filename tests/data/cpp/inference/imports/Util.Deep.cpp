@@ -1,0 +1,11 @@
+#include "Util/_Deep.hpp"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/imports/Util/Deep.vn"
+
+
+// Implementation of functions
+
+#line 1
+int deepest(int const x){
+	return (x)+(100);
+}

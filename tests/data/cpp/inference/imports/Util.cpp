@@ -1,0 +1,16 @@
+#include "_Util.hpp"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/imports/Util.vn"
+
+
+// Implementation of functions
+
+#line 3
+int helper(int const x){
+	return (deepest(x))*(2);
+}
+
+
+int Base::get(){
+	return size;
+}

@@ -1,0 +1,27 @@
+#ifndef HEADERUtil
+#define HEADERUtil
+#include "_Util.hpp2"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/imports/Util.vn"
+
+// Imports/includes
+
+#line 1
+#include "Util/_Deep.hpp"
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 3
+int helper(int const );
+
+
+struct Base{
+	public:int size=3;
+	public:int get();};
+
+
+#endif

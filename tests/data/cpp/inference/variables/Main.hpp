@@ -1,0 +1,25 @@
+#ifndef HEADERMain
+#define HEADERMain
+#include "_Main.hpp2"
+
+#line 1 "/work/wt/lookup/tests/data/cpp/inference/variables/Main.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 2
+int twice(int const );
+
+
+double half(double const );
+
+
+Int main();
+
+
+#endif

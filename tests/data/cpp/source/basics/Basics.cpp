@@ -1,0 +1,54 @@
+#include "_Basics.hpp"
+
+#line 1 "Basics.vn"
+
+
+// Implementation of functions
+
+Int counter=3;
+
+
+
+Int Counter::next(){
+	(count)=((count)+(1));
+	return count;
+}Int Counter::made=0;
+
+Int twice(Int x){
+	return (x)*(2);
+}
+Int helper(Int x){
+	return (x)-(1);
+}
+
+
+
+
+int eight() { return 8; }
+
+
+Int main(){
+	Counter c;
+	((c).count)=(0);
+	(c).next();
+	printf("%d %d %d %d\n",(c).next(),twice(4),helper(10),square(3));
+	Int n=0;
+	while ((n)<(3)){
+		(n)+=(1);}
+	do{
+		(n)-=(1);}while ((n)>(0));
+
+	if ((n)==(0)){
+		puts("zero");}
+	else if ((n)==(1)){
+		puts("one");}
+	else{
+		puts("other");}
+	try{
+		throw 42;}
+
+	catch(Int e){printf("caught %d\n",e);}
+	Color k=green;
+	printf("%d %d %d %d %d\n",(((k)+(1)))*(2),counter,seven(),eight(),Counter ::made);
+	return 0;
+}

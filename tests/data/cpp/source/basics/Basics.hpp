@@ -1,0 +1,47 @@
+#ifndef HEADERBasics
+#define HEADERBasics
+#include "_Basics.hpp2"
+
+#line 1 "Basics.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+#line 2
+enum Color{red,green=5};
+typedef Int Number;
+#line 23
+
+
+
+// Classes, function declarations
+
+#line 5
+extern Int counter;
+
+struct Counter{
+	public:Int count;
+	public:Int next();
+
+
+	public:static Int made;};
+
+Int twice(Int );
+
+
+
+
+
+inline Int square(Number x){
+	return (x)*(x);
+}
+inline int seven() { return 7; }
+
+
+
+Int main();
+
+
+#endif

@@ -1,0 +1,23 @@
+#ifndef HEADERGeo
+#define HEADERGeo
+#include "_Geo.hpp2"
+
+#line 1 "Geo.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 1
+struct Point{
+	public:Int x;
+	public:Int y;};
+
+Int dot(Point ,Point );
+
+
+#endif

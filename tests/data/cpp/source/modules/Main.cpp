@@ -1,0 +1,20 @@
+#include "_Main.hpp"
+
+#line 1 "Main.vn"
+#include "_Geo.hpp"
+#include "_Util.hpp"
+
+
+// Implementation of functions
+
+#line 4
+Int norm(Point p){
+	return dot(p,p);
+}
+Int main(){
+	Point p;
+	((p).x)=(3);
+	((p).y)=(4);
+	printf("%d %d\n",norm(p),clampTo(30,20));
+	return 0;
+}

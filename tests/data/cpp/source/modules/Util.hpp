@@ -1,0 +1,19 @@
+#ifndef HEADERUtil
+#define HEADERUtil
+#include "_Util.hpp2"
+
+#line 1 "Util.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 1
+Int clampTo(Int ,Int );
+
+
+#endif

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The programs in examples/, translated, compiled and linked with the gcc and the clang
+# script in a copy of the directory, print their expected output.
+set -u
+build=$(cd "$1" && pwd -P)
+source_dir=$(cd "$2" && pwd -P)
+failures=0
+tmp=$(cd "$(mktemp -d)" && pwd -P)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+for script in gcc clang; do
+    mkdir "$tmp/$script"
+    cp -r "$source_dir/examples/." "$tmp/$script/"
+    cd "$tmp/$script"
+    for example in hello.vn shapes/main.vn; do
+        program=${example%.vn}
+        expected=$program.expected-output.txt
+        "$build/vorn" -c "$script" "$example" >"$tmp/out" 2>&1 || fail "$script $example: vorn failed: $(cat "$tmp/out")"
+        if [ -x "$program" ]; then
+            "./$program" >"$tmp/got" || fail "$script $example: the program failed"
+            diff "$expected" "$tmp/got" >/dev/null || fail "$script $example: printed $(cat "$tmp/got")"
+        else
+            fail "$script $example: $program was not linked"
+        fi
+    done
+done
+
+[ "$failures" -eq 0 ]

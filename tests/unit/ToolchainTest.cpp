@@ -1,0 +1,316 @@
+// The compile and link stages, run against fake compiler and linker scripts put first on the
+// search path: each records its arguments (and what any temporary file it names holds at
+// that moment) and exits with a status the test chooses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "BuildManager.hpp"
+#include "CompilerConfig.hpp"
+#include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "Toolchain.hpp"
+#include "platform/Platform.hpp"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+ModuleName named(const std::string& component) {
+    ModuleName name;
+    name.components = {component};
+    name.extension = "vn";
+    return name;
+}
+
+// The script of a fake tool. Its log line is the tool's name and each argument in brackets;
+// an argument naming a file in the test's temporary directory (alone or after '@') adds a
+// line with that file's content. Exit status: DIR/NAME.status, or DIR/fail-BASENAME for an
+// argument whose last path part is BASENAME, else 0.
+std::string fakeTool(const std::string& dir, const std::string& name) {
+    return "#!/bin/sh\n"
+           "dir='" + dir + "'\n"
+           "log=\"$dir/log\"\n"
+           "printf '%s' '" + name + "' >>\"$log\"\n"
+           "for a in \"$@\"; do printf ' [%s]' \"$a\" >>\"$log\"; done\n"
+           "printf '\\n' >>\"$log\"\n"
+           "for a in \"$@\"; do\n"
+           "  f=${a#@}\n"
+           "  case $f in \"$dir/tmp/\"*)\n"
+           "    if [ -f \"$f\" ]; then printf '  %s holds [%s]\\n' \"$f\" \"$(cat \"$f\")\" >>\"$log\";\n"
+           "    else printf '  %s missing\\n' \"$f\" >>\"$log\"; fi;;\n"
+           "  esac\n"
+           "done\n"
+           "status=0\n"
+           "[ -f \"$dir/" + name + ".status\" ] && status=$(cat \"$dir/" + name + ".status\")\n"
+           "for a in \"$@\"; do\n"
+           "  b=$(basename -- \"$a\")\n"
+           "  [ -f \"$dir/fail-$b\" ] && status=$(cat \"$dir/fail-$b\")\n"
+           "done\n"
+           "exit $status\n";
+}
+
+struct ToolchainTest : ::testing::Test {
+    void SetUp() override {
+        reset();
+        std::string pattern = platform::temporaryDirectory() + "/vorn-toolchain-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir = name.data();
+        ASSERT_EQ(::mkdir((dir + "/bin").c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir((dir + "/tmp").c_str(), 0755), 0);
+        for (const char* tool : {"cl", "link", "cc", "ld"}) {
+            std::string path = dir + "/bin/" + tool;
+            std::ofstream(path) << fakeTool(dir, tool);
+            ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+        }
+        hadPath = platform::getEnvironment("PATH", savedPath);
+        hadTmpDir = platform::getEnvironment("TMPDIR", savedTmpDir);
+        platform::setEnvironment("PATH", dir + "/bin:" + savedPath);
+        platform::setEnvironment("TMPDIR", dir + "/tmp");
+    }
+    void TearDown() override {
+        restore("PATH", hadPath, savedPath);
+        restore("TMPDIR", hadTmpDir, savedTmpDir);
+        platform::runShellCommand("rm -rf '" + dir + "'");
+        reset();
+    }
+    static void restore(const char* name, bool had, const std::string& value) {
+        if (had)
+            platform::setEnvironment(name, value);
+        else
+            ::unsetenv(name);
+    }
+    static void reset() {
+        runOptions = RunOptions();
+        resetBuildState();
+        compilerConfiguration = CompilerConfiguration();
+        currentModule = ModuleName();
+        currentTemporaryFile.clear();
+    }
+
+    void configure(const std::string& script) {
+        std::istringstream in(script);
+        readCompilerConfiguration(in, compilerConfiguration);
+    }
+    void setStatus(const std::string& file, int status) { std::ofstream(dir + "/" + file) << status; }
+
+    // The log lines, with each temporary file's unique name replaced by <tN>, N counting the
+    // distinct files in order of appearance.
+    Strings log() {
+        std::ifstream in(dir + "/log");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::regex temporary(dir + "/tmp/[^ \\]]+");
+        std::map<std::string, std::string> seen;
+        Strings lines;
+        std::istringstream split(text);
+        for (std::string line; std::getline(split, line);) {
+            std::string out;
+            std::string::size_type from = 0;
+            for (std::sregex_iterator m(line.cbegin(), line.cend(), temporary), end; m != end; ++m) {
+                out.append(line, from, m->position() - from);
+                std::string& token = seen[m->str()];
+                if (token.empty()) token = "<t" + std::to_string(seen.size()) + ">";
+                out += token;
+                from = m->position() + m->length();
+            }
+            out.append(line, from, std::string::npos);
+            lines.push_back(out);
+        }
+        return lines;
+    }
+    Strings leftInTemporaryDirectory() { return platform::listDirectory(dir + "/tmp", "*"); }
+
+    std::string dir;
+    bool hadPath = false, hadTmpDir = false;
+    std::string savedPath, savedTmpDir;
+};
+
+// The msvc script, run with -O debug and -C /Ox on one module main. POSIX paths stand in for
+// the Windows ones, and "/include" for its "\include", whose backslash the POSIX shell would
+// take as an escape.
+TEST_F(ToolchainTest, MsvcScriptRunsItsCommandsWithAListFile) {
+    configure("compiler=cl /nologo /c /EHsc $compilerOptions; $ifdebug;/Zi $;/I$vornDir;/include "
+              "/Fo$outFile;.obj $cppFile;\n"
+              "compiler success=0\n"
+              "linker temp=$perFile;$outFile;.obj $;\n"
+              "linker=link /nologo $linkerOptions; $ifwindows;/SUBSYSTEM:WINDOWS $;@$temp;\n"
+              "linker success=0\n");
+    runOptions.vornDir = "/tools/vorn/";
+    runOptions.scriptOptions = {"debug"};
+    runOptions.compilerOptions = "/Ox";
+    baseDirectory = "/work/";
+    toCompile = visited = {named("main")};
+
+    EXPECT_TRUE(compileAll());
+    EXPECT_TRUE(linkAll());
+    EXPECT_EQ(log(), (Strings{
+                         "cl [/nologo] [/c] [/EHsc] [/Ox] [/Zi] [/I/tools/vorn/include] [/Fo/work/_main.obj] "
+                         "[/work/_main.cpp]",
+                         "link [/nologo] [@<t1>]",
+                         "  <t1> holds [/work/_main.obj ]",
+                     }));
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+    EXPECT_EQ(currentTemporaryFile, "");
+}
+
+TEST_F(ToolchainTest, NothingToCompileRunsNothingAndMakesNoFile) {
+    configure("compiler=cc $file;\ncompiler temp=x\n");
+    EXPECT_TRUE(compileAll());
+    // No compile template: modules to compile are not a reason to run anything.
+    compilerConfiguration = CompilerConfiguration();
+    configure("compiler temp=x\nlinker temp=y\n");
+    toCompile = visited = {named("a")};
+    EXPECT_TRUE(compileAll());
+    EXPECT_TRUE(linkAll());
+    EXPECT_EQ(log(), Strings{});
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+}
+
+TEST_F(ToolchainTest, EachCompileGetsItsOwnTemporaryFile) {
+    baseDirectory = "/w/";
+    // The file's own template may name the file.
+    configure("compiler temp=$vnFile; in $temp;\ncompiler=cc @$temp; $cppFile;\n");
+    toCompile = {named("b"), named("a"), named("c")};
+    EXPECT_TRUE(compileAll());
+    EXPECT_EQ(log(), (Strings{
+                         "cc [@<t1>] [/w/_a.cpp]",
+                         "  <t1> holds [/w/a.vn in <t1>]",
+                         "cc [@<t2>] [/w/_b.cpp]",
+                         "  <t2> holds [/w/b.vn in <t2>]",
+                         "cc [@<t3>] [/w/_c.cpp]",
+                         "  <t3> holds [/w/c.vn in <t3>]",
+                     }));
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+    EXPECT_EQ(currentTemporaryFile, "");
+}
+
+TEST_F(ToolchainTest, AFailedCompileStopsTheLaterCompiles) {
+    baseDirectory = "/w/";
+    configure("compiler temp=$file;\ncompiler=cc $cppFile; @$temp;\n");
+    toCompile = {named("a"), named("b"), named("c")};
+    setStatus("fail-_b.cpp", 1);
+    EXPECT_FALSE(compileAll());
+    EXPECT_EQ(log(), (Strings{
+                         "cc [/w/_a.cpp] [@<t1>]",
+                         "  <t1> holds [/w/a]",
+                         "cc [/w/_b.cpp] [@<t2>]",
+                         "  <t2> holds [/w/b]",
+                     }));
+    // c was still the current module, and its temporary file is gone too.
+    EXPECT_EQ(currentModule, named("c"));
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+}
+
+TEST_F(ToolchainTest, SuccessIsTheConfiguredExitStatus) {
+    struct Case {
+        int successCode;
+        int exitStatus;
+        bool succeeds;
+    } cases[] = {
+        {0, 0, true}, {0, 1, false}, {2, 2, true}, {2, 0, false}, {3, 4, false}, {127, 127, true},
+    };
+    toCompile = visited = {named("m")};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.successCode) + " vs " + std::to_string(c.exitStatus));
+        compilerConfiguration = CompilerConfiguration();
+        configure("compiler=cc $file;\nlinker=ld $perFile;$outFile;.o $;\ncompiler success=" +
+                  std::to_string(c.successCode) + "\nlinker success=" + std::to_string(c.successCode) + "\n");
+        setStatus("cc.status", c.exitStatus);
+        setStatus("ld.status", c.exitStatus);
+        EXPECT_EQ(compileAll(), c.succeeds);
+        EXPECT_EQ(linkAll(), c.succeeds);
+    }
+    // A command that the shell cannot find exits with 127, which is no success by default.
+    compilerConfiguration = CompilerConfiguration();
+    configure("linker=no-such-linker-for-vorn 2>/dev/null\n");
+    EXPECT_FALSE(linkAll());
+}
+
+TEST_F(ToolchainTest, LinkListsTheVisitedModulesThroughItsFile) {
+    baseDirectory = "/w/";
+    runOptions.linkerOptions = "-lm";
+    configure("linker temp=$perFile;$outFile;.o $;\nlinker=ld $linkerOptions; @$temp; $file;\n");
+    visited = {named("util"), named("main")};
+    EXPECT_TRUE(linkAll());
+    // The link's own $file; is the module the last $perFile; left current.
+    EXPECT_EQ(log(), (Strings{
+                         "ld [-lm] [@<t1>] [/w/util]",
+                         "  <t1> holds [/w/_main.o /w/_util.o ]",
+                     }));
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+}
+
+TEST_F(ToolchainTest, MalformedFileTemplateLeavesNoFileBehind) {
+    configure("compiler temp=$nonsense;\ncompiler=cc\nlinker temp=$perFile;x$\nlinker=ld\n");
+    toCompile = {named("a")};
+    try {
+        compileAll();
+        ADD_FAILURE() << "no error";
+    } catch (const CompileError& e) {
+        EXPECT_STREQ(e.what(), "$nonsense is not a recognized command");
+    }
+    EXPECT_THROW(linkAll(), CompileError);
+    EXPECT_EQ(log(), Strings{});
+    EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
+    EXPECT_EQ(currentTemporaryFile, "");
+}
+
+// A command must not run on a list file that was never written: it could not tell.
+TEST_F(ToolchainTest, UnwritableTemporaryDirectoryFailsWithoutRunning) {
+    platform::setEnvironment("TMPDIR", dir + "/no-such-directory");
+    configure("compiler temp=x\ncompiler=cc $temp;\nlinker temp=y\nlinker=ld $temp;\n");
+    toCompile = visited = {named("a")};
+    std::ostringstream captured;
+    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+    bool compiled = compileAll(), linked = linkAll();
+    std::cerr.rdbuf(saved);
+    EXPECT_FALSE(compiled);
+    EXPECT_FALSE(linked);
+    std::string message = "Unable to write the temporary file " + dir + "/no-such-directory\n";
+    EXPECT_EQ(captured.str(), message + message);
+    EXPECT_EQ(log(), Strings{});
+}
+
+// The run's stages: a failed compile skips the link; -s never links. Nothing is translated
+// here, so the compile set is filled by hand.
+TEST_F(ToolchainTest, AFailedCompileSkipsTheLink) {
+    baseDirectory = "/w/";
+    runOptions.compilerGiven = true;
+    configure("compiler=cc $cppFile;\nlinker=ld $perFile;$outFile;.o $;\n");
+    struct Case {
+        bool processImports;
+        bool compileFails;
+        int status;
+        Strings ran;
+    } cases[] = {
+        {true, false, 0, {"cc [/w/_a.cpp]", "cc [/w/_b.cpp]", "ld [/w/_a.o] [/w/_b.o]"}},
+        {true, true, 1, {"cc [/w/_a.cpp]"}},
+        {false, false, 0, {"cc [/w/_a.cpp]", "cc [/w/_b.cpp]"}},
+        {false, true, 1, {"cc [/w/_a.cpp]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.processImports ? "" : "-s ") + (c.compileFails ? "failing" : "passing"));
+        ::unlink((dir + "/log").c_str());
+        ::unlink((dir + "/fail-_a.cpp").c_str());
+        if (c.compileFails) setStatus("fail-_a.cpp", 1);
+        runOptions.processImports = c.processImports;
+        toCompile = visited = {named("a"), named("b")};
+        EXPECT_EQ(runStages(), c.status);
+        EXPECT_EQ(log(), c.ran);
+    }
+}
+
+TEST_F(ToolchainTest, CommandsRunThroughTheShell) {
+    EXPECT_EQ(runCommand("cc one 'two words' && exit 5"), 5);
+    EXPECT_EQ(log(), Strings{"cc [one] [two words]"});
+}
+
+}  // namespace

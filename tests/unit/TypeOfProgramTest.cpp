@@ -1,0 +1,189 @@
+// Whole programs through parsing, linking, name lookup and type inference, written by the C++
+// back end, compared with tests/data/cpp/inference/<case>/, then compiled with g++ and run.
+// Until the build manager drives translation, the test plays its part: it loads the modules
+// in import order, binds their imports and the built-in library, and hands every declaration
+// to the tree modifier in source order.
+// Regenerate with: VORN_REGENERATE=1 build/tests/vorn_unit_tests --gtest_filter='TypeOfProgram*'
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "BuildManager.hpp"
+#include "CppBackEnd.hpp"
+#include "LibFrontEnd.hpp"
+#include "NameLookup.hpp"
+#include "ParentFinder.hpp"
+#include "TreeModifier.hpp"
+#include "VnFrontEnd.hpp"
+
+namespace {
+
+std::string caseDirectory(const std::string& label) {
+    return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/inference/" + label + "/";
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool regenerating() {
+    const char* flag = std::getenv("VORN_REGENERATE");
+    return flag && *flag;
+}
+
+int runCommand(const std::string& command, std::string& output) {
+    output.clear();
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The children of a node in field order.
+class Children : public FieldVisitor {
+public:
+    void text(const char*, const std::string&) override {}
+    void texts(const char*, const std::vector<std::string>&) override {}
+    void flag(const char*, bool) override {}
+    void number(const char*, long long) override {}
+    void choice(const char*, int, const char*) override {}
+    void child(const char*, ASTObject* node) override {
+        if (node) nodes.push_back(node);
+    }
+    void children(const char*, const std::vector<ASTObject*>& list) override {
+        for (ASTObject* node : list)
+            if (node) nodes.push_back(node);
+    }
+    void tokens(const char*, const TokenStream&) override {}
+
+    std::vector<ASTObject*> nodes;
+};
+
+// Every declaration of the tree, outer ones first, as statement processing would reach them.
+void processAll(ASTObject* node) {
+    if (Declaration* declaration = dynamic_cast<Declaration*>(node)) processDeclaration(declaration);
+    Children below;
+    node->visitFields(below);
+    for (ASTObject* child : below.nodes) processAll(child);
+}
+
+class TypeOfProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetBuildState();
+        clearDiagnostics();
+        char pattern[] = "/tmp/vorn_inference_XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        baseDirectory = std::string(pattern) + "/";
+        std::ifstream in(std::string(VORN_SOURCE_DIR) + "/lib/Library/Buildin.vnl");
+        std::vector<ModulePtr> described;
+        builtin = readLibraryRecords(in, "Library.Buildin", described);
+    }
+    void TearDown() override {
+        resetBuildState();
+        clearDiagnostics();
+    }
+
+    // Loads one module of the case (its imports loaded before it), links it and binds its
+    // imports to the modules loaded so far.
+    ModulePtr load(const std::string& label, const std::string& dottedName) {
+        std::string file = dottedName;
+        for (char& c : file)
+            if (c == '.') c = '/';
+        ModulePtr module = VnFrontEnd().loadModule(caseDirectory(label) + file + ".vn", dottedName);
+        EXPECT_TRUE(module && module->complete) << dottedName;
+        ParentFinder().linkModule(*module);
+        ImportDeclarationPtr base = boost::make_shared<ImportDeclaration>();
+        base->path = {"Library", "Buildin"};
+        base->flags = ImportDeclaration::builtinImport;
+        base->module = builtin;
+        module->addImport(base);
+        for (auto& entry : module->imports) {
+            ImportDeclaration& import = *entry.second;
+            // The default header level: this module's header needs the imported one's.
+            if (!import.module) import.inHeader = 1;
+            if (!import.module) {
+                for (const ModulePtr& loadedModule : loaded)
+                    if (splitDottedName(loadedModule->name) == import.path) import.module = loadedModule;
+                EXPECT_TRUE(import.module) << "import of an unknown module in " << dottedName;
+            }
+            bindImport(*module->block, import.path, import.location, import.module);
+        }
+        loaded.push_back(module);
+        return module;
+    }
+
+    // Analyses and writes every loaded module, compares the C++ with the case's files,
+    // compiles the implementation files with g++, runs the program and compares its output.
+    void translateAndRun(const std::string& label) {
+        for (const ModulePtr& module : loaded) processAll(module.get());
+        for (const CompileError& e : queuedDiagnostics())
+            EXPECT_LT(e.severity, SeverityError) << e.position.line << ": " << e.message;
+        CppBackEnd backEnd;
+        std::string sources;
+        for (const ModulePtr& module : loaded) {
+            ModuleName name;
+            name.components = splitDottedName(module->name);
+            const std::string cpp = outputPath(name, "cpp");
+            EXPECT_EQ(std::system(("mkdir -p '" + cpp.substr(0, cpp.rfind('/')) + "'").c_str()), 0);
+            backEnd.writeModule(*module);
+            sources += " '" + cpp + "'";
+            for (const char* extension : {"hpp2", "hpp", "cpp"}) {
+                const std::string expected = caseDirectory(label) + module->name + "." + extension;
+                const std::string text = readText(outputPath(name, extension));
+                if (regenerating())
+                    std::ofstream(expected, std::ios::binary) << text;
+                else
+                    EXPECT_EQ(text, readText(expected)) << expected;
+            }
+        }
+        if (std::system("command -v g++ >/dev/null 2>&1") != 0) GTEST_SKIP() << "no g++";
+        const std::string program = baseDirectory + label;
+        std::string output;
+        const std::string command = "g++ -std=c++17 -Wall -Wextra -Werror -I'" + std::string(VORN_SOURCE_DIR) +
+                                    "/include' -I'" + baseDirectory + "'" + sources + " -o '" + program + "'";
+        ASSERT_EQ(runCommand(command, output), 0) << command << "\n" << output;
+        ASSERT_EQ(runCommand("'" + program + "'", output), 0) << output;
+        const std::string expected = caseDirectory(label) + "output.txt";
+        if (regenerating())
+            std::ofstream(expected, std::ios::binary) << output;
+        else
+            EXPECT_EQ(output, readText(expected));
+    }
+
+    ModulePtr builtin;
+    std::vector<ModulePtr> loaded;
+};
+
+TEST_F(TypeOfProgramTest, VariablesOfEveryInferableKind) {
+    load("variables", "Main");
+    translateAndRun("variables");
+}
+
+TEST_F(TypeOfProgramTest, LoopsOverRangesVectorsAndMaps) {
+    ModulePtr main = load("loops", "Main");
+    translateAndRun("loops");
+    // Several vector and map types, one include line each.
+    EXPECT_EQ(std::count(main->includes.begin(), main->includes.end(), "<vector>"), 1);
+    EXPECT_EQ(std::count(main->includes.begin(), main->includes.end(), "<map>"), 1);
+}
+
+TEST_F(TypeOfProgramTest, MembersThroughBasesAndNamesFromImports) {
+    load("imports", "Util.Deep");
+    load("imports", "Util");
+    load("imports", "Main");
+    translateAndRun("imports");
+}
+
+}  // namespace
