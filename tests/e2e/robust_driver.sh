@@ -22,7 +22,6 @@ printf 'compiler=cc $foo;\nlinker=ld $file\n' >"$inst/compiler/badtemplate"
 printf 'compiler success=zero\n' >"$inst/compiler/badcode"
 printf 'linker=%s\n' "$(printf '$perFile;%.0s' {1..60})x" >"$inst/compiler/nested"
 printf 'a\0b = "\xff"\r\n    c' >"$tmp/work/junk.vn"
-: >"$tmp/work/empty.vn"
 cd "$tmp/work"
 before=$(ls -la)
 
@@ -55,7 +54,6 @@ unreadable="Unable to open file|Unable to load file|not implemented yet"
 check "input missing" "$unreadable" missing.vn
 check "input is a directory" "$unreadable" dir.vn
 check "input with NUL bytes and no final line end" "$unreadable|error" junk.vn
-check "input empty" "$unreadable|error" empty.vn
 check "input only translated, missing" "$unreadable" -s missing.vn
 if [ "$(id -u)" -ne 0 ]; then
     printf 'x = 1\n' >"$tmp/locked.vn" && chmod 000 "$tmp/locked.vn"
