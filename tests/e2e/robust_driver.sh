@@ -2,8 +2,8 @@
 # Error paths of the driver with the real binary: scripts that are directories, junk or carry a
 # bad success code, and inputs that are missing, directories or junk. Each run must end with a
 # message on standard error and status 1, print nothing on standard output, and leave the
-# working directory as it was. (Translation does not exist yet, so inputs end there for now;
-# when it does, an input that cannot be read must say "Unable to open file".)
+# working directory as it was. (Compiling does not exist yet, so runs with a script end at the
+# translation of their input, and templates are never expanded.)
 set -u
 build=$(cd "$1" && pwd -P)
 failures=0
@@ -22,7 +22,6 @@ printf 'compiler=cc $foo;\nlinker=ld $file\n' >"$inst/compiler/badtemplate"
 printf 'compiler success=zero\n' >"$inst/compiler/badcode"
 printf 'linker=%s\n' "$(printf '$perFile;%.0s' {1..60})x" >"$inst/compiler/nested"
 printf 'a\0b = "\xff"\r\n    c' >"$tmp/work/junk.vn"
-: >"$tmp/work/empty.vn"
 cd "$tmp/work"
 before=$(ls -la)
 
@@ -45,17 +44,16 @@ check "script is a subdirectory" "^$notfound\$" -c sub x.vn
 check "script path names the directory on line 2" "^$inst/compiler/sub\$" -c sub x.vn
 check "script is missing" "^$notfound\$" -c ../compiler/none x.vn
 check "success code not a number" "^bad lexical cast" -c badcode x.vn
-# Templates are expanded only when compiling, which comes after translating; until both
-# exist these scripts are read and the run ends at the first stage that refuses.
+# Templates are expanded only when compiling, which comes after translating; until that
+# exists these scripts are read and the run ends at the first stage that fails.
 for script in junk badtemplate nested; do
-    check "script $script" "not implemented yet|is not a recognized command|should be terminated|template expansion is longer" -c "$script" x.vn
+    check "script $script" "Unable to load file x.vn|not implemented yet|is not a recognized command|should be terminated|template expansion is longer" -c "$script" x.vn
 done
 
-unreadable="Unable to open file|not implemented yet"
+unreadable="Unable to open file|Unable to load file|not implemented yet"
 check "input missing" "$unreadable" missing.vn
 check "input is a directory" "$unreadable" dir.vn
 check "input with NUL bytes and no final line end" "$unreadable|error" junk.vn
-check "input empty" "$unreadable|error" empty.vn
 check "input only translated, missing" "$unreadable" -s missing.vn
 if [ "$(id -u)" -ne 0 ]; then
     printf 'x = 1\n' >"$tmp/locked.vn" && chmod 000 "$tmp/locked.vn"
