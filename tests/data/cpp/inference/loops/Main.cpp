@@ -1,6 +1,6 @@
 #include "_Main.hpp"
 
-#line 1 "/work/wt/lookup/tests/data/cpp/inference/loops/Main.vn"
+#line 1 "@SOURCE@/tests/data/cpp/inference/loops/Main.vn"
 
 
 // Implementation of functions

@@ -2,7 +2,7 @@
 #define HEADERMain
 #include "_Main.hpp2"
 
-#line 1 "/work/wt/lookup/tests/data/cpp/inference/loops/Main.vn"
+#line 1 "@SOURCE@/tests/data/cpp/inference/loops/Main.vn"
 
 // Imports/includes
 #include <map>
