@@ -125,10 +125,12 @@ private:
         std::string rest = words.second;
         while (!rest.empty()) {
             words = splitFirst(rest);
+            rest = words.second;
+            // A run of spaces names no base; keeping one would write a different record back.
+            if (words.first.empty()) continue;
             BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
             base->type = typeNamed(words.first);
             declaration->bases.push_back(base);
-            rest = words.second;
         }
         add(declaration, declaration->name);
         openClasses.push_back(declaration);

@@ -101,4 +101,22 @@ TEST_F(RobustLib, OddRecordsAreReadWithoutHarm) {
     }
 }
 
+// Spaces between or after base names name no base, so writing what was read gives a stable
+// record instead of one that loses a space on every round.
+TEST_F(RobustLib, RunsOfSpacesInClassRecordNameNoBases) {
+    for (const char* text : {"cls C  \nend\n", "cls C  B   D \nend\n"}) {
+        SCOPED_TRACE(text);
+        std::vector<ModulePtr> modules = read(text);
+        auto declaration = dynamic_cast<ClassDeclaration*>(modules.at(0)->block->statements.front().get());
+        ASSERT_NE(declaration, nullptr);
+        for (const BaseDeclarationPtr& base : declaration->bases) EXPECT_NE(base->type, nullptr);
+        std::ostringstream once;
+        writeLibraryRecords(*modules[0], modules[0]->name, once);
+        std::vector<ModulePtr> again = read(once.str());
+        std::ostringstream twice;
+        writeLibraryRecords(*again[0], again[0]->name, twice);
+        EXPECT_EQ(once.str(), twice.str());
+    }
+}
+
 }  // namespace
