@@ -244,7 +244,8 @@ ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, s
     RecordReader reader(defaultName, fileName, described);
     std::string text;
     while (std::getline(in, text)) {
-        if (!text.empty() && text.back() == '\r') text.pop_back();  // written on Windows
+        // Files written on Windows end their lines in CR; a run of them is no part of any field.
+        while (!text.empty() && text.back() == '\r') text.pop_back();
         reader.line(text);
     }
     return reader.fileModule;

@@ -101,10 +101,11 @@ TEST_F(RobustLib, OddRecordsAreReadWithoutHarm) {
     }
 }
 
-// Spaces between or after base names name no base, so writing what was read gives a stable
-// record instead of one that loses a space on every round.
-TEST_F(RobustLib, RunsOfSpacesInClassRecordNameNoBases) {
-    for (const char* text : {"cls C  \nend\n", "cls C  B   D \nend\n"}) {
+// Spaces between or after base names name no base, and a run of CRs ends a line like one CR,
+// so writing what was read gives a stable record instead of one that loses a character on
+// every round.
+TEST_F(RobustLib, RunsOfSpacesAndLineEndCharactersAreStable) {
+    for (const char* text : {"cls C  \nend\n", "cls C  B   D \nend\n", "cls C B\r\r\r\nend\r\n"}) {
         SCOPED_TRACE(text);
         std::vector<ModulePtr> modules = read(text);
         auto declaration = dynamic_cast<ClassDeclaration*>(modules.at(0)->block->statements.front().get());
