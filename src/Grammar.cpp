@@ -6,7 +6,7 @@
 #include "Grammar.hpp"
 
 #include <iterator>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "Operator.hpp"
@@ -164,52 +164,78 @@ auto nested(const P& body) {
     return finally(func(enterNesting) >> body, leaveNesting);
 }
 
-// ---- failed expressions are not parsed twice ----
+// ---- runs after an opening bracket are not repeated ----
 //
-// The tuple and the range both start with "(" expression, so without a memory every unclosed
-// "(" would parse what follows it twice, and nested ones 2^depth times. An expression's
-// outcome depends only on where it starts and on the precedence entry it must exceed, so a
-// failure is remembered under those, for as long as the outermost expression lasts (the tokens
-// the keys point at live at least that long).
-struct FailedExpression {
+// The tuple and the range both start with "(" expression, and a type or an expression after a
+// bracket is tried by several alternatives (construction, static name, tuple type, template
+// argument), so without a memory every bracket would parse what follows it several times, and
+// nested brackets, open or closed, a number of times exponential in their depth. The outcome of
+// an expression or a type depends only on where it starts and on the precedence entry it must
+// exceed, so it is kept under those for as long as the outermost remembered run lasts (the
+// tokens the keys point at live at least that long): where the run ended, the node it built,
+// the last popped entry it left (a binary check after it reads that) and what it expected.
+// A run that raised syntax errors inside a nested block reports them once, not per repetition.
+struct RunKey {
+    const void* rule;
     const Token* start;
     int precedence;
     std::string op;
-    bool operator<(const FailedExpression& o) const {
+    bool operator<(const RunKey& o) const {
+        if (rule != o.rule) return rule < o.rule;
         if (start != o.start) return start < o.start;
         if (precedence != o.precedence) return precedence < o.precedence;
         return op < o.op;
     }
 };
-std::set<FailedExpression> failedExpressions;
-int expressionDepth = 0;
+struct RunOutcome {
+    bool matched;
+    TokenStream::Position end;
+    boost::shared_ptr<void> node;
+    PrecedenceEntry lastPopped;
+    Expectations expectations;
+};
+std::map<RunKey, RunOutcome> rememberedRuns;
+int rememberDepth = 0;
 
-template <class P>
-class RememberFailure : public ParserTag {
+// The body of a rule building a T, run at most once per key.
+template <class T, class P>
+class Remember : public ParserTag {
 public:
     typedef bool Result;
-    explicit RememberFailure(const P& p) : p(p) {}
+    explicit Remember(const P& p) : p(p) {}
     bool parse(TokenStream& ts) const {
-        if (expressionDepth == 0) failedExpressions.clear();
+        if (rememberDepth == 0) rememberedRuns.clear();
         struct Depth {
-            Depth() { ++expressionDepth; }
-            ~Depth() { --expressionDepth; }
+            Depth() { ++rememberDepth; }
+            ~Depth() { --rememberDepth; }
         } depth;
-        // Only an expression right after an opening bracket is tried twice at one place.
+        // Only runs right after an opening bracket are tried more than once at one place.
         if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
         PrecedenceEntry top = precedence.top();
-        FailedExpression key{&*ts.current, top.precedence, top.op};
-        if (failedExpressions.count(key)) return false;
-        if (runStep(p, ts)) return true;
-        failedExpressions.insert(key);
-        return false;
+        RunKey key{this, &*ts.current, top.precedence, top.op};
+        auto found = rememberedRuns.find(key);
+        if (found != rememberedRuns.end()) {
+            const RunOutcome& outcome = found->second;
+            replayExpectations(ts, outcome.expectations);
+            precedence.lastPopped = outcome.lastPopped;
+            if (!outcome.matched) return false;
+            ts.current = outcome.end;
+            constructionSlot<T>() = boost::static_pointer_cast<T>(outcome.node);
+            return true;
+        }
+        ExpectationRecording recording;
+        bool matched = runStep(p, ts);
+        RunOutcome outcome{matched, ts.current, boost::shared_ptr<void>(), precedence.lastPopped, recording.finish()};
+        if (matched) outcome.node = constructionSlot<T>();
+        rememberedRuns.emplace(key, std::move(outcome));
+        return matched;
     }
     P p;
 };
 
-template <class P>
-RememberFailure<P> rememberFailure(const P& p) {
-    return RememberFailure<P>(p);
+template <class T, class P>
+Remember<T, P> remember(const P& p) {
+    return Remember<T, P>(p);
 }
 
 // ---- construction: the check after a type with neither arguments nor "with" ----
@@ -358,14 +384,15 @@ void buildTypeRules() {
     // type: primary type { postfix type operator wrapping the type so far }
     typedef TypeOperator Op;
     type.name = "type";
-    type = primaryType >>
-           many(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
+    type = remember<TypeExpression>(
+        primaryType >>
+        many(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
                                            lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
                                            lit("*") % setTo<Op>(&Op::kind, PointerType) |
                                            lit("&") % setTo<Op>(&Op::kind, ReferenceType) |
                                            lit("$") % setTo<Op>(&Op::kind, SharedPointerType) |
                                            lit("#") % setTo<Op>(&Op::kind, ArrayType) >> expression % to<Op>(&Op::size) |
-                                           lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType)));
+                                           lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType))));
 
     // simple type: [ "typename" ] TypeName → name [ template call → templateArgs ]
     typedef SimpleTypeExpr Simple;
@@ -472,7 +499,7 @@ void buildExpressionRules() {
     typedef OperExpression Binary;
     auto arguments = [](auto target) { return opt(expressionRule() % target >> many("," >> expressionRule() % target)); };
     expression.name = "expression";
-    expression = rememberFailure(nested(
+    expression = remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
                     constructionRule() | tupleRule() | rangeRule() | constantRule() | staticNameRule(),
@@ -707,8 +734,9 @@ ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
     precedence = PrecedenceState();
     nestingDepth = 0;
-    expressionDepth = 0;
-    failedExpressions.clear();
+    rememberDepth = 0;
+    rememberedRuns.clear();
+    resetExpectationRecordings();
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;

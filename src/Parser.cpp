@@ -10,6 +10,7 @@
 #include <iterator>
 
 int grammarMode = 0;
+unsigned long long parseSteps = 0;
 
 namespace {
 
@@ -76,13 +77,21 @@ Expectation classify(TokenStream& ts, int priority) {
     return Expectation::restart;
 }
 
+// What open recordings have seen, oldest first; each recording owns the tail from its start.
+// Only expectations that changed the bookkeeping are kept: one that was ignored would be
+// ignored again on a replay, since the furthest position and its priority only grow.
+std::vector<ExpectationRecord> journal;
+int openRecordings = 0;
+
 void record(TokenStream& ts, Expectation what, const std::string& name, int priority) {
+    if (what == Expectation::add && ts.expected.count(name)) return;
     if (what == Expectation::restart) {
         ts.furthestError = ts.current;
         ts.expected.clear();
         ts.errorPriority = priority;
     }
     ts.expected.insert(name);
+    if (openRecordings) journal.push_back(ExpectationRecord{ts.current, name, priority});
 }
 
 }  // namespace
@@ -118,6 +127,47 @@ bool TokenParser::parse(TokenStream& ts) const {
 void expect(TokenStream& ts, const std::string& name, int priority) {
     Expectation what = classify(ts, priority);
     if (what != Expectation::ignore) record(ts, what, name, priority);
+}
+
+ExpectationRecording::ExpectationRecording() : start(journal.size()) { ++openRecordings; }
+
+ExpectationRecording::~ExpectationRecording() {
+    if (finished) return;
+    if (--openRecordings == 0) journal.clear();
+}
+
+Expectations ExpectationRecording::finish() {
+    finished = true;
+    Expectations kept;
+    if (journal.size() > start) {
+        // Kept expectations only move forward, so the furthest ones are the tail. Before a named
+        // rule's expectation there, a replay would restart anyway.
+        size_t first = journal.size() - 1;
+        TokenStream::Position at = journal.back().at;
+        while (first > start && journal[first - 1].at == at && journal[first].priority < 100) --first;
+        kept.assign(journal.begin() + first, journal.end());
+    }
+    journal.resize(start);
+    if (--openRecordings == 0)
+        journal.clear();
+    else
+        journal.insert(journal.end(), kept.begin(), kept.end());
+    return kept;
+}
+
+void replayExpectations(TokenStream& ts, const Expectations& expectations) {
+    TokenStream::Position saved = ts.current;
+    for (const ExpectationRecord& e : expectations) {
+        ts.current = e.at;
+        Expectation what = classify(ts, e.priority);
+        if (what != Expectation::ignore) record(ts, what, e.name, e.priority);
+    }
+    ts.current = saved;
+}
+
+void resetExpectationRecordings() {
+    journal.clear();
+    openRecordings = 0;
 }
 
 void raiseSyntaxError(TokenStream& ts) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "Token.hpp"
 
@@ -77,6 +78,43 @@ void expect(TokenStream& ts, const std::string& name, int priority);
 bool skipStatement(TokenStream& ts);
 // Queues an error caught during recovery; internal errors are rethrown, they end the run.
 void queueParseDiagnostic(const CompileError& error);
+
+// ---- Replaying a run instead of repeating it ----
+//
+// A grammar that keeps the outcome of a run to reuse it at the same place must also give the
+// furthest-failure bookkeeping what a repeated run would have recorded. Only the expectations
+// at the run's furthest position can still count later (that position never moves back), and
+// of those only the ones from the last named rule on; a recording keeps just these.
+struct ExpectationRecord {
+    TokenStream::Position at;
+    std::string name;
+    int priority;
+};
+typedef std::vector<ExpectationRecord> Expectations;
+
+// Recordings nest; each one sees what the recordings inside it kept.
+class ExpectationRecording {
+public:
+    ExpectationRecording();
+    // Abandoned (by an exception) it leaves what it saw to the recording around it.
+    ~ExpectationRecording();
+    ExpectationRecording(const ExpectationRecording&) = delete;
+    ExpectationRecording& operator=(const ExpectationRecording&) = delete;
+    Expectations finish();
+
+private:
+    size_t start;
+    bool finished = false;
+};
+
+// Records the expectations again, as the run that made the recording would.
+void replayExpectations(TokenStream& ts, const Expectations& expectations);
+// Forgets every recording; for a fresh token stream.
+void resetExpectationRecordings();
+
+// Rule runs since the program started. Written by Rule::parse, read by tests and benchmarks
+// that check the parse stays linear in its input.
+extern unsigned long long parseSteps;
 
 // ---- Parser classes ----
 
@@ -423,6 +461,7 @@ public:
 
     Result parse(TokenStream& ts) {
         if (!impl) ruleWithoutBody(name);
+        ++parseSteps;
         return impl->parse(name, ts);
     }
 

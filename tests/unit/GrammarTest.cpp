@@ -40,6 +40,9 @@ std::string render(const ExpressionPtr& e) {
         for (size_t i = 0; i < f->arguments.size(); ++i) out += (i ? ", " : "") + render(f->arguments[i]);
         return out + ")";
     }
+    if (auto r = boost::dynamic_pointer_cast<RangeExpression>(e))
+        return std::string(r->startIncluded ? "[" : "(") + render(r->start) + "..." + (r->end ? render(r->end) : "") +
+               (r->endIncluded ? "]" : ")");
     if (auto t = boost::dynamic_pointer_cast<TupleExpression>(e)) {
         std::string out = "[";
         for (size_t i = 0; i < t->elements.size(); ++i) out += (i ? ", " : "") + render(t->elements[i]);
@@ -177,6 +180,39 @@ TEST_F(GrammarTest, UnclosedParenthesesEndInOneError) {
     EXPECT_EQ(queuedDiagnostics()[0].message.compare(0, 22, "Syntax error, expected"), 0);
     // The open brackets swallow the line ends, so nothing after them is a statement of its own.
     EXPECT_TRUE(module->block->statements.empty());
+}
+
+// Tuple and range both parse the expression after "("; the range takes the one the tuple built.
+TEST_F(GrammarTest, NestedRangesKeepTheirShape) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"x = ((1 ... 2) ... 3)", "(x = ((1...2)...3))"},
+        {"x = [(a ... b] ... (c ... d))", "(x = [(a...b]...(c...d)))"},
+        {"x = ((1 ... 2), (3 ...))", "(x = [(1...2), (3...)])"},
+        {"x = f(((1 ... 2) ... 3))", "(x = f(((1...2)...3)))"},
+        {"x = ((a + 1 ... b) ... (c ... d) + 1)", "(x = (((a + 1)...b)...((c...d) + 1)))"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parseExpression(c.text), c.expected) << c.text;
+
+    std::string deep = "1";
+    for (int i = 0; i < 40; ++i) deep = "(" + deep + " ... " + std::to_string(i) + ")";
+    std::string expected = "1";
+    for (int i = 0; i < 40; ++i) expected = "(" + expected + "..." + std::to_string(i) + ")";
+    EXPECT_EQ(parseExpression("x = " + deep), "(x = " + expected + ")");
+}
+
+// The expression in a bracket is parsed once, so a syntax error in a block inside it is
+// reported once, where it is, and not again against the token the tuple stopped at.
+TEST_F(GrammarTest, ErrorInABlockInsideBracketsIsReportedOnce) {
+    for (const char* text : {"x = (Foo with\n    a b\n...2)\n", "x = [Foo with\n    a b\n...2]\n"}) {
+        clearDiagnostics();
+        parseText(text);
+        ASSERT_EQ(queuedDiagnostics().size(), 1u) << text;
+        EXPECT_EQ(queuedDiagnostics()[0].message, "Syntax error, expected end-of-statement instead of 'b { }'") << text;
+        EXPECT_EQ(queuedDiagnostics()[0].position.line, 2) << text;
+    }
 }
 
 TEST_F(GrammarTest, BuildingTwiceKeepsTheRulesAndSelectsModeZero) {

@@ -77,4 +77,59 @@ TEST_F(RobustParse, HostileInputsEndInAModuleOrAnError) {
     }
 }
 
+// Rule runs for a text built from `depth` copies of an opening piece, a middle and as many
+// copies of a closing piece, less the runs of the same text at depth 0.
+unsigned long long stepsAtDepth(const char* open, const char* middle, const char* close, int depth) {
+    auto text = [&](int d) { return "x = " + repeated(open, d) + middle + repeated(close, d) + "\n"; };
+    parseSteps = 0;
+    parsed(text(0));
+    unsigned long long base = parseSteps;
+    parseSteps = 0;
+    parsed(text(depth));
+    return parseSteps - base;
+}
+
+// Brackets that several alternatives try (tuple and range, construction and static name, a
+// template argument as type and as expression) once made the parse repeat what follows them,
+// twice or more per bracket. Doubling the depth must no more than double the work, give or
+// take; the depths are small so that a return of the blow-up fails here rather than hangs.
+TEST_F(RobustParse, StepsGrowLinearlyWithBracketDepth) {
+    struct Shape {
+        const char* name;
+        const char* open;
+        const char* middle;
+        const char* close;
+    } shapes[] = {
+        {"unclosed parentheses", "(", "1", ""},
+        {"unclosed square brackets", "[", "1", ""},
+        {"unclosed calls", "f(", "1", ""},
+        {"unclosed template arguments", "A[", "1", ""},
+        {"unclosed mixed brackets", "([", "1", ""},
+        {"closed parentheses", "(", "1", ")"},
+        {"nested ranges", "(", "1", " ... 2)"},
+        {"nested ranges, included ends", "[0 ... ", "1", "]"},
+        {"ranges in tuples", "((0 ... 1), ", "1", ")"},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        unsigned long long previous = stepsAtDepth(shape.open, shape.middle, shape.close, 6);
+        for (int depth = 12; depth <= 48; depth *= 2) {
+            unsigned long long steps = stepsAtDepth(shape.open, shape.middle, shape.close, depth);
+            EXPECT_LE(steps, previous * 5 / 2) << "depth " << depth;
+            if (steps > previous * 5 / 2) break;  // deeper would only take longer
+            previous = steps;
+        }
+    }
+}
+
+// The shape of a fuzzer's input that once ran for minutes: open parentheses, a run of "/", and
+// more parentheses than the nesting limit allows, some of them closed.
+TEST_F(RobustParse, FuzzedOpenParenthesesStayLinear) {
+    std::string text = "x = " + repeated("(", 415) + repeated("/", 120) + repeated("(", 585) + "0" + repeated(")", 208) + "\n";
+    parseSteps = 0;
+    parsed(text);
+    EXPECT_LT(parseSteps, 20 * text.size());
+    ASSERT_EQ(queuedDiagnostics().size(), 1u);
+}
+
 }  // namespace
