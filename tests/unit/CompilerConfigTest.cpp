@@ -13,13 +13,12 @@
 
 using runtest::moduleNamed;
 using runtest::readScript;
+using runtest::lexicalCastFailure;
 using runtest::thrownText;
 
 namespace {
 
 using CompilerConfigTest = runtest::RunStateTest;
-
-const char* const lexicalCastFailure = "bad lexical cast: source type value could not be interpreted as target";
 
 TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
     struct Case {

@@ -13,13 +13,12 @@
 #include "platform/Platform.hpp"
 
 using runtest::resetRunState;
+using runtest::lexicalCastFailure;
 using runtest::thrownText;
 
 namespace {
 
 using Strings = std::vector<std::string>;
-
-const char* const lexicalCastFailure = "bad lexical cast: source type value could not be interpreted as target";
 
 struct DriverTest : runtest::RunStateTest {
     // Reads the arguments with stderr captured; returns what readOptions returned.

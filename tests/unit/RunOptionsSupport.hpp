@@ -51,6 +51,9 @@ inline CompilerConfiguration readScript(const std::string& text, CompilerConfigu
     return start;
 }
 
+// What a failed conversion of an option or script value says.
+const char* const lexicalCastFailure = "bad lexical cast: source type value could not be interpreted as target";
+
 // The what() text (for C strings the string) of the E that the action throws; noError when
 // it throws nothing. Other exceptions pass through and fail the test.
 const char* const noError = "(no error)";
