@@ -1,43 +1,24 @@
 // Compiler configuration scripts: reading them, and expanding their command templates.
 #include <gtest/gtest.h>
 
-#include <boost/lexical_cast.hpp>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "RunOptionsSupport.hpp"
 #include "platform/Platform.hpp"
+
+using runtest::moduleNamed;
+using runtest::readScript;
+using runtest::lexicalCastFailure;
+using runtest::thrownText;
 
 namespace {
 
-struct CompilerConfigTest : ::testing::Test {
-    void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
-    static void reset() {
-        runOptions = RunOptions();
-        resetBuildState();
-        compilerConfiguration = CompilerConfiguration();
-        currentModule = ModuleName();
-        currentTemporaryFile.clear();
-    }
-};
-
-ModuleName named(std::vector<std::string> components, const char* extension = "vn") {
-    ModuleName name;
-    name.components = components;
-    name.extension = extension;
-    return name;
-}
-
-CompilerConfiguration readText(const std::string& text, CompilerConfiguration start = CompilerConfiguration()) {
-    std::istringstream in(text);
-    readCompilerConfiguration(in, start);
-    return start;
-}
+using CompilerConfigTest = runtest::RunStateTest;
 
 TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
     struct Case {
@@ -65,12 +46,12 @@ TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CompilerConfiguration read = readText(c.text);
+        CompilerConfiguration read = readScript(c.text);
         EXPECT_EQ(read.compileTemplate, c.compile);
         EXPECT_EQ(read.linkTemplate, c.link);
         EXPECT_EQ(read.compileSuccess, c.compileSuccess);
     }
-    CompilerConfiguration all = readText(
+    CompilerConfiguration all = readScript(
         "compiler temp=ct\nlinker temp=lt\nlinker success=3\n");
     EXPECT_EQ(all.compileFileTemplate, "ct");
     EXPECT_EQ(all.linkFileTemplate, "lt");
@@ -78,8 +59,8 @@ TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
 }
 
 TEST_F(CompilerConfigTest, ASecondScriptOverlaysTheFirst) {
-    CompilerConfiguration first = readText("compiler=cc\nlinker=ld\ncompiler success=4\n");
-    CompilerConfiguration both = readText("linker=other\n", first);
+    CompilerConfiguration first = readScript("compiler=cc\nlinker=ld\ncompiler success=4\n");
+    CompilerConfiguration both = readScript("linker=other\n", first);
     EXPECT_EQ(both.compileTemplate, "cc");
     EXPECT_EQ(both.linkTemplate, "other");
     EXPECT_EQ(both.compileSuccess, 4);
@@ -88,24 +69,14 @@ TEST_F(CompilerConfigTest, ASecondScriptOverlaysTheFirst) {
 TEST_F(CompilerConfigTest, SuccessCodeMustBeAWholeInteger) {
     for (const char* bad : {"compiler success=x\n", "linker success=1x\n", "linker success=\n",
                             "compiler success=99999999999\n"}) {
-        SCOPED_TRACE(bad);
-        try {
-            readText(bad);
-            ADD_FAILURE() << "no error";
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), "bad lexical cast: source type value could not be interpreted as target");
-        }
+        EXPECT_EQ(thrownText<std::exception>([&] { readScript(bad); }), lexicalCastFailure) << bad;
     }
 }
 
 TEST_F(CompilerConfigTest, MissingScriptNamesItsPathOnTheSecondLine) {
     runOptions.vornDir = "/nonexistent/vorn/";
-    try {
-        loadCompilerConfiguration("nothere");
-        ADD_FAILURE() << "no error";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "compiler configuration file not found:\n/nonexistent/vorn/compiler/nothere");
-    }
+    EXPECT_EQ(thrownText<std::exception>([] { loadCompilerConfiguration("nothere"); }),
+              "compiler configuration file not found:\n/nonexistent/vorn/compiler/nothere");
 }
 
 struct TemplateCase {
@@ -126,7 +97,7 @@ TEST_F(CompilerConfigTest, CommandsForTheCurrentModule) {
     runOptions.compilerOptions = "-O2 -Wall";
     runOptions.linkerOptions = "-lm";
     currentTemporaryFile = "/tmp/abc";
-    currentModule = named({"a", "b", "c"}, "vn");
+    currentModule = moduleNamed({"a", "b", "c"}, "vn");
     expectExpansions({
         {"plain text; no commands", "plain text; no commands"},
         {"", ""},
@@ -162,7 +133,7 @@ TEST_F(CompilerConfigTest, ConditionsOnOptionWords) {
 TEST_F(CompilerConfigTest, PerFileRepeatsItsBlockForEachVisitedModule) {
     baseDirectory = "/w/";
     EXPECT_EQ(expandTemplate("a$perFile;[$file;]$;b"), "ab");
-    visited = {named({"y"}), named({"x"})};
+    visited = {moduleNamed({"y"}), moduleNamed({"x"})};
     runOptions.scriptOptions = {"debug"};
     expectExpansions({
         {"a$perFile;[$file;]$;b", "a[/w/x][/w/y]b"},
@@ -184,21 +155,10 @@ TEST_F(CompilerConfigTest, MalformedTemplatesFail) {
         {"$File;", "$File is not a recognized command"},
         {"$ifwindows;$bad;$;", "$bad is not a recognized command"},  // dropped blocks are checked too
         {"$perFile;$bad;$;", "$bad is not a recognized command"},   // even with nothing visited
-        {"ok$;$bad;", nullptr},                                       // after the end: ignored
+        {"ok$;$bad;", runtest::noError},                              // after the end: ignored
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        if (!c.message) {
-            EXPECT_NO_THROW(expandTemplate(c.text));
-            continue;
-        }
-        try {
-            expandTemplate(c.text);
-            ADD_FAILURE() << "no error";
-        } catch (const CompileError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(c.text); }), c.message) << c.text;
 }
 
 // The shipped scripts, read from the source tree's compiler/ directory.
@@ -213,7 +173,7 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
     runOptions.scriptOptions = {"debug"};
     runOptions.compilerOptions = "/Ox";
     baseDirectory = "C:\\work/";
-    currentModule = named({"main"});
+    currentModule = moduleNamed({"main"});
     visited = {currentModule};
     EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
               "cl /nologo /c /EHsc /Ox /Zi /IC:\\tools\\vorn\\include /FoC:\\work/_main.obj C:\\work/_main.cpp");
@@ -226,13 +186,13 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
 TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
     for (const char* script : {"gcc", "clang"}) {
         SCOPED_TRACE(script);
-        reset();
+        runtest::resetRunState();
         loadShipped(script);
         std::string tool = std::string(script) == "gcc" ? "g++" : "clang++";
         runOptions.vornDir = "/opt/vorn/";
         baseDirectory = "/w/";
-        currentModule = named({"hello"});
-        visited = {named({"hello"}), named({"util"})};
+        currentModule = moduleNamed({"hello"});
+        visited = {moduleNamed({"hello"}), moduleNamed({"util"})};
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
                   tool + " -std=c++17 -c  -I/opt/vorn/include -o /w/_hello.o /w/_hello.cpp");
         EXPECT_TRUE(compilerConfiguration.compileFileTemplate.empty());
@@ -245,7 +205,7 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         runOptions.compilerOptions = "-O2";
         runOptions.linkerOptions = "-lm";
         EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + " -g -o hello /w/_hello.o /w/_util.o -lm");
-        currentModule = named({"hello"});
+        currentModule = moduleNamed({"hello"});
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
                   tool + " -std=c++17 -c -O2 -g -I/opt/vorn/include -o /w/_hello.o /w/_hello.cpp");
     }
@@ -329,7 +289,7 @@ TEST_F(VisualCppDirectoriesTest, ScriptLineRunsTheImportWhenRead) {
     registry.keys["K"] = {{"Include Dirs", "X;Y"}, {"Library Dirs", "Z"}};
     platform::setRegistry(&registry);
     runOptions.includeDirs.push_back("before/");
-    readText("load vc dirs = K\ncompiler=cl\n");
+    readScript("load vc dirs = K\ncompiler=cl\n");
     platform::setRegistry(nullptr);
     EXPECT_EQ(runOptions.includeDirs, (std::vector<std::string>{"", "before/", "X", "Y"}));
     EXPECT_EQ(env("lib"), "Z");

@@ -1,43 +1,31 @@
 // Reading vorn's command line into the run options and the work stack.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include <boost/lexical_cast.hpp>
-#include <unistd.h>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "RunOptionsSupport.hpp"
 #include "platform/Platform.hpp"
+
+using runtest::resetRunState;
+using runtest::lexicalCastFailure;
+using runtest::thrownText;
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
-struct DriverTest : ::testing::Test {
-    void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
-    static void reset() {
-        runOptions = RunOptions();
-        resetBuildState();
-        compilerConfiguration = CompilerConfiguration();
-    }
+struct DriverTest : runtest::RunStateTest {
     // Reads the arguments with stderr captured; returns what readOptions returned.
     std::optional<int> read(const Strings& arguments) {
-        std::ostringstream captured;
-        std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
-        std::optional<int> status;
-        try {
-            status = readOptions(arguments, "vorn");
-        } catch (...) {
-            std::cerr.rdbuf(saved);
-            throw;
-        }
-        std::cerr.rdbuf(saved);
-        err = captured.str();
+        runtest::CapturedStderr captured;
+        std::optional<int> status = readOptions(arguments, "vorn");
+        err = captured.text();
         return status;
     }
     // The dotted names on the work stack, top first.
@@ -98,7 +86,7 @@ TEST_F(DriverTest, FlagsAndValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0]);
-        reset();
+        resetRunState();
         EXPECT_EQ(read(c.arguments), std::nullopt);
         EXPECT_TRUE(c.holds());
     }
@@ -109,12 +97,12 @@ TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
         if (!row.takesValue) continue;
         for (const char* word : {row.word, row.longWord}) {
             SCOPED_TRACE(word);
-            reset();
+            resetRunState();
             EXPECT_EQ(read({"x.vn", word}), std::nullopt);
             EXPECT_EQ(stack(), (Strings{std::string(word).substr(0, std::string(word).find('.')), "x"}));
         }
     }
-    reset();
+    resetRunState();
     EXPECT_EQ(read({"x.vn", "-o"}), std::nullopt);
     EXPECT_TRUE(runOptions.outputName.empty());
 }
@@ -124,31 +112,21 @@ TEST_F(DriverTest, InputsGoOnTheWorkStackInOrder) {
     EXPECT_EQ(stack(), (Strings{"c", "b", "a"}));  // the last one given is translated first
     EXPECT_EQ(workStack.top().extension, "");
     EXPECT_EQ(runOptions.defaultOutputName, platform::currentDirectory() + "/a");
-    reset();
+    resetRunState();
     EXPECT_EQ(read({""}), std::nullopt);  // the empty word is an input name too
     EXPECT_EQ(workStack.size(), 1u);
 }
 
 TEST_F(DriverTest, BadTabSizes) {
     for (const char* value : {"0", "-4"}) {
-        SCOPED_TRACE(value);
-        reset();
-        try {
-            read({"-t", value, "x.vn"});
-            ADD_FAILURE() << "no error";
-        } catch (const char* text) {
-            EXPECT_STREQ(text, "tabsize must be a positive integer");
-        }
+        resetRunState();
+        EXPECT_EQ(thrownText<const char*>([&] { read({"-t", value, "x.vn"}); }), "tabsize must be a positive integer")
+            << value;
     }
     for (const char* value : {"abc", "4x", " 4", "", "99999999999"}) {
         SCOPED_TRACE(value);
-        reset();
-        try {
-            read({"-t", value, "x.vn"});
-            ADD_FAILURE() << "no error";
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), "bad lexical cast: source type value could not be interpreted as target");
-        }
+        resetRunState();
+        EXPECT_EQ(thrownText<std::exception>([&] { read({"-t", value, "x.vn"}); }), lexicalCastFailure);
         EXPECT_TRUE(workStack.empty());  // nothing after the bad option was read
     }
 }
@@ -157,7 +135,7 @@ TEST_F(DriverTest, HelpEndsTheReadingAtOnce) {
     EXPECT_EQ(read({"a.vn", "-?", "b.vn"}), 0);
     EXPECT_EQ(stack(), Strings{"a"});
     EXPECT_EQ(err.compare(0, 28, "Usage: vorn [options] files\n"), 0);
-    reset();
+    resetRunState();
     EXPECT_EQ(read({"--help", "-t", "0"}), 0);
 }
 
@@ -179,8 +157,7 @@ TEST_F(DriverTest, MainHandlersPrintWhatEscapesAndFail) {
         {"failure passes through", [] { return 1; }, 1, ""},
         {"C string", []() -> int { throw "tabsize must be a positive integer"; }, 1,
          "tabsize must be a positive integer\n"},
-        {"conversion failure", [] { return boost::lexical_cast<int>("x"); }, 1,
-         "bad lexical cast: source type value could not be interpreted as target\n"},
+        {"conversion failure", [] { return boost::lexical_cast<int>("x"); }, 1, std::string(lexicalCastFailure) + "\n"},
         {"compile error: text only, no position or tag",
          []() -> int { throw CompileError("Unable to load module a.vn", SourceLocation(internFileName("m.vn"), 3, 1)); },
          1, "Unable to load module a.vn\n"},
@@ -211,20 +188,16 @@ TEST_F(DriverTest, MainHandlersPrintWhatEscapesAndFail) {
 struct DriverScriptTest : DriverTest {
     void SetUp() override {
         DriverTest::SetUp();
-        dir = platform::temporaryDirectory() + "/vorn-driver-" + std::to_string(::getpid()) + "/";
-        ASSERT_EQ(platform::runShellCommand("mkdir -p '" + dir + "compiler'"), 0);
-        std::ofstream(dir + "compiler/first") << "compiler=one\nlinker=one\n";
-        std::ofstream(dir + "compiler/second") << "linker=two\n";
-    }
-    void TearDown() override {
-        platform::runShellCommand("rm -rf '" + dir + "'");
-        DriverTest::TearDown();
+        scratch.makeDirectories("compiler");
+        scratch.write("compiler/first", "compiler=one\nlinker=one\n");
+        scratch.write("compiler/second", "linker=two\n");
     }
     void readWithVornDir(const Strings& arguments) {
         runOptions.vornDir = dir;
         status = read(arguments);
     }
-    std::string dir;
+    runtest::ScratchDirectory scratch{"driver"};
+    std::string dir = scratch.path() + "/";
     std::optional<int> status;
 };
 
@@ -244,12 +217,8 @@ TEST_F(DriverScriptTest, CompilerAndDocumentationExcludeEachOther) {
 }
 
 TEST_F(DriverScriptTest, MissingScriptStopsBeforeLaterInputs) {
-    try {
-        readWithVornDir({"a.vn", "-c", "absent", "b.vn"});
-        ADD_FAILURE() << "no error";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), "compiler configuration file not found:\n" + dir + "compiler/absent");
-    }
+    EXPECT_EQ(thrownText<std::exception>([&] { readWithVornDir({"a.vn", "-c", "absent", "b.vn"}); }),
+              "compiler configuration file not found:\n" + dir + "compiler/absent");
     EXPECT_EQ(stack(), Strings{"a"});
 }
 

@@ -9,28 +9,11 @@
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
 #include "ParentFinder.hpp"
+#include "TreeBuildSupport.hpp"
+
+using namespace treetest;
 
 namespace {
-
-template <class T>
-boost::shared_ptr<T> add(const BlockPtr& block, const std::string& name) {
-    boost::shared_ptr<T> node = boost::make_shared<T>();
-    node->name = name;
-    block->statements.push_back(node);
-    return node;
-}
-
-SimpleTypeExprPtr simpleType(const std::string& name) {
-    SimpleTypeExprPtr type = boost::make_shared<SimpleTypeExpr>();
-    type->name = name;
-    return type;
-}
-
-ModulePtr emptyModule() {
-    ModulePtr m = boost::make_shared<Module>();
-    m->block = boost::make_shared<Block>();
-    return m;
-}
 
 ImportDeclarationPtr import(const std::vector<std::string>& path, int inHeader, unsigned marks = 0) {
     ImportDeclarationPtr i = boost::make_shared<ImportDeclaration>();
@@ -56,9 +39,7 @@ TEST(LibBackEnd, ModuleWithImportAndFunction) {
 TEST(LibBackEnd, ClassWithBaseAndField) {
     ModulePtr m = emptyModule();
     ClassDeclarationPtr shape = add<ClassDeclaration>(m->block, "Shape");
-    BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
-    base->type = simpleType("Object");
-    shape->bases.push_back(base);
+    addBase(shape, "Object");
     shape->body = boost::make_shared<Block>();
     add<VariableDeclaration>(shape->body, "size")->type = simpleType("int");
     EXPECT_EQ(written(*m, "shapes"), "lib shapes\ncls Shape Object\nvar   size int\nend\n");
@@ -152,11 +133,8 @@ TEST(LibFile, RoundTripKeepsTheDeclarations) {
     m->addImport(import({"zeta"}, 0));
     m->addImport(import({"Library", "Buildin", "*"}, 1, ImportDeclaration::builtinImport));
     ClassDeclarationPtr shape = add<ClassDeclaration>(m->block, "Shape");
-    for (const char* b : {"Object", "Drawable"}) {
-        BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
-        base->type = simpleType(b);
-        shape->bases.push_back(base);
-    }
+    addBase(shape, "Object");
+    addBase(shape, "Drawable");
     shape->body = boost::make_shared<Block>();
     add<VariableDeclaration>(shape->body, "size")->type = simpleType("int");
     add<FunctionDeclaration>(shape->body, "Shape");  // constructor

@@ -4,39 +4,25 @@
 
 #include "Ast.hpp"
 #include "ParentFinder.hpp"
+#include "TreeBuildSupport.hpp"
+
+using namespace treetest;
 
 namespace {
-
-template <class T>
-boost::shared_ptr<T> add(const BlockPtr& block, const std::string& name = "") {
-    boost::shared_ptr<T> node = boost::make_shared<T>();
-    node->name = name;
-    block->statements.push_back(node);
-    return node;
-}
-
-SimpleTypeExprPtr simpleType(const std::string& name) {
-    SimpleTypeExprPtr type = boost::make_shared<SimpleTypeExpr>();
-    type->name = name;
-    return type;
-}
 
 // module: class Shape { size; nested class Inner { depth }; area() { local; if { deep } } }
 //         var top; fun main
 struct Sample {
-    ModulePtr module = boost::make_shared<Module>();
+    ModulePtr module = emptyModule();
     ClassDeclarationPtr shape, inner;
     VariableDeclarationPtr size, depth, local, deep, top;
     FunctionDeclarationPtr area;
     IfStatementPtr branch;
 
     Sample() {
-        module->block = boost::make_shared<Block>();
         shape = add<ClassDeclaration>(module->block, "Shape");
         shape->body = boost::make_shared<Block>();
-        BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
-        base->type = simpleType("Object");
-        shape->bases.push_back(base);
+        addBase(shape, "Object");
         size = add<VariableDeclaration>(shape->body, "size");
         size->type = simpleType("int");
         inner = add<ClassDeclaration>(shape->body, "Inner");
@@ -149,8 +135,7 @@ TEST(ParentFinder, PropertyAccessorNames) {
         {"y", false, false, "", "", ""},
     };
     for (const Row& row : rows) {
-        ModulePtr module = boost::make_shared<Module>();
-        module->block = boost::make_shared<Block>();
+        ModulePtr module = emptyModule();
         PropertyDeclarationPtr property = add<PropertyDeclaration>(module->block, row.name);
         if (row.getter) property->getter = boost::make_shared<Block>();
         if (row.setter) property->setter = boost::make_shared<Block>();
@@ -166,8 +151,7 @@ TEST(ParentFinder, PropertyAccessorNames) {
 }
 
 TEST(ParentFinder, CaughtVariableEntersItsHandlerBlock) {
-    ModulePtr module = boost::make_shared<Module>();
-    module->block = boost::make_shared<Block>();
+    ModulePtr module = emptyModule();
     FunctionDeclarationPtr f = add<FunctionDeclaration>(module->block, "f");
     f->body = boost::make_shared<Block>();
     TryStatementPtr attempt = boost::make_shared<TryStatement>();
@@ -198,8 +182,7 @@ TEST(ParentFinder, InternalErrors) {
         EXPECT_NE(e.message.find("src/ParentFinder"), std::string::npos);
     }
 
-    ModulePtr module = boost::make_shared<Module>();
-    module->block = boost::make_shared<Block>();
+    ModulePtr module = emptyModule();
     module->block->statements.push_back(boost::make_shared<Statement>());
     try {
         finder.linkModule(*module);

@@ -3,38 +3,21 @@
 // long lines, and script names that are directories.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "RunOptionsSupport.hpp"
 
-namespace fs = std::filesystem;
+using runtest::thrownText;
 
 namespace {
 
-struct RobustConfigTest : ::testing::Test {
-    void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
-    static void reset() {
-        runOptions = RunOptions();
-        resetBuildState();
-        compilerConfiguration = CompilerConfiguration();
-        currentModule = ModuleName();
-        currentTemporaryFile.clear();
-    }
+struct RobustConfigTest : runtest::RunStateTest {
     static void visit(std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            ModuleName module;
-            module.extension = "vn";
-            module.components = {name};
-            visited.insert(module);
-        }
+        for (const char* name : names) visited.insert(runtest::moduleNamed({name}));
     }
 };
 
@@ -57,13 +40,9 @@ TEST_F(RobustConfigTest, NestedPerFileBlocksStayBounded) {
     EXPECT_EQ(expandTemplate(nestedPerFile(2000, "")), "");
     EXPECT_EQ(expandTemplate(nestedPerFile(20, "a")).size(), size_t(1) << 20);
     for (const char* body : {"a", "$file;", "$if!debug;a$;"}) {
-        SCOPED_TRACE(body);
-        try {
-            expandTemplate(nestedPerFile(60, body));
-            ADD_FAILURE() << "expanded";
-        } catch (const CompileError& e) {
-            EXPECT_STREQ(e.what(), "template expansion is longer than 16777216 characters");
-        }
+        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(60, body)); }),
+                  "template expansion is longer than 16777216 characters")
+            << body;
     }
 }
 
@@ -105,9 +84,7 @@ TEST_F(RobustConfigTest, AwkwardScriptsReadAsText) {
     };
     for (const ScriptCase& c : cases) {
         SCOPED_TRACE(c.name);
-        std::istringstream in(c.text);
-        CompilerConfiguration read;
-        readCompilerConfiguration(in, read);
+        CompilerConfiguration read = runtest::readScript(c.text);
         EXPECT_EQ(read.compileTemplate, c.compile);
         EXPECT_EQ(read.linkTemplate, c.link);
     }
@@ -115,20 +92,14 @@ TEST_F(RobustConfigTest, AwkwardScriptsReadAsText) {
 
 // A name that leads to a directory is no script: reading it would find nothing and pass.
 TEST_F(RobustConfigTest, DirectoryIsNotAScript) {
-    fs::path root = fs::temp_directory_path() / "vorn-robust-config";
-    fs::create_directories(root / "compiler" / "sub");
-    runOptions.vornDir = root.string() + "/";
+    runtest::ScratchDirectory root("robust-config");
+    root.makeDirectories("compiler/sub");
+    runOptions.vornDir = root.path() + "/";
     for (const char* name : {"", ".", "sub"}) {
-        SCOPED_TRACE(name);
-        try {
-            loadCompilerConfiguration(name);
-            ADD_FAILURE() << "read";
-        } catch (const CompileError& e) {
-            EXPECT_EQ(std::string(e.what()), "compiler configuration file not found:\n" + runOptions.vornDir +
-                                                 "compiler/" + name);
-        }
+        EXPECT_EQ(thrownText<CompileError>([&] { loadCompilerConfiguration(name); }),
+                  "compiler configuration file not found:\n" + runOptions.vornDir + "compiler/" + name)
+            << name;
     }
-    fs::remove_all(root);
 }
 
 }  // namespace

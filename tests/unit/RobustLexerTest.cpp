@@ -4,15 +4,14 @@
 // generated extremes: deep nesting of every kind and tokens of several megabytes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "FileCaseSupport.hpp"
 #include "Lexer.hpp"
-#include "VnFrontEnd.hpp"
 
 namespace fs = std::filesystem;
 
@@ -20,40 +19,9 @@ namespace {
 
 const fs::path dataDir = fs::path(VORN_SOURCE_DIR) / "tests" / "data" / "robust" / "lexer";
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string lexFile(const fs::path& path) {
-    clearDiagnostics();
-    boost::shared_ptr<Lexer> lexer = VnFrontEnd().openSource(path.string());
-    std::string out = dumpTokens(*lexer);
-    std::ostringstream diagnostics;
-    flushDiagnostics(1, diagnostics);
-    std::string text = diagnostics.str();
-    for (size_t at; (at = text.find(path.string())) != std::string::npos;)
-        text.replace(at, path.string().size(), path.filename().string());
-    return out + text;
-}
-
 TEST(RobustLexerFiles, DumpsMatchTheirExpectations) {
-    bool regenerate = std::getenv("VORN_REGENERATE") != nullptr;
-    int checked = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dataDir)) {
-        if (entry.path().extension() != ".vn") continue;
-        fs::path expectedPath = entry.path();
-        expectedPath.replace_extension(".tokens");
-        std::string got = lexFile(entry.path());
-        if (regenerate) std::ofstream(expectedPath, std::ios::binary) << got;
-        EXPECT_EQ(got, readFile(expectedPath)) << entry.path();
-        bool failing = entry.path().filename().string().rfind("fail_", 0) == 0;
-        EXPECT_EQ(failing, got.find(" : error : ") != std::string::npos) << entry.path();
-        ++checked;
-    }
-    EXPECT_GE(checked, 12);
+    filecase::checkFileCases(dataDir, ".vn", ".tokens", [](const fs::path& path) { return filecase::lexFile(path); },
+                             12);
 }
 
 // Line ends of every convention, and a missing last one, give the same tokens.

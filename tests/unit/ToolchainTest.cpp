@@ -15,6 +15,7 @@
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
 #include "Driver.hpp"
+#include "RunOptionsSupport.hpp"
 #include "Toolchain.hpp"
 #include "platform/Platform.hpp"
 
@@ -22,12 +23,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-ModuleName named(const std::string& component) {
-    ModuleName name;
-    name.components = {component};
-    name.extension = "vn";
-    return name;
-}
+ModuleName named(const std::string& component) { return runtest::moduleNamed({component}); }
 
 // The script of a fake tool. Its log line is the tool's name and each argument in brackets;
 // an argument naming a file in the test's temporary directory (alone or after '@') adds a
@@ -56,20 +52,14 @@ std::string fakeTool(const std::string& dir, const std::string& name) {
            "exit $status\n";
 }
 
-struct ToolchainTest : ::testing::Test {
+struct ToolchainTest : runtest::RunStateTest {
     void SetUp() override {
-        reset();
-        std::string pattern = platform::temporaryDirectory() + "/vorn-toolchain-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name.data();
-        ASSERT_EQ(::mkdir((dir + "/bin").c_str(), 0755), 0);
-        ASSERT_EQ(::mkdir((dir + "/tmp").c_str(), 0755), 0);
+        RunStateTest::SetUp();
+        scratch.makeDirectories("bin");
+        scratch.makeDirectories("tmp");
         for (const char* tool : {"cl", "link", "cc", "ld"}) {
-            std::string path = dir + "/bin/" + tool;
-            std::ofstream(path) << fakeTool(dir, tool);
-            ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+            scratch.write(std::string("bin/") + tool, fakeTool(dir, tool));
+            ASSERT_EQ(::chmod(scratch.file(std::string("bin/") + tool).c_str(), 0755), 0);
         }
         hadPath = platform::getEnvironment("PATH", savedPath);
         hadTmpDir = platform::getEnvironment("TMPDIR", savedTmpDir);
@@ -79,8 +69,7 @@ struct ToolchainTest : ::testing::Test {
     void TearDown() override {
         restore("PATH", hadPath, savedPath);
         restore("TMPDIR", hadTmpDir, savedTmpDir);
-        platform::runShellCommand("rm -rf '" + dir + "'");
-        reset();
+        RunStateTest::TearDown();
     }
     static void restore(const char* name, bool had, const std::string& value) {
         if (had)
@@ -88,18 +77,8 @@ struct ToolchainTest : ::testing::Test {
         else
             ::unsetenv(name);
     }
-    static void reset() {
-        runOptions = RunOptions();
-        resetBuildState();
-        compilerConfiguration = CompilerConfiguration();
-        currentModule = ModuleName();
-        currentTemporaryFile.clear();
-    }
 
-    void configure(const std::string& script) {
-        std::istringstream in(script);
-        readCompilerConfiguration(in, compilerConfiguration);
-    }
+    void configure(const std::string& script) { compilerConfiguration = runtest::readScript(script, compilerConfiguration); }
     void setStatus(const std::string& file, int status) { std::ofstream(dir + "/" + file) << status; }
 
     // The log lines, with each temporary file's unique name replaced by <tN>, N counting the
@@ -128,7 +107,8 @@ struct ToolchainTest : ::testing::Test {
     }
     Strings leftInTemporaryDirectory() { return platform::listDirectory(dir + "/tmp", "*"); }
 
-    std::string dir;
+    runtest::ScratchDirectory scratch{"toolchain"};
+    std::string dir = scratch.path();
     bool hadPath = false, hadTmpDir = false;
     std::string savedPath, savedTmpDir;
 };
@@ -251,12 +231,7 @@ TEST_F(ToolchainTest, LinkListsTheVisitedModulesThroughItsFile) {
 TEST_F(ToolchainTest, MalformedFileTemplateLeavesNoFileBehind) {
     configure("compiler temp=$nonsense;\ncompiler=cc\nlinker temp=$perFile;x$\nlinker=ld\n");
     toCompile = {named("a")};
-    try {
-        compileAll();
-        ADD_FAILURE() << "no error";
-    } catch (const CompileError& e) {
-        EXPECT_STREQ(e.what(), "$nonsense is not a recognized command");
-    }
+    EXPECT_EQ(runtest::thrownText<CompileError>([] { compileAll(); }), "$nonsense is not a recognized command");
     EXPECT_THROW(linkAll(), CompileError);
     EXPECT_EQ(log(), Strings{});
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
@@ -268,14 +243,13 @@ TEST_F(ToolchainTest, UnwritableTemporaryDirectoryFailsWithoutRunning) {
     platform::setEnvironment("TMPDIR", dir + "/no-such-directory");
     configure("compiler temp=x\ncompiler=cc $temp;\nlinker temp=y\nlinker=ld $temp;\n");
     toCompile = visited = {named("a")};
-    std::ostringstream captured;
-    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+    runtest::CapturedStderr captured;
     bool compiled = compileAll(), linked = linkAll();
-    std::cerr.rdbuf(saved);
+    std::string printed = captured.text();
     EXPECT_FALSE(compiled);
     EXPECT_FALSE(linked);
     std::string message = "Unable to write the temporary file " + dir + "/no-such-directory\n";
-    EXPECT_EQ(captured.str(), message + message);
+    EXPECT_EQ(printed, message + message);
     EXPECT_EQ(log(), Strings{});
 }
 

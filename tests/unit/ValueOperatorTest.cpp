@@ -10,11 +10,33 @@ using namespace valuetest;
 
 namespace {
 
+// One operator on its operands and what it must give: the described result, the value after
+// an in-place step, or the text of the error it raises.
 struct UnaryCase {
     ObjectPtr value;
     const char* op;
     const char* expected;
 };
+
+struct BinaryCase {
+    ObjectPtr left;
+    const char* op;
+    ObjectPtr right;
+    const char* expected;
+};
+
+std::string shown(const BinaryCase& c) { return describe(c.left) + " " + c.op + " " + describe(c.right); }
+
+void expectResults(std::initializer_list<BinaryCase> cases) {
+    for (const BinaryCase& c : cases)
+        EXPECT_EQ(describe(c.left->binaryOperator(c.op, c.right)), c.expected) << shown(c);
+}
+
+template <class E>
+void expectErrors(std::initializer_list<BinaryCase> cases) {
+    for (const BinaryCase& c : cases)
+        EXPECT_EQ(errorOf<E>([&] { c.left->binaryOperator(c.op, c.right); }), c.expected) << shown(c);
+}
 
 TEST(ValueOperatorTest, UnaryTable) {
     const UnaryCase cases[] = {
@@ -53,14 +75,8 @@ TEST(ValueOperatorTest, UnaryOperatorGivesANewValue) {
     EXPECT_EQ(describe(plus), "int:5");
 }
 
-struct StepCase {
-    ObjectPtr value;
-    const char* op;
-    const char* after;
-};
-
 TEST(ValueOperatorTest, StepsChangeTheSharedValueInPlace) {
-    const StepCase cases[] = {
+    const UnaryCase cases[] = {
         {num(5), "++", "int:6"},
         {num(5), "postfix++", "int:6"},
         {num(5), "--", "int:4"},
@@ -73,10 +89,10 @@ TEST(ValueOperatorTest, StepsChangeTheSharedValueInPlace) {
         {chr(127), "++", "char:-128"},
         {chr(-128), "postfix--", "char:127"},
     };
-    for (const StepCase& c : cases) {
+    for (const UnaryCase& c : cases) {
         ObjectPtr otherHolder = c.value;
         EXPECT_EQ(describe(c.value->unaryOperator(c.op)), "none");
-        EXPECT_EQ(describe(otherHolder), c.after) << c.op;
+        EXPECT_EQ(describe(otherHolder), c.expected) << c.op;
     }
 }
 
@@ -85,28 +101,18 @@ ObjectPtr sizeFunction() {
 }
 
 TEST(ValueOperatorTest, ValuesWithoutUnaryOperatorsRaiseNoOperator) {
-    const struct {
-        ObjectPtr value;
-        const char* expected;
-    } cases[] = {
-        {str("a"), "No operator - for type string"},
-        {list({}), "No operator - for type vector<T>"},
-        {range(1, 2), "No operator - for type Range"},
-        {sizeFunction(), "No operator - for type Buildin function"},
+    const UnaryCase cases[] = {
+        {str("a"), "-", "No operator - for type string"},
+        {list({}), "-", "No operator - for type vector<T>"},
+        {range(1, 2), "-", "No operator - for type Range"},
+        {sizeFunction(), "-", "No operator - for type Buildin function"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(errorOf<NoOperator>([&] { c.value->unaryOperator("-"); }), c.expected);
+    for (const UnaryCase& c : cases)
+        EXPECT_EQ(errorOf<NoOperator>([&] { c.value->unaryOperator(c.op); }), c.expected);
 }
 
-struct BinaryCase {
-    ObjectPtr left;
-    const char* op;
-    ObjectPtr right;
-    const char* expected;
-};
-
 TEST(ValueOperatorTest, NumberOperators) {
-    const BinaryCase cases[] = {
+    expectResults({
         // int
         {num(7), "==", num(7), "bool:true"},
         {num(7), "!=", num(7), "bool:false"},
@@ -169,14 +175,11 @@ TEST(ValueOperatorTest, NumberOperators) {
         {chr('a'), "|", chr(' '), "char:97"},
         {chr('a'), "&", chr(' '), "char:32"},
         {chr('a'), "^", chr(' '), "char:65"},
-    };
-    for (const BinaryCase& c : cases)
-        EXPECT_EQ(describe(c.left->binaryOperator(c.op, c.right)), c.expected)
-            << describe(c.left) << " " << c.op << " " << describe(c.right);
+    });
 }
 
 TEST(ValueOperatorTest, BoolAndStringOperators) {
-    const BinaryCase cases[] = {
+    expectResults({
         {boo(true), "==", boo(true), "bool:true"},
         {boo(true), "!=", boo(true), "bool:false"},
         {boo(true), "|", boo(false), "bool:true"},
@@ -195,28 +198,23 @@ TEST(ValueOperatorTest, BoolAndStringOperators) {
         {str("ab"), "!=", str("ab"), "bool:false"},
         // byte-wise: a byte above 127 orders after the ASCII letters
         {str("\x80"), ">", str("z"), "bool:true"},
-    };
-    for (const BinaryCase& c : cases)
-        EXPECT_EQ(describe(c.left->binaryOperator(c.op, c.right)), c.expected)
-            << describe(c.left) << " " << c.op << " " << describe(c.right);
+    });
 }
 
 TEST(ValueOperatorTest, MixedOperandsConvertTheRightOneToTheLeftType) {
-    EXPECT_EQ(describe(str("1")->binaryOperator("+", num(2))), "string:12");
-    EXPECT_EQ(describe(num(2)->binaryOperator("+", str("3"))), "int:5");
-    EXPECT_EQ(errorOf<CompileError>([] { num(2)->binaryOperator("+", str("a")); }),
-              "bad lexical cast: source type value could not be interpreted as target");
-    EXPECT_EQ(describe(uns(1)->binaryOperator("+", num(-2))), "unsigned int:4294967295");
-    EXPECT_EQ(describe(num(1)->binaryOperator("==", boo(true))), "bool:true");
+    expectResults({
+        {str("1"), "+", num(2), "string:12"},
+        {num(2), "+", str("3"), "int:5"},
+        {uns(1), "+", num(-2), "unsigned int:4294967295"},
+        {num(1), "==", boo(true), "bool:true"},
+    });
+    expectErrors<CompileError>({
+        {num(2), "+", str("a"), "bad lexical cast: source type value could not be interpreted as target"},
+    });
 }
 
 TEST(ValueOperatorTest, UnlistedOperatorsRaiseNoOperator) {
-    const struct {
-        ObjectPtr left;
-        const char* op;
-        ObjectPtr right;
-        const char* expected;
-    } cases[] = {
+    expectErrors<NoOperator>({
         {num(1), "<<", num(2), "No operator << for type int"},
         {num(1), ">>", num(40), "No operator >> for type int"},
         {uns(1), "<<", uns(99), "No operator << for type unsigned int"},
@@ -229,18 +227,11 @@ TEST(ValueOperatorTest, UnlistedOperatorsRaiseNoOperator) {
         {list({}), "+", num(1), "No operator + for type vector<T>"},
         {range(1, 2), "==", range(1, 2), "No operator == for type Range"},
         {sizeFunction(), "==", sizeFunction(), "No operator == for type Buildin function"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(errorOf<NoOperator>([&] { c.left->binaryOperator(c.op, c.right); }), c.expected);
+    });
 }
 
 TEST(ValueOperatorTest, ArithmeticFaultsAreCompileErrors) {
-    const struct {
-        ObjectPtr left;
-        const char* op;
-        ObjectPtr right;
-        const char* expected;
-    } cases[] = {
+    const BinaryCase cases[] = {
         {num(7), "/", num(0), "division by zero in a compile-time expression"},
         {num(7), "%", num(0), "remainder of a division by zero in a compile-time expression"},
         {uns(7), "/", uns(0), "division by zero in a compile-time expression"},
@@ -251,10 +242,10 @@ TEST(ValueOperatorTest, ArithmeticFaultsAreCompileErrors) {
         {num(INT_MIN), "%", num(-1), "integer overflow in a compile-time expression: -2147483648 % -1"},
         {num(7), "/", boo(false), "division by zero in a compile-time expression"},
     };
-    for (const auto& c : cases) {
+    for (const BinaryCase& c : cases) {
         try {
             c.left->binaryOperator(c.op, c.right);
-            ADD_FAILURE() << "no error for " << c.expected;
+            ADD_FAILURE() << "no error for " << shown(c);
         } catch (const CompileError& e) {
             EXPECT_EQ(std::string(e.what()), c.expected);
             EXPECT_EQ(e.severity, SeverityError);

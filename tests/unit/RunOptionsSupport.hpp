@@ -1,0 +1,115 @@
+// Test support for the driver, compiler script and toolchain tests: a fixture that resets the
+// run's process-wide state around each test, module names, scripts read from text, scratch
+// directories, captured stderr, and the text of an error a step must raise.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "BuildManager.hpp"
+#include "CompilerConfig.hpp"
+#include "Driver.hpp"
+#include "platform/Platform.hpp"
+
+namespace runtest {
+
+// Everything a run reads or leaves behind: options, build sets, the script and its cursor.
+inline void resetRunState() {
+    runOptions = RunOptions();
+    resetBuildState();
+    compilerConfiguration = CompilerConfiguration();
+    currentModule = ModuleName();
+    currentTemporaryFile.clear();
+}
+
+// Each test starts and ends with a clean run state, so no test sees another's leftovers.
+struct RunStateTest : ::testing::Test {
+    void SetUp() override { resetRunState(); }
+    void TearDown() override { resetRunState(); }
+};
+
+inline ModuleName moduleNamed(const std::vector<std::string>& components, const char* extension = "vn") {
+    ModuleName name;
+    name.components = components;
+    name.extension = extension;
+    return name;
+}
+
+// A compiler script given as text, read over `start` as a later -c script would be.
+inline CompilerConfiguration readScript(const std::string& text, CompilerConfiguration start = CompilerConfiguration()) {
+    std::istringstream in(text);
+    readCompilerConfiguration(in, start);
+    return start;
+}
+
+// What a failed conversion of an option or script value says.
+const char* const lexicalCastFailure = "bad lexical cast: source type value could not be interpreted as target";
+
+// The what() text (for C strings the string) of the E that the action throws; noError when
+// it throws nothing. Other exceptions pass through and fail the test.
+const char* const noError = "(no error)";
+
+template <class E, class F>
+std::string thrownText(F action) {
+    try {
+        action();
+    } catch (const E& e) {
+        if constexpr (std::is_same_v<E, const char*>)
+            return e;
+        else
+            return e.what();
+    }
+    return noError;
+}
+
+// A fresh directory of its own under the temporary directory, removed with all it holds when
+// this goes. path() has no trailing slash.
+class ScratchDirectory {
+public:
+    explicit ScratchDirectory(const std::string& label) {
+        std::string pattern = platform::temporaryDirectory() + "/vorn-" + label + "-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a directory like " + pattern);
+        path_ = name.data();
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+    void makeDirectories(const std::string& relative) const { std::filesystem::create_directories(file(relative)); }
+    void write(const std::string& relative, const std::string& text) const { std::ofstream(file(relative)) << text; }
+
+private:
+    std::string path_;
+};
+
+// Holds what is written to std::cerr while it lives.
+class CapturedStderr {
+public:
+    CapturedStderr() : saved_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedStderr() { std::cerr.rdbuf(saved_); }
+    CapturedStderr(const CapturedStderr&) = delete;
+    CapturedStderr& operator=(const CapturedStderr&) = delete;
+    std::string text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* saved_;
+};
+
+}  // namespace runtest
