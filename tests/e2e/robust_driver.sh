@@ -5,18 +5,11 @@
 # working directory as it was. (Compiling does not exist yet, so runs with a script end at the
 # translation of their input, and templates are never expanded.)
 set -u
-build=$(cd "$1" && pwd -P)
-failures=0
-tmp=$(cd "$(mktemp -d)" && pwd -P)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.bash"
 
 # A private installation, so the scripts under test sit in its compiler/ directory.
-inst=$tmp/inst
+private_installation
 mkdir -p "$inst/compiler/sub" "$tmp/work/dir.vn"
-cp "$build/vorn" "$inst/vorn"
-cp -r "$build/lib" "$build/include" "$inst/" 2>/dev/null
 printf 'compiler=cc $file;\r\nlinker=ld\0\xff\xfe $perFile;$outFile; $;' >"$inst/compiler/junk"
 printf 'compiler=cc $foo;\nlinker=ld $file\n' >"$inst/compiler/badtemplate"
 printf 'compiler success=zero\n' >"$inst/compiler/badcode"
