@@ -260,6 +260,13 @@ bool processModule(const ModuleName& name) {
     if (flushDiagnostics(2)) return false;
     LibBackEnd().writeModule(*module);
     backEnd.writeModule(*module);
+    if (flushDiagnostics(2)) {
+        // Some generated file could not be written: none of them may count as this module's
+        // output, or the next run would find it up to date.
+        backEnd.removeOutputs(name);
+        LibBackEnd().removeOutputs(name);
+        return false;
+    }
     return true;
 }
 

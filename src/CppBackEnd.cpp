@@ -1,7 +1,8 @@
 // C++ back end: the three generated files of a module, their fixed layout, the writer that
 // keeps output lines in step with source lines, and the comparison with the previous files.
 // Takes a lowered Module; gives files on disk and the module's two "unchanged" flags.
-// Never reports a file that cannot be written: the C++ compiler run finds it missing.
+// A file that cannot be written is queued as an error, never passed over: a module without
+// its files must not count as translated.
 #include "CppBackEnd.hpp"
 
 #include <sstream>
@@ -89,6 +90,7 @@ void DiffingFile::open(const std::string& path) {
     if (!old_.is_open()) same_ = false;
     new_.clear();
     new_.open(path, std::ios::binary | std::ios::trunc);
+    written_ = new_.is_open();
     open_ = true;
     if (verbose) verboseLineNoIndent("  diffing file: " + path + " with " + temporaryPath_);
 }
@@ -142,7 +144,12 @@ void DiffingFile::close() {
         if (readOldLine(line)) same_ = false;
     }
     old_.close();
-    new_.close();
+    // A write that failed on the way (a full disk) leaves the stream bad; closing flushes the
+    // rest and fails the same way.
+    if (written_) {
+        new_.close();
+        written_ = !new_.fail();
+    }
     platform::deleteFile(temporaryPath_);
     open_ = false;
 }
@@ -242,13 +249,19 @@ void CppBackEnd::writeModule(Module& module) {
     file.verbose = verbose;
     CppWriter out(file);
 
+    std::string unwritten;  // the first file that could not be written
+    auto finish = [&](const std::string& path) {
+        file.close();
+        if (!file.written() && unwritten.empty()) unwritten = path;
+    };
+
     file.open(outputPath(name, "hpp2"));
     writeForwardFile(module, out, source, guard);
-    file.close();
+    finish(outputPath(name, "hpp2"));
 
     file.open(outputPath(name, "hpp"));
     writeHeaderFile(module, out, source, guard);
-    file.close();
+    finish(outputPath(name, "hpp"));
     if (!file.sameSoFar()) {
         module.headerUnchanged = false;
         if (verbose) verboseLine("  header changed for: " + dottedName(name));
@@ -256,9 +269,10 @@ void CppBackEnd::writeModule(Module& module) {
 
     file.open(outputPath(name, "cpp"));
     writeImplementationFile(module, out, source);
-    file.close();
+    finish(outputPath(name, "cpp"));
     // Both ways: the flag tells whether this implementation file equals the previous one.
     module.cppUnchanged = file.sameSoFar();
+    if (!unwritten.empty()) reportError("Unable to write file " + unwritten, SourceLocation());
 }
 
 void CppBackEnd::writeTopLevel(const Module& module, CppWriter& out, EmitPhase phase) {

@@ -52,6 +52,8 @@ public:
 
     // False once any compared line differed, or the old file was missing or longer.
     bool sameSoFar() const { return same_; }
+    // After close: false when the new file could not be created or written in full.
+    bool written() const { return written_; }
     // Forgets text carried over from the last file (a new module starts clean).
     void dropPendingLine() { pending_.clear(); }
 
@@ -71,6 +73,7 @@ private:
     std::string pending_;
     bool same_ = true;
     bool open_ = false;
+    bool written_ = true;
 };
 
 // The one writer every generated character passes through: indentation by braces, the count
@@ -107,7 +110,8 @@ private:
 // The back end of the C++ files. One object serves the whole run.
 class CppBackEnd : public BackEnd {
 public:
-    // Writes the hpp2, hpp and cpp files and updates headerUnchanged and cppUnchanged.
+    // Writes the hpp2, hpp and cpp files and updates headerUnchanged and cppUnchanged. A file
+    // that cannot be written is reported as an error in the diagnostics list.
     void writeModule(Module& module) override;
     // The oldest modification time of the module's cpp, hpp2 and hpp files; 0 if one is missing.
     std::time_t outputTime(const ModuleName& name) override;

@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
 # Failures of the command line and of the run: message on standard error, exit status 1.
 set -u
-build=$(cd "$1" && pwd -P)
+source "$(dirname "$0")/common.bash"
 export PATH="$build:$PATH"
 vorn="$build/vorn"
-failures=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 cd "$tmp"
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # run NAME STATUS EXPECTED_STDERR ARGS...
 run() {

@@ -3,12 +3,7 @@
 # "." last), else the directory of the running program; messages only when both fail.
 # The path a missing -c script is reported under shows the directory that was chosen.
 set -u
-build=$(cd "$1" && pwd -P)
-failures=0
-tmp=$(cd "$(mktemp -d)" && pwd -P)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.bash"
 
 # expect NAME EXPECTED_STDERR COMMAND...
 expect() {

@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # The two usage texts, byte for byte, and when they are printed.
 set -u
-build=$1
+source "$(dirname "$0")/common.bash"
 vorn="$build/vorn"
-failures=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # run NAME STATUS EXPECTED_STDERR_FILE ARGS...: runs vorn (as argv[0] "vorn") and compares.
 run() {

@@ -2,12 +2,8 @@
 # The programs in examples/, translated, compiled and linked with the gcc and the clang
 # script in a copy of the directory, print their expected output.
 set -u
-build=$(cd "$1" && pwd -P)
+source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
-failures=0
-tmp=$(cd "$(mktemp -d)" && pwd -P)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 for script in gcc clang; do
     mkdir "$tmp/$script"

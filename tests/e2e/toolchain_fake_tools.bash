@@ -2,17 +2,11 @@
 # A compiler script "fake" in a copy of the installation names "cc" and "ld" scripts that come
 # first on PATH, record their arguments (and the content of any temporary file named after an
 # '@') and exit with the status the test puts in a file.
-build=$(cd "$1" && pwd -P)
-failures=0
-tmp=$(cd "$(mktemp -d)" && pwd -P)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 # An installation of its own, so that the test's script lands in compiler/.
-inst=$tmp/inst
-mkdir -p "$inst/compiler" "$tmp/bin" "$tmp/tmp" "$tmp/work"
-cp "$build/vorn" "$inst/vorn"
-cp -r "$build/lib" "$build/include" "$inst/"
+private_installation
+mkdir -p "$tmp/bin" "$tmp/tmp" "$tmp/work"
 
 for tool in cc ld; do
     cat >"$tmp/bin/$tool" <<TOOL

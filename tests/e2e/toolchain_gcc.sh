@@ -4,11 +4,7 @@
 # wrappers first on PATH that log each command line before running the real tool, so the
 # test sees which modules were compiled.
 set -u
-build=$(cd "$1" && pwd -P)
-failures=0
-tmp=$(cd "$(mktemp -d)" && pwd -P)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.bash"
 
 mkdir -p "$tmp/bin"
 for tool in g++ clang++; do

@@ -1,0 +1,18 @@
+# The start every end-to-end script shares (sourced; CTest runs only the *.sh files). Takes the
+# build directory as the script's first argument; gives $build, a private temporary directory
+# $tmp removed at exit, and fail, whose count the script's last line turns into its status.
+# Never changes the current directory: each script chooses where it runs.
+build=$(cd "$1" && pwd -P)
+failures=0
+tmp=$(cd "$(mktemp -d)" && pwd -P)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A copy of the installation of its own in $inst (the program, lib/, include/ and an empty
+# compiler/), so that a test's configuration scripts sit where vorn looks for them.
+private_installation() {
+    inst=$tmp/inst
+    mkdir -p "$inst/compiler"
+    cp "$build/vorn" "$inst/vorn"
+    cp -r "$build/lib" "$build/include" "$inst/"
+}
