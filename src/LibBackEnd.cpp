@@ -103,10 +103,13 @@ void writeLibraryRecords(const Module& module, const std::string& dottedName, st
 
 void LibBackEnd::writeModule(Module& module) {
     if (runOptions.verbose) verboseLineNoIndent("writing: " + module.name + " to vnl");
-    // A file that cannot be opened loses its records quietly: the interface file only saves
-    // importers a parse, and the C++ files written next report their own trouble.
-    std::ofstream out(outputPath(moduleNameOf(module), "vnl").c_str(), std::ios::out | std::ios::trunc);
+    // A file that cannot be written is an error, not a loss to pass over: an older file left
+    // in its place would give importers declarations the module no longer has.
+    std::string path = outputPath(moduleNameOf(module), "vnl");
+    std::ofstream out(path.c_str(), std::ios::out | std::ios::trunc);
     writeLibraryRecords(module, module.name, out);
+    out.close();
+    if (out.fail()) reportError("Unable to write file " + path, SourceLocation());
 }
 
 std::time_t LibBackEnd::outputTime(const ModuleName& name) {

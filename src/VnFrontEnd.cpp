@@ -8,6 +8,7 @@
 #include "platform/Platform.hpp"
 
 #include <filesystem>
+#include <ios>
 #include <system_error>
 
 namespace {
@@ -47,6 +48,11 @@ ModulePtr VnFrontEnd::loadModule(const ModuleName& name) {
         module = loadModule(path, dottedName(name));
     } catch (const CompileError& error) {
         reportError(error.message, SourceLocation(internFileName(path), -1, -1));
+        return ModulePtr();
+    } catch (const std::ios_base::failure&) {
+        // The file opened but a read failed (an I/O error, a special file): the library's own
+        // text would not say which file.
+        reportError("Unable to read file", SourceLocation(internFileName(path), -1, -1));
         return ModulePtr();
     }
     if (module) ParentFinder().linkModule(*module);

@@ -56,7 +56,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 check "response file missing" "cl.exe|Unable to open" @missing.rsp
 check "input is a link to itself" "^ : error : Unable to load file loop.vn\$" loop.vn
-check "input whose reading fails" "error reading the file" mem.vn
+check "input whose reading fails" "mem.vn : error : Unable to read file" mem.vn
 
 # A good input with a bad template: the translation succeeds, the template fails when it is
 # expanded, and no command of the script runs (each would leave its mark file).
@@ -118,6 +118,17 @@ unwritable "name too long" "$long.vn" "_$long.hpp2"
 unwritable "name taken by directories" ok.vn _ok.cpp
 unwritable "nothing compiled after a failed write" ok.vn _ok.cpp -c bad
 [ -e compiled ] || [ -e linked ] && fail "failed write: a command ran"
+# The library interface file likewise: an older one left in place would serve importers stale
+# declarations.
+mkdir "$tmp/vnl" && cd "$tmp/vnl"
+printf 'Int f()\n    return 1\n' >m.vn
+mkdir -p _m.vnl/keep
+env PATH="$inst:/usr/bin:/bin" "$inst/vorn" m.vn >"$tmp/out" 2>"$tmp/err"
+status=$?
+[ "$status" -eq 1 ] || fail "vnl taken by a directory: exit status $status, expected 1"
+[ "$(cat "$tmp/err")" = " : error : Unable to write file $PWD/_m.vnl" ] || fail "vnl taken by a directory: standard error [$(cat "$tmp/err")]"
+[ "$(ls -A)" = "$(printf '_m.vnl\nm.vn')" ] || fail "vnl taken by a directory: left $(ls -A | tr '\n' ' ')"
+cd "$tmp/write"
 if [ "$(id -u)" -ne 0 ]; then
     mkdir locked && printf 'Int f()\n    return 1\n' >locked/m.vn && chmod 555 locked
     env PATH="$inst:/usr/bin:/bin" "$inst/vorn" locked/m.vn >"$tmp/out" 2>"$tmp/err"

@@ -5,6 +5,7 @@
 
 #include "CppTestTrees.hpp"
 #include "Diagnostics.hpp"
+#include "LibBackEnd.hpp"
 #include "platform/Platform.hpp"
 
 using namespace cpptest;
@@ -76,4 +77,20 @@ TEST_F(CppWriteFailureTest, WrittenModuleQueuesNothing) {
     CppBackEnd().writeModule(*module);
     EXPECT_TRUE(queuedDiagnostics().empty());
     EXPECT_TRUE(platform::fileExists(directory + "_m.cpp"));
+}
+
+TEST_F(CppWriteFailureTest, LibraryFileThatCannotBeWrittenQueuesAnError) {
+    ModulePtr module = make<Module>();
+    module->name = "m";
+    module->location = at(1, 0, "m.vn");
+    module->block = block({});
+    baseDirectory = directory + "plain/";
+    LibBackEnd().writeModule(*module);
+    ASSERT_EQ(queuedDiagnostics().size(), 1u);
+    EXPECT_EQ(queuedDiagnostics()[0].message, "Unable to write file " + directory + "plain/_m.vnl");
+    clearDiagnostics();
+    baseDirectory = directory;
+    LibBackEnd().writeModule(*module);
+    EXPECT_TRUE(queuedDiagnostics().empty());
+    EXPECT_TRUE(platform::fileExists(directory + "_m.vnl"));
 }
