@@ -111,8 +111,6 @@ protected:
         module->addImport(base);
         for (auto& entry : module->imports) {
             ImportDeclaration& import = *entry.second;
-            // The default header level: this module's header needs the imported one's.
-            if (!import.module) import.inHeader = 1;
             if (!import.module) {
                 for (const ModulePtr& loadedModule : loaded)
                     if (splitDottedName(loadedModule->name) == import.path) import.module = loadedModule;
