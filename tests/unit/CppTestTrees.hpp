@@ -3,16 +3,15 @@
 #pragma once
 
 #include <boost/make_shared.hpp>
-#include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string>
-#include <cstdlib>
 #include <vector>
 
 #include "Ast.hpp"
 #include "CppBackEnd.hpp"
 #include "CppEmitter.hpp"
+#include "GoldenSupport.hpp"
 
 namespace cpptest {
 
@@ -160,26 +159,9 @@ inline TemplateDeclarationPtr templateOf(std::initializer_list<std::string> type
     return node;
 }
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// A fresh directory of its own under the test temporary directory, ending in "/".
-inline std::string freshDirectory(const std::string& label) {
-    std::string pattern = ::testing::TempDir() + "vorn_cpp_" + label + "_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) return std::string();
-    return std::string(buffer.data()) + "/";
-}
+using golden::freshDirectory;
+using golden::readFile;
+using golden::writeFile;
 
 // Runs the emitter over nodes in one phase, from a given current line, and returns the text.
 class Capture {
