@@ -12,8 +12,12 @@
 #include "CppBackEnd.hpp"
 #include "CppEmitter.hpp"
 #include "GoldenSupport.hpp"
+#include "TestTrees.hpp"
 
 namespace cpptest {
+
+// type, typeOp, constant, binary, callOf, memberOf
+using namespace testtrees;
 
 inline SourceLocation at(int line, int column = 0, const std::string& file = "test.vn") {
     return SourceLocation(internFileName(file), line, column);
@@ -32,56 +36,10 @@ inline TemplateCallPtr templateArgs(std::initializer_list<AnyExpressionPtr> argu
     return call;
 }
 
-inline SimpleTypeExprPtr type(const std::string& name, TemplateCallPtr arguments = TemplateCallPtr()) {
-    SimpleTypeExprPtr node = make<SimpleTypeExpr>();
-    node->name = name;
-    node->templateArgs = arguments;
-    return node;
-}
-
-inline TypeOperatorPtr typeOp(TypeOperatorType kind, TypeExpressionPtr operand, TypeExpressionPtr valueType = {},
-                              ExpressionPtr size = {}) {
-    TypeOperatorPtr node = make<TypeOperator>();
-    node->kind = kind;
-    node->operand = operand;
-    node->valueType = valueType;
-    node->size = size;
-    return node;
-}
-
 inline StaticExpressionPtr name(const std::string& text, TypeExpressionPtr scope = TypeExpressionPtr()) {
     StaticExpressionPtr node = make<StaticExpression>();
     node->name = text;
     node->scope = scope;
-    return node;
-}
-
-inline ConstantExpressionPtr constant(const std::string& value) {
-    ConstantExpressionPtr node = make<ConstantExpression>();
-    node->value = value;
-    return node;
-}
-
-inline OperExpressionPtr binary(ExpressionPtr left, const std::string& op, ExpressionPtr right) {
-    OperExpressionPtr node = make<OperExpression>();
-    node->left = left;
-    node->op = op;
-    node->right = right;
-    return node;
-}
-
-inline FuncExpressionPtr callOf(ExpressionPtr function, std::initializer_list<ExpressionPtr> arguments) {
-    FuncExpressionPtr node = make<FuncExpression>();
-    node->function = function;
-    node->arguments = arguments;
-    return node;
-}
-
-inline SubExpressionPtr memberOf(ExpressionPtr object, const std::string& member, bool arrow = false) {
-    SubExpressionPtr node = make<SubExpression>();
-    node->object = object;
-    node->member = member;
-    node->isArrow = arrow;
     return node;
 }
 
