@@ -7,7 +7,7 @@
 
 #line 2
 int calls=0;
-int hidden=5;
+static int hidden=5;
 
 
 static int fromCpp() { return 12; }
@@ -68,6 +68,8 @@ Int main(){
 	printf("%d %d\n",loops(9),(guarded(1))+(guarded(3)));
 	release();
 	Int local=((hidden)+(fromHeader()))+(fromCpp());
-	printf("%d %d\n",local,calls);
+	Int squares[3];
+	((squares)[2])=(9);
+	printf("%d %d %d\n",local,calls,(squares)[2]);
 	return 0;
 }

@@ -17,7 +17,7 @@
 
 #line 2
 extern int calls;
-extern int hidden;
+
 
 inline int fromHeader() { return 11; }
 
