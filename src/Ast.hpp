@@ -957,7 +957,7 @@ public:
     Access access;
     bool isQualified = false;
     std::vector<std::string> path;  // one entry per dotted component; "*" is a component
-    int inHeader = 0;               // above 0: the importer's header needs the full header
+    int inHeader = 1;               // 0: forward declarations suffice; above 0: the full header
     unsigned flags = 0;
     ModulePtr module;               // the imported module once resolved
 };

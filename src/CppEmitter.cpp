@@ -596,6 +596,11 @@ void CppEmitter::variable(const VariableDeclaration& node) {
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
+    // A static variable outside any class and function is private to its module: "extern
+    // static" is no C++, so the header does not declare it and the definition keeps "static".
+    // (Inside a function body both phase bits are set, and a static local is written whole.)
+    const bool moduleStatic = node.isStatic && topLevel && has(PhaseDeclarations) != implementation;
+    if (moduleStatic && !implementation) return;
     mark(node);
     if (implementation && member && templateDepth >= 1) {
         write("template<");
@@ -608,11 +613,27 @@ void CppEmitter::variable(const VariableDeclaration& node) {
         writeLabel(node, node.access);
         if (topLevel) write("extern ");
     }
-    if (has(PhaseDeclarations) && node.isStatic) write("static ");
+    if ((has(PhaseDeclarations) && node.isStatic) || moduleStatic) write("static ");
     if (node.isMutable) write("mutable ");
-    visit(node.type);
+    // C++ puts an array's sizes after the declared name: Int#4 v is "int v[4]".
+    const TypeExpression* declared = node.type.get();
+    std::vector<const TypeOperator*> arrays;
+    while (const TypeOperator* array = dynamic_cast<const TypeOperator*>(declared)) {
+        if (array->kind != ArrayType) break;
+        arrays.push_back(array);
+        declared = array->operand.get();
+    }
+    if (arrays.empty())
+        visit(node.type);
+    else
+        visit(arrays.back()->operand);
     if (implementation && member) writeQualifiedPrefix();
     write(node.name);
+    for (const TypeOperator* array : arrays) {
+        write("[");
+        visit(array->size);
+        write("]");
+    }
     if (node.initializers.empty() || (!implementation && (topLevel || node.isStatic))) {
         write(";");
     } else if (node.isConstructed) {

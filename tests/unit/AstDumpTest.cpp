@@ -89,6 +89,7 @@ TEST(AstDumpTest, ModuleGolden) {
         "    access: public\n"
         "    isQualified: true\n"
         "    path: [\"Library\", \"*\"]\n"
+        "    inHeader: 1\n"
         "  includes: [\"<vector>\"]\n"
         "  block: Block @2:0\n"
         "    access: public\n"

@@ -374,6 +374,24 @@ TEST(CppEmitterDeclarations, TopLevelDeclarationsByPhase) {
                  "namespace");
 }
 
+// Two mends of plainly invalid C++: "extern static" for a module's static variable, and an
+// array's size written between its element type and its name.
+TEST(CppEmitterDeclarations, ModuleStaticVariablesAndArrays) {
+    VariableDeclarationPtr hidden = variable(1, type("int"), "hidden", {constant("4")});
+    hidden->isStatic = true;
+    expectPhases(hidden, {"", "", "", "static int hidden=4;"}, "static module variable");
+    EXPECT_EQ(emit(hidden, PhaseBody), "static int hidden=4;") << "static local";
+
+    VariableDeclarationPtr table = variable(1, typeOp(ArrayType, type("int"), {}, constant("3")), "table");
+    expectPhases(table, {"", "", "extern int table[3];", "int table[3];"}, "array");
+    VariableDeclarationPtr grid =
+        variable(1, typeOp(ArrayType, typeOp(ArrayType, type("char"), {}, constant("3")), {}, constant("4")), "grid");
+    EXPECT_EQ(emit(grid, PhaseBody), "char grid[4][3];");
+    VariableDeclarationPtr pointers =
+        variable(1, typeOp(ArrayType, typeOp(PointerType, type("int")), {}, constant("2")), "p");
+    EXPECT_EQ(emit(pointers, PhaseBody), "int * p[2];");
+}
+
 TEST(CppEmitterDeclarations, MembersByPhase) {
     VariableDeclarationPtr field = variable(1, type("int"), "x", {constant("1")}, Private);
     field->isMutable = true;

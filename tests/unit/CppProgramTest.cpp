@@ -1,26 +1,23 @@
-// Whole modules, built by hand (tests/data/cpp/trees/) or parsed from ".vn" files
-// (tests/data/cpp/source/<case>/), written by the back end and compared with their checked-in
-// C++, then compiled, linked and run with g++ and clang++.
+// Whole modules, built by hand (tests/data/cpp/trees/) or translated from ".vn" files by the
+// build manager as the vorn binary does (tests/data/cpp/source/<case>/), written by the back end
+// and compared with their checked-in C++, then compiled, linked and run with g++ and clang++.
 // Regenerate the expected files with: VORN_REGENERATE=1 build/tests/vorn_unit_tests --gtest_filter='*CppProgram*'
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 
-#include "Grammar.hpp"
-#include "Lexer.hpp"
-
+#include "BuildManager.hpp"
 #include "CppTestTrees.hpp"
 #include "Driver.hpp"
+#include "GoldenSupport.hpp"
 #include "Operator.hpp"
 
-using namespace cpptest;
-
 namespace {
+
+using namespace cpptest;
+using namespace golden;
 
 // Builds the nodes of one module, all positioned in the module's source file.
 class Source {
@@ -334,178 +331,119 @@ ModulePtr appModule() {
 std::string treesDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/trees/"; }
 std::string sourcesDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/source/"; }
 
-// The ".vn" files of a case directory, sorted by name.
-std::vector<std::string> filesIn(const std::string& directory, const std::string& suffix) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Parses one source file of a case; its positions name the file without a directory, so the
-// expected C++ does not depend on where the tree is checked out.
-ModulePtr parseSource(const std::string& directory, const std::string& fileName) {
-    clearDiagnostics();
-    std::istringstream input(readFile(directory + fileName));
-    Lexer lexer(input, fileName, sourceLexerOptions);
-    ModulePtr module = parseModule(lexer, fileName.substr(0, fileName.size() - 3));
-    std::ostringstream diagnostics;
-    flushDiagnostics(1, diagnostics);
-    EXPECT_EQ(diagnostics.str(), "") << fileName;
-    EXPECT_TRUE(module && module->complete) << fileName;
-    return module;
-}
-
-bool regenerating() {
-    const char* flag = std::getenv("VORN_REGENERATE");
-    return flag && *flag;
-}
-
-bool haveCompiler(const std::string& compiler) {
-    return std::system(("command -v " + compiler + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a command; its exit status and what it printed on both streams.
-int runCommand(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class CppProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetBuildState();
+        clearDiagnostics();
         baseDirectory = freshDirectory("program");
     }
-    void TearDown() override { resetBuildState(); }
-
-    // Writes the modules, then checks each generated file against the expected one.
-    void writeAndCompare(const std::string& label, const std::vector<ModulePtr>& modules) {
-        writeAndCompareIn(treesDirectory() + label + "/", modules);
+    void TearDown() override {
+        resetBuildState();
+        clearDiagnostics();
     }
 
-    void writeAndCompareIn(const std::string& expectedDirectory, const std::vector<ModulePtr>& modules) {
+    // Writes the modules built by hand, then checks each generated file against the expected one.
+    void writeAndCompare(const std::string& label, const std::vector<ModulePtr>& modules) {
+        CppBackEnd backEnd;
         for (const ModulePtr& module : modules) backEnd.writeModule(*module);
+        const std::string expectedDirectory = treesDirectory() + label + "/";
         for (const ModulePtr& module : modules) {
             ModuleName moduleName;
             moduleName.components = moduleComponents(*module);
-            for (const char* extension : {"hpp2", "hpp", "cpp"}) {
-                const std::string expected = expectedDirectory + module->name + "." + extension;
-                const std::string text = readFile(outputPath(moduleName, extension));
-                if (regenerating()) {
-                    std::system(("mkdir -p '" + expectedDirectory + "'").c_str());
-                    writeFile(expected, text);
-                } else {
-                    EXPECT_EQ(text, readFile(expected)) << expected;
-                }
-            }
+            for (const char* extension : {"hpp2", "hpp", "cpp"})
+                checkOrRegenerate(expectedDirectory + module->name + "." + extension,
+                                  readFile(outputPath(moduleName, extension)));
         }
     }
 
-    // Compiles and links the implementation files with each compiler present, runs the
-    // program, and compares its output with the expected one.
-    void compileAndRun(const std::string& label, const std::vector<std::string>& sources) {
-        compileAndRunIn(treesDirectory() + label + "/", label, sources);
+    void compileAndRunTree(const std::string& label, const std::vector<std::string>& sources) {
+        std::vector<std::string> paths;
+        for (const std::string& source : sources) paths.push_back(baseDirectory + source);
+        compileAndRun(paths, baseDirectory, baseDirectory + label, treesDirectory() + label + "/output.txt");
     }
-
-    void compileAndRunIn(const std::string& expectedDirectory, const std::string& label,
-                       const std::vector<std::string>& sources) {
-        int compilers = 0;
-        for (const char* compiler : {"g++", "clang++"}) {
-            if (!haveCompiler(compiler)) continue;
-            ++compilers;
-            std::string command = std::string(compiler) + " -std=c++17 -Wall -Wextra -Werror -I'" + VORN_SOURCE_DIR +
-                                  "/include' -I'" + baseDirectory + "'";
-            for (const std::string& source : sources) command += " '" + baseDirectory + source + "'";
-            const std::string program = baseDirectory + label + "_" + compiler;
-            command += " -o '" + program + "'";
-            std::string output;
-            ASSERT_EQ(runCommand(command, output), 0) << command << "\n" << output;
-            ASSERT_EQ(runCommand("'" + program + "'", output), 0) << output;
-            const std::string expected = expectedDirectory + "output.txt";
-            if (regenerating())
-                writeFile(expected, output);
-            else
-                EXPECT_EQ(output, readFile(expected)) << compiler;
-        }
-        if (compilers == 0) GTEST_SKIP() << "no C++ compiler";
-    }
-
-    CppBackEnd backEnd;
 };
-
-}  // namespace
 
 TEST_F(CppProgramTest, EveryConstructInOneModule) {
     writeAndCompare("shapes", {shapesModule()});
-    compileAndRun("shapes", {"_shapes.cpp"});
+    compileAndRunTree("shapes", {"_shapes.cpp"});
 }
 
 TEST_F(CppProgramTest, ImportsIncludeHeadersByNeed) {
     ASSERT_EQ(std::system(("mkdir -p '" + baseDirectory + "geo'").c_str()), 0);
     writeAndCompare("imports", {pointModule(), utilModule(), appModule()});
-    compileAndRun("imports", {"_app.cpp", "_util.cpp", "geo/_point.cpp"});
+    compileAndRunTree("imports", {"_app.cpp", "_util.cpp", "geo/_point.cpp"});
 }
 
-// The #line directives make the C++ compiler blame the source line of the mistake.
-TEST_F(CppProgramTest, CompilerErrorsNameTheSourceLine) {
-    if (!haveCompiler("g++")) GTEST_SKIP() << "no g++";
-    Source s("wrong");
-    s.add(fn(s, 3, type("int"), "main", {},
-             {s.on(4, variable(4, type("int"), "fine", {constant("1")})),
-              s.on(17, variable(17, type("int"), "broken", {constant("\"text\"")})),
-              s.on(18, returns(name("fine"), 18))}));
-    backEnd.writeModule(*s.module);
-    std::string output;
-    EXPECT_NE(runCommand("g++ -std=c++17 -fsyntax-only -I'" + std::string(VORN_SOURCE_DIR) + "/include' '" +
-                             baseDirectory + "_wrong.cpp'",
-                         output),
-              0);
-    EXPECT_NE(output.find("wrong.vn:17:"), std::string::npos) << output;
-}
+// Each directory under tests/data/cpp/source is one program, translated as the vorn binary
+// translates it: its sources are copied into a fresh base directory and every ".vn" file there is
+// named as an input, so the build manager loads, analyses and writes them with the built-in
+// library. The expected files are named by the dotted module name; the #line directives name
+// the sources relative to the base directory.
+class CppProgramSource : public CppProgramTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        CppProgramTest::SetUp();
+        savedVornDir = runOptions.vornDir;
+        runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
+    }
+    void TearDown() override {
+        runOptions.vornDir = savedVornDir;
+        CppProgramTest::TearDown();
+    }
 
-// Each directory under tests/data/cpp/source is one program: its ".vn" modules are parsed and
-// written, the C++ compared with the files beside them, compiled, run and its output compared.
-class CppProgramSource : public CppProgramTest, public ::testing::WithParamInterface<std::string> {};
+    // Translates the case's modules; the generated cpp files, or nothing when the build failed
+    // or reported anything.
+    std::vector<ModuleName> translate(const std::string& caseName) {
+        const std::string base = freshDirectory("source");
+        // Only the sources: an expected "Geo.hpp" beside "Geo.vn" would be found first by an import.
+        EXPECT_EQ(std::system(("cd '" + sourcesDirectory() + caseName + "' && find . -name '*.vn' -exec cp --parents {} '" +
+                               base + "' \\;")
+                                  .c_str()),
+                  0);
+        for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
+        std::ostringstream reported;
+        std::streambuf* savedErr = std::cerr.rdbuf(reported.rdbuf());
+        const bool built = buildAll();
+        std::cerr.rdbuf(savedErr);
+        EXPECT_TRUE(built) << reported.str();
+        EXPECT_EQ(reported.str(), "") << "the translation reported something";
+        if (!built) return {};
+        return std::vector<ModuleName>(converted.begin(), converted.end());
+    }
+
+    std::string savedVornDir;
+};
 
 TEST_P(CppProgramSource, TranslatesCompilesAndRuns) {
-    const std::string directory = sourcesDirectory() + GetParam() + "/";
-    std::vector<ModulePtr> modules;
+    const std::string expectedDirectory = sourcesDirectory() + GetParam() + "/";
+    const std::vector<ModuleName> written = translate(GetParam());
+    ASSERT_FALSE(written.empty());
     std::vector<std::string> sources;
-    for (const std::string& file : filesIn(directory, ".vn")) {
-        modules.push_back(parseSource(directory, file));
-        if (!modules.back()) return;
-        sources.push_back("_" + modules.back()->name + ".cpp");
+    for (const ModuleName& name : written) {
+        for (const char* extension : {"hpp2", "hpp", "cpp"})
+            checkOrRegenerate(expectedDirectory + dottedName(name) + "." + extension,
+                              replaceAll(readFile(outputPath(name, extension)), baseDirectory, ""));
+        sources.push_back(outputPath(name, "cpp"));
     }
-    writeAndCompareIn(directory, modules);
-    compileAndRunIn(directory, GetParam(), sources);
+    compileAndRun(sources, baseDirectory, baseDirectory + GetParam(), expectedDirectory + "output.txt");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CppProgramSource, ::testing::Values("basics", "modules"));
+INSTANTIATE_TEST_SUITE_P(Cases, CppProgramSource,
+                         ::testing::Values("basics", "modules", "classes", "templates", "statements", "operators"));
 
 // The #line directives make the C++ compiler blame the ".vn" line of a type error.
-TEST_F(CppProgramTest, CompilerErrorNamesTheVnFileAndLine) {
+class CppProgramSourceError : public CppProgramSource {};
+
+TEST_F(CppProgramSourceError, CompilerErrorNamesTheVnFileAndLine) {
     if (!haveCompiler("g++")) GTEST_SKIP() << "no g++";
-    ModulePtr module = parseSource(sourcesDirectory() + "fail_line/", "Wrong.vn");
-    ASSERT_TRUE(module);
-    backEnd.writeModule(*module);
+    ASSERT_EQ(translate("fail_line").size(), 1u);
     std::string output;
-    EXPECT_NE(runCommand("g++ -std=c++17 -fsyntax-only -I'" + std::string(VORN_SOURCE_DIR) + "/include' '" +
-                             baseDirectory + "_Wrong.cpp'",
+    EXPECT_NE(runCommand("g++ -std=c++17 -fsyntax-only -I'" + supportIncludeDirectory() + "' '" + baseDirectory +
+                             "_Wrong.cpp'",
                          output),
               0);
-    EXPECT_NE(output.find("Wrong.vn:5:"), std::string::npos) << output;
+    EXPECT_NE(output.find(baseDirectory + "Wrong.vn:5:"), std::string::npos) << output;
 }
+
+}  // namespace

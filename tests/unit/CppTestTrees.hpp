@@ -3,18 +3,21 @@
 #pragma once
 
 #include <boost/make_shared.hpp>
-#include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string>
-#include <cstdlib>
 #include <vector>
 
 #include "Ast.hpp"
 #include "CppBackEnd.hpp"
 #include "CppEmitter.hpp"
+#include "GoldenSupport.hpp"
+#include "TestTrees.hpp"
 
 namespace cpptest {
+
+// type, typeOp, constant, binary, callOf, memberOf
+using namespace testtrees;
 
 inline SourceLocation at(int line, int column = 0, const std::string& file = "test.vn") {
     return SourceLocation(internFileName(file), line, column);
@@ -33,56 +36,10 @@ inline TemplateCallPtr templateArgs(std::initializer_list<AnyExpressionPtr> argu
     return call;
 }
 
-inline SimpleTypeExprPtr type(const std::string& name, TemplateCallPtr arguments = TemplateCallPtr()) {
-    SimpleTypeExprPtr node = make<SimpleTypeExpr>();
-    node->name = name;
-    node->templateArgs = arguments;
-    return node;
-}
-
-inline TypeOperatorPtr typeOp(TypeOperatorType kind, TypeExpressionPtr operand, TypeExpressionPtr valueType = {},
-                              ExpressionPtr size = {}) {
-    TypeOperatorPtr node = make<TypeOperator>();
-    node->kind = kind;
-    node->operand = operand;
-    node->valueType = valueType;
-    node->size = size;
-    return node;
-}
-
 inline StaticExpressionPtr name(const std::string& text, TypeExpressionPtr scope = TypeExpressionPtr()) {
     StaticExpressionPtr node = make<StaticExpression>();
     node->name = text;
     node->scope = scope;
-    return node;
-}
-
-inline ConstantExpressionPtr constant(const std::string& value) {
-    ConstantExpressionPtr node = make<ConstantExpression>();
-    node->value = value;
-    return node;
-}
-
-inline OperExpressionPtr binary(ExpressionPtr left, const std::string& op, ExpressionPtr right) {
-    OperExpressionPtr node = make<OperExpression>();
-    node->left = left;
-    node->op = op;
-    node->right = right;
-    return node;
-}
-
-inline FuncExpressionPtr callOf(ExpressionPtr function, std::initializer_list<ExpressionPtr> arguments) {
-    FuncExpressionPtr node = make<FuncExpression>();
-    node->function = function;
-    node->arguments = arguments;
-    return node;
-}
-
-inline SubExpressionPtr memberOf(ExpressionPtr object, const std::string& member, bool arrow = false) {
-    SubExpressionPtr node = make<SubExpression>();
-    node->object = object;
-    node->member = member;
-    node->isArrow = arrow;
     return node;
 }
 
@@ -160,26 +117,9 @@ inline TemplateDeclarationPtr templateOf(std::initializer_list<std::string> type
     return node;
 }
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// A fresh directory of its own under the test temporary directory, ending in "/".
-inline std::string freshDirectory(const std::string& label) {
-    std::string pattern = ::testing::TempDir() + "vorn_cpp_" + label + "_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) return std::string();
-    return std::string(buffer.data()) + "/";
-}
+using golden::freshDirectory;
+using golden::readFile;
+using golden::writeFile;
 
 // Runs the emitter over nodes in one phase, from a given current line, and returns the text.
 class Capture {

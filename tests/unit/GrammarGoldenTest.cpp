@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
 #include <sstream>
 
 #include "AstDump.hpp"
+#include "GoldenSupport.hpp"
 #include "Grammar.hpp"
 #include "Lexer.hpp"
 
@@ -18,29 +16,20 @@ namespace {
 
 const std::string dataDir = std::string(VORN_SOURCE_DIR) + "/tests/data/";
 
+using namespace golden;
+
+// The case names (without ".vn") of a data folder.
 std::vector<std::string> sourcesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir((dataDir + folder).c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".vn") == 0) names.push_back(name.substr(0, name.size() - 3));
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = filesIn(dataDir + folder, ".vn");
+    for (std::string& name : names) name.erase(name.size() - 3);
     return names;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool regenerating() {
-    const char* flag = std::getenv("VORN_REGENERATE");
-    return flag && std::string(flag) == "1";
+// A test's name for a case: gtest names take no "-".
+std::string testName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
 }
 
 // Parses one file (named by its path relative to the data folder, so report lines are stable)
@@ -56,16 +45,6 @@ void parseFile(const std::string& relative, std::string& tree, std::string& diag
     diagnostics = out.str();
 }
 
-void checkOrRegenerate(const std::string& path, const std::string& actual) {
-    if (regenerating()) {
-        std::ofstream(path, std::ios::binary) << actual;
-        return;
-    }
-    std::ifstream probe(path);
-    ASSERT_TRUE(probe.good()) << "missing expected file " << path << " (run with VORN_REGENERATE=1)";
-    EXPECT_EQ(readFile(path), actual) << "differs from " << path;
-}
-
 class GrammarGolden : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GrammarGolden, TreeMatches) {
@@ -76,11 +55,7 @@ TEST_P(GrammarGolden, TreeMatches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GrammarGolden, ::testing::ValuesIn(sourcesIn("grammar")),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+                         testName);
 
 class GrammarErrorGolden : public ::testing::TestWithParam<std::string> {};
 
@@ -93,11 +68,7 @@ TEST_P(GrammarErrorGolden, DiagnosticsAndTreeMatch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GrammarErrorGolden, ::testing::ValuesIn(sourcesIn("grammar-errors")),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+                         testName);
 
 TEST(GrammarGoldenFolders, AreNotEmpty) {
     EXPECT_FALSE(sourcesIn("grammar").empty());

@@ -17,8 +17,12 @@
 #include "LibFrontEnd.hpp"
 #include "NameLookup.hpp"
 #include "ParentFinder.hpp"
+#include "TestTrees.hpp"
 
 namespace lookuptest {
+
+// type, typeOp, constant, binary, callOf, memberOf
+using namespace testtrees;
 
 inline SourceLocation at(int line, int column = 0) { return SourceLocation(internFileName("main.vn"), line, column); }
 
@@ -59,20 +63,6 @@ inline ImportDeclarationPtr import(const ModulePtr& importer, const ModulePtr& i
     return i;
 }
 
-inline SimpleTypeExprPtr type(const std::string& name) {
-    SimpleTypeExprPtr t = make<SimpleTypeExpr>();
-    t->name = name;
-    return t;
-}
-
-inline TypeOperatorPtr typeOp(TypeOperatorType kind, TypeExpressionPtr operand, TypeExpressionPtr value = {}) {
-    TypeOperatorPtr t = make<TypeOperator>();
-    t->kind = kind;
-    t->operand = operand;
-    t->valueType = value;
-    return t;
-}
-
 inline StaticExpressionPtr name(const std::string& text, int line = -1, TypeExpressionPtr scope = {}) {
     StaticExpressionPtr e = make<StaticExpression>(line);
     e->name = text;
@@ -80,32 +70,14 @@ inline StaticExpressionPtr name(const std::string& text, int line = -1, TypeExpr
     return e;
 }
 
-inline SubExpressionPtr member(ExpressionPtr object, const std::string& text) {
-    SubExpressionPtr e = make<SubExpression>();
-    e->object = object;
-    e->member = text;
-    return e;
-}
-
-inline ConstantExpressionPtr constant(const std::string& value) {
-    ConstantExpressionPtr e = make<ConstantExpression>();
-    e->value = value;
-    return e;
-}
+inline SubExpressionPtr member(ExpressionPtr object, const std::string& text) { return memberOf(object, text); }
 
 inline OperExpressionPtr oper(ExpressionPtr left, const std::string& op, ExpressionPtr right) {
-    OperExpressionPtr e = make<OperExpression>();
-    e->left = left;
-    e->op = op;
-    e->right = right;
-    return e;
+    return binary(left, op, right);
 }
 
 inline FuncExpressionPtr call(ExpressionPtr function, std::initializer_list<ExpressionPtr> arguments = {}) {
-    FuncExpressionPtr e = make<FuncExpression>();
-    e->function = function;
-    e->arguments = arguments;
-    return e;
+    return callOf(function, arguments);
 }
 
 inline RangeExpressionPtr range(ExpressionPtr start, ExpressionPtr end, bool startIncluded = true,

@@ -20,34 +20,14 @@
 #include "ParentFinder.hpp"
 #include "TreeModifier.hpp"
 #include "VnFrontEnd.hpp"
+#include "GoldenSupport.hpp"
 
 namespace {
 
+using namespace golden;
+
 std::string caseDirectory(const std::string& label) {
     return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/inference/" + label + "/";
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool regenerating() {
-    const char* flag = std::getenv("VORN_REGENERATE");
-    return flag && *flag;
-}
-
-int runCommand(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The children of a node in field order.
@@ -83,9 +63,8 @@ protected:
     void SetUp() override {
         resetBuildState();
         clearDiagnostics();
-        char pattern[] = "/tmp/vorn_inference_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        baseDirectory = std::string(pattern) + "/";
+        baseDirectory = freshDirectory("inference");
+        ASSERT_FALSE(baseDirectory.empty());
         std::ifstream in(std::string(VORN_SOURCE_DIR) + "/lib/Library/Buildin.vnl");
         std::vector<ModulePtr> described;
         builtin = readLibraryRecords(in, "Library.Buildin", described);
@@ -111,8 +90,6 @@ protected:
         module->addImport(base);
         for (auto& entry : module->imports) {
             ImportDeclaration& import = *entry.second;
-            // The default header level: this module's header needs the imported one's.
-            if (!import.module) import.inHeader = 1;
             if (!import.module) {
                 for (const ModulePtr& loadedModule : loaded)
                     if (splitDottedName(loadedModule->name) == import.path) import.module = loadedModule;
@@ -131,39 +108,21 @@ protected:
         for (const CompileError& e : queuedDiagnostics())
             EXPECT_LT(e.severity, SeverityError) << e.position.line << ": " << e.message;
         CppBackEnd backEnd;
-        std::string sources;
+        std::vector<std::string> sources;
         for (const ModulePtr& module : loaded) {
             ModuleName name;
             name.components = splitDottedName(module->name);
             const std::string cpp = outputPath(name, "cpp");
             EXPECT_EQ(std::system(("mkdir -p '" + cpp.substr(0, cpp.rfind('/')) + "'").c_str()), 0);
             backEnd.writeModule(*module);
-            sources += " '" + cpp + "'";
-            for (const char* extension : {"hpp2", "hpp", "cpp"}) {
-                const std::string expected = caseDirectory(label) + module->name + "." + extension;
-                // The #line directives name the source by its full path; the expected files
-                // hold a placeholder so they do not depend on where the tree is checked out.
-                std::string text = readText(outputPath(name, extension));
-                for (size_t at; (at = text.find(VORN_SOURCE_DIR)) != std::string::npos;)
-                    text.replace(at, std::string(VORN_SOURCE_DIR).size(), "@SOURCE@");
-                if (regenerating())
-                    std::ofstream(expected, std::ios::binary) << text;
-                else
-                    EXPECT_EQ(text, readText(expected)) << expected;
-            }
+            sources.push_back(cpp);
+            // The #line directives name the source by its full path; the expected files hold a
+            // placeholder so they do not depend on where the tree is checked out.
+            for (const char* extension : {"hpp2", "hpp", "cpp"})
+                checkOrRegenerate(caseDirectory(label) + module->name + "." + extension,
+                                  replaceAll(readFile(outputPath(name, extension)), VORN_SOURCE_DIR, "@SOURCE@"));
         }
-        if (std::system("command -v g++ >/dev/null 2>&1") != 0) GTEST_SKIP() << "no g++";
-        const std::string program = baseDirectory + label;
-        std::string output;
-        const std::string command = "g++ -std=c++17 -Wall -Wextra -Werror -I'" + std::string(VORN_SOURCE_DIR) +
-                                    "/include' -I'" + baseDirectory + "'" + sources + " -o '" + program + "'";
-        ASSERT_EQ(runCommand(command, output), 0) << command << "\n" << output;
-        ASSERT_EQ(runCommand("'" + program + "'", output), 0) << output;
-        const std::string expected = caseDirectory(label) + "output.txt";
-        if (regenerating())
-            std::ofstream(expected, std::ios::binary) << output;
-        else
-            EXPECT_EQ(output, readText(expected));
+        compileAndRun(sources, baseDirectory, baseDirectory + label, caseDirectory(label) + "output.txt", {"g++"});
     }
 
     ModulePtr builtin;

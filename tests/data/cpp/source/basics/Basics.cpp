@@ -5,7 +5,7 @@
 
 // Implementation of functions
 
-Int counter=3;
+int counter=3;
 
 
 

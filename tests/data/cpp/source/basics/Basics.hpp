@@ -11,7 +11,7 @@
 
 #line 2
 enum Color{red,green=5};
-typedef Int Number;
+typedef int Number;
 #line 23
 
 
@@ -19,7 +19,7 @@ typedef Int Number;
 // Classes, function declarations
 
 #line 5
-extern Int counter;
+extern int counter;
 
 struct Counter{
 	public:Int count;

@@ -1,13 +1,9 @@
 #include "_Main.hpp"
 
 #line 1 "Main.vn"
-#include "_Geo.hpp"
-#include "_Util.hpp"
 
 
 // Implementation of functions
-
-#line 4
 Int norm(Point p){
 	return dot(p,p);
 }

@@ -7,8 +7,8 @@
 // Imports/includes
 
 #line 1
-#include "_Geo.hpp2"
-#include "_Util.hpp2"
+#include "_Geo.hpp"
+#include "_Util.hpp"
 
 
 // Enums, types

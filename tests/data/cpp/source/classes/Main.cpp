@@ -1,0 +1,26 @@
+#include "_Main.hpp"
+
+#line 1 "Main.vn"
+
+
+// Implementation of functions
+
+
+
+Int Tile::total() const {
+	return (area())+((inner).area());
+}
+Int describe(Shape & s){
+	return (((s).area())*(100))+((s).perimeter());
+}
+Int main(){
+	Tile t;
+	(t).setSide(3);
+	((t).inner).setSide(2);
+	((t).kind)=(circle);
+	Square ::Corner c;
+	((c).x)=(5);
+	printf("%d %d %d\n",(t).total(),describe(t),(t).getSides());
+	printf("%d %d %d %d\n",(c).twice(),Square ::Corner ::count,Shape ::made,(t).kind);
+	return 0;
+}

@@ -1,0 +1,22 @@
+#ifndef HEADEROperators
+#define HEADEROperators
+#include "_Operators.hpp2"
+
+#line 1 "Operators.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+
+// Classes, function declarations
+
+#line 3
+struct Cell{
+	public:Int value;};
+
+Int main();
+
+
+#endif

@@ -1,0 +1,22 @@
+#include "_Templates.hpp"
+
+#line 1 "Templates.vn"
+
+
+// Implementation of functions
+
+template<typename T> Int Box<T>::count=0;
+#line 26
+Int main(){
+	IntBox b;
+	(b).put(20);
+	(b).put(21);
+	Box<Char >  c;
+	(c).put(65);
+	Pair<Int ,Long >  p;
+	((p).first)=(1);
+	((p).second)=(2);
+	printf("%d %d %c %d\n",(b).get(),Box<Int >  ::count,(c).get(),Box<Char >  ::count);
+	printf("%d %d %ld\n",twice<Int > (21),square(5),(p).swapSum(40));
+	return 0;
+}

@@ -1,0 +1,44 @@
+#ifndef HEADERTemplates
+#define HEADERTemplates
+#include "_Templates.hpp2"
+
+#line 1 "Templates.vn"
+
+// Imports/includes
+
+
+// Enums, types
+
+#line 18
+typedef Box<int >  IntBox;
+
+// Classes, function declarations
+
+#line 3
+template<typename T> struct Box{
+	public:T value;
+	public:static Int count;
+	public:T get() const {
+		return value;
+	}public:Void put(T v){
+		(value)=(v);
+		(count)+=(1);
+	}};
+template<typename A,typename B> struct Pair{
+	public:A first;
+	public:B second;
+	public:B swapSum(A extra) const {
+		return (second)+(extra);
+	}};
+
+
+template<typename T> T twice(T x){
+	return (x)+(x);
+}
+inline Int square(Int x){
+	return (x)*(x);
+}
+Int main();
+
+
+#endif
