@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -86,19 +85,21 @@ struct ToolchainTest : runtest::RunStateTest {
     Strings log() {
         std::ifstream in(dir + "/log");
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::regex temporary(dir + "/tmp/[^ \\]]+");
+        const std::string prefix = dir + "/tmp/";
         std::map<std::string, std::string> seen;
         Strings lines;
         std::istringstream split(text);
         for (std::string line; std::getline(split, line);) {
             std::string out;
             std::string::size_type from = 0;
-            for (std::sregex_iterator m(line.cbegin(), line.cend(), temporary), end; m != end; ++m) {
-                out.append(line, from, m->position() - from);
-                std::string& token = seen[m->str()];
+            for (std::string::size_type at; (at = line.find(prefix, from)) != std::string::npos;) {
+                std::string::size_type end = line.find_first_of(" ]", at + prefix.size());
+                if (end == std::string::npos) end = line.size();
+                out.append(line, from, at - from);
+                std::string& token = seen[line.substr(at, end - at)];
                 if (token.empty()) token = "<t" + std::to_string(seen.size()) + ">";
                 out += token;
-                from = m->position() + m->length();
+                from = end;
             }
             out.append(line, from, std::string::npos);
             lines.push_back(out);
