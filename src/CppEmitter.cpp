@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "Operator.hpp"
 
@@ -22,6 +23,16 @@ constexpr const char* cppOperators[] = {
 bool isCppOperator(const std::string& op) {
     return std::any_of(std::begin(cppOperators), std::end(cppOperators),
                        [&](const char* spelling) { return op == spelling; });
+}
+
+// The C++ prefix of a string or character constant, by its encoding: "A" is the narrow
+// execution set, "U" the wide one, "8" UTF-8 (still char in C++17, so puts takes it).
+constexpr const char* encodingPrefixes[] = {"", "", "L", "u8"};
+
+const char* encodingPrefix(CharacterEncoding encoding) {
+    if (encoding < 0 || static_cast<size_t>(encoding) >= std::size(encodingPrefixes))
+        throw VORN_INTERNAL_ERROR(sourceName, "character encoding out of range");
+    return encodingPrefixes[encoding];
 }
 
 const char* accessWord(Access access) {
@@ -317,7 +328,7 @@ void CppEmitter::functionPointerType(const FunctionPointerType& node) {
 
 // ---- expressions ----
 
-void CppEmitter::constant(const ConstantExpression& node) { write(node.value); }
+void CppEmitter::constant(const ConstantExpression& node) { write(encodingPrefix(node.encoding) + node.value); }
 
 void CppEmitter::binary(const OperExpression& node) {
     if (node.op == "#") {

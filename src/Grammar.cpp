@@ -143,6 +143,15 @@ bool binaryCheck(TokenStream& ts) {
     return accept;
 }
 
+// What stands inside the brackets of an argument list or a template call binds on its own, not
+// against the operator left of the callee, whose entry is still on top of the stack when a call
+// follows a right operand. Entered only after the bracket, so a call that is merely tried and
+// not there leaves the last popped entry alone (a logical operator after it reads that entry).
+template <class P>
+auto ownContext(const P& body) {
+    return func(pushContext) >> finally(body, popPrecedence);
+}
+
 // ---- nesting guard ----
 //
 // Each nested expression, type or block costs the recursive descent a few dozen stack frames;
@@ -493,16 +502,20 @@ void buildExpressionRules() {
     Rule<TemplateCall>& templateCall = templateCallRule();
 
     // expression: push context, primary (then pop), { call | member | conditional | binary }
+    // The constant comes before the construction: in A"x" the A is an encoding, not a type
+    // constructed without arguments (which it would be where ")" follows the string).
     typedef FuncExpression Call;
     typedef SubExpression Member;
     typedef TernaryOperExpression Cond;
     typedef OperExpression Binary;
-    auto arguments = [](auto target) { return opt(expressionRule() % target >> many("," >> expressionRule() % target)); };
+    auto arguments = [](auto target) {
+        return ownContext(opt(expressionRule() % target >> many("," >> expressionRule() % target)));
+    };
     expression.name = "expression";
     expression = remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
-                    constructionRule() | tupleRule() | rangeRule() | constantRule() | staticNameRule(),
+                    constantRule() | constructionRule() | tupleRule() | rangeRule() | staticNameRule(),
                 popPrecedence) >>
         many(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
                                              arguments(to<Call>(&Call::arguments)) >> ")") |
@@ -699,7 +712,9 @@ void buildDeclarationRules() {
     // template call: "[" [ any expression { "," any expression } ] "]"
     typedef TemplateCall Call;
     Rule<AnyExpression>& anyExpression = anyExpressionRule();
-    templateCallRule() = "[" >> opt(anyExpression % to<Call>(&Call::arguments) >> many("," >> anyExpression % to<Call>(&Call::arguments))) >> "]";
+    templateCallRule() = "[" >> ownContext(opt(anyExpression % to<Call>(&Call::arguments) >>
+                                               many("," >> anyExpression % to<Call>(&Call::arguments)))) >>
+                         "]";
 
     // template declaration: "[" [ template argument { "," template argument } ] "]" [ template call ]
     typedef TemplateDeclaration TDecl;

@@ -430,7 +430,8 @@ TEST_P(CppProgramSource, TranslatesCompilesAndRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CppProgramSource,
-                         ::testing::Values("basics", "modules", "classes", "templates", "statements", "operators"));
+                         ::testing::Values("basics", "modules", "classes", "templates", "statements", "operators",
+                                           "operands"));
 
 // The #line directives make the C++ compiler blame the ".vn" line of a type error.
 class CppProgramSourceError : public CppProgramSource {};
