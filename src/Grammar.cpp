@@ -5,6 +5,7 @@
 // expectations, and the skipping parsers around statements word and queue the errors.
 #include "Grammar.hpp"
 
+#include <algorithm>
 #include <iterator>
 #include <map>
 #include <vector>
@@ -168,9 +169,77 @@ bool enterNesting(TokenStream& ts) {
 
 void leaveNesting(TokenStream&) { --nestingDepth; }
 
+// ---- height guard ----
+//
+// The tree can be much deeper than the recursion that builds it: a chain of binary operators,
+// member accesses, calls or postfix type operators is read by a loop, yet each link holds the
+// one before it, and every later walk over the tree (linking, lookup, inference, emission, and
+// freeing it) recurses once per level. So each expression, type and block being read (a part)
+// keeps a bound of its height: the highest part completed inside it, plus the links its loop
+// added, plus one. A statement whose bound outgrows the limit is given up with an error.
+struct PartHeight {
+    int highestInside;
+    int links;
+    int height() const { return highestInside + links + 1; }
+};
+// The bottom entry stands for the module body, which is no part of its own.
+std::vector<PartHeight> openParts(1, PartHeight{0, 0});
+// Height of the part completed last, which a remembered run hands on when it is replayed.
+int lastPartHeight = 0;
+
+void checkHeight(const PartHeight& part, TokenStream& ts) {
+    if (part.height() > maxTreeHeight)
+        throw CompileError("Expression too deep: more than " + std::to_string(maxTreeHeight) +
+                               " levels of operators, calls, member accesses and brackets",
+                           ts.current->location);
+}
+
+bool openPart(TokenStream&) {
+    openParts.push_back(PartHeight{0, 0});
+    return true;
+}
+
+// A part of this height is now complete inside the open one.
+void partInside(int height, TokenStream& ts) {
+    PartHeight& part = openParts.back();
+    part.highestInside = std::max(part.highestInside, height);
+    checkHeight(part, ts);
+}
+
+// Only a part that parsed is in the tree; one that failed leaves its enclosing part as it was.
+bool completePart(TokenStream& ts) {
+    lastPartHeight = openParts.back().height();
+    if (openParts.size() > 1) {
+        PartHeight completed = openParts.back();
+        openParts.pop_back();
+        partInside(completed.height(), ts);
+        openParts.push_back(completed);
+    }
+    return true;
+}
+
+void closePart(TokenStream&) { openParts.pop_back(); }
+
+bool addLink(TokenStream& ts) {
+    ++openParts.back().links;
+    checkHeight(openParts.back(), ts);
+    return true;
+}
+
+template <class P>
+auto treePart(const P& body) {
+    return finally(func(openPart) >> body >> func(completePart), closePart);
+}
+
 template <class P>
 auto nested(const P& body) {
-    return finally(func(enterNesting) >> body, leaveNesting);
+    return finally(func(enterNesting) >> treePart(body), leaveNesting);
+}
+
+// One round of a loop that wraps what was read so far into a new node.
+template <class P>
+auto link(const P& wrapping) {
+    return wrapping >> func(addLink);
 }
 
 // ---- runs after an opening bracket are not repeated ----
@@ -202,6 +271,7 @@ struct RunOutcome {
     boost::shared_ptr<void> node;
     PrecedenceEntry lastPopped;
     Expectations expectations;
+    int height;
 };
 std::map<RunKey, RunOutcome> rememberedRuns;
 int rememberDepth = 0;
@@ -228,13 +298,15 @@ public:
             replayExpectations(ts, outcome.expectations);
             precedence.lastPopped = outcome.lastPopped;
             if (!outcome.matched) return false;
+            partInside(outcome.height, ts);
             ts.current = outcome.end;
             constructionSlot<T>() = boost::static_pointer_cast<T>(outcome.node);
             return true;
         }
         ExpectationRecording recording;
         bool matched = runStep(p, ts);
-        RunOutcome outcome{matched, ts.current, boost::shared_ptr<void>(), precedence.lastPopped, recording.finish()};
+        RunOutcome outcome{matched, ts.current, boost::shared_ptr<void>(), precedence.lastPopped, recording.finish(),
+                           lastPartHeight};
         if (matched) outcome.node = constructionSlot<T>();
         rememberedRuns.emplace(key, std::move(outcome));
         return matched;
@@ -385,23 +457,23 @@ void buildTypeRules() {
     typedef FuncType Fn;
     primaryType = nested(
         (none<TypeExpression>() | prefixTypeOperatorRule() | simpleTypeRule() | tupleTypeRule()) >>
-        many(wrap<Sub>(&Sub::scope, "." >> tok(TypeName) % to<Sub>(&Sub::name) >>
-                                        opt(templateCall % to<Sub>(&Sub::templateArgs))) |
-             wrap<Fn>(&Fn::result, "(" >> type % to<Fn>(&Fn::arguments) >>
-                                       many("," >> type % to<Fn>(&Fn::arguments)) >> ")")));
+        many(link(wrap<Sub>(&Sub::scope, "." >> tok(TypeName) % to<Sub>(&Sub::name) >>
+                                             opt(templateCall % to<Sub>(&Sub::templateArgs))) |
+                  wrap<Fn>(&Fn::result, "(" >> type % to<Fn>(&Fn::arguments) >>
+                                            many("," >> type % to<Fn>(&Fn::arguments)) >> ")"))));
 
     // type: primary type { postfix type operator wrapping the type so far }
     typedef TypeOperator Op;
     type.name = "type";
-    type = remember<TypeExpression>(
+    type = remember<TypeExpression>(treePart(
         primaryType >>
-        many(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
-                                           lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
-                                           lit("*") % setTo<Op>(&Op::kind, PointerType) |
-                                           lit("&") % setTo<Op>(&Op::kind, ReferenceType) |
-                                           lit("$") % setTo<Op>(&Op::kind, SharedPointerType) |
-                                           lit("#") % setTo<Op>(&Op::kind, ArrayType) >> expression % to<Op>(&Op::size) |
-                                           lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType))));
+        many(link(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
+                                                lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
+                                                lit("*") % setTo<Op>(&Op::kind, PointerType) |
+                                                lit("&") % setTo<Op>(&Op::kind, ReferenceType) |
+                                                lit("$") % setTo<Op>(&Op::kind, SharedPointerType) |
+                                                lit("#") % setTo<Op>(&Op::kind, ArrayType) >> expression % to<Op>(&Op::size) |
+                                                lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType))))));
 
     // simple type: [ "typename" ] TypeName → name [ template call → templateArgs ]
     typedef SimpleTypeExpr Simple;
@@ -517,17 +589,17 @@ void buildExpressionRules() {
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
                     constantRule() | constructionRule() | tupleRule() | rangeRule() | staticNameRule(),
                 popPrecedence) >>
-        many(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
-                                             arguments(to<Call>(&Call::arguments)) >> ")") |
-             wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
-                                               func(binaryCheck) >>
-                                               finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
-             wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
-                                              finally(expression % to<Cond>(&Cond::whenTrue) >> ":" >>
-                                                          expression % to<Cond>(&Cond::whenFalse),
-                                                      popPrecedence)) |
-             wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                             finally(expression % to<Binary>(&Binary::right), popPrecedence)))));
+        many(link(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
+                                                  arguments(to<Call>(&Call::arguments)) >> ")") |
+                  wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
+                                                    func(binaryCheck) >>
+                                                    finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
+                  wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
+                                                   finally(expression % to<Cond>(&Cond::whenTrue) >> ":" >>
+                                                               expression % to<Cond>(&Cond::whenFalse),
+                                                           popPrecedence)) |
+                  wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
+                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence))))));
 
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     typedef PrefixOperExpression Prefix;
@@ -749,6 +821,7 @@ ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
     precedence = PrecedenceState();
     nestingDepth = 0;
+    openParts.assign(1, PartHeight{0, 0});
     rememberDepth = 0;
     rememberedRuns.clear();
     resetExpectationRecordings();
