@@ -1,7 +1,7 @@
 // The whole ".vn" parse on hostile input: what the fuzzer found (a caught variable's table
 // entry that kept its own handler alive) and the inputs (deep nesting, NUL bytes,
 // invalid UTF-8, CR LF, no final line end, an empty file). Each parses to the end without a
-// crash, and deep nesting is a positioned error, not a stack overflow.
+// crash, and deep nesting or a long chain is a positioned error, not a stack overflow.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -66,6 +66,8 @@ TEST_F(RobustParse, HostileInputsEndInAModuleOrAnError) {
         {"invalid UTF-8", "x = \xff\xfe\n", true},
         {"parentheses 1000 deep", "x = " + repeated("(", 1000) + "1" + repeated(")", 1000) + "\n", true},
         {"indentation 1000 deep", "Void f()\n" + indented, true},
+        {"sum of 100,000 terms", "x = 1" + repeated(" + 1", 100000) + "\n", true},
+        {"member chain 100,000 deep", "x = a" + repeated(".n", 100000) + "\n", true},
         {"string of 1 MB", "x = \"" + std::string(1 << 20, 'a') + "\"\n", false},
     };
     for (const Input& input : inputs) {
