@@ -199,9 +199,8 @@ bool openPart(TokenStream&) {
     return true;
 }
 
-// A part of this height is now complete inside the open one.
-void partInside(int height, TokenStream& ts) {
-    PartHeight& part = openParts.back();
+// A part of the given height is now complete inside `part`.
+void holdPart(PartHeight& part, int height, TokenStream& ts) {
     part.highestInside = std::max(part.highestInside, height);
     checkHeight(part, ts);
 }
@@ -209,12 +208,7 @@ void partInside(int height, TokenStream& ts) {
 // Only a part that parsed is in the tree; one that failed leaves its enclosing part as it was.
 bool completePart(TokenStream& ts) {
     lastPartHeight = openParts.back().height();
-    if (openParts.size() > 1) {
-        PartHeight completed = openParts.back();
-        openParts.pop_back();
-        partInside(completed.height(), ts);
-        openParts.push_back(completed);
-    }
+    if (openParts.size() > 1) holdPart(openParts[openParts.size() - 2], lastPartHeight, ts);
     return true;
 }
 
@@ -298,7 +292,7 @@ public:
             replayExpectations(ts, outcome.expectations);
             precedence.lastPopped = outcome.lastPopped;
             if (!outcome.matched) return false;
-            partInside(outcome.height, ts);
+            holdPart(openParts.back(), outcome.height, ts);
             ts.current = outcome.end;
             constructionSlot<T>() = boost::static_pointer_cast<T>(outcome.node);
             return true;
