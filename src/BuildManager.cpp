@@ -347,8 +347,16 @@ void resolveImports(Module& module) {
     import->path = builtin.components;
     import->module = loadModule(builtin, false);
     // Every program relies on the built-in names; going on without them would only turn into
-    // a flood of unknown names later.
-    if (!import->module) throw CompileError("Unable to load module " + relativeFileName(builtin));
+    // a flood of unknown names later. Their absence nearly always means that the wrong data
+    // directory was chosen, so the message names the one that was searched.
+    if (!import->module) {
+        std::string dataDirectory = runOptions.vornDir;
+        const bool absolute = !dataDirectory.empty() && (isSeparator(dataDirectory[0]) ||
+                                                         (dataDirectory.size() > 1 && dataDirectory[1] == ':'));
+        if (!absolute) dataDirectory = platform::currentDirectory() + "/" + dataDirectory;
+        throw CompileError("Unable to load module " + relativeFileName(builtin) + "\nvorn looked for its data in " +
+                           dataDirectory + " and found no lib/Library/Buildin.vnl there");
+    }
     import->flags = ImportDeclaration::builtinImport;
     module.addImport(import);
     verbose("adding building library to: " + module.name);
