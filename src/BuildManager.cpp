@@ -259,7 +259,14 @@ bool processModule(const ModuleName& name) {
     completeModule(*module);
     if (flushDiagnostics(2)) return false;
     LibBackEnd().writeModule(*module);
-    backEnd.writeModule(*module);
+    try {
+        backEnd.writeModule(*module);
+    } catch (...) {
+        // The C++ files kept their previous content; an interface of the failed text must
+        // not outlive them.
+        LibBackEnd().removeOutputs(name);
+        throw;
+    }
     if (flushDiagnostics(2)) {
         // Some generated file could not be written: none of them may count as this module's
         // output, or the next run would find it up to date.
