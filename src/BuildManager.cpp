@@ -259,7 +259,14 @@ bool processModule(const ModuleName& name) {
     completeModule(*module);
     if (flushDiagnostics(2)) return false;
     LibBackEnd().writeModule(*module);
-    backEnd.writeModule(*module);
+    try {
+        backEnd.writeModule(*module);
+    } catch (...) {
+        // The C++ files kept their previous content; an interface of the failed text must
+        // not outlive them.
+        LibBackEnd().removeOutputs(name);
+        throw;
+    }
     if (flushDiagnostics(2)) {
         // Some generated file could not be written: none of them may count as this module's
         // output, or the next run would find it up to date.
@@ -347,8 +354,16 @@ void resolveImports(Module& module) {
     import->path = builtin.components;
     import->module = loadModule(builtin, false);
     // Every program relies on the built-in names; going on without them would only turn into
-    // a flood of unknown names later.
-    if (!import->module) throw CompileError("Unable to load module " + relativeFileName(builtin));
+    // a flood of unknown names later. Their absence nearly always means that the wrong data
+    // directory was chosen, so the message names the one that was searched.
+    if (!import->module) {
+        std::string dataDirectory = runOptions.vornDir;
+        const bool absolute = !dataDirectory.empty() && (isSeparator(dataDirectory[0]) ||
+                                                         (dataDirectory.size() > 1 && dataDirectory[1] == ':'));
+        if (!absolute) dataDirectory = platform::currentDirectory() + "/" + dataDirectory;
+        throw CompileError("Unable to load module " + relativeFileName(builtin) + "\nvorn looked for its data in " +
+                           dataDirectory + " and found no lib/Library/Buildin.vnl there");
+    }
     import->flags = ImportDeclaration::builtinImport;
     module.addImport(import);
     verbose("adding building library to: " + module.name);

@@ -49,6 +49,7 @@ const ConfigurationKey configurationKeys[] = {
     {"linker", &CompilerConfiguration::linkTemplate, nullptr},
     {"compiler temp", &CompilerConfiguration::compileFileTemplate, nullptr},
     {"linker temp", &CompilerConfiguration::linkFileTemplate, nullptr},
+    {"object file", &CompilerConfiguration::objectFileTemplate, nullptr},
     {"compiler success", nullptr, &CompilerConfiguration::compileSuccess},
     {"linker success", nullptr, &CompilerConfiguration::linkSuccess},
     {"load vc dirs", nullptr, nullptr},
@@ -113,6 +114,15 @@ const Substitution substitutions[] = {
      [] {
          const std::string& dir = runOptions.vornDir;
          return dir.empty() ? std::string() : dir.substr(0, dir.size() - 1);
+     }},
+    // The program's top folder, which the include lines of generated files start from: without
+    // its trailing separator, except for the root itself; "." when module names start at the
+    // current directory.
+    {"baseDir",
+     [] {
+         const std::string& dir = baseDirectory;
+         if (dir.empty()) return std::string(".");
+         return dir.size() == 1 ? dir : dir.substr(0, dir.size() - 1);
      }},
     {"compilerOptions", [] { return runOptions.compilerOptions; }},
     {"linkerOptions", [] { return runOptions.linkerOptions; }},

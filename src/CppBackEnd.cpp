@@ -81,15 +81,14 @@ bool DiffingFile::isIgnorable(const std::string& line) {
 
 void DiffingFile::open(const std::string& path) {
     close();
+    path_ = path;
     temporaryPath_ = path + ".tmp";
     same_ = true;
-    platform::deleteFile(temporaryPath_);
-    platform::renameFile(path, temporaryPath_);
     old_.clear();
-    old_.open(temporaryPath_, std::ios::binary);
+    old_.open(path, std::ios::binary);
     if (!old_.is_open()) same_ = false;
     new_.clear();
-    new_.open(path, std::ios::binary | std::ios::trunc);
+    new_.open(temporaryPath_, std::ios::binary | std::ios::trunc);
     written_ = new_.is_open();
     open_ = true;
     if (verbose) verboseLineNoIndent("  diffing file: " + path + " with " + temporaryPath_);
@@ -150,8 +149,35 @@ void DiffingFile::close() {
         new_.close();
         written_ = !new_.fail();
     }
-    platform::deleteFile(temporaryPath_);
     open_ = false;
+    if (!written_) {
+        platform::deleteFile(temporaryPath_);
+        return;
+    }
+    held_.push_back(path_);
+    if (holdFiles) return;
+    std::string failed;
+    written_ = commit(failed);
+}
+
+bool DiffingFile::commit(std::string& failed) {
+    bool ok = true;
+    for (const std::string& path : held_) {
+        const std::string aside = path + ".tmp";
+        // Where a rename does not replace an existing file, the old one has to go first.
+        if (platform::renameFile(aside, path) || (platform::deleteFile(path) && platform::renameFile(aside, path)))
+            continue;
+        platform::deleteFile(aside);
+        if (ok) failed = path;
+        ok = false;
+    }
+    held_.clear();
+    return ok;
+}
+
+void DiffingFile::discard() {
+    for (const std::string& path : held_) platform::deleteFile(path + ".tmp");
+    held_.clear();
 }
 
 // ---- CppWriter ----
@@ -247,6 +273,7 @@ void CppBackEnd::writeModule(Module& module) {
     // difference in one module's implementation file never marks the next module changed.
     DiffingFile file;
     file.verbose = verbose;
+    file.holdFiles = true;
     CppWriter out(file);
 
     std::string unwritten;  // the first file that could not be written
@@ -272,7 +299,10 @@ void CppBackEnd::writeModule(Module& module) {
     finish(outputPath(name, "cpp"));
     // Both ways: the flag tells whether this implementation file equals the previous one.
     module.cppUnchanged = file.sameSoFar();
-    if (!unwritten.empty()) reportError("Unable to write file " + unwritten, SourceLocation());
+    // The three files replace the previous ones together or not at all.
+    if (unwritten.empty() && file.commit(unwritten)) return;
+    file.discard();
+    reportError("Unable to write file " + unwritten, SourceLocation());
 }
 
 void CppBackEnd::writeTopLevel(const Module& module, CppWriter& out, EmitPhase phase) {

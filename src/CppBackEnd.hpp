@@ -39,16 +39,31 @@ std::string generatedIncludePath(const std::vector<std::string>& components, con
 // The components joined by "_", used after HEADER2 and HEADER in the include guards.
 std::string guardName(const std::vector<std::string>& components);
 
-// Writes a file while comparing it line by line with the file it replaces. The old file is
-// moved aside to path + ".tmp" and read back while the new one is written; blank lines and
-// #line directives are ignored on both sides, so moving source lines changes nothing.
+// Writes a file while comparing it line by line with the file it replaces. The new text goes
+// aside to path + ".tmp" while the old file is read in place, and replaces it when the file is
+// closed; blank lines and #line directives are ignored on both sides, so moving source lines
+// changes nothing.
+//
+// With holdFiles the closed files stay aside until commit(): a module whose writing fails half
+// way keeps all of its previous files, which are older than its source (so the next run
+// translates it again) and are what the next run's comparison must be made with, because the
+// object files were compiled from them. Files still held when the object dies are discarded,
+// so an exception out of the emitter leaves no half-written file in place.
 class DiffingFile {
 public:
-    ~DiffingFile() { close(); }
+    ~DiffingFile() {
+        close();
+        discard();
+    }
 
     void open(const std::string& path);
     void write(const std::string& text);
     void close();
+    // Moves every held file into place; false (and the first path that failed in `failed`)
+    // when one could not be moved.
+    bool commit(std::string& failed);
+    // Deletes every held file, leaving the previous files as they were.
+    void discard();
 
     // False once any compared line differed, or the old file was missing or longer.
     bool sameSoFar() const { return same_; }
@@ -58,6 +73,7 @@ public:
     void dropPendingLine() { pending_.clear(); }
 
     bool verbose = false;
+    bool holdFiles = false;
 
     // Empty, only blanks, or a #line directive.
     static bool isIgnorable(const std::string& line);
@@ -69,7 +85,9 @@ private:
 
     std::ifstream old_;
     std::ofstream new_;
+    std::string path_;
     std::string temporaryPath_;
+    std::vector<std::string> held_;  // final paths whose new text waits at path + ".tmp"
     std::string pending_;
     bool same_ = true;
     bool open_ = false;
