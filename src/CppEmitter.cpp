@@ -479,10 +479,39 @@ void CppEmitter::classLike(const TypeDeclaration& node, const char* keyword, con
 
 void CppEmitter::classDeclaration(const ClassDeclaration& node) {
     classLike(node, "struct ", node.templateDecl, &node.bases, node.body);
+    defineTemplateStaticsAfter(node);
 }
 
 void CppEmitter::unionDeclaration(const UnionDeclaration& node) {
     classLike(node, "union ", node.templateDecl, nullptr, node.body);
+    defineTemplateStaticsAfter(node);
+}
+
+// A static member of a template is instantiated where the template is used, in the modules
+// that include this header, never in this module's cpp file: so its definition follows the
+// outermost class in the header. (Written in the class as "static inline", it could neither
+// have the class's own type nor use members declared after it.)
+void CppEmitter::defineTemplateStaticsAfter(const TypeDeclaration& outermost) {
+    if (phase != PhaseDeclarations || !classStack.empty()) return;
+    Restore<EmitPhase> definitions(phase, PhaseImplementation);
+    Restore<bool> header(templateStaticsInHeader_, true);
+    defineTemplateStatics(outermost);
+}
+
+void CppEmitter::defineTemplateStatics(const TypeDeclaration& node) {
+    const Block* body = bodyOf(node);
+    if (!body) return;
+    Restore<int> depth(templateDepth, templateDepth + (templateOf(node) ? 1 : 0));
+    ClassScope scope(classStack, &node);
+    Restore<const Block*> blockScope(directBlock_, body);
+    for (const StatementPtr& statement : body->statements) {
+        Restore<const ASTObject*> statementScope(directStatement_, statement.get());
+        if (const TypeDeclaration* nested = dynamic_cast<const TypeDeclaration*>(statement.get())) {
+            if (bodyOf(*nested)) defineTemplateStatics(*nested);
+        } else if (templateDepth >= 1 && dynamic_cast<const VariableDeclaration*>(statement.get())) {
+            visit(statement);
+        }
+    }
 }
 
 void CppEmitter::base(const BaseDeclaration& node) {
@@ -596,6 +625,7 @@ void CppEmitter::variable(const VariableDeclaration& node) {
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
+    if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
     // A static variable outside any class and function is private to its module: "extern
     // static" is no C++, so the header does not declare it and the definition keeps "static".
     // (Inside a function body both phase bits are set, and a static local is written whole.)
