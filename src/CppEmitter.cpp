@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Diagnostics.hpp"
 #include "Operator.hpp"
 
 namespace {
@@ -623,6 +624,10 @@ void CppEmitter::initStatement(const InitStatement& node) {
 void CppEmitter::variable(const VariableDeclaration& node) {
     const bool topLevel = classStack.empty();
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
+    // Inference types top-level declarations only until lowering processes the rest: a variable
+    // left without a type would be written as an assignment. Reported in one phase only; a
+    // module's own variables were reported by inference already.
+    if (!node.type && has(PhaseDeclarations)) reportError("unable to infer type of " + node.name, node.location);
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
     if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
@@ -910,6 +915,7 @@ void CppEmitter::forStatement(const ForStatement& node) {
 }
 
 void CppEmitter::forPart(const ForPart& node) {
+    if (!node.type && phase == PhaseForInit) reportError("Unable to infer type of " + node.name, node.location);
     if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
         rangePart(node, *range);
     else
