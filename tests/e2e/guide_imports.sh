@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The guide's import examples, translated by the real binary and built with g++: a plain import,
-# a qualified one and the explicit import of a library module, which has no generated header
-# of its own (its C++ comes with the support header every generated file includes).
+# The guide's import examples, translated by the real binary and built with g++: plain imports
+# and the explicit import of a library module, which has no generated header of its own (its
+# C++ comes with the support header every generated file includes).
 set -u
 source "$(dirname "$0")/common.bash"
 
@@ -17,7 +17,7 @@ Int half(Int n)
 VN
 cat >main.vn <<'VN'
 import Figures
-import qualified Util
+import Util
 import Library.Buildin
 
 Int main()
