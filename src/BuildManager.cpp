@@ -63,10 +63,6 @@ std::string joined(const std::vector<std::string>& parts, const std::string& glu
     return joined(parts, glue, parts.size());
 }
 
-bool isLibraryName(const ModuleName& name) {
-    return !name.components.empty() && name.components[0] == "Library";
-}
-
 // The extension a path names: the text after its last '.', or nothing. With checking, a
 // text that cannot be an extension (a directory part, or not starting lower-case) is none.
 std::string extensionOf(const std::string& path, bool checkExtension) {
@@ -294,6 +290,10 @@ void recheckImports() {
 }
 
 }  // namespace
+
+bool isLibraryName(const ModuleName& name) {
+    return !name.components.empty() && name.components[0] == "Library";
+}
 
 ModuleName moduleNameOf(const Module& module) {
     ModuleName name;

@@ -29,6 +29,8 @@ struct ModuleName {
 // extension that cannot be one (not starting with a lower-case letter) is dropped.
 ModuleName parseModuleName(const std::string& path, bool resolveBase, bool checkExtension);
 
+// Whether the name is a library module's ("Library" first): read from lib/, never generated.
+bool isLibraryName(const ModuleName& name);
 // The components joined by "." (for messages).
 std::string dottedName(const ModuleName& name);
 // The components joined by "/", then "." and the extension (the "." even when it is empty).

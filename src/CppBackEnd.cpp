@@ -30,8 +30,12 @@ std::vector<std::string> importedComponents(const ImportDeclaration& import) {
     return components;
 }
 
+// A library module has no generated header: its C++ comes with the support header.
 bool producesNoInclude(const ImportDeclaration& import) {
-    return (import.flags & (ImportDeclaration::builtinImport | ImportDeclaration::implicitImport)) != 0;
+    ModuleName imported;
+    imported.components = importedComponents(import);
+    return (import.flags & (ImportDeclaration::builtinImport | ImportDeclaration::implicitImport)) != 0 ||
+           isLibraryName(imported);
 }
 
 }  // namespace

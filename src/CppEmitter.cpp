@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Diagnostics.hpp"
 #include "Operator.hpp"
 
 namespace {
@@ -479,10 +480,39 @@ void CppEmitter::classLike(const TypeDeclaration& node, const char* keyword, con
 
 void CppEmitter::classDeclaration(const ClassDeclaration& node) {
     classLike(node, "struct ", node.templateDecl, &node.bases, node.body);
+    defineTemplateStaticsAfter(node);
 }
 
 void CppEmitter::unionDeclaration(const UnionDeclaration& node) {
     classLike(node, "union ", node.templateDecl, nullptr, node.body);
+    defineTemplateStaticsAfter(node);
+}
+
+// A static member of a template is instantiated where the template is used, in the modules
+// that include this header, never in this module's cpp file: so its definition follows the
+// outermost class in the header. (Written in the class as "static inline", it could neither
+// have the class's own type nor use members declared after it.)
+void CppEmitter::defineTemplateStaticsAfter(const TypeDeclaration& outermost) {
+    if (phase != PhaseDeclarations || !classStack.empty()) return;
+    Restore<EmitPhase> definitions(phase, PhaseImplementation);
+    Restore<bool> header(templateStaticsInHeader_, true);
+    defineTemplateStatics(outermost);
+}
+
+void CppEmitter::defineTemplateStatics(const TypeDeclaration& node) {
+    const Block* body = bodyOf(node);
+    if (!body) return;
+    Restore<int> depth(templateDepth, templateDepth + (templateOf(node) ? 1 : 0));
+    ClassScope scope(classStack, &node);
+    Restore<const Block*> blockScope(directBlock_, body);
+    for (const StatementPtr& statement : body->statements) {
+        Restore<const ASTObject*> statementScope(directStatement_, statement.get());
+        if (const TypeDeclaration* nested = dynamic_cast<const TypeDeclaration*>(statement.get())) {
+            if (bodyOf(*nested)) defineTemplateStatics(*nested);
+        } else if (templateDepth >= 1 && dynamic_cast<const VariableDeclaration*>(statement.get())) {
+            visit(statement);
+        }
+    }
 }
 
 void CppEmitter::base(const BaseDeclaration& node) {
@@ -594,8 +624,13 @@ void CppEmitter::initStatement(const InitStatement& node) {
 void CppEmitter::variable(const VariableDeclaration& node) {
     const bool topLevel = classStack.empty();
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
+    // Inference types top-level declarations only until lowering processes the rest: a variable
+    // left without a type would be written as an assignment. Reported in one phase only; a
+    // module's own variables were reported by inference already.
+    if (!node.type && has(PhaseDeclarations)) reportError("unable to infer type of " + node.name, node.location);
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
+    if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
     // A static variable outside any class and function is private to its module: "extern
     // static" is no C++, so the header does not declare it and the definition keeps "static".
     // (Inside a function body both phase bits are set, and a static local is written whole.)
@@ -880,6 +915,7 @@ void CppEmitter::forStatement(const ForStatement& node) {
 }
 
 void CppEmitter::forPart(const ForPart& node) {
+    if (!node.type && phase == PhaseForInit) reportError("Unable to infer type of " + node.name, node.location);
     if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
         rangePart(node, *range);
     else

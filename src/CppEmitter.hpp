@@ -122,6 +122,8 @@ private:
     // the pieces of classes, unions and functions
     void classLike(const TypeDeclaration& node, const char* keyword, const TemplateDeclarationPtr& templateDecl,
                    const BaseDeclarationList* bases, const BlockPtr& body);
+    void defineTemplateStaticsAfter(const TypeDeclaration& outermost);
+    void defineTemplateStatics(const TypeDeclaration& node);
     void declareFunction(const FunctionDeclaration& node);
     void defineFunction(const FunctionDeclaration& node);
     void functionBody(const FunctionDeclaration& node);
@@ -134,4 +136,6 @@ private:
     // The statement a block or class is writing as its own, direct, member right now.
     const ASTObject* directStatement_ = nullptr;
     const Block* directBlock_ = nullptr;
+    // Set while the header defines the static members of templates, which the cpp file skips.
+    bool templateStaticsInHeader_ = false;
 };
