@@ -13,6 +13,7 @@
 #include "LibFrontEnd.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
+#include "TypeOf.hpp"
 #include "VnFrontEnd.hpp"
 #include "platform/Platform.hpp"
 
@@ -208,6 +209,12 @@ void registerFrontEnds() {
     frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
 }
 
+}  // namespace
+
+void registerPasses() { registerTypeInference(); }
+
+namespace {
+
 ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
@@ -258,13 +265,26 @@ bool processModule(const ModuleName& name) {
     if (!module) return false;
     completeModule(*module);
     if (flushDiagnostics(2)) return false;
-    LibBackEnd().writeModule(*module);
-    backEnd.writeModule(*module);
-    if (flushDiagnostics(2)) {
-        // Some generated file could not be written: none of them may count as this module's
-        // output, or the next run would find it up to date.
+    // Some generated file could not be written, or was left half written by a node the back
+    // end cannot write: none of them may count as this module's output, or the next run would
+    // find it up to date.
+    auto discardOutputs = [&] {
         backEnd.removeOutputs(name);
         LibBackEnd().removeOutputs(name);
+    };
+    try {
+        LibBackEnd().writeModule(*module);
+        backEnd.writeModule(*module);
+    } catch (const CompileError& error) {
+        flushDiagnostics(2);
+        discardOutputs();
+        // Positioned ones name the user's line that led there; the others end the run as before.
+        if (!error.position.hasFile()) throw;
+        report(error);
+        return false;
+    }
+    if (flushDiagnostics(2)) {
+        discardOutputs();
         return false;
     }
     return true;
@@ -306,6 +326,7 @@ ModulePtr loadModule(const ModuleName& name, bool full) {
         verbose("loading: " + dottedName(name) + " not from memory, we want full version");
     }
     registerFrontEnds();
+    registerPasses();
     ModuleName request = name;
     ModulePtr module;
     if (request.extension.empty()) {
@@ -376,15 +397,32 @@ void checkImports(Module& module) {
     }
 }
 
+namespace {
+
+// The one place a macro statement meets the macros: a call of a declared macro would need the
+// macro interpreter, which this version lacks, so it is an error rather than a C++ call the user
+// never wrote. Calls of undeclared names ("_HPP", "_CPP") stay for the back end.
+void expandMacroStatement(MacroStatement& statement, Block& top) {
+    if (!statement.call) return;
+    Declaration* macro = lookup(statement.call->name, placeOf(statement.call.get(), &top));
+    if (dynamic_cast<MacroDeclaration*>(macro))
+        reportError("macro expansion is not available in this version", statement.location);
+}
+
+}  // namespace
+
 void completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
+    registerPasses();
     for (const StatementPtr& statement : top->statements) {
         if (!statement) continue;
         if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
             processDeclaration(declaration);
-        else if (!dynamic_cast<MacroStatement*>(statement.get()))
+        else if (MacroStatement* macro = dynamic_cast<MacroStatement*>(statement.get()))
+            expandMacroStatement(*macro, *top);
+        else
             reportError("Only declarations allowed in this scope", statement->location);
         fillMissingPositions(statement->location);
     }
