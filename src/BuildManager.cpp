@@ -399,14 +399,44 @@ void checkImports(Module& module) {
 
 namespace {
 
-// The one place a macro statement meets the macros: a call of a declared macro would need the
-// macro interpreter, which this version lacks, so it is an error rather than a C++ call the user
-// never wrote. Calls of undeclared names ("_HPP", "_CPP") stay for the back end.
-void expandMacroStatement(MacroStatement& statement, Block& top) {
-    if (!statement.call) return;
-    Declaration* macro = lookup(statement.call->name, placeOf(statement.call.get(), &top));
-    if (dynamic_cast<MacroDeclaration*>(macro))
-        reportError("macro expansion is not available in this version", statement.location);
+// The nodes below one node, in field order.
+class ChildNodes : public FieldVisitor {
+public:
+    void text(const char*, const std::string&) override {}
+    void texts(const char*, const std::vector<std::string>&) override {}
+    void flag(const char*, bool) override {}
+    void number(const char*, long long) override {}
+    void choice(const char*, int, const char*) override {}
+    void tokens(const char*, const TokenStream&) override {}
+    void child(const char*, ASTObject* node) override {
+        if (node) nodes.push_back(node);
+    }
+    void children(const char*, const std::vector<ASTObject*>& list) override {
+        for (ASTObject* node : list) child(nullptr, node);
+    }
+
+    std::vector<ASTObject*> nodes;
+};
+
+// The one place where macro calls meet the macros until the macro interpreter exists. A call of
+// a declared macro, in a statement or an expression, anywhere outside a macro's own body, is an
+// error: written out it would be a C++ call the user never wrote. Calls of undeclared names
+// ("_HPP", "_CPP", C macros) stay for the back end. Iterative: nesting depth is the user's.
+void rejectMacroCalls(Block& top) {
+    std::vector<ASTObject*> pending{&top};
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
+        if (dynamic_cast<MacroDeclaration*>(node)) continue;
+        if (MacroCall* call = dynamic_cast<MacroCall*>(node)) {
+            if (dynamic_cast<MacroDeclaration*>(lookup(call->name, placeOf(call, &top))))
+                reportError("macro expansion is not available in this version", call->location);
+            continue;
+        }
+        ChildNodes below;
+        node->visitFields(below);
+        pending.insert(pending.end(), below.nodes.rbegin(), below.nodes.rend());
+    }
 }
 
 }  // namespace
@@ -420,12 +450,11 @@ void completeModule(Module& module) {
         if (!statement) continue;
         if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
             processDeclaration(declaration);
-        else if (MacroStatement* macro = dynamic_cast<MacroStatement*>(statement.get()))
-            expandMacroStatement(*macro, *top);
-        else
+        else if (!dynamic_cast<MacroStatement*>(statement.get()))
             reportError("Only declarations allowed in this scope", statement->location);
         fillMissingPositions(statement->location);
     }
+    rejectMacroCalls(*top);
 }
 
 bool buildAll() {
