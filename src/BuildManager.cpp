@@ -13,6 +13,7 @@
 #include "LibFrontEnd.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
+#include "TypeOf.hpp"
 #include "VnFrontEnd.hpp"
 #include "platform/Platform.hpp"
 
@@ -204,6 +205,12 @@ void registerFrontEnds() {
     frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
 }
 
+}  // namespace
+
+void registerPasses() { registerTypeInference(); }
+
+namespace {
+
 ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
@@ -257,15 +264,23 @@ bool processModule(const ModuleName& name) {
     LibBackEnd().writeModule(*module);
     try {
         backEnd.writeModule(*module);
+    } catch (const CompileError& error) {
+        // The C++ files kept their previous content, older than the source, so the next run
+        // translates again; an interface of the failed text must not outlive them.
+        LibBackEnd().removeOutputs(name);
+        flushDiagnostics(2);
+        // Positioned ones name the user's line that led there; the others end the run as before.
+        if (!error.position.hasFile()) throw;
+        report(error);
+        return false;
     } catch (...) {
-        // The C++ files kept their previous content; an interface of the failed text must
-        // not outlive them.
         LibBackEnd().removeOutputs(name);
         throw;
     }
     if (flushDiagnostics(2)) {
-        // Some generated file could not be written: none of them may count as this module's
-        // output, or the next run would find it up to date.
+        // Some generated file could not be written, or the back end reported an error in what
+        // it wrote: none of them may count as this module's output, or the next run would find
+        // it up to date.
         backEnd.removeOutputs(name);
         LibBackEnd().removeOutputs(name);
         return false;
@@ -391,10 +406,55 @@ void checkImports(Module& module) {
     }
 }
 
+namespace {
+
+// The nodes below one node, in field order.
+class ChildNodes : public FieldVisitor {
+public:
+    void text(const char*, const std::string&) override {}
+    void texts(const char*, const std::vector<std::string>&) override {}
+    void flag(const char*, bool) override {}
+    void number(const char*, long long) override {}
+    void choice(const char*, int, const char*) override {}
+    void tokens(const char*, const TokenStream&) override {}
+    void child(const char*, ASTObject* node) override {
+        if (node) nodes.push_back(node);
+    }
+    void children(const char*, const std::vector<ASTObject*>& list) override {
+        for (ASTObject* node : list) child(nullptr, node);
+    }
+
+    std::vector<ASTObject*> nodes;
+};
+
+// The one place where macro calls meet the macros until the macro interpreter exists. A call of
+// a declared macro, in a statement or an expression, anywhere outside a macro's own body, is an
+// error: written out it would be a C++ call the user never wrote. Calls of undeclared names
+// ("_HPP", "_CPP", C macros) stay for the back end. Iterative: nesting depth is the user's.
+void rejectMacroCalls(Block& top) {
+    std::vector<ASTObject*> pending{&top};
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
+        if (dynamic_cast<MacroDeclaration*>(node)) continue;
+        if (MacroCall* call = dynamic_cast<MacroCall*>(node)) {
+            if (dynamic_cast<MacroDeclaration*>(lookup(call->name, placeOf(call, &top))))
+                reportError("macro expansion is not available in this version", call->location);
+            continue;
+        }
+        ChildNodes below;
+        node->visitFields(below);
+        pending.insert(pending.end(), below.nodes.rbegin(), below.nodes.rend());
+    }
+}
+
+}  // namespace
+
 void completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
+    registerPasses();
     for (const StatementPtr& statement : top->statements) {
         if (!statement) continue;
         if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
@@ -403,6 +463,7 @@ void completeModule(Module& module) {
             reportError("Only declarations allowed in this scope", statement->location);
         fillMissingPositions(statement->location);
     }
+    rejectMacroCalls(*top);
 }
 
 bool buildAll() {
