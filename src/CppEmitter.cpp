@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "Operator.hpp"
 
@@ -571,7 +572,7 @@ void CppEmitter::argument(const ArgumentDeclaration& node) {
     if (has(PhaseImplementation)) {
         write(node.name);
     } else if (node.defaultValue) {
-        write(node.name.empty() ? "VORN_arg" + backEnd_.argumentSuffix(&node) : node.name);
+        write(node.name.empty() ? "VORN_arg" + argumentSuffixes_.argumentSuffix(&node) : node.name);
         write("=");
         visit(node.defaultValue);
     }
@@ -1010,4 +1011,13 @@ void CppEmitter::tokens(const TokensExpression& node) {
         out_.markPosition(token.location);
         write(token.text);
     }
+}
+
+std::string ArgumentSuffixes::argumentSuffix(const ArgumentDeclaration* argument) {
+    auto found = argumentNumbers_.find(argument);
+    if (found == argumentNumbers_.end())
+        found = argumentNumbers_.emplace(argument, static_cast<unsigned>(argumentNumbers_.size() + 1)).first;
+    std::ostringstream hex;
+    hex << std::hex << found->second;
+    return hex.str();
 }

@@ -15,6 +15,7 @@
 #include "Ast.hpp"
 #include "Driver.hpp"
 #include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
 #include "NameLookup.hpp"
 #include "ParentFinder.hpp"
 #include "TestTrees.hpp"
