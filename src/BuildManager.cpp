@@ -1,4 +1,4 @@
-// Build manager: module names and paths, loading with the up-to-date rule, import resolution,
+// Build manager: loading with the up-to-date rule and the module registry, import resolution,
 // the translate loop and the import recheck. Takes module names; gives loaded, completed and
 // written modules. Never guesses a result it did not compute: a missing piece fails loudly.
 #include "BuildManager.hpp"

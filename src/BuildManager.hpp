@@ -1,5 +1,5 @@
-// Build manager: module names, the paths derived from them, the registry of loaded modules
-// and the translation of a run. Takes input file names from the command line; gives loaded
+// Build manager: the registry of loaded modules, the choice of front end, the up-to-date rule
+// and the translation of a run. Takes module names from the command line; gives loaded
 // and written modules, and the sets the compile stage works from. Never reads the command
 // line itself and never reads or writes a file format: front and back ends do that.
 #pragma once

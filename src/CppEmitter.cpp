@@ -1,4 +1,4 @@
-// C++ emitter: the text of every node kind, phase by phase, through the back end's writer.
+// C++ emitter: the text of every node kind, phase by phase, through the output writer.
 // Takes lowered tree nodes; gives C++ text. Never rewrites a node and never opens a file;
 // a node kind that lowering should have removed is an internal error, not a guess.
 #include "CppEmitter.hpp"
@@ -12,18 +12,6 @@
 namespace {
 
 const char* const sourceName = "src/CppBackEnd";
-
-// The operators C++ writes as they stand; any other operator is called by its mangled name.
-constexpr const char* cppOperators[] = {
-    "|",  "&",  "^",   "%",   "+",  "-",  "*",  "/",  "!",  "~",  "<",  ">",   "=",  "||", "&&",
-    "<<", ">>", ">>=", "<<=", "|=", "&=", "^=", "%=", "+=", "-=", "*=", "/=",  "!=", "~=", "<=",
-    ">=", "==", ",",   "++",  "--", "::", ".",  "->", "->*", ".*", "...", "..", "#",
-};
-
-bool isCppOperator(const std::string& op) {
-    return std::any_of(std::begin(cppOperators), std::end(cppOperators),
-                       [&](const char* spelling) { return op == spelling; });
-}
 
 const char* accessWord(Access access) {
     switch (access) {
@@ -327,7 +315,7 @@ void CppEmitter::binary(const OperExpression& node) {
         write(")[");
         visit(node.right);
         write("]");
-    } else if (isCppOperator(node.op)) {
+    } else if (isKnownOperator(node.op)) {
         write("(");
         visit(node.left);
         write(")" + node.op + "(");

@@ -1,5 +1,5 @@
 // C++ emitter: the text of every declaration, statement, expression and type for one phase.
-// Takes tree nodes and the current phase; gives text through the back end's writer.
+// Takes tree nodes and the current phase; gives text through the output writer.
 // Never changes the tree and never decides file layout: the back end calls it per section.
 #pragma once
 
