@@ -4,17 +4,16 @@
 #include "CompilerConfig.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <istream>
 #include <map>
-#include <system_error>
 
 #include <boost/lexical_cast.hpp>
 
 #include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "BuildManager.hpp"
+#include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 CompilerConfiguration compilerConfiguration;
@@ -88,10 +87,8 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 
 void loadCompilerConfiguration(const std::string& name) {
     std::string path = runOptions.vornDir + "compiler/" + name;
-    // A directory opens as a stream on some systems and reads as an empty script.
-    std::error_code error;
     std::ifstream in;
-    if (!std::filesystem::is_directory(path, error)) in.open(path.c_str());
+    if (!platform::isDirectory(path)) in.open(path.c_str());
     if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
 }

@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "BuildManager.hpp"
+#include "ModuleName.hpp"
 
 namespace platform {
 class Registry;

@@ -1,10 +1,11 @@
-// C++ emitter: the text of every node kind, phase by phase, through the back end's writer.
+// C++ emitter: the text of every node kind, phase by phase, through the output writer.
 // Takes lowered tree nodes; gives C++ text. Never rewrites a node and never opens a file;
 // a node kind that lowering should have removed is an internal error, not a guess.
 #include "CppEmitter.hpp"
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "Diagnostics.hpp"
 #include "Operator.hpp"
@@ -12,18 +13,6 @@
 namespace {
 
 const char* const sourceName = "src/CppBackEnd";
-
-// The operators C++ writes as they stand; any other operator is called by its mangled name.
-constexpr const char* cppOperators[] = {
-    "|",  "&",  "^",   "%",   "+",  "-",  "*",  "/",  "!",  "~",  "<",  ">",   "=",  "||", "&&",
-    "<<", ">>", ">>=", "<<=", "|=", "&=", "^=", "%=", "+=", "-=", "*=", "/=",  "!=", "~=", "<=",
-    ">=", "==", ",",   "++",  "--", "::", ".",  "->", "->*", ".*", "...", "..", "#",
-};
-
-bool isCppOperator(const std::string& op) {
-    return std::any_of(std::begin(cppOperators), std::end(cppOperators),
-                       [&](const char* spelling) { return op == spelling; });
-}
 
 const char* accessWord(Access access) {
     switch (access) {
@@ -324,7 +313,7 @@ void CppEmitter::binary(const OperExpression& node) {
         write(")[");
         visit(node.right);
         write("]");
-    } else if (isCppOperator(node.op)) {
+    } else if (isKnownOperator(node.op)) {
         write("(");
         visit(node.left);
         write(")" + node.op + "(");
@@ -599,7 +588,7 @@ void CppEmitter::argument(const ArgumentDeclaration& node) {
     if (has(PhaseImplementation)) {
         write(node.name);
     } else if (node.defaultValue) {
-        write(node.name.empty() ? "VORN_arg" + backEnd_.argumentSuffix(&node) : node.name);
+        write(node.name.empty() ? "VORN_arg" + argumentSuffixes_.argumentSuffix(&node) : node.name);
         write("=");
         visit(node.defaultValue);
     }
@@ -1050,4 +1039,13 @@ void CppEmitter::tokens(const TokensExpression& node) {
         out_.markPosition(token.location);
         write(token.text);
     }
+}
+
+std::string ArgumentSuffixes::argumentSuffix(const ArgumentDeclaration* argument) {
+    auto found = argumentNumbers_.find(argument);
+    if (found == argumentNumbers_.end())
+        found = argumentNumbers_.emplace(argument, static_cast<unsigned>(argumentNumbers_.size() + 1)).first;
+    std::ostringstream hex;
+    hex << std::hex << found->second;
+    return hex.str();
 }

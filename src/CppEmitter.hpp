@@ -1,19 +1,30 @@
 // C++ emitter: the text of every declaration, statement, expression and type for one phase.
-// Takes tree nodes and the current phase; gives text through the back end's writer.
+// Takes tree nodes and the current phase; gives text through the output writer.
 // Never changes the tree and never decides file layout: the back end calls it per section.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "Ast.hpp"
-#include "CppBackEnd.hpp"
+#include "CppWriter.hpp"
 #include "NodeDispatch.hpp"
+
+// The suffix after "VORN_arg" of each unnamed argument that has a default value: distinct per
+// argument node and stable for as long as this object lives (the back end keeps one per run).
+class ArgumentSuffixes {
+public:
+    std::string argumentSuffix(const ArgumentDeclaration* argument);
+
+private:
+    std::map<const ArgumentDeclaration*, unsigned> argumentNumbers_;
+};
 
 class CppEmitter {
 public:
-    CppEmitter(CppWriter& out, CppBackEnd& backEnd) : out_(out), backEnd_(backEnd) {}
+    CppEmitter(CppWriter& out, ArgumentSuffixes& argumentSuffixes) : out_(out), argumentSuffixes_(argumentSuffixes) {}
 
     // Writes any node for the current phase; a null node writes nothing.
     void visit(const ASTObject* node);
@@ -129,7 +140,7 @@ private:
     void verbatimBlock(const TokensExpression& tokens);
 
     CppWriter& out_;
-    CppBackEnd& backEnd_;
+    ArgumentSuffixes& argumentSuffixes_;
     // The statement a block or class is writing as its own, direct, member right now.
     const ASTObject* directStatement_ = nullptr;
     const Block* directBlock_ = nullptr;

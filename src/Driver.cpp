@@ -9,9 +9,8 @@
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "Toolchain.hpp"
 #include "platform/Platform.hpp"
-
-RunOptions runOptions;
 
 namespace {
 

@@ -1,12 +1,11 @@
 // The source language grammar: one rule per row of the grammar tables, built once, plus the
 // auxiliary steps the rows name (import, append, split, accessor modifiers), the precedence
-// state of the expression parser, and the raw-token readers of macro arguments.
+// steps of the expression parser, and the raw-token readers of macro arguments.
 // Takes a token stream; gives tree nodes. Never reports a mismatch itself: failures become
 // expectations, and the skipping parsers around statements word and queue the errors.
 #include "Grammar.hpp"
 
 #include <iterator>
-#include <map>
 #include <vector>
 
 #include "Operator.hpp"
@@ -90,20 +89,7 @@ bool statementEnded(TokenStream& ts) {
     return before.kind == Operator && locationBefore(before.location, ts.current->location);
 }
 
-// ---- precedence state ----
-//
-// Process-wide like the grammar: written and read only by the steps below, reset per module.
-struct PrecedenceEntry {
-    int precedence;
-    std::string op;
-};
-struct PrecedenceState {
-    std::vector<PrecedenceEntry> stack;
-    PrecedenceEntry lastPopped{0, ""};
-
-    PrecedenceEntry top() const { return stack.empty() ? PrecedenceEntry{0, ""} : stack.back(); }
-};
-PrecedenceState precedence;
+// ---- precedence steps (the state is the framework's) ----
 
 bool pushContext(TokenStream&) {
     precedence.stack.push_back(PrecedenceEntry{0, ""});
@@ -141,101 +127,6 @@ bool binaryCheck(TokenStream& ts) {
     }
     if (accept) precedence.stack.push_back(PrecedenceEntry{p, op});
     return accept;
-}
-
-// ---- nesting guard ----
-//
-// Each nested expression, type or block costs the recursive descent a few dozen stack frames;
-// past the limit the statement is given up with an error instead of overflowing the stack.
-int nestingDepth = 0;
-
-bool enterNesting(TokenStream& ts) {
-    if (++nestingDepth > maxNestingDepth)
-        throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +
-                               " nested expressions, types and blocks",
-                           ts.current->location);
-    return true;
-}
-
-void leaveNesting(TokenStream&) { --nestingDepth; }
-
-template <class P>
-auto nested(const P& body) {
-    return finally(func(enterNesting) >> body, leaveNesting);
-}
-
-// ---- runs after an opening bracket are not repeated ----
-//
-// The tuple and the range both start with "(" expression, and a type or an expression after a
-// bracket is tried by several alternatives (construction, static name, tuple type, template
-// argument), so without a memory every bracket would parse what follows it several times, and
-// nested brackets, open or closed, a number of times exponential in their depth. The outcome of
-// an expression or a type depends only on where it starts and on the precedence entry it must
-// exceed, so it is kept under those for as long as the outermost remembered run lasts (the
-// tokens the keys point at live at least that long): where the run ended, the node it built,
-// the last popped entry it left (a binary check after it reads that) and what it expected.
-// A run that raised syntax errors inside a nested block reports them once, not per repetition.
-struct RunKey {
-    const void* rule;
-    const Token* start;
-    int precedence;
-    std::string op;
-    bool operator<(const RunKey& o) const {
-        if (rule != o.rule) return rule < o.rule;
-        if (start != o.start) return start < o.start;
-        if (precedence != o.precedence) return precedence < o.precedence;
-        return op < o.op;
-    }
-};
-struct RunOutcome {
-    bool matched;
-    TokenStream::Position end;
-    boost::shared_ptr<void> node;
-    PrecedenceEntry lastPopped;
-    Expectations expectations;
-};
-std::map<RunKey, RunOutcome> rememberedRuns;
-int rememberDepth = 0;
-
-// The body of a rule building a T, run at most once per key.
-template <class T, class P>
-class Remember : public ParserTag {
-public:
-    typedef bool Result;
-    explicit Remember(const P& p) : p(p) {}
-    bool parse(TokenStream& ts) const {
-        if (rememberDepth == 0) rememberedRuns.clear();
-        struct Depth {
-            Depth() { ++rememberDepth; }
-            ~Depth() { --rememberDepth; }
-        } depth;
-        // Only runs right after an opening bracket are tried more than once at one place.
-        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
-        PrecedenceEntry top = precedence.top();
-        RunKey key{this, &*ts.current, top.precedence, top.op};
-        auto found = rememberedRuns.find(key);
-        if (found != rememberedRuns.end()) {
-            const RunOutcome& outcome = found->second;
-            replayExpectations(ts, outcome.expectations);
-            precedence.lastPopped = outcome.lastPopped;
-            if (!outcome.matched) return false;
-            ts.current = outcome.end;
-            constructionSlot<T>() = boost::static_pointer_cast<T>(outcome.node);
-            return true;
-        }
-        ExpectationRecording recording;
-        bool matched = runStep(p, ts);
-        RunOutcome outcome{matched, ts.current, boost::shared_ptr<void>(), precedence.lastPopped, recording.finish()};
-        if (matched) outcome.node = constructionSlot<T>();
-        rememberedRuns.emplace(key, std::move(outcome));
-        return matched;
-    }
-    P p;
-};
-
-template <class T, class P>
-Remember<T, P> remember(const P& p) {
-    return Remember<T, P>(p);
 }
 
 // ---- construction: the check after a type with neither arguments nor "with" ----
@@ -732,11 +623,7 @@ void buildSourceGrammar() {
 
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
-    precedence = PrecedenceState();
-    nestingDepth = 0;
-    rememberDepth = 0;
-    rememberedRuns.clear();
-    resetExpectationRecordings();
+    resetParseState();
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;

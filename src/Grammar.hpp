@@ -17,12 +17,6 @@ void buildSourceGrammar();
 // the module rule itself cannot run; syntax errors are in the diagnostics list.
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName);
 
-// Deeper nesting of expressions, types and blocks than this ends the statement with an error
-// instead of exhausting the parser's stack. One level costs under 1 KB of stack in an optimised
-// build and several KB with the sanitizers, so 600 levels fit a 1 MB stack (optimised) and a
-// 4 MB one (sanitized), and 500 nested blocks with their statements still parse.
-const int maxNestingDepth = 600;
-
 // Rule accessors: each returns the rule of the current grammar mode. The C++ declaration grammar
 // gives the shared ones (type, expression, statement, ...) its own bodies in mode 1.
 Rule<MatchBool>& endOfStatementRule();

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <ostream>
 
-#include "BuildManager.hpp"
-#include "Driver.hpp"
+#include "ModuleName.hpp"
+#include "RunOptions.hpp"
 #include "NodeDispatch.hpp"
 #include "platform/Platform.hpp"
 
@@ -110,7 +110,7 @@ void LibBackEnd::writeModule(Module& module) {
     if (runOptions.verbose) verboseLineNoIndent("writing: " + module.name + " to vnl");
     // A file that cannot be written is an error, not a loss to pass over: an older file left
     // in its place would give importers declarations the module no longer has.
-    std::string path = outputPath(moduleNameOf(module), "vnl");
+    std::string path = outputPath(dottedModuleName(module.name), "vnl");
     std::ofstream out(path.c_str(), std::ios::out | std::ios::trunc);
     writeLibraryRecords(module, module.name, out);
     out.close();

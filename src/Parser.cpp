@@ -1,5 +1,6 @@
 // The framework's run-time pieces: literal and token-kind matching (with operator splitting),
-// the furthest-failure bookkeeping, the wording of syntax errors and statement skipping.
+// the furthest-failure bookkeeping, the wording of syntax errors, statement skipping, and the
+// per-parse state every grammar shares (precedence, nesting depth, remembered runs).
 // Takes a token stream; gives match results, and ParseErrors only through raiseSyntaxError.
 // Never consumes input except by advancing the stream's read position or splitting an operator.
 #include "Parser.hpp"
@@ -168,6 +169,29 @@ void replayExpectations(TokenStream& ts, const Expectations& expectations) {
 void resetExpectationRecordings() {
     journal.clear();
     openRecordings = 0;
+}
+
+PrecedenceState precedence;
+int nestingDepth = 0;
+std::map<RunKey, RunOutcome> rememberedRuns;
+int rememberDepth = 0;
+
+bool enterNesting(TokenStream& ts) {
+    if (++nestingDepth > maxNestingDepth)
+        throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +
+                               " nested expressions, types and blocks",
+                           ts.current->location);
+    return true;
+}
+
+void leaveNesting(TokenStream&) { --nestingDepth; }
+
+void resetParseState() {
+    precedence = PrecedenceState();
+    nestingDepth = 0;
+    rememberDepth = 0;
+    rememberedRuns.clear();
+    resetExpectationRecordings();
 }
 
 void raiseSyntaxError(TokenStream& ts) {

@@ -207,8 +207,7 @@ const ExpressionTyping& expressionTypers() {
 void recordInclude(Block* place, const std::string& include) {
     Module* module = place ? moduleOf(place) : nullptr;
     if (!module) return;
-    if (std::find(module->includes.begin(), module->includes.end(), include) == module->includes.end())
-        module->includes.push_back(include);
+    module->addInclude(include);
 }
 
 void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {

@@ -2,6 +2,7 @@
 // the passing convention of arguments, and the types of variables and loop variables that
 // are declared without one. Takes linked trees (names through name lookup); gives types and
 // the module's standard includes. Never reports a missing name as an error: C++ may know it.
+// Inference and name lookup call each other by design; no other stage may include either back.
 #pragma once
 
 #include <boost/function.hpp>

@@ -84,6 +84,11 @@ bool isExecutableFile(const std::string& path) {
 #endif
 }
 
+bool isDirectory(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 std::time_t modificationTime(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return 0;

@@ -16,6 +16,7 @@
 #include "BuildManager.hpp"
 #include "CppBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
 #include "NameLookup.hpp"
 #include "ParentFinder.hpp"
 #include "TreeModifier.hpp"
