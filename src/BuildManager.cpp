@@ -11,6 +11,7 @@
 #include "Driver.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "MacroExpander.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
 #include "VnFrontEnd.hpp"
@@ -380,6 +381,8 @@ void completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
+    // Macro statements take their delivered statements' places before anything is analysed.
+    expandMacroStatements(*top);
     for (const StatementPtr& statement : top->statements) {
         if (!statement) continue;
         if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
