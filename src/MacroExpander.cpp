@@ -467,7 +467,27 @@ MacroExpansion expandMacroStatement(MacroStatement& statement) {
 
 namespace {
 
-class TreeExpander : public FieldVisitor {
+// The children of one node, in field order.
+class ChildList : public FieldVisitor {
+public:
+    void text(const char*, const std::string&) override {}
+    void texts(const char*, const std::vector<std::string>&) override {}
+    void flag(const char*, bool) override {}
+    void number(const char*, long long) override {}
+    void choice(const char*, int, const char*) override {}
+    void tokens(const char*, const TokenStream&) override {}
+    void child(const char*, ASTObject* node) override {
+        if (node) nodes.push_back(node);
+    }
+    void children(const char*, const std::vector<ASTObject*>& list) override {
+        for (ASTObject* node : list)
+            if (node) nodes.push_back(node);
+    }
+
+    std::vector<ASTObject*> nodes;
+};
+
+class TreeExpander {
 public:
     void expandBlock(Block& block) {
         for (auto entry = block.statements.begin(); entry != block.statements.end();) {
@@ -483,20 +503,6 @@ public:
             nesting -= expansions;
             ++entry;
         }
-    }
-
-    void text(const char*, const std::string&) override {}
-    void texts(const char*, const std::vector<std::string>&) override {}
-    void flag(const char*, bool) override {}
-    void number(const char*, long long) override {}
-    void choice(const char*, int, const char*) override {}
-    void tokens(const char*, const TokenStream&) override {}
-    void child(const char*, ASTObject* node) override {
-        if (node) walk(*node);
-    }
-    void children(const char*, const std::vector<ASTObject*>& nodes) override {
-        for (ASTObject* node : nodes)
-            if (node) walk(*node);
     }
 
 private:
@@ -530,17 +536,29 @@ private:
         }
     }
 
-    void walk(ASTObject& node) {
-        if (Block* block = dynamic_cast<Block*>(&node)) return expandBlock(*block);
-        // A macro's own body is code the interpreter runs, not code to expand.
-        if (dynamic_cast<MacroDeclaration*>(&node)) return;
-        if (MacroExpression* expression = dynamic_cast<MacroExpression*>(&node)) {
-            std::string name = expression->call ? expression->call->name : std::string();
-            reportError("macro " + name + " can only be expanded as a statement outside a macro body",
-                        expression->location);
-            return;
+    // Expressions may nest as deep as a long line of operators, so they are walked with a
+    // list of pending nodes; only blocks, which the parser bounds, recurse.
+    void walk(ASTObject& root) {
+        std::vector<ASTObject*> pending{&root};
+        while (!pending.empty()) {
+            ASTObject* node = pending.back();
+            pending.pop_back();
+            if (Block* block = dynamic_cast<Block*>(node)) {
+                expandBlock(*block);
+                continue;
+            }
+            // A macro's own body is code the interpreter runs, not code to expand.
+            if (dynamic_cast<MacroDeclaration*>(node)) continue;
+            if (MacroExpression* expression = dynamic_cast<MacroExpression*>(node)) {
+                std::string name = expression->call ? expression->call->name : std::string();
+                reportError("macro " + name + " can only be expanded as a statement outside a macro body",
+                            expression->location);
+                continue;
+            }
+            ChildList children;
+            node->visitFields(children);
+            pending.insert(pending.end(), children.nodes.rbegin(), children.nodes.rend());
         }
-        node.visitFields(*this);
     }
 
     int nesting = 0;

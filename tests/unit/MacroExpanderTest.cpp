@@ -19,6 +19,7 @@ TokensExpressionPtr tokensOf(std::initializer_list<Token> list) {
     return tokens;
 }
 Token name(const char* text) { return Token(Name, text, SourceLocation()); }
+Token type(const char* text) { return Token(TypeName, text, SourceLocation()); }
 Token open(const char* text) { return Token(OpeningBrace, text, SourceLocation()); }
 Token close(const char* text) { return Token(ClosingBrace, text, SourceLocation()); }
 Token number(const char* text) { return Token(Number, text, SourceLocation()); }
@@ -54,7 +55,7 @@ TEST_F(MacroExpanderTest, TokensBecomeOneStatement) {
         {tokensOf({name("printf"), open("("), string("\"x\""), close(")")}), "ExpressionStatement"},
         {tokensOf({name("printf"), open("("), close(")"), open("{"), close("}")}), "ExpressionStatement"},
         {tokensOf({keyword("return"), number("5")}), "ReturnStatement"},
-        {tokensOf({name("Int"), name("x"), oper("="), number("7")}), "VariableDeclaration"},
+        {tokensOf({type("Int"), name("x"), oper("="), number("7")}), "VariableDeclaration"},
         {tokensOf({number("1"), oper("+")}), "none"},
         // tokens left over after one statement would be lost code
         {tokensOf({keyword("return"), number("5"), open("{"), close("}"), number("7"), open("{"), close("}")}), "none"},
