@@ -7,11 +7,10 @@
 
 #include <iostream>
 #include <map>
-#include <typeindex>
-#include <unordered_map>
 
 #include "Grammar.hpp"
 #include "NameLookup.hpp"
+#include "NodeDispatch.hpp"
 #include "Operator.hpp"
 #include "ParentFinder.hpp"
 
@@ -67,48 +66,9 @@ Outcome executeBlock(Block* block);
 ObjectPtr evaluate(Expression* expression, bool asReference = false);
 
 // ---------------------------------------------------------------------------------------------
-// Dispatch: one ordered table per visitor, the row for a dynamic type found once and
-// remembered; the row after the last is the internal error.
-
-template <class Base, class Result>
-struct Row {
-    bool (*matches)(Base& node);
-    Result (*handle)(Base& node, bool flag);
-};
-
-template <class T, class Base>
-bool isA(Base& node) {
-    return dynamic_cast<T*>(&node) != nullptr;
-}
-
-template <class Base, class Result, size_t N>
-Result dispatch(const Row<Base, Result> (&rows)[N], Base& node, bool flag, const char* unsupported) {
-    static std::unordered_map<std::type_index, size_t> remembered;
-    std::type_index type(typeid(node));
-    auto found = remembered.find(type);
-    if (found == remembered.end()) {
-        size_t index = 0;
-        while (index < N && !rows[index].matches(node)) ++index;
-        found = remembered.emplace(type, index).first;
-    }
-    if (found->second == N) throw VORN_INTERNAL_ERROR(sourceFile, unsupported);
-    return rows[found->second].handle(node, flag);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Statements
 
-typedef Row<Statement, Outcome> StatementRow;
-
-template <class T, Outcome (*F)(T&)>
-StatementRow statementRow() {
-    return {isA<T, Statement>, [](Statement& s, bool) { return F(static_cast<T&>(s)); }};
-}
-
-template <class T>
-StatementRow ignored() {
-    return {isA<T, Statement>, [](Statement&, bool) { return Outcome(); }};
-}
+typedef NodeDispatch<Outcome(Statement&)> StatementDispatch;
 
 Outcome refuseType(ClassDeclaration&) { throw CompileError("Type declarations not allowed"); }
 
@@ -204,42 +164,52 @@ Outcome executeFor(ForStatement& statement) {
     }
 }
 
+Outcome unsupportedStatement(Statement&) {
+    throw VORN_INTERNAL_ERROR(sourceFile, "AST Statement node not supported by MacroExpander");
+}
+
 // In the order in which the classes are told apart; derived classes before their bases.
-const StatementRow statementRows[] = {
-    ignored<ForPart>(),
-    ignored<ArgumentDeclaration>(),
-    ignored<FunctionDeclaration>(),
-    ignored<PropertyDeclaration>(),
-    ignored<TypeAliasDeclaration>(),
-    ignored<EnumDeclaration>(),
-    ignored<NamespaceDeclaration>(),
-    ignored<UnionDeclaration>(),
-    statementRow<ClassDeclaration, refuseType>(),
-    statementRow<VariableDeclaration, declareVariable>(),
-    statementRow<MacroDeclaration, refuseMacro>(),
-    statementRow<ForStatement, executeFor>(),
-    statementRow<IfStatement, executeIf>(),
-    ignored<TryStatement>(),
-    ignored<CatchStatement>(),
-    ignored<WhileStatement>(),
-    ignored<DeleteStatement>(),
-    ignored<BreakStatement>(),
-    ignored<ContinueStatement>(),
-    ignored<ThrowStatement>(),
-    statementRow<ReturnStatement, executeReturn>(),
-    statementRow<ExpressionStatement, executeExpression>(),
-    ignored<BlockStatement>(),
-    ignored<MacroStatement>(),
-    ignored<InitStatement>(),
-    ignored<FriendDeclaration>(),
-    ignored<CppForStatement>(),
-    ignored<CppSwitchStatement>(),
-    ignored<CppCaseStatement>(),
-};
+const StatementDispatch& statementTable() {
+    typedef StatementDispatch D;
+    static const D table(sourceFile, "MacroExpander",
+                         {
+                             D::skip<ForPart>(),
+                             D::skip<ArgumentDeclaration>(),
+                             D::skip<FunctionDeclaration>(),
+                             D::skip<PropertyDeclaration>(),
+                             D::skip<TypeAliasDeclaration>(),
+                             D::skip<EnumDeclaration>(),
+                             D::skip<NamespaceDeclaration>(),
+                             D::skip<UnionDeclaration>(),
+                             D::on<ClassDeclaration, &refuseType>(),
+                             D::on<VariableDeclaration, &declareVariable>(),
+                             D::on<MacroDeclaration, &refuseMacro>(),
+                             D::on<ForStatement, &executeFor>(),
+                             D::on<IfStatement, &executeIf>(),
+                             D::skip<TryStatement>(),
+                             D::skip<CatchStatement>(),
+                             D::skip<WhileStatement>(),
+                             D::skip<DeleteStatement>(),
+                             D::skip<BreakStatement>(),
+                             D::skip<ContinueStatement>(),
+                             D::skip<ThrowStatement>(),
+                             D::on<ReturnStatement, &executeReturn>(),
+                             D::on<ExpressionStatement, &executeExpression>(),
+                             D::skip<BlockStatement>(),
+                             D::skip<MacroStatement>(),
+                             D::skip<InitStatement>(),
+                             D::skip<FriendDeclaration>(),
+                             D::skip<CppForStatement>(),
+                             D::skip<CppSwitchStatement>(),
+                             D::skip<CppCaseStatement>(),
+                             D::on<Statement, &unsupportedStatement>(),
+                         });
+    return table;
+}
 
 Outcome execute(Statement& statement) {
     countStep();
-    return dispatch(statementRows, statement, false, "AST Statement node not supported by MacroExpander");
+    return statementTable()(statement);
 }
 
 Outcome executeBlock(Block* block) {
@@ -257,21 +227,11 @@ Outcome executeBlock(Block* block) {
 // ---------------------------------------------------------------------------------------------
 // Expressions
 
-typedef Row<Expression, ObjectPtr> ExpressionRow;
+typedef NodeDispatch<ObjectPtr(Expression&, bool)> ExpressionDispatch;
 
-template <class T, ObjectPtr (*F)(T&, bool)>
-ExpressionRow expressionRow() {
-    return {isA<T, Expression>, [](Expression& e, bool asReference) { return F(static_cast<T&>(e), asReference); }};
-}
+ObjectPtr todo(Expression&) { throw VORN_INTERNAL_ERROR(sourceFile, "TODO"); }
 
-ObjectPtr todo(Expression&, bool) { throw VORN_INTERNAL_ERROR(sourceFile, "TODO"); }
-
-template <class T>
-ExpressionRow notYet() {
-    return {isA<T, Expression>, todo};
-}
-
-ObjectPtr evaluateConstant(ConstantExpression& constant, bool) {
+ObjectPtr evaluateConstant(ConstantExpression& constant) {
     const std::string& text = constant.value;
     if (!text.empty() && text[0] == '"') return makeValue(text);
     if (!text.empty() && text[0] == '\'') {
@@ -283,25 +243,25 @@ ObjectPtr evaluateConstant(ConstantExpression& constant, bool) {
 
 bool isAssignment(const std::string& op) { return binaryPrecedence(op) == binaryPrecedence("="); }
 
-ObjectPtr evaluateBinary(OperExpression& expression, bool) {
+ObjectPtr evaluateBinary(OperExpression& expression) {
     ObjectPtr left = evaluate(expression.left.get(), isAssignment(expression.op));
     ObjectPtr right = evaluate(expression.right.get());
     if (!left) throw NoOperator(expression.op, "void");
     return left->binaryOperator(expression.op, right);
 }
 
-ObjectPtr evaluatePrefix(PrefixOperExpression& expression, bool) {
+ObjectPtr evaluatePrefix(PrefixOperExpression& expression) {
     ObjectPtr operand = evaluate(expression.operand.get());
     if (!operand) throw NoOperator(expression.op, "void");
     return operand->unaryOperator(expression.op);
 }
 
-ObjectPtr evaluateConditional(TernaryOperExpression& expression, bool) {
+ObjectPtr evaluateConditional(TernaryOperExpression& expression) {
     bool condition = castTo<bool>(evaluate(expression.condition.get()))->value;
     return evaluate(condition ? expression.whenTrue.get() : expression.whenFalse.get());
 }
 
-ObjectPtr evaluateMember(SubExpression& expression, bool) {
+ObjectPtr evaluateMember(SubExpression& expression) {
     ObjectPtr object = evaluate(expression.object.get());
     if (!object) throw NoMember("void", expression.member);
     return object->member(expression.member);
@@ -332,13 +292,13 @@ ObjectPtr evaluateTuple(TupleExpression& tuple, bool asReference) {
     return evaluate(tuple.elements[0].get(), asReference);
 }
 
-ObjectPtr evaluateVector(VectorExpression& vector, bool) {
+ObjectPtr evaluateVector(VectorExpression& vector) {
     ObjectList elements;
     for (const ExpressionPtr& element : vector.elements) elements.push_back(evaluate(element.get()));
     return makeValue(elements);
 }
 
-ObjectPtr evaluateCall(FuncExpression& call, bool) {
+ObjectPtr evaluateCall(FuncExpression& call) {
     ObjectPtr function = evaluate(call.function.get());
     ObjectList arguments;
     for (const ExpressionPtr& argument : call.arguments) arguments.push_back(evaluate(argument.get()));
@@ -355,37 +315,49 @@ ObjectPtr evaluateRange(RangeExpression& range, bool asReference) {
 }
 
 // "_code(tokens)" stands for its tokens; other macros are not called from macro bodies.
-ObjectPtr evaluateMacro(MacroExpression& expression, bool) {
+ObjectPtr evaluateMacro(MacroExpression& expression) {
     if (!expression.call) throw VORN_INTERNAL_ERROR(sourceFile, "macro expression without a call");
     const MacroCall& call = *expression.call;
     if (call.name == "_code" && call.arguments.size() == 1) return call.arguments[0];
     throw VORN_INTERNAL_ERROR(sourceFile, "todo");
 }
 
-const ExpressionRow expressionRows[] = {
-    expressionRow<ConstantExpression, evaluateConstant>(),
-    expressionRow<OperExpression, evaluateBinary>(),
-    expressionRow<PrefixOperExpression, evaluatePrefix>(),
-    expressionRow<TernaryOperExpression, evaluateConditional>(),
-    expressionRow<SubExpression, evaluateMember>(),
-    expressionRow<StaticExpression, evaluateName>(),
-    expressionRow<TupleExpression, evaluateTuple>(),
-    notYet<CtorExpression>(),
-    notYet<AnonFuncExpression>(),
-    notYet<CppBlockInitializer>(),
-    notYet<VariableDeclarationExpression>(),
-    notYet<CastExpression>(),
-    notYet<PostfixOperExpression>(),
-    expressionRow<VectorExpression, evaluateVector>(),
-    expressionRow<FuncExpression, evaluateCall>(),
-    expressionRow<RangeExpression, evaluateRange>(),
-    expressionRow<MacroExpression, evaluateMacro>(),
-};
+ObjectPtr unsupportedExpression(Expression&) {
+    throw VORN_INTERNAL_ERROR(sourceFile, "AST Expression node not supported by MacroExpander");
+}
+
+// The second argument of every handler: whether the value is asked for as a reference (the
+// left side of an assignment).
+const ExpressionDispatch& expressionTable() {
+    typedef ExpressionDispatch D;
+    static const D table(sourceFile, "MacroExpander",
+                         {
+                             D::on<ConstantExpression, &evaluateConstant>(),
+                             D::on<OperExpression, &evaluateBinary>(),
+                             D::on<PrefixOperExpression, &evaluatePrefix>(),
+                             D::on<TernaryOperExpression, &evaluateConditional>(),
+                             D::on<SubExpression, &evaluateMember>(),
+                             D::on<StaticExpression, &evaluateName>(),
+                             D::on<TupleExpression, &evaluateTuple>(),
+                             D::on<CtorExpression, &todo>(),
+                             D::on<AnonFuncExpression, &todo>(),
+                             D::on<CppBlockInitializer, &todo>(),
+                             D::on<VariableDeclarationExpression, &todo>(),
+                             D::on<CastExpression, &todo>(),
+                             D::on<PostfixOperExpression, &todo>(),
+                             D::on<VectorExpression, &evaluateVector>(),
+                             D::on<FuncExpression, &evaluateCall>(),
+                             D::on<RangeExpression, &evaluateRange>(),
+                             D::on<MacroExpression, &evaluateMacro>(),
+                             D::on<Expression, &unsupportedExpression>(),
+                         });
+    return table;
+}
 
 ObjectPtr evaluate(Expression* expression, bool asReference) {
     if (!expression) throw VORN_INTERNAL_ERROR(sourceFile, "missing expression");
     DepthGuard level;
-    return dispatch(expressionRows, *expression, asReference, "AST Expression node not supported by MacroExpander");
+    return expressionTable()(*expression, asReference);
 }
 
 // ---------------------------------------------------------------------------------------------
