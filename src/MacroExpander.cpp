@@ -26,6 +26,7 @@ const char* const sourceFile = "src/MacroExpander";
 typedef std::map<std::string, ObjectPtr> Scope;
 std::vector<Scope> scopes;
 int steps = 0;
+int treeSteps = 0;  // reset by each expandMacroStatements
 int depth = 0;
 
 class ScopeGuard {
@@ -53,6 +54,9 @@ void countStep() {
     if (++steps > maxMacroSteps)
         throw CompileError("macro expansion stopped after " + std::to_string(maxMacroSteps) +
                            " steps: a loop does not end");
+    if (++treeSteps > maxModuleMacroSteps)
+        throw CompileError("macro expansion stopped: the macros of this module ran more than " +
+                           std::to_string(maxModuleMacroSteps) + " steps");
 }
 
 // The outcome of one statement: status 1 after a "return", with the returned value.
@@ -538,4 +542,7 @@ private:
 
 }  // namespace
 
-void expandMacroStatements(Block& block) { TreeExpander().expandBlock(block); }
+void expandMacroStatements(Block& block) {
+    treeSteps = 0;
+    TreeExpander().expandBlock(block);
+}

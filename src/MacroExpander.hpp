@@ -7,8 +7,10 @@
 #include "Ast.hpp"
 #include "Value.hpp"
 
-// More statements and loop rounds than this in one expansion end it with an error.
+// More statements and loop rounds than this in one expansion end it with an error; more than
+// maxModuleMacroSteps in all the expansions of one tree end each further one.
 const int maxMacroSteps = 100000;
+const int maxModuleMacroSteps = 1000000;
 // Deeper nesting of blocks and expressions inside a macro body, or of expansions that deliver
 // further macro statements, than this ends the expansion with an error.
 const int maxMacroDepth = 400;
