@@ -14,6 +14,7 @@
 #include "MacroExpander.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
+#include "TypeOf.hpp"
 #include "VnFrontEnd.hpp"
 #include "platform/Platform.hpp"
 
@@ -209,6 +210,12 @@ void registerFrontEnds() {
     frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
 }
 
+}  // namespace
+
+void registerPasses() { registerTypeInference(); }
+
+namespace {
+
 ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
@@ -259,13 +266,26 @@ bool processModule(const ModuleName& name) {
     if (!module) return false;
     completeModule(*module);
     if (flushDiagnostics(2)) return false;
-    LibBackEnd().writeModule(*module);
-    backEnd.writeModule(*module);
-    if (flushDiagnostics(2)) {
-        // Some generated file could not be written: none of them may count as this module's
-        // output, or the next run would find it up to date.
+    // Some generated file could not be written, or was left half written by a node the back
+    // end cannot write: none of them may count as this module's output, or the next run would
+    // find it up to date.
+    auto discardOutputs = [&] {
         backEnd.removeOutputs(name);
         LibBackEnd().removeOutputs(name);
+    };
+    try {
+        LibBackEnd().writeModule(*module);
+        backEnd.writeModule(*module);
+    } catch (const CompileError& error) {
+        flushDiagnostics(2);
+        discardOutputs();
+        // Positioned ones name the user's line that led there; the others end the run as before.
+        if (!error.position.hasFile()) throw;
+        report(error);
+        return false;
+    }
+    if (flushDiagnostics(2)) {
+        discardOutputs();
         return false;
     }
     return true;
@@ -307,6 +327,7 @@ ModulePtr loadModule(const ModuleName& name, bool full) {
         verbose("loading: " + dottedName(name) + " not from memory, we want full version");
     }
     registerFrontEnds();
+    registerPasses();
     ModuleName request = name;
     ModulePtr module;
     if (request.extension.empty()) {
@@ -381,7 +402,10 @@ void completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
-    // Macro statements take their delivered statements' places before anything is analysed.
+    registerPasses();
+    // Macro statements take their delivered statements' places before anything is analysed;
+    // those left name no macro ("_HPP", "_CPP") and stay for the back end, or failed, which
+    // is reported.
     expandMacroStatements(*top);
     for (const StatementPtr& statement : top->statements) {
         if (!statement) continue;

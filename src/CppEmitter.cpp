@@ -35,6 +35,16 @@ const char* accessWord(Access access) {
 
 [[noreturn]] void fail(const std::string& message) { throw VORN_INTERNAL_ERROR(sourceName, message); }
 
+// A declaration or expression reaches the back end with no type when no pass worked it out
+// (a "var" in a function body before lowering exists). Writing nothing would hand g++ C++
+// the user never wrote, so it stops here, at the node's place.
+const TypeExpressionPtr& resolvedType(const TypeExpressionPtr& type, const ASTObject& owner, const std::string& what) {
+    if (type) return type;
+    CompileError error = VORN_INTERNAL_ERROR(sourceName, "the type of " + what + " was never resolved");
+    error.position = owner.location;
+    throw error;
+}
+
 // Restores a piece of emitter state on every way out, exceptions included.
 template <class T>
 class Restore {
@@ -64,96 +74,83 @@ private:
 
 }  // namespace
 
-template <class T, void (CppEmitter::*H)(const T&)>
-bool CppEmitter::handle(const ASTObject& node) {
-    const T* typed = dynamic_cast<const T*>(&node);
-    if (!typed) return false;
-    (this->*H)(*typed);
-    return true;
-}
-
-template <class T>
-bool CppEmitter::skip(const ASTObject& node) {
-    return dynamic_cast<const T*>(&node) != nullptr;
-}
-
 // The order of the tests matters only where one class derives from another; it is kept as
 // types, expressions, statements and declarations, then the auxiliary nodes.
-const CppEmitter::Handler CppEmitter::handlers[] = {
-    &CppEmitter::handle<SimpleTypeExpr, &CppEmitter::simpleType>,
-    &CppEmitter::handle<SubTypeExpr, &CppEmitter::subType>,
-    &CppEmitter::handle<TupleType, &CppEmitter::tupleType>,
-    &CppEmitter::handle<FuncType, &CppEmitter::funcType>,
-    &CppEmitter::handle<TypeOperator, &CppEmitter::typeOperator>,
-    &CppEmitter::handle<FunctionPointerType, &CppEmitter::functionPointerType>,
-    &CppEmitter::handle<ConstantExpression, &CppEmitter::constant>,
-    &CppEmitter::handle<OperExpression, &CppEmitter::binary>,
-    &CppEmitter::handle<PrefixOperExpression, &CppEmitter::prefix>,
-    &CppEmitter::handle<TernaryOperExpression, &CppEmitter::ternary>,
-    &CppEmitter::handle<SubExpression, &CppEmitter::member>,
-    &CppEmitter::handle<StaticExpression, &CppEmitter::name>,
-    &CppEmitter::handle<TupleExpression, &CppEmitter::tuple>,
-    &CppEmitter::handle<VectorExpression, &CppEmitter::vector>,
-    &CppEmitter::handle<FuncExpression, &CppEmitter::call>,
-    &CppEmitter::handle<CtorExpression, &CppEmitter::construct>,
-    &CppEmitter::handle<RangeExpression, &CppEmitter::range>,
-    &CppEmitter::handle<AnonFuncExpression, &CppEmitter::anonFunction>,
-    &CppEmitter::handle<MacroExpression, &CppEmitter::macroExpression>,
-    &CppEmitter::handle<CppBlockInitializer, &CppEmitter::blockInitializer>,
-    &CppEmitter::handle<VariableDeclarationExpression, &CppEmitter::declarationExpression>,
-    &CppEmitter::handle<CastExpression, &CppEmitter::cast>,
-    &CppEmitter::handle<PostfixOperExpression, &CppEmitter::postfix>,
-    &CppEmitter::handle<ForPart, &CppEmitter::forPart>,
-    &CppEmitter::handle<ArgumentDeclaration, &CppEmitter::argument>,
-    &CppEmitter::handle<ClassDeclaration, &CppEmitter::classDeclaration>,
-    &CppEmitter::handle<FunctionDeclaration, &CppEmitter::function>,
-    &CppEmitter::handle<VariableDeclaration, &CppEmitter::variable>,
-    &CppEmitter::skip<PropertyDeclaration>,
-    &CppEmitter::handle<TypeAliasDeclaration, &CppEmitter::typeAlias>,
-    &CppEmitter::handle<EnumDeclaration, &CppEmitter::enumDeclaration>,
-    &CppEmitter::skip<MacroDeclaration>,
-    &CppEmitter::handle<NamespaceDeclaration, &CppEmitter::namespaceDeclaration>,
-    &CppEmitter::handle<UnionDeclaration, &CppEmitter::unionDeclaration>,
-    &CppEmitter::handle<ForStatement, &CppEmitter::forStatement>,
-    &CppEmitter::handle<IfStatement, &CppEmitter::ifStatement>,
-    &CppEmitter::handle<TryStatement, &CppEmitter::tryStatement>,
-    &CppEmitter::handle<CatchStatement, &CppEmitter::catchStatement>,
-    &CppEmitter::handle<WhileStatement, &CppEmitter::whileStatement>,
-    &CppEmitter::handle<DeleteStatement, &CppEmitter::deleteStatement>,
-    &CppEmitter::handle<ReturnStatement, &CppEmitter::returnStatement>,
-    &CppEmitter::handle<BreakStatement, &CppEmitter::breakStatement>,
-    &CppEmitter::handle<ContinueStatement, &CppEmitter::continueStatement>,
-    &CppEmitter::handle<ThrowStatement, &CppEmitter::throwStatement>,
-    &CppEmitter::handle<ExpressionStatement, &CppEmitter::expressionStatement>,
-    &CppEmitter::handle<BlockStatement, &CppEmitter::blockStatement>,
-    &CppEmitter::handle<MacroStatement, &CppEmitter::macroStatement>,
-    &CppEmitter::handle<InitStatement, &CppEmitter::initStatement>,
-    &CppEmitter::handle<FriendDeclaration, &CppEmitter::friendDeclaration>,
-    &CppEmitter::handle<CppForStatement, &CppEmitter::cppFor>,
-    &CppEmitter::handle<CppSwitchStatement, &CppEmitter::cppSwitch>,
-    &CppEmitter::handle<CppCaseStatement, &CppEmitter::cppCase>,
-    &CppEmitter::handle<BaseDeclaration, &CppEmitter::base>,
-    &CppEmitter::handle<EnumItem, &CppEmitter::enumItem>,
-    &CppEmitter::skip<ImportDeclaration>,
-    &CppEmitter::handle<Block, &CppEmitter::block>,
-    &CppEmitter::handle<Module, &CppEmitter::module>,
-    &CppEmitter::handle<TokensExpression, &CppEmitter::tokens>,
-    &CppEmitter::handle<MacroCall, &CppEmitter::macroCall>,
-    &CppEmitter::handle<TemplateCall, &CppEmitter::templateCall>,
-    &CppEmitter::handle<TemplateArgumentDeclaration, &CppEmitter::templateArgument>,
-    &CppEmitter::handle<TemplateDeclaration, &CppEmitter::templateDeclaration>,
-    &CppEmitter::skip<ModuleDeclaration>,
-    &CppEmitter::skip<CppConstantMacroDeclaration>,
-    &CppEmitter::skip<CppIncludeDeclaration>,
-    &CppEmitter::skip<UsingDeclaration>,
-    &CppEmitter::skip<UsingNamespaceDeclaration>,
-};
+const CppEmitter::Dispatch& CppEmitter::dispatch() {
+    static const Dispatch table(sourceName, "CppBackEnd", {
+        Dispatch::on<SimpleTypeExpr, &CppEmitter::simpleType>(),
+        Dispatch::on<SubTypeExpr, &CppEmitter::subType>(),
+        Dispatch::on<TupleType, &CppEmitter::tupleType>(),
+        Dispatch::on<FuncType, &CppEmitter::funcType>(),
+        Dispatch::on<TypeOperator, &CppEmitter::typeOperator>(),
+        Dispatch::on<FunctionPointerType, &CppEmitter::functionPointerType>(),
+        Dispatch::on<ConstantExpression, &CppEmitter::constant>(),
+        Dispatch::on<OperExpression, &CppEmitter::binary>(),
+        Dispatch::on<PrefixOperExpression, &CppEmitter::prefix>(),
+        Dispatch::on<TernaryOperExpression, &CppEmitter::ternary>(),
+        Dispatch::on<SubExpression, &CppEmitter::member>(),
+        Dispatch::on<StaticExpression, &CppEmitter::name>(),
+        Dispatch::on<TupleExpression, &CppEmitter::tuple>(),
+        Dispatch::on<VectorExpression, &CppEmitter::vector>(),
+        Dispatch::on<FuncExpression, &CppEmitter::call>(),
+        Dispatch::on<CtorExpression, &CppEmitter::construct>(),
+        Dispatch::on<RangeExpression, &CppEmitter::range>(),
+        Dispatch::on<AnonFuncExpression, &CppEmitter::anonFunction>(),
+        Dispatch::on<MacroExpression, &CppEmitter::macroExpression>(),
+        Dispatch::on<CppBlockInitializer, &CppEmitter::blockInitializer>(),
+        Dispatch::on<VariableDeclarationExpression, &CppEmitter::declarationExpression>(),
+        Dispatch::on<CastExpression, &CppEmitter::cast>(),
+        Dispatch::on<PostfixOperExpression, &CppEmitter::postfix>(),
+        Dispatch::on<ForPart, &CppEmitter::forPart>(),
+        Dispatch::on<ArgumentDeclaration, &CppEmitter::argument>(),
+        Dispatch::on<ClassDeclaration, &CppEmitter::classDeclaration>(),
+        Dispatch::on<FunctionDeclaration, &CppEmitter::function>(),
+        Dispatch::on<VariableDeclaration, &CppEmitter::variable>(),
+        Dispatch::skip<PropertyDeclaration>(),
+        Dispatch::on<TypeAliasDeclaration, &CppEmitter::typeAlias>(),
+        Dispatch::on<EnumDeclaration, &CppEmitter::enumDeclaration>(),
+        Dispatch::skip<MacroDeclaration>(),
+        Dispatch::on<NamespaceDeclaration, &CppEmitter::namespaceDeclaration>(),
+        Dispatch::on<UnionDeclaration, &CppEmitter::unionDeclaration>(),
+        Dispatch::on<ForStatement, &CppEmitter::forStatement>(),
+        Dispatch::on<IfStatement, &CppEmitter::ifStatement>(),
+        Dispatch::on<TryStatement, &CppEmitter::tryStatement>(),
+        Dispatch::on<CatchStatement, &CppEmitter::catchStatement>(),
+        Dispatch::on<WhileStatement, &CppEmitter::whileStatement>(),
+        Dispatch::on<DeleteStatement, &CppEmitter::deleteStatement>(),
+        Dispatch::on<ReturnStatement, &CppEmitter::returnStatement>(),
+        Dispatch::on<BreakStatement, &CppEmitter::breakStatement>(),
+        Dispatch::on<ContinueStatement, &CppEmitter::continueStatement>(),
+        Dispatch::on<ThrowStatement, &CppEmitter::throwStatement>(),
+        Dispatch::on<ExpressionStatement, &CppEmitter::expressionStatement>(),
+        Dispatch::on<BlockStatement, &CppEmitter::blockStatement>(),
+        Dispatch::on<MacroStatement, &CppEmitter::macroStatement>(),
+        Dispatch::on<InitStatement, &CppEmitter::initStatement>(),
+        Dispatch::on<FriendDeclaration, &CppEmitter::friendDeclaration>(),
+        Dispatch::on<CppForStatement, &CppEmitter::cppFor>(),
+        Dispatch::on<CppSwitchStatement, &CppEmitter::cppSwitch>(),
+        Dispatch::on<CppCaseStatement, &CppEmitter::cppCase>(),
+        Dispatch::on<BaseDeclaration, &CppEmitter::base>(),
+        Dispatch::on<EnumItem, &CppEmitter::enumItem>(),
+        Dispatch::skip<ImportDeclaration>(),
+        Dispatch::on<Block, &CppEmitter::block>(),
+        Dispatch::on<Module, &CppEmitter::module>(),
+        Dispatch::on<TokensExpression, &CppEmitter::tokens>(),
+        Dispatch::on<MacroCall, &CppEmitter::macroCall>(),
+        Dispatch::on<TemplateCall, &CppEmitter::templateCall>(),
+        Dispatch::on<TemplateArgumentDeclaration, &CppEmitter::templateArgument>(),
+        Dispatch::on<TemplateDeclaration, &CppEmitter::templateDeclaration>(),
+        Dispatch::skip<ModuleDeclaration>(),
+        Dispatch::skip<CppConstantMacroDeclaration>(),
+        Dispatch::skip<CppIncludeDeclaration>(),
+        Dispatch::skip<UsingDeclaration>(),
+        Dispatch::skip<UsingNamespaceDeclaration>(),
+    });
+    return table;
+}
 
 void CppEmitter::visit(const ASTObject* node) {
-    if (!node) return;
-    for (Handler handler : handlers)
-        if ((this->*handler)(*node)) return;
-    fail(std::string("Tree node type not support by CppBackEnd: ") + node->typeName());
+    if (node) dispatch()(*node, *this);
 }
 
 template <class List>
@@ -403,6 +400,7 @@ void CppEmitter::call(const FuncExpression& node) {
 }
 
 void CppEmitter::construct(const CtorExpression& node) {
+    resolvedType(node.type, node, "a construction");
     if (node.isShared) {
         write("static_cast<boost::shared_ptr<");
         visit(node.type);
@@ -435,7 +433,7 @@ void CppEmitter::declarationExpression(const VariableDeclarationExpression& node
 
 void CppEmitter::cast(const CastExpression& node) {
     write("(");
-    visit(node.type);
+    visit(resolvedType(node.type, node, "a cast"));
     write(")");
     visit(node.operand);
 }
@@ -567,7 +565,7 @@ void CppEmitter::functionBody(const FunctionDeclaration& node) {
 }
 
 void CppEmitter::argument(const ArgumentDeclaration& node) {
-    visit(node.type);
+    visit(resolvedType(node.type, node, "argument " + node.name));
     if (has(PhaseImplementation)) {
         write(node.name);
     } else if (node.defaultValue) {
@@ -624,7 +622,7 @@ void CppEmitter::variable(const VariableDeclaration& node) {
         declared = array->operand.get();
     }
     if (arrays.empty())
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
     else
         visit(arrays.back()->operand);
     if (implementation && member) writeQualifiedPrefix();
@@ -653,7 +651,7 @@ void CppEmitter::typeAlias(const TypeAliasDeclaration& node) {
     writeLabel(node, node.access);
     writeTemplateHeader(node.templateDecl);
     write("typedef ");
-    visit(node.type);
+    visit(resolvedType(node.type, node, node.name));
     write(node.name);
     if (node.templateDecl) visit(node.templateDecl->specialization);
     write(";");
@@ -904,7 +902,7 @@ void CppEmitter::rangePart(const ForPart& node, const RangeExpression& range) {
 
     switch (phase) {
     case PhaseForInit:
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
         write(node.name + "=");
         visit(start);
         write(";");
@@ -928,7 +926,7 @@ void CppEmitter::containerPart(const ForPart& node) {
     const std::string end = "VORN_END" + node.name;
     switch (phase) {
     case PhaseForInit:
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
         write(iterator + "=");
         visit(node.range);
         write(node.isReverse ? ".rbegin();" : ".begin();");
@@ -939,7 +937,7 @@ void CppEmitter::containerPart(const ForPart& node) {
         break;
     case PhaseForTest:
         write("if(" + iterator + "==" + end + ") break;");
-        visit(node.elementType);
+        visit(resolvedType(node.elementType, node, node.name));
         write(node.name + "= *" + iterator + ";");
         break;
     case PhaseForStep:

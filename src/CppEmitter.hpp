@@ -9,6 +9,7 @@
 
 #include "Ast.hpp"
 #include "CppBackEnd.hpp"
+#include "NodeDispatch.hpp"
 
 class CppEmitter {
 public:
@@ -29,13 +30,9 @@ public:
     std::function<void(const Module&)> writeNestedModule;
 
 private:
-    typedef bool (CppEmitter::*Handler)(const ASTObject&);
-    static const Handler handlers[];
-    template <class T, void (CppEmitter::*H)(const T&)>
-    bool handle(const ASTObject& node);
-    // Kinds that have no C++ text of their own.
-    template <class T>
-    bool skip(const ASTObject& node);
+    typedef NodeDispatch<void(const ASTObject&, CppEmitter&)> Dispatch;
+    // Every node class with its handler, in the order they are tested.
+    static const Dispatch& dispatch();
 
     // Whether the phase holds one of the bits; the initialiser and for-loop passes hold none.
     bool has(int bits) const { return phase < PhaseInitialisers && (phase & bits) != 0; }

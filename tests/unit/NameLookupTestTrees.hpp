@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Ast.hpp"
+#include "BuildManager.hpp"
 #include "Driver.hpp"
 #include "LibFrontEnd.hpp"
 #include "NameLookup.hpp"
@@ -217,6 +218,7 @@ protected:
     void SetUp() override {
         clearDiagnostics();
         runOptions.verboseLookup = false;
+        registerPasses();  // lookup processes what it finds, as in a run
     }
     void TearDown() override {
         clearDiagnostics();

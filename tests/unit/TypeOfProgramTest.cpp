@@ -63,6 +63,7 @@ protected:
     void SetUp() override {
         resetBuildState();
         clearDiagnostics();
+        registerPasses();
         baseDirectory = freshDirectory("inference");
         ASSERT_FALSE(baseDirectory.empty());
         std::ifstream in(std::string(VORN_SOURCE_DIR) + "/lib/Library/Buildin.vnl");
