@@ -327,7 +327,6 @@ ModulePtr loadModule(const ModuleName& name, bool full) {
         verbose("loading: " + dottedName(name) + " not from memory, we want full version");
     }
     registerFrontEnds();
-    registerPasses();
     ModuleName request = name;
     ModulePtr module;
     if (request.extension.empty()) {

@@ -63,8 +63,8 @@ void pushWork(const ModuleName& name);
 // Empties every piece of build state (for tests, which run many builds in one process).
 void resetBuildState();
 
-// Installs every pass's handlers with the tree modifier. The build manager calls it before it
-// loads or completes a module; tests that drive the passes by hand call it themselves.
+// Installs every pass's handlers with the tree modifier. Completing a module calls it first;
+// tests that drive the passes by hand call it themselves.
 void registerPasses();
 
 // The module of that name: from memory, from the library, or read by a front end. With full,

@@ -525,10 +525,13 @@ private:
             }
             // A macro's own body is code the interpreter runs, not code to expand.
             if (dynamic_cast<MacroDeclaration*>(node)) continue;
+            // A declared macro in an expression would be written as a call the user never
+            // wrote; other names are C macros and the like, written as they stand.
             if (MacroExpression* expression = dynamic_cast<MacroExpression*>(node)) {
-                std::string name = expression->call ? expression->call->name : std::string();
-                reportError("macro " + name + " can only be expanded as a statement outside a macro body",
-                            expression->location);
+                if (expression->call && resolveMacro(*expression->call))
+                    reportError("macro " + expression->call->name +
+                                    " can only be expanded as a statement outside a macro body",
+                                expression->location);
                 continue;
             }
             ChildList children;

@@ -44,6 +44,6 @@ MacroExpansion expandMacroStatement(MacroStatement& statement);
 
 // Expands every macro statement in the block and the blocks below it (macro bodies excepted)
 // in place, links what replaces them, and expands macro statements that an expansion delivers.
-// Errors are queued at the macro statement; a macro call inside an expression outside a macro
-// body is an error at its position. Internal errors are thrown.
+// Errors are queued at the macro statement; a call of a declared macro inside an expression
+// outside a macro body is an error at its position. Internal errors are thrown.
 void expandMacroStatements(Block& block);

@@ -20,19 +20,19 @@ typedef NodeDispatch<ASTObjectPtr(Declaration&)> DeclarationDispatch;
 
 // The declaration classes that can take a handler, in the order they are tested.
 const DeclarationDispatch& declarationClasses() {
-    static const DeclarationDispatch table(sourceFile, "tree modifier",
-                                           {
-                                               DeclarationDispatch::on<ForPart, &runRegistered<ForPart>>(),
-                                               DeclarationDispatch::on<ArgumentDeclaration, &runRegistered<ArgumentDeclaration>>(),
-                                               DeclarationDispatch::on<ClassDeclaration, &runRegistered<ClassDeclaration>>(),
-                                               DeclarationDispatch::on<FunctionDeclaration, &runRegistered<FunctionDeclaration>>(),
-                                               DeclarationDispatch::on<VariableDeclaration, &runRegistered<VariableDeclaration>>(),
-                                               DeclarationDispatch::on<PropertyDeclaration, &runRegistered<PropertyDeclaration>>(),
-                                               DeclarationDispatch::on<TypeAliasDeclaration, &runRegistered<TypeAliasDeclaration>>(),
-                                               DeclarationDispatch::on<UnionDeclaration, &runRegistered<UnionDeclaration>>(),
-                                               // Enums, macros, namespaces and the rest need no work.
-                                               DeclarationDispatch::skip<Declaration>(),
-                                           });
+    typedef DeclarationDispatch D;
+    static const D table(sourceFile, "tree modifier", {
+        D::on<ForPart, &runRegistered<ForPart>>(),
+        D::on<ArgumentDeclaration, &runRegistered<ArgumentDeclaration>>(),
+        D::on<ClassDeclaration, &runRegistered<ClassDeclaration>>(),
+        D::on<FunctionDeclaration, &runRegistered<FunctionDeclaration>>(),
+        D::on<VariableDeclaration, &runRegistered<VariableDeclaration>>(),
+        D::on<PropertyDeclaration, &runRegistered<PropertyDeclaration>>(),
+        D::on<TypeAliasDeclaration, &runRegistered<TypeAliasDeclaration>>(),
+        D::on<UnionDeclaration, &runRegistered<UnionDeclaration>>(),
+        // Enums, macros, namespaces and the rest need no work.
+        D::skip<Declaration>(),
+    });
     return table;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <boost/function.hpp>
+#include <type_traits>
 #include <typeinfo>
 
 #include "Ast.hpp"

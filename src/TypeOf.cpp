@@ -178,27 +178,27 @@ TypeExpressionPtr uninferableType(Expression&) { return namedType("unable_to_inf
 typedef NodeDispatch<TypeExpressionPtr(Expression&)> ExpressionTyping;
 
 const ExpressionTyping& expressionTypers() {
-    static const ExpressionTyping table(sourceFile, "type inference",
-                                        {
-                                            ExpressionTyping::on<ConstantExpression, &constantType>(),
-                                            ExpressionTyping::on<OperExpression, &operType>(),
-                                            ExpressionTyping::on<PrefixOperExpression, &prefixType>(),
-                                            ExpressionTyping::on<TernaryOperExpression, &ternaryType>(),
-                                            ExpressionTyping::on<StaticExpression, &staticType>(),
-                                            ExpressionTyping::on<SubExpression, &subType>(),
-                                            ExpressionTyping::on<FuncExpression, &callType>(),
-                                            ExpressionTyping::on<CtorExpression, &ctorType>(),
-                                            ExpressionTyping::on<RangeExpression, &rangeType>(),
-                                            ExpressionTyping::on<TupleExpression, &tupleType>(),
-                                            ExpressionTyping::on<VectorExpression, &unknownType>(),
-                                            ExpressionTyping::on<AnonFuncExpression, &unknownType>(),
-                                            ExpressionTyping::on<CppBlockInitializer, &unknownType>(),
-                                            ExpressionTyping::on<VariableDeclarationExpression, &unknownType>(),
-                                            ExpressionTyping::on<CastExpression, &unknownType>(),
-                                            ExpressionTyping::on<PostfixOperExpression, &unknownType>(),
-                                            ExpressionTyping::on<MacroExpression, &macroType>(),
-                                            ExpressionTyping::on<Expression, &uninferableType>(),
-                                        });
+    typedef ExpressionTyping D;
+    static const D table(sourceFile, "type inference", {
+        D::on<ConstantExpression, &constantType>(),
+        D::on<OperExpression, &operType>(),
+        D::on<PrefixOperExpression, &prefixType>(),
+        D::on<TernaryOperExpression, &ternaryType>(),
+        D::on<StaticExpression, &staticType>(),
+        D::on<SubExpression, &subType>(),
+        D::on<FuncExpression, &callType>(),
+        D::on<CtorExpression, &ctorType>(),
+        D::on<RangeExpression, &rangeType>(),
+        D::on<TupleExpression, &tupleType>(),
+        D::on<VectorExpression, &unknownType>(),
+        D::on<AnonFuncExpression, &unknownType>(),
+        D::on<CppBlockInitializer, &unknownType>(),
+        D::on<VariableDeclarationExpression, &unknownType>(),
+        D::on<CastExpression, &unknownType>(),
+        D::on<PostfixOperExpression, &unknownType>(),
+        D::on<MacroExpression, &macroType>(),
+        D::on<Expression, &uninferableType>(),
+    });
     return table;
 }
 
@@ -250,16 +250,16 @@ void resolveFunctionPointer(FunctionPointerType& type, Block* place) {
 typedef NodeDispatch<void(TypeExpression&, Block*)> TypeResolution;
 
 const TypeResolution& typeResolvers() {
-    static const TypeResolution table(sourceFile, "type resolution",
-                                      {
-                                          TypeResolution::on<SimpleTypeExpr, &resolveSimple>(),
-                                          TypeResolution::on<SubTypeExpr, &resolveSub>(),
-                                          TypeResolution::on<TypeOperator, &resolveOperator>(),
-                                          TypeResolution::on<FunctionPointerType, &resolveFunctionPointer>(),
-                                          // Function and tuple types are not looked into.
-                                          TypeResolution::skip<FuncType>(),
-                                          TypeResolution::skip<TupleType>(),
-                                      });
+    typedef TypeResolution D;
+    static const D table(sourceFile, "type resolution", {
+        D::on<SimpleTypeExpr, &resolveSimple>(),
+        D::on<SubTypeExpr, &resolveSub>(),
+        D::on<TypeOperator, &resolveOperator>(),
+        D::on<FunctionPointerType, &resolveFunctionPointer>(),
+        // Function and tuple types are not looked into.
+        D::skip<FuncType>(),
+        D::skip<TupleType>(),
+    });
     return table;
 }
 

@@ -143,6 +143,45 @@ TEST(CppEmitterExpressions, NodesLoweringRemovesAreInternalErrors) {
     for (const Case& c : cases) EXPECT_NE(internalErrorOf(c.node).find(c.text), std::string::npos) << c.text;
 }
 
+// No pass gave these a type: writing nothing in its place would hand g++ C++ nobody wrote.
+TEST(CppEmitterExpressions, AMissingTypeIsAnInternalErrorAtItsNode) {
+    VariableDeclarationPtr variable = make<VariableDeclaration>(3);
+    variable->name = "x";
+    variable->initializers = {constant("1")};
+    ArgumentDeclarationPtr argument = make<ArgumentDeclaration>(4);
+    TypeAliasDeclarationPtr alias = make<TypeAliasDeclaration>(5);
+    CtorExpressionPtr construction = make<CtorExpression>(6);
+    CastExpressionPtr cast = make<CastExpression>(7);
+    cast->operand = a();
+    RangeExpressionPtr range = make<RangeExpression>();
+    range->start = constant("0");
+    ForPartPtr counted = make<ForPart>(8);
+    counted->range = range;
+    ForPartPtr walked = make<ForPart>(9);
+    walked->range = a();
+    walked->type = type("It");  // the element type is missing
+    auto loopOf = [](const ForPartPtr& part) {
+        ForStatementPtr loop = make<ForStatement>(1);
+        loop->parts = {part};
+        loop->body = block({});
+        return loop;
+    };
+    const std::pair<ASTObjectPtr, int> cases[] = {{variable, 3}, {argument, 4},        {alias, 5},
+                                                  {construction, 6}, {cast, 7}, {loopOf(counted), 8},
+                                                  {loopOf(walked), 9}};
+    for (const auto& c : cases) {
+        try {
+            emit(c.first, PhaseBody);
+            ADD_FAILURE() << c.first->typeName() << " without a type was written";
+        } catch (const CompileError& error) {
+            EXPECT_EQ(error.severity, SeverityInternal);
+            EXPECT_NE(error.message.find("was never resolved"), std::string::npos) << error.message;
+            EXPECT_NE(error.message.find("src/CppBackEnd"), std::string::npos) << error.message;
+            EXPECT_EQ(error.position.line, c.second) << c.first->typeName();
+        }
+    }
+}
+
 TEST(CppEmitterExpressions, UnknownNodeKindNamesItsTypeName) {
     // A class the emitter has no row for (the abstract base of declarations).
     std::string message = internalErrorOf(make<DataDeclaration>());
