@@ -11,6 +11,7 @@
 #include "RunOptions.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "MacroExpander.hpp"
 #include "NameLookup.hpp"
 #include "TreeModifier.hpp"
 #include "TypeOf.hpp"
@@ -298,55 +299,15 @@ void checkImports(Module& module) {
     }
 }
 
-namespace {
-
-// The nodes below one node, in field order.
-class ChildNodes : public FieldVisitor {
-public:
-    void text(const char*, const std::string&) override {}
-    void texts(const char*, const std::vector<std::string>&) override {}
-    void flag(const char*, bool) override {}
-    void number(const char*, long long) override {}
-    void choice(const char*, int, const char*) override {}
-    void tokens(const char*, const TokenStream&) override {}
-    void child(const char*, ASTObject* node) override {
-        if (node) nodes.push_back(node);
-    }
-    void children(const char*, const std::vector<ASTObject*>& list) override {
-        for (ASTObject* node : list) child(nullptr, node);
-    }
-
-    std::vector<ASTObject*> nodes;
-};
-
-// The one place where macro calls meet the macros until the macro interpreter exists. A call of
-// a declared macro, in a statement or an expression, anywhere outside a macro's own body, is an
-// error: written out it would be a C++ call the user never wrote. Calls of undeclared names
-// ("_HPP", "_CPP", C macros) stay for the back end. Iterative: nesting depth is the user's.
-void rejectMacroCalls(Block& top) {
-    std::vector<ASTObject*> pending{&top};
-    while (!pending.empty()) {
-        ASTObject* node = pending.back();
-        pending.pop_back();
-        if (dynamic_cast<MacroDeclaration*>(node)) continue;
-        if (MacroCall* call = dynamic_cast<MacroCall*>(node)) {
-            if (dynamic_cast<MacroDeclaration*>(lookup(call->name, placeOf(call, &top))))
-                reportError("macro expansion is not available in this version", call->location);
-            continue;
-        }
-        ChildNodes below;
-        node->visitFields(below);
-        pending.insert(pending.end(), below.nodes.rbegin(), below.nodes.rend());
-    }
-}
-
-}  // namespace
-
 void completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
     registerPasses();
+    // Macro statements take their delivered statements' places before anything is analysed;
+    // those left name no macro ("_HPP", "_CPP") and stay for the back end, or failed, which
+    // is reported.
+    expandMacroStatements(*top);
     for (const StatementPtr& statement : top->statements) {
         if (!statement) continue;
         if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
@@ -355,7 +316,6 @@ void completeModule(Module& module) {
             reportError("Only declarations allowed in this scope", statement->location);
         fillMissingPositions(statement->location);
     }
-    rejectMacroCalls(*top);
 }
 
 bool buildAll() {

@@ -608,9 +608,48 @@ void buildDeclarationRules() {
 
 }  // namespace
 
+namespace {
+
+// ---- compile-time values that involve tree nodes and this grammar ----
+
+const Token* singleTokenOf(const Object& value) {
+    const TokensExpression* tokens = dynamic_cast<const TokensExpression*>(&value);
+    if (!tokens) return nullptr;
+    const Token* only = nullptr;
+    for (const Token& token : *tokens) {
+        if (token.kind == EndOfFile) continue;
+        if (only) return nullptr;
+        only = &token;
+    }
+    return only;
+}
+
+bool constantTextOf(const Object& value, std::string& text) {
+    const ConstantExpression* constant = dynamic_cast<const ConstantExpression*>(&value);
+    if (!constant) return false;
+    text = constant->value;
+    return true;
+}
+
+ObjectPtr statementOf(const ObjectPtr& value) {
+    if (boost::dynamic_pointer_cast<Statement>(value)) return value;
+    TokensExpressionPtr tokens = boost::dynamic_pointer_cast<TokensExpression>(value);
+    if (!tokens) return ObjectPtr();
+    return parseTokensAsStatement(*tokens);
+}
+
+}  // namespace
+
 void buildSourceGrammar() {
     static bool built = false;
     grammarMode = 0;
+    // Registered on every call, so that the source grammar's conversions are in force whenever
+    // it is the grammar in use.
+    NodeConversions conversions;
+    conversions.singleToken = singleTokenOf;
+    conversions.constantText = constantTextOf;
+    conversions.toStatement = statementOf;
+    setNodeConversions(conversions);
     if (built) return;
     built = true;
     // Declarations and blocks take their default access from the block being filled.
@@ -627,4 +666,21 @@ ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;
+}
+
+StatementPtr parseTokensAsStatement(TokensExpression& tokens) {
+    while (!tokens.empty() && tokens.back().kind == EndOfFile) tokens.pop_back();
+    // A statement ends at the lexer's empty pair or at a closing "}"; code cut out of a line,
+    // such as the argument printf("x"), has neither, so it gets the pair the line had.
+    if (tokens.empty() || tokens.back().text != "}") {
+        SourceLocation at = tokens.empty() ? tokens.location : tokens.back().location;
+        tokens.push_back(Token(OpeningBrace, "{", at));
+        tokens.push_back(Token(ClosingBrace, "}", at));
+    }
+    tokens.rewind();
+    resetParseState();
+    StatementPtr statement = statementRule().parse(tokens);
+    // Tokens left over would be code silently lost.
+    if (!statement || !tokens.atEnd()) return StatementPtr();
+    return statement;
 }

@@ -10,12 +10,18 @@
 #include "Ast.hpp"
 #include "Parser.hpp"
 
-// Builds the rules on the first call; every call selects grammar mode 0.
+// Builds the rules on the first call, registering the conversions of compile-time values that
+// need tree nodes and the statement rule; every call selects grammar mode 0.
 void buildSourceGrammar();
 
 // Parses a whole module from a fresh stream and stores its name. Delivers no module only when
 // the module rule itself cannot run; syntax errors are in the diagnostics list.
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName);
+
+// The raw tokens of a macro argument parsed as one statement by the statement rule, all of
+// them used; null when they are not exactly one statement. Ends the tokens with the empty
+// statement pair when they do not already end in "}", and with end-of-file.
+StatementPtr parseTokensAsStatement(TokensExpression& tokens);
 
 // Rule accessors: each returns the rule of the current grammar mode. The C++ declaration grammar
 // gives the shared ones (type, expression, statement, ...) its own bodies in mode 1.

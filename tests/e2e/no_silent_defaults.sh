@@ -27,11 +27,12 @@ check local-var 'Int main()\n    Int y = 2\n    var x = 1\n    return x + y\n' "
 check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = 1\n        return x\n' \
     "main\\.vn\\(4,8\\) : error : unable to infer type of x"
 
-expansion="error : macro expansion is not available in this version"
+# A declared macro called where it cannot be expanded, or whose code is no statement.
 macro='macro _twice(Int x)\n    return x\n'
-check macro-statement "${macro}_twice(1)\nInt main()\n    return 0\n" "main\\.vn\\(3,0\\) : $expansion"
-check macro-in-body "${macro}Int main()\n    _twice(2)\n    return 0\n" "main\\.vn\\(4,4\\) : $expansion"
-check macro-in-expression "${macro}Int main()\n    return _twice(3)\n" "main\\.vn\\(4,11\\) : $expansion"
+check macro-in-expression "${macro}Int main()\n    return _twice(3)\n" \
+    "main\\.vn\\(4,11\\) : error : macro _twice can only be expanded as a statement outside a macro body"
+check macro-not-a-statement 'macro _bad()\n    return _code(1 +)\nInt main()\n    _bad()\n    return 0\n' \
+    "main\\.vn\\(4,4\\) : error : expected that macro returns a statement"
 
 # Calls of names that are no macro of the program stay C++ for g++ (here a C macro).
 mkdir passthrough && cd passthrough || exit 1
