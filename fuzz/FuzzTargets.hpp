@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "Lexer.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "MacroExpander.hpp"
 #include "ParentFinder.hpp"
 
 namespace fuzzing {
@@ -167,6 +169,41 @@ inline bool parseAll(const std::uint8_t* data, std::size_t size) {
     if (module) ParentFinder().linkModule(*module);
     clearDiagnostics();
     return module != nullptr;
+}
+
+// What expanding the macro statements of a module came to.
+struct MacroOutcome {
+    bool parsed = false;
+    bool internal = false;          // a construct the interpreter refuses with an internal error
+    std::size_t diagnostics = 0;    // errors the expansion queued
+};
+
+// Lexes, parses and links the bytes as a ".vn" module, then expands its macro statements as
+// module completion does, with the macros' debug_print lines discarded. Errors are results,
+// and so are the internal errors that name constructs macro bodies cannot run.
+inline MacroOutcome expandMacrosOf(const std::uint8_t* data, std::size_t size) {
+    MacroOutcome outcome;
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    Lexer lexer(in, "fuzz.vn", sourceLexerOptions);
+    buildSourceGrammar();
+    ModulePtr module = parseModule(lexer, "fuzz");
+    clearDiagnostics();
+    if (!module || !module->block) return outcome;
+    outcome.parsed = true;
+    ParentFinder().linkModule(*module);
+    std::ostringstream discarded;
+    std::streambuf* standardOutput = std::cout.rdbuf(discarded.rdbuf());
+    try {
+        expandMacroStatements(*module->block);
+    } catch (const CompileError& error) {
+        std::cout.rdbuf(standardOutput);
+        if (error.severity != SeverityInternal) __builtin_trap();
+        outcome.internal = true;
+    }
+    std::cout.rdbuf(standardOutput);
+    outcome.diagnostics = queuedDiagnostics().size();
+    clearDiagnostics();
+    return outcome;
 }
 
 }  // namespace fuzzing

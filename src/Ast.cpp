@@ -2,6 +2,7 @@
 // and each class's field listing. Builds no tree itself and looks at no other stage.
 #include "Ast.hpp"
 
+#include <algorithm>
 #include <boost/make_shared.hpp>
 
 namespace {
@@ -82,6 +83,19 @@ bool Module::addImport(const ImportDeclarationPtr& import) {
     imports[import->path] = import;
     return true;
 }
+
+void Module::addInclude(const std::string& include) {
+    if (std::find(includes.begin(), includes.end(), include) == includes.end()) includes.push_back(include);
+}
+
+namespace {
+// The one counter behind every fresh identifier of a run; written only by makeUniqueName.
+unsigned long uniqueNameCounter = 0;
+}  // namespace
+
+std::string makeUniqueName(const std::string& base) { return "VORN_" + base + std::to_string(++uniqueNameCounter); }
+
+void resetUniqueNames() { uniqueNameCounter = 0; }
 
 // ---- field listings, base class first ----
 

@@ -1037,6 +1037,8 @@ public:
     // Enters an import under its path unless one is there already, numbering it by the count
     // of imports before it (marks in its flags are kept). Returns whether it was entered.
     bool addImport(const ImportDeclarationPtr& import);
+    // Appends an include text unless the list holds it already; the first place stays.
+    void addInclude(const std::string& include);
 
     std::string name;
     bool complete = true;  // the parser clears it when the text was not one block and the end
@@ -1068,3 +1070,9 @@ public:
     std::vector<std::string> getterPrefixes;
     std::vector<std::string> setterPrefixes;
 };
+
+// A fresh identifier for a rewritten tree: "VORN_" + base + N, where N counts every fresh name of
+// the run from 1 (bases such as "WITH_TEMP", "ARG", "VIRTUAL_VAR"). Process-wide, like the run.
+std::string makeUniqueName(const std::string& base);
+// Starts the count again (for tests, which run many translations in one process).
+void resetUniqueNames();

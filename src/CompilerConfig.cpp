@@ -4,17 +4,16 @@
 #include "CompilerConfig.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <istream>
 #include <map>
-#include <system_error>
 
 #include <boost/lexical_cast.hpp>
 
 #include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "BuildManager.hpp"
+#include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 CompilerConfiguration compilerConfiguration;
@@ -49,6 +48,7 @@ const ConfigurationKey configurationKeys[] = {
     {"linker", &CompilerConfiguration::linkTemplate, nullptr},
     {"compiler temp", &CompilerConfiguration::compileFileTemplate, nullptr},
     {"linker temp", &CompilerConfiguration::linkFileTemplate, nullptr},
+    {"object file", &CompilerConfiguration::objectFileTemplate, nullptr},
     {"compiler success", nullptr, &CompilerConfiguration::compileSuccess},
     {"linker success", nullptr, &CompilerConfiguration::linkSuccess},
     {"load vc dirs", nullptr, nullptr},
@@ -87,10 +87,8 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 
 void loadCompilerConfiguration(const std::string& name) {
     std::string path = runOptions.vornDir + "compiler/" + name;
-    // A directory opens as a stream on some systems and reads as an empty script.
-    std::error_code error;
     std::ifstream in;
-    if (!std::filesystem::is_directory(path, error)) in.open(path.c_str());
+    if (!platform::isDirectory(path)) in.open(path.c_str());
     if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
 }
@@ -113,6 +111,15 @@ const Substitution substitutions[] = {
      [] {
          const std::string& dir = runOptions.vornDir;
          return dir.empty() ? std::string() : dir.substr(0, dir.size() - 1);
+     }},
+    // The program's top folder, which the include lines of generated files start from: without
+    // its trailing separator, except for the root itself; "." when module names start at the
+    // current directory.
+    {"baseDir",
+     [] {
+         const std::string& dir = baseDirectory;
+         if (dir.empty()) return std::string(".");
+         return dir.size() == 1 ? dir : dir.substr(0, dir.size() - 1);
      }},
     {"compilerOptions", [] { return runOptions.compilerOptions; }},
     {"linkerOptions", [] { return runOptions.linkerOptions; }},

@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "BuildManager.hpp"
+#include "ModuleName.hpp"
 
 namespace platform {
 class Registry;
@@ -19,6 +19,7 @@ struct CompilerConfiguration {
     std::string linkTemplate;         // "linker"
     std::string compileFileTemplate;  // "compiler temp"
     std::string linkFileTemplate;     // "linker temp"
+    std::string objectFileTemplate;   // "object file": where the compile command puts its output
     int compileSuccess = 0;           // "compiler success"
     int linkSuccess = 0;              // "linker success"
 };

@@ -1,14 +1,11 @@
-// C++ back end: the three generated files of a module, their fixed layout, the writer that
-// keeps output lines in step with source lines, and the comparison with the previous files.
+// C++ back end: the three generated files of a module and their fixed layout, written through
+// the output writer, which keeps output lines in step with source lines and compares.
 // Takes a lowered Module; gives files on disk and the module's two "unchanged" flags.
 // A file that cannot be written is queued as an error, never passed over: a module without
 // its files must not count as translated.
 #include "CppBackEnd.hpp"
 
-#include <sstream>
-
-#include "CppEmitter.hpp"
-#include "Driver.hpp"
+#include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
@@ -24,14 +21,18 @@ std::string joined(const std::vector<std::string>& parts, const std::string& glu
 
 // The components of the module an import names; a trailing "*" names the module itself.
 std::vector<std::string> importedComponents(const ImportDeclaration& import) {
-    if (import.module && !import.module->name.empty()) return moduleComponents(*import.module);
+    if (import.module && !import.module->name.empty()) return splitDottedName(import.module->name);
     std::vector<std::string> components = import.path;
     if (!components.empty() && components.back() == "*") components.pop_back();
     return components;
 }
 
+// A library module has no generated header: its C++ comes with the support header.
 bool producesNoInclude(const ImportDeclaration& import) {
-    return (import.flags & (ImportDeclaration::builtinImport | ImportDeclaration::implicitImport)) != 0;
+    ModuleName imported;
+    imported.components = importedComponents(import);
+    return (import.flags & (ImportDeclaration::builtinImport | ImportDeclaration::implicitImport)) != 0 ||
+           isLibraryName(imported);
 }
 
 }  // namespace
@@ -60,145 +61,7 @@ std::string generatedIncludePath(const std::vector<std::string>& components, con
 
 std::string guardName(const std::vector<std::string>& components) { return joined(components, "_"); }
 
-std::vector<std::string> moduleComponents(const Module& module) {
-    std::vector<std::string> components;
-    std::string::size_type start = 0;
-    while (true) {
-        std::string::size_type dot = module.name.find('.', start);
-        components.push_back(module.name.substr(start, dot - start));
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    return components;
-}
-
-// ---- DiffingFile ----
-
-bool DiffingFile::isIgnorable(const std::string& line) {
-    if (line.compare(0, 5, "#line") == 0) return true;
-    return line.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
-void DiffingFile::open(const std::string& path) {
-    close();
-    temporaryPath_ = path + ".tmp";
-    same_ = true;
-    platform::deleteFile(temporaryPath_);
-    platform::renameFile(path, temporaryPath_);
-    old_.clear();
-    old_.open(temporaryPath_, std::ios::binary);
-    if (!old_.is_open()) same_ = false;
-    new_.clear();
-    new_.open(path, std::ios::binary | std::ios::trunc);
-    written_ = new_.is_open();
-    open_ = true;
-    if (verbose) verboseLineNoIndent("  diffing file: " + path + " with " + temporaryPath_);
-}
-
-void DiffingFile::write(const std::string& text) {
-    new_ << text;
-    if (!same_) {
-        pending_ += text;
-        return;
-    }
-    std::string::size_type start = 0;
-    std::string::size_type newline;
-    while ((newline = text.find('\n', start)) != std::string::npos) {
-        pending_.append(text, start, newline - start);
-        comparePendingLine();
-        start = newline + 1;
-    }
-    pending_.append(text, start, std::string::npos);
-}
-
-bool DiffingFile::readOldLine(std::string& line) {
-    while (std::getline(old_, line))
-        if (!isIgnorable(line)) return true;
-    return false;
-}
-
-void DiffingFile::comparePendingLine() {
-    if (isIgnorable(pending_) || !same_) {
-        pending_.clear();
-        return;
-    }
-    std::string oldLine;
-    const bool found = readOldLine(oldLine);
-    if (found && oldLine == pending_ && old_.good()) {
-        pending_.clear();
-        return;
-    }
-    same_ = false;
-    if (verbose) {
-        verboseLineNoIndent("    difference: ");
-        verboseLineNoIndent("      old: " + (found ? oldLine : std::string()));
-        verboseLineNoIndent("      new: " + pending_);
-    }
-    pending_.clear();
-}
-
-void DiffingFile::close() {
-    if (!open_) return;
-    if (same_ && old_.is_open()) {
-        std::string line;
-        if (readOldLine(line)) same_ = false;
-    }
-    old_.close();
-    // A write that failed on the way (a full disk) leaves the stream bad; closing flushes the
-    // rest and fails the same way.
-    if (written_) {
-        new_.close();
-        written_ = !new_.fail();
-    }
-    platform::deleteFile(temporaryPath_);
-    open_ = false;
-}
-
-// ---- CppWriter ----
-
-void CppWriter::write(const std::string& text) {
-    if (text.empty()) return;
-    if (text[0] == '}') --indentLevel;
-    if (atLineStart) {
-        if (indentLevel > 0) file_.write(std::string(static_cast<size_t>(indentLevel), '\t'));
-        atLineStart = false;
-    }
-    if (text[0] == '{') ++indentLevel;
-    file_.write(text);
-}
-
-void CppWriter::newLine() {
-    file_.write("\n");
-    ++currentLine;
-    atLineStart = true;
-}
-
-void CppWriter::markPosition(const SourceLocation& position) {
-    if (!position.hasFile()) return;
-    const int line = position.line;
-    if (line == currentLine) return;
-    if (currentLine < line && line - currentLine <= 10) {
-        while (currentLine < line) {
-            file_.write("\n");
-            ++currentLine;
-        }
-    } else {
-        file_.write("\n#line " + std::to_string(line) + "\n");
-        currentLine = line;
-    }
-    atLineStart = true;
-}
-
 // ---- CppBackEnd ----
-
-std::string CppBackEnd::argumentSuffix(const ArgumentDeclaration* argument) {
-    auto found = argumentNumbers_.find(argument);
-    if (found == argumentNumbers_.end())
-        found = argumentNumbers_.emplace(argument, static_cast<unsigned>(argumentNumbers_.size() + 1)).first;
-    std::ostringstream hex;
-    hex << std::hex << found->second;
-    return hex.str();
-}
 
 std::time_t CppBackEnd::outputTime(const ModuleName& name) {
     std::time_t oldest = 0;
@@ -237,7 +100,7 @@ std::string sourcePathOf(const Module& module, const std::string& fallback) {
 void CppBackEnd::writeModule(Module& module) {
     const bool verbose = runOptions.verbose;
     ModuleName name;
-    name.components = moduleComponents(module);
+    name.components = splitDottedName(module.name);
     const std::vector<std::string>& components = name.components;
     if (verbose) verboseLineNoIndent("writing: " + dottedName(name) + " to C++");
     const std::string guard = guardName(components);
@@ -247,6 +110,7 @@ void CppBackEnd::writeModule(Module& module) {
     // difference in one module's implementation file never marks the next module changed.
     DiffingFile file;
     file.verbose = verbose;
+    file.holdFiles = true;
     CppWriter out(file);
 
     std::string unwritten;  // the first file that could not be written
@@ -272,12 +136,15 @@ void CppBackEnd::writeModule(Module& module) {
     finish(outputPath(name, "cpp"));
     // Both ways: the flag tells whether this implementation file equals the previous one.
     module.cppUnchanged = file.sameSoFar();
-    if (!unwritten.empty()) reportError("Unable to write file " + unwritten, SourceLocation());
+    // The three files replace the previous ones together or not at all.
+    if (unwritten.empty() && file.commit(unwritten)) return;
+    file.discard();
+    reportError("Unable to write file " + unwritten, SourceLocation());
 }
 
 void CppBackEnd::writeTopLevel(const Module& module, CppWriter& out, EmitPhase phase) {
     if (!module.block) return;
-    CppEmitter emitter(out, *this);
+    CppEmitter emitter(out, argumentSuffixes_);
     emitter.phase = phase;
     // A module nested in this one is written as a module of its own.
     emitter.writeNestedModule = [this](const Module& nested) { writeModule(const_cast<Module&>(nested)); };
@@ -310,7 +177,7 @@ void CppBackEnd::writeForwardFile(const Module& module, CppWriter& out, const st
 
 void CppBackEnd::writeHeaderFile(const Module& module, CppWriter& out, const std::string& source,
                                  const std::string& guard) {
-    const std::vector<std::string> components = moduleComponents(module);
+    const std::vector<std::string> components = splitDottedName(module.name);
     out.resetLine(0);
     out.write("#ifndef HEADER" + guard);
     out.newLine();
@@ -356,8 +223,8 @@ void CppBackEnd::writeHeaderFile(const Module& module, CppWriter& out, const std
 
 void CppBackEnd::writeImplementationFile(const Module& module, CppWriter& out, const std::string& source) {
     out.resetLine(0);
-    if (!precompiledHeader.empty()) out.writeRaw("#include\"" + precompiledHeader + "\"\n");
-    out.write("#include " + quoteCString(generatedIncludePath(moduleComponents(module), "hpp", flatMode())));
+    out.writeRaw(precompiledHeaderLine);
+    out.write("#include " + quoteCString(generatedIncludePath(splitDottedName(module.name), "hpp", flatMode())));
     out.newLine();
     out.writeRaw("\n");
     out.resetLine(0);

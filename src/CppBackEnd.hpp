@@ -6,27 +6,15 @@
 #pragma once
 
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Ast.hpp"
-#include "BuildManager.hpp"
+#include "CppEmitter.hpp"
+#include "CppWriter.hpp"
 #include "FrontEnd.hpp"
-
-// Emission phases. Declarations test bits; the for loop's three passes are exact values.
-enum EmitPhase : int {
-    PhaseForward = 1,          // hpp2: forward declarations of classes and unions
-    PhaseTypes = 2,            // hpp: top-level enums and type aliases
-    PhaseDeclarations = 4,     // hpp: classes, function declarations, inline and template code
-    PhaseImplementation = 8,   // cpp: definitions and top-level statements
-    PhaseBody = 15,            // inside a function body: all four bits
-    PhaseInitialisers = 16,    // the constructor initialiser list
-    PhaseForInit = 32,
-    PhaseForTest = 33,
-    PhaseForStep = 34,
-};
+#include "ModuleName.hpp"
 
 // The text as a C string literal, quotes included.
 std::string quoteCString(const std::string& text);
@@ -38,74 +26,6 @@ std::string generatedIncludePath(const std::vector<std::string>& components, con
 
 // The components joined by "_", used after HEADER2 and HEADER in the include guards.
 std::string guardName(const std::vector<std::string>& components);
-
-// Writes a file while comparing it line by line with the file it replaces. The old file is
-// moved aside to path + ".tmp" and read back while the new one is written; blank lines and
-// #line directives are ignored on both sides, so moving source lines changes nothing.
-class DiffingFile {
-public:
-    ~DiffingFile() { close(); }
-
-    void open(const std::string& path);
-    void write(const std::string& text);
-    void close();
-
-    // False once any compared line differed, or the old file was missing or longer.
-    bool sameSoFar() const { return same_; }
-    // After close: false when the new file could not be created or written in full.
-    bool written() const { return written_; }
-    // Forgets text carried over from the last file (a new module starts clean).
-    void dropPendingLine() { pending_.clear(); }
-
-    bool verbose = false;
-
-    // Empty, only blanks, or a #line directive.
-    static bool isIgnorable(const std::string& line);
-
-private:
-    void comparePendingLine();
-    // Reads the next line of the old file that is not ignorable; false at its end.
-    bool readOldLine(std::string& line);
-
-    std::ifstream old_;
-    std::ofstream new_;
-    std::string temporaryPath_;
-    std::string pending_;
-    bool same_ = true;
-    bool open_ = false;
-    bool written_ = true;
-};
-
-// The one writer every generated character passes through: indentation by braces, the count
-// of the source line the next output line stands for, and the #line directives that keep the
-// two in step.
-class CppWriter {
-public:
-    explicit CppWriter(DiffingFile& file) : file_(file) {}
-
-    // Indents at line start; a text opening with "}" closes a level first, one opening with "{"
-    // opens one after the indentation.
-    void write(const std::string& text);
-    void newLine();
-    void writeRaw(const std::string& text) { file_.write(text); }
-    void writeInteger(long long value) { writeRaw(std::to_string(value)); }
-    // Brings the output to the position's line: up to 10 lines ahead by blank lines, any other
-    // move by a #line directive. Positions without a file are ignored.
-    void markPosition(const SourceLocation& position);
-
-    // Starts the line count of a new file: the next line stands for `line`.
-    void resetLine(int line) {
-        currentLine = line;
-        atLineStart = true;
-    }
-
-    int currentLine = 0;
-    bool atLineStart = true;
-    int indentLevel = 0;
-
-private:
-    DiffingFile& file_;
-};
 
 // The back end of the C++ files. One object serves the whole run.
 class CppBackEnd : public BackEnd {
@@ -120,15 +40,9 @@ public:
     // Deletes the obj and o files; failures are ignored.
     void removeObjects(const ModuleName& name) override;
 
-    // The header the emulation of cl.exe asks every implementation file to include first.
-    std::string precompiledHeader;
-
     // Files go where the build manager's output naming puts them; an output directory (set
     // by the emulation of cl.exe) also makes the include lines flat.
     static bool flatMode() { return !outputDirectory.empty(); }
-
-    // The distinct suffix of an unnamed argument that has a default value (stable in a run).
-    std::string argumentSuffix(const ArgumentDeclaration* argument);
 
 private:
     void writeForwardFile(const Module& module, CppWriter& out, const std::string& source,
@@ -138,8 +52,5 @@ private:
     void writeImplementationFile(const Module& module, CppWriter& out, const std::string& source);
     void writeTopLevel(const Module& module, CppWriter& out, EmitPhase phase);
 
-    std::map<const ArgumentDeclaration*, unsigned> argumentNumbers_;
+    ArgumentSuffixes argumentSuffixes_;
 };
-
-// The dotted name of a module split into its components.
-std::vector<std::string> moduleComponents(const Module& module);

@@ -1,4 +1,4 @@
-// C++ emitter: the text of every node kind, phase by phase, through the back end's writer.
+// C++ emitter: the text of every node kind, phase by phase, through the output writer.
 // Takes lowered tree nodes; gives C++ text. Never rewrites a node and never opens a file;
 // a node kind that lowering should have removed is an internal error, not a guess.
 #include "CppEmitter.hpp"
@@ -6,24 +6,14 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <sstream>
 
+#include "Diagnostics.hpp"
 #include "Operator.hpp"
 
 namespace {
 
 const char* const sourceName = "src/CppBackEnd";
-
-// The operators C++ writes as they stand; any other operator is called by its mangled name.
-constexpr const char* cppOperators[] = {
-    "|",  "&",  "^",   "%",   "+",  "-",  "*",  "/",  "!",  "~",  "<",  ">",   "=",  "||", "&&",
-    "<<", ">>", ">>=", "<<=", "|=", "&=", "^=", "%=", "+=", "-=", "*=", "/=",  "!=", "~=", "<=",
-    ">=", "==", ",",   "++",  "--", "::", ".",  "->", "->*", ".*", "...", "..", "#",
-};
-
-bool isCppOperator(const std::string& op) {
-    return std::any_of(std::begin(cppOperators), std::end(cppOperators),
-                       [&](const char* spelling) { return op == spelling; });
-}
 
 // The C++ prefix of a string or character constant, by its encoding: "A" is the narrow
 // execution set, "U" the wide one, "8" UTF-8 (still char in C++17, so puts takes it).
@@ -45,6 +35,16 @@ const char* accessWord(Access access) {
 }
 
 [[noreturn]] void fail(const std::string& message) { throw VORN_INTERNAL_ERROR(sourceName, message); }
+
+// A declaration or expression reaches the back end with no type when no pass worked it out
+// (a "var" in a function body before lowering exists). Writing nothing would hand g++ C++
+// the user never wrote, so it stops here, at the node's place.
+const TypeExpressionPtr& resolvedType(const TypeExpressionPtr& type, const ASTObject& owner, const std::string& what) {
+    if (type) return type;
+    CompileError error = VORN_INTERNAL_ERROR(sourceName, "the type of " + what + " was never resolved");
+    error.position = owner.location;
+    throw error;
+}
 
 // Restores a piece of emitter state on every way out, exceptions included.
 template <class T>
@@ -75,96 +75,83 @@ private:
 
 }  // namespace
 
-template <class T, void (CppEmitter::*H)(const T&)>
-bool CppEmitter::handle(const ASTObject& node) {
-    const T* typed = dynamic_cast<const T*>(&node);
-    if (!typed) return false;
-    (this->*H)(*typed);
-    return true;
-}
-
-template <class T>
-bool CppEmitter::skip(const ASTObject& node) {
-    return dynamic_cast<const T*>(&node) != nullptr;
-}
-
 // The order of the tests matters only where one class derives from another; it is kept as
 // types, expressions, statements and declarations, then the auxiliary nodes.
-const CppEmitter::Handler CppEmitter::handlers[] = {
-    &CppEmitter::handle<SimpleTypeExpr, &CppEmitter::simpleType>,
-    &CppEmitter::handle<SubTypeExpr, &CppEmitter::subType>,
-    &CppEmitter::handle<TupleType, &CppEmitter::tupleType>,
-    &CppEmitter::handle<FuncType, &CppEmitter::funcType>,
-    &CppEmitter::handle<TypeOperator, &CppEmitter::typeOperator>,
-    &CppEmitter::handle<FunctionPointerType, &CppEmitter::functionPointerType>,
-    &CppEmitter::handle<ConstantExpression, &CppEmitter::constant>,
-    &CppEmitter::handle<OperExpression, &CppEmitter::binary>,
-    &CppEmitter::handle<PrefixOperExpression, &CppEmitter::prefix>,
-    &CppEmitter::handle<TernaryOperExpression, &CppEmitter::ternary>,
-    &CppEmitter::handle<SubExpression, &CppEmitter::member>,
-    &CppEmitter::handle<StaticExpression, &CppEmitter::name>,
-    &CppEmitter::handle<TupleExpression, &CppEmitter::tuple>,
-    &CppEmitter::handle<VectorExpression, &CppEmitter::vector>,
-    &CppEmitter::handle<FuncExpression, &CppEmitter::call>,
-    &CppEmitter::handle<CtorExpression, &CppEmitter::construct>,
-    &CppEmitter::handle<RangeExpression, &CppEmitter::range>,
-    &CppEmitter::handle<AnonFuncExpression, &CppEmitter::anonFunction>,
-    &CppEmitter::handle<MacroExpression, &CppEmitter::macroExpression>,
-    &CppEmitter::handle<CppBlockInitializer, &CppEmitter::blockInitializer>,
-    &CppEmitter::handle<VariableDeclarationExpression, &CppEmitter::declarationExpression>,
-    &CppEmitter::handle<CastExpression, &CppEmitter::cast>,
-    &CppEmitter::handle<PostfixOperExpression, &CppEmitter::postfix>,
-    &CppEmitter::handle<ForPart, &CppEmitter::forPart>,
-    &CppEmitter::handle<ArgumentDeclaration, &CppEmitter::argument>,
-    &CppEmitter::handle<ClassDeclaration, &CppEmitter::classDeclaration>,
-    &CppEmitter::handle<FunctionDeclaration, &CppEmitter::function>,
-    &CppEmitter::handle<VariableDeclaration, &CppEmitter::variable>,
-    &CppEmitter::skip<PropertyDeclaration>,
-    &CppEmitter::handle<TypeAliasDeclaration, &CppEmitter::typeAlias>,
-    &CppEmitter::handle<EnumDeclaration, &CppEmitter::enumDeclaration>,
-    &CppEmitter::skip<MacroDeclaration>,
-    &CppEmitter::handle<NamespaceDeclaration, &CppEmitter::namespaceDeclaration>,
-    &CppEmitter::handle<UnionDeclaration, &CppEmitter::unionDeclaration>,
-    &CppEmitter::handle<ForStatement, &CppEmitter::forStatement>,
-    &CppEmitter::handle<IfStatement, &CppEmitter::ifStatement>,
-    &CppEmitter::handle<TryStatement, &CppEmitter::tryStatement>,
-    &CppEmitter::handle<CatchStatement, &CppEmitter::catchStatement>,
-    &CppEmitter::handle<WhileStatement, &CppEmitter::whileStatement>,
-    &CppEmitter::handle<DeleteStatement, &CppEmitter::deleteStatement>,
-    &CppEmitter::handle<ReturnStatement, &CppEmitter::returnStatement>,
-    &CppEmitter::handle<BreakStatement, &CppEmitter::breakStatement>,
-    &CppEmitter::handle<ContinueStatement, &CppEmitter::continueStatement>,
-    &CppEmitter::handle<ThrowStatement, &CppEmitter::throwStatement>,
-    &CppEmitter::handle<ExpressionStatement, &CppEmitter::expressionStatement>,
-    &CppEmitter::handle<BlockStatement, &CppEmitter::blockStatement>,
-    &CppEmitter::handle<MacroStatement, &CppEmitter::macroStatement>,
-    &CppEmitter::handle<InitStatement, &CppEmitter::initStatement>,
-    &CppEmitter::handle<FriendDeclaration, &CppEmitter::friendDeclaration>,
-    &CppEmitter::handle<CppForStatement, &CppEmitter::cppFor>,
-    &CppEmitter::handle<CppSwitchStatement, &CppEmitter::cppSwitch>,
-    &CppEmitter::handle<CppCaseStatement, &CppEmitter::cppCase>,
-    &CppEmitter::handle<BaseDeclaration, &CppEmitter::base>,
-    &CppEmitter::handle<EnumItem, &CppEmitter::enumItem>,
-    &CppEmitter::skip<ImportDeclaration>,
-    &CppEmitter::handle<Block, &CppEmitter::block>,
-    &CppEmitter::handle<Module, &CppEmitter::module>,
-    &CppEmitter::handle<TokensExpression, &CppEmitter::tokens>,
-    &CppEmitter::handle<MacroCall, &CppEmitter::macroCall>,
-    &CppEmitter::handle<TemplateCall, &CppEmitter::templateCall>,
-    &CppEmitter::handle<TemplateArgumentDeclaration, &CppEmitter::templateArgument>,
-    &CppEmitter::handle<TemplateDeclaration, &CppEmitter::templateDeclaration>,
-    &CppEmitter::skip<ModuleDeclaration>,
-    &CppEmitter::skip<CppConstantMacroDeclaration>,
-    &CppEmitter::skip<CppIncludeDeclaration>,
-    &CppEmitter::skip<UsingDeclaration>,
-    &CppEmitter::skip<UsingNamespaceDeclaration>,
-};
+const CppEmitter::Dispatch& CppEmitter::dispatch() {
+    static const Dispatch table(sourceName, "CppBackEnd", {
+        Dispatch::on<SimpleTypeExpr, &CppEmitter::simpleType>(),
+        Dispatch::on<SubTypeExpr, &CppEmitter::subType>(),
+        Dispatch::on<TupleType, &CppEmitter::tupleType>(),
+        Dispatch::on<FuncType, &CppEmitter::funcType>(),
+        Dispatch::on<TypeOperator, &CppEmitter::typeOperator>(),
+        Dispatch::on<FunctionPointerType, &CppEmitter::functionPointerType>(),
+        Dispatch::on<ConstantExpression, &CppEmitter::constant>(),
+        Dispatch::on<OperExpression, &CppEmitter::binary>(),
+        Dispatch::on<PrefixOperExpression, &CppEmitter::prefix>(),
+        Dispatch::on<TernaryOperExpression, &CppEmitter::ternary>(),
+        Dispatch::on<SubExpression, &CppEmitter::member>(),
+        Dispatch::on<StaticExpression, &CppEmitter::name>(),
+        Dispatch::on<TupleExpression, &CppEmitter::tuple>(),
+        Dispatch::on<VectorExpression, &CppEmitter::vector>(),
+        Dispatch::on<FuncExpression, &CppEmitter::call>(),
+        Dispatch::on<CtorExpression, &CppEmitter::construct>(),
+        Dispatch::on<RangeExpression, &CppEmitter::range>(),
+        Dispatch::on<AnonFuncExpression, &CppEmitter::anonFunction>(),
+        Dispatch::on<MacroExpression, &CppEmitter::macroExpression>(),
+        Dispatch::on<CppBlockInitializer, &CppEmitter::blockInitializer>(),
+        Dispatch::on<VariableDeclarationExpression, &CppEmitter::declarationExpression>(),
+        Dispatch::on<CastExpression, &CppEmitter::cast>(),
+        Dispatch::on<PostfixOperExpression, &CppEmitter::postfix>(),
+        Dispatch::on<ForPart, &CppEmitter::forPart>(),
+        Dispatch::on<ArgumentDeclaration, &CppEmitter::argument>(),
+        Dispatch::on<ClassDeclaration, &CppEmitter::classDeclaration>(),
+        Dispatch::on<FunctionDeclaration, &CppEmitter::function>(),
+        Dispatch::on<VariableDeclaration, &CppEmitter::variable>(),
+        Dispatch::skip<PropertyDeclaration>(),
+        Dispatch::on<TypeAliasDeclaration, &CppEmitter::typeAlias>(),
+        Dispatch::on<EnumDeclaration, &CppEmitter::enumDeclaration>(),
+        Dispatch::skip<MacroDeclaration>(),
+        Dispatch::on<NamespaceDeclaration, &CppEmitter::namespaceDeclaration>(),
+        Dispatch::on<UnionDeclaration, &CppEmitter::unionDeclaration>(),
+        Dispatch::on<ForStatement, &CppEmitter::forStatement>(),
+        Dispatch::on<IfStatement, &CppEmitter::ifStatement>(),
+        Dispatch::on<TryStatement, &CppEmitter::tryStatement>(),
+        Dispatch::on<CatchStatement, &CppEmitter::catchStatement>(),
+        Dispatch::on<WhileStatement, &CppEmitter::whileStatement>(),
+        Dispatch::on<DeleteStatement, &CppEmitter::deleteStatement>(),
+        Dispatch::on<ReturnStatement, &CppEmitter::returnStatement>(),
+        Dispatch::on<BreakStatement, &CppEmitter::breakStatement>(),
+        Dispatch::on<ContinueStatement, &CppEmitter::continueStatement>(),
+        Dispatch::on<ThrowStatement, &CppEmitter::throwStatement>(),
+        Dispatch::on<ExpressionStatement, &CppEmitter::expressionStatement>(),
+        Dispatch::on<BlockStatement, &CppEmitter::blockStatement>(),
+        Dispatch::on<MacroStatement, &CppEmitter::macroStatement>(),
+        Dispatch::on<InitStatement, &CppEmitter::initStatement>(),
+        Dispatch::on<FriendDeclaration, &CppEmitter::friendDeclaration>(),
+        Dispatch::on<CppForStatement, &CppEmitter::cppFor>(),
+        Dispatch::on<CppSwitchStatement, &CppEmitter::cppSwitch>(),
+        Dispatch::on<CppCaseStatement, &CppEmitter::cppCase>(),
+        Dispatch::on<BaseDeclaration, &CppEmitter::base>(),
+        Dispatch::on<EnumItem, &CppEmitter::enumItem>(),
+        Dispatch::skip<ImportDeclaration>(),
+        Dispatch::on<Block, &CppEmitter::block>(),
+        Dispatch::on<Module, &CppEmitter::module>(),
+        Dispatch::on<TokensExpression, &CppEmitter::tokens>(),
+        Dispatch::on<MacroCall, &CppEmitter::macroCall>(),
+        Dispatch::on<TemplateCall, &CppEmitter::templateCall>(),
+        Dispatch::on<TemplateArgumentDeclaration, &CppEmitter::templateArgument>(),
+        Dispatch::on<TemplateDeclaration, &CppEmitter::templateDeclaration>(),
+        Dispatch::skip<ModuleDeclaration>(),
+        Dispatch::skip<CppConstantMacroDeclaration>(),
+        Dispatch::skip<CppIncludeDeclaration>(),
+        Dispatch::skip<UsingDeclaration>(),
+        Dispatch::skip<UsingNamespaceDeclaration>(),
+    });
+    return table;
+}
 
 void CppEmitter::visit(const ASTObject* node) {
-    if (!node) return;
-    for (Handler handler : handlers)
-        if ((this->*handler)(*node)) return;
-    fail(std::string("Tree node type not support by CppBackEnd: ") + node->typeName());
+    if (node) dispatch()(*node, *this);
 }
 
 template <class List>
@@ -337,7 +324,7 @@ void CppEmitter::binary(const OperExpression& node) {
         write(")[");
         visit(node.right);
         write("]");
-    } else if (isCppOperator(node.op)) {
+    } else if (isKnownOperator(node.op)) {
         write("(");
         visit(node.left);
         write(")" + node.op + "(");
@@ -414,6 +401,7 @@ void CppEmitter::call(const FuncExpression& node) {
 }
 
 void CppEmitter::construct(const CtorExpression& node) {
+    resolvedType(node.type, node, "a construction");
     if (node.isShared) {
         write("static_cast<boost::shared_ptr<");
         visit(node.type);
@@ -446,7 +434,7 @@ void CppEmitter::declarationExpression(const VariableDeclarationExpression& node
 
 void CppEmitter::cast(const CastExpression& node) {
     write("(");
-    visit(node.type);
+    visit(resolvedType(node.type, node, "a cast"));
     write(")");
     visit(node.operand);
 }
@@ -490,10 +478,39 @@ void CppEmitter::classLike(const TypeDeclaration& node, const char* keyword, con
 
 void CppEmitter::classDeclaration(const ClassDeclaration& node) {
     classLike(node, "struct ", node.templateDecl, &node.bases, node.body);
+    defineTemplateStaticsAfter(node);
 }
 
 void CppEmitter::unionDeclaration(const UnionDeclaration& node) {
     classLike(node, "union ", node.templateDecl, nullptr, node.body);
+    defineTemplateStaticsAfter(node);
+}
+
+// A static member of a template is instantiated where the template is used, in the modules
+// that include this header, never in this module's cpp file: so its definition follows the
+// outermost class in the header. (Written in the class as "static inline", it could neither
+// have the class's own type nor use members declared after it.)
+void CppEmitter::defineTemplateStaticsAfter(const TypeDeclaration& outermost) {
+    if (phase != PhaseDeclarations || !classStack.empty()) return;
+    Restore<EmitPhase> definitions(phase, PhaseImplementation);
+    Restore<bool> header(templateStaticsInHeader_, true);
+    defineTemplateStatics(outermost);
+}
+
+void CppEmitter::defineTemplateStatics(const TypeDeclaration& node) {
+    const Block* body = bodyOf(node);
+    if (!body) return;
+    Restore<int> depth(templateDepth, templateDepth + (templateOf(node) ? 1 : 0));
+    ClassScope scope(classStack, &node);
+    Restore<const Block*> blockScope(directBlock_, body);
+    for (const StatementPtr& statement : body->statements) {
+        Restore<const ASTObject*> statementScope(directStatement_, statement.get());
+        if (const TypeDeclaration* nested = dynamic_cast<const TypeDeclaration*>(statement.get())) {
+            if (bodyOf(*nested)) defineTemplateStatics(*nested);
+        } else if (templateDepth >= 1 && dynamic_cast<const VariableDeclaration*>(statement.get())) {
+            visit(statement);
+        }
+    }
 }
 
 void CppEmitter::base(const BaseDeclaration& node) {
@@ -578,11 +595,11 @@ void CppEmitter::functionBody(const FunctionDeclaration& node) {
 }
 
 void CppEmitter::argument(const ArgumentDeclaration& node) {
-    visit(node.type);
+    visit(resolvedType(node.type, node, "argument " + node.name));
     if (has(PhaseImplementation)) {
         write(node.name);
     } else if (node.defaultValue) {
-        write(node.name.empty() ? "VORN_arg" + backEnd_.argumentSuffix(&node) : node.name);
+        write(node.name.empty() ? "VORN_arg" + argumentSuffixes_.argumentSuffix(&node) : node.name);
         write("=");
         visit(node.defaultValue);
     }
@@ -605,8 +622,16 @@ void CppEmitter::initStatement(const InitStatement& node) {
 void CppEmitter::variable(const VariableDeclaration& node) {
     const bool topLevel = classStack.empty();
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
+    // Inference types top-level declarations only until lowering processes the rest: a variable
+    // left without a type is reported (in the one phase every variable passes through) and not
+    // written, so the module fails with every such variable named, not only the first.
+    if (!node.type) {
+        if (has(PhaseDeclarations)) reportError("unable to infer type of " + node.name, node.location);
+        return;
+    }
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
+    if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
     // A static variable outside any class and function is private to its module: "extern
     // static" is no C++, so the header does not declare it and the definition keeps "static".
     // (Inside a function body both phase bits are set, and a static local is written whole.)
@@ -635,7 +660,7 @@ void CppEmitter::variable(const VariableDeclaration& node) {
         declared = array->operand.get();
     }
     if (arrays.empty())
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
     else
         visit(arrays.back()->operand);
     if (implementation && member) writeQualifiedPrefix();
@@ -664,7 +689,7 @@ void CppEmitter::typeAlias(const TypeAliasDeclaration& node) {
     writeLabel(node, node.access);
     writeTemplateHeader(node.templateDecl);
     write("typedef ");
-    visit(node.type);
+    visit(resolvedType(node.type, node, node.name));
     write(node.name);
     if (node.templateDecl) visit(node.templateDecl->specialization);
     write(";");
@@ -891,6 +916,10 @@ void CppEmitter::forStatement(const ForStatement& node) {
 }
 
 void CppEmitter::forPart(const ForPart& node) {
+    if (!node.type) {
+        if (phase == PhaseForInit) reportError("Unable to infer type of " + node.name, node.location);
+        return;
+    }
     if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
         rangePart(node, *range);
     else
@@ -915,7 +944,7 @@ void CppEmitter::rangePart(const ForPart& node, const RangeExpression& range) {
 
     switch (phase) {
     case PhaseForInit:
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
         write(node.name + "=");
         visit(start);
         write(";");
@@ -939,7 +968,7 @@ void CppEmitter::containerPart(const ForPart& node) {
     const std::string end = "VORN_END" + node.name;
     switch (phase) {
     case PhaseForInit:
-        visit(node.type);
+        visit(resolvedType(node.type, node, node.name));
         write(iterator + "=");
         visit(node.range);
         write(node.isReverse ? ".rbegin();" : ".begin();");
@@ -950,7 +979,7 @@ void CppEmitter::containerPart(const ForPart& node) {
         break;
     case PhaseForTest:
         write("if(" + iterator + "==" + end + ") break;");
-        visit(node.elementType);
+        visit(resolvedType(node.elementType, node, node.name));
         write(node.name + "= *" + iterator + ";");
         break;
     case PhaseForStep:
@@ -1021,4 +1050,13 @@ void CppEmitter::tokens(const TokensExpression& node) {
         out_.markPosition(token.location);
         write(token.text);
     }
+}
+
+std::string ArgumentSuffixes::argumentSuffix(const ArgumentDeclaration* argument) {
+    auto found = argumentNumbers_.find(argument);
+    if (found == argumentNumbers_.end())
+        found = argumentNumbers_.emplace(argument, static_cast<unsigned>(argumentNumbers_.size() + 1)).first;
+    std::ostringstream hex;
+    hex << std::hex << found->second;
+    return hex.str();
 }

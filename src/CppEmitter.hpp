@@ -1,18 +1,30 @@
 // C++ emitter: the text of every declaration, statement, expression and type for one phase.
-// Takes tree nodes and the current phase; gives text through the back end's writer.
+// Takes tree nodes and the current phase; gives text through the output writer.
 // Never changes the tree and never decides file layout: the back end calls it per section.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "Ast.hpp"
-#include "CppBackEnd.hpp"
+#include "CppWriter.hpp"
+#include "NodeDispatch.hpp"
+
+// The suffix after "VORN_arg" of each unnamed argument that has a default value: distinct per
+// argument node and stable for as long as this object lives (the back end keeps one per run).
+class ArgumentSuffixes {
+public:
+    std::string argumentSuffix(const ArgumentDeclaration* argument);
+
+private:
+    std::map<const ArgumentDeclaration*, unsigned> argumentNumbers_;
+};
 
 class CppEmitter {
 public:
-    CppEmitter(CppWriter& out, CppBackEnd& backEnd) : out_(out), backEnd_(backEnd) {}
+    CppEmitter(CppWriter& out, ArgumentSuffixes& argumentSuffixes) : out_(out), argumentSuffixes_(argumentSuffixes) {}
 
     // Writes any node for the current phase; a null node writes nothing.
     void visit(const ASTObject* node);
@@ -29,13 +41,9 @@ public:
     std::function<void(const Module&)> writeNestedModule;
 
 private:
-    typedef bool (CppEmitter::*Handler)(const ASTObject&);
-    static const Handler handlers[];
-    template <class T, void (CppEmitter::*H)(const T&)>
-    bool handle(const ASTObject& node);
-    // Kinds that have no C++ text of their own.
-    template <class T>
-    bool skip(const ASTObject& node);
+    typedef NodeDispatch<void(const ASTObject&, CppEmitter&)> Dispatch;
+    // Every node class with its handler, in the order they are tested.
+    static const Dispatch& dispatch();
 
     // Whether the phase holds one of the bits; the initialiser and for-loop passes hold none.
     bool has(int bits) const { return phase < PhaseInitialisers && (phase & bits) != 0; }
@@ -122,6 +130,8 @@ private:
     // the pieces of classes, unions and functions
     void classLike(const TypeDeclaration& node, const char* keyword, const TemplateDeclarationPtr& templateDecl,
                    const BaseDeclarationList* bases, const BlockPtr& body);
+    void defineTemplateStaticsAfter(const TypeDeclaration& outermost);
+    void defineTemplateStatics(const TypeDeclaration& node);
     void declareFunction(const FunctionDeclaration& node);
     void defineFunction(const FunctionDeclaration& node);
     void functionBody(const FunctionDeclaration& node);
@@ -130,8 +140,10 @@ private:
     void verbatimBlock(const TokensExpression& tokens);
 
     CppWriter& out_;
-    CppBackEnd& backEnd_;
+    ArgumentSuffixes& argumentSuffixes_;
     // The statement a block or class is writing as its own, direct, member right now.
     const ASTObject* directStatement_ = nullptr;
     const Block* directBlock_ = nullptr;
+    // Set while the header defines the static members of templates, which the cpp file skips.
+    bool templateStaticsInHeader_ = false;
 };

@@ -9,9 +9,8 @@
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "Toolchain.hpp"
 #include "platform/Platform.hpp"
-
-RunOptions runOptions;
 
 namespace {
 
@@ -172,7 +171,7 @@ void locateExecutable() {
         std::vector<std::string> directories = platform::splitPathList(path);
         directories.push_back(".");
         for (const std::string& directory : directories) {
-            if (platform::fileExists(directory + "/" + platform::executableFileName())) {
+            if (platform::isExecutableFile(directory + "/" + platform::executableFileName())) {
                 runOptions.vornDir = withSeparator(directory);
                 return;
             }
@@ -181,7 +180,7 @@ void locateExecutable() {
     // A build tree or an installation that is not on the search path still finds its data
     // files beside the running program.
     std::string own = platform::runningExecutableDirectory();
-    if (!own.empty() && platform::fileExists(own + platform::executableFileName())) {
+    if (!own.empty() && platform::isExecutableFile(own + platform::executableFileName())) {
         runOptions.vornDir = own;
         return;
     }

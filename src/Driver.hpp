@@ -10,31 +10,7 @@
 #include <string>
 #include <vector>
 
-// The options of one run. Filled while the command line is read and read by every stage
-// afterwards; the build manager rewrites includeDirs[0] and the cl.exe emulation may clear
-// processImports and set verbose, verboseLookup and tabSize.
-struct RunOptions {
-    bool processImports = true;
-    bool compilerGiven = false;
-    bool documentation = false;
-    bool verbose = false;
-    bool verboseLookup = false;
-    int tabSize = 0;  // 0 until given; the driver makes it 8 after reading the options
-    bool forwardRealCl = false;
-    std::string outputName;
-    std::string compilerOptions;
-    std::string linkerOptions;
-    std::set<std::string> scriptOptions;
-    std::vector<std::string> includeDirs{std::string()};  // slot 0: base directory of the inputs
-    std::string vornDir;
-    int successStatus = 0;
-    int failureStatus = 1;
-    // Where the program is linked to when no -o was given: the first input's path without
-    // its extension (hello.vn gives hello). Read by the compiler scripts' $outputName;.
-    std::string defaultOutputName;
-};
-
-extern RunOptions runOptions;
+#include "RunOptions.hpp"
 
 // One row of the option table. `word` and `longWord` are compared whole and case-sensitively.
 // An option with a value that is the last argument does not match (the word is then read

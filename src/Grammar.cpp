@@ -1,13 +1,12 @@
 // The source language grammar: one rule per row of the grammar tables, built once, plus the
 // auxiliary steps the rows name (import, append, split, accessor modifiers), the precedence
-// state of the expression parser, and the raw-token readers of macro arguments.
+// steps of the expression parser, and the raw-token readers of macro arguments.
 // Takes a token stream; gives tree nodes. Never reports a mismatch itself: failures become
 // expectations, and the skipping parsers around statements word and queue the errors.
 #include "Grammar.hpp"
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 #include <vector>
 
 #include "Operator.hpp"
@@ -91,20 +90,7 @@ bool statementEnded(TokenStream& ts) {
     return before.kind == Operator && locationBefore(before.location, ts.current->location);
 }
 
-// ---- precedence state ----
-//
-// Process-wide like the grammar: written and read only by the steps below, reset per module.
-struct PrecedenceEntry {
-    int precedence;
-    std::string op;
-};
-struct PrecedenceState {
-    std::vector<PrecedenceEntry> stack;
-    PrecedenceEntry lastPopped{0, ""};
-
-    PrecedenceEntry top() const { return stack.empty() ? PrecedenceEntry{0, ""} : stack.back(); }
-};
-PrecedenceState precedence;
+// ---- precedence steps (the state is the framework's) ----
 
 bool pushContext(TokenStream&) {
     precedence.stack.push_back(PrecedenceEntry{0, ""});
@@ -151,166 +137,6 @@ bool binaryCheck(TokenStream& ts) {
 template <class P>
 auto ownContext(const P& body) {
     return func(pushContext) >> finally(body, popPrecedence);
-}
-
-// ---- nesting guard ----
-//
-// Each nested expression, type or block costs the recursive descent a few dozen stack frames;
-// past the limit the statement is given up with an error instead of overflowing the stack.
-int nestingDepth = 0;
-
-bool enterNesting(TokenStream& ts) {
-    if (++nestingDepth > maxNestingDepth)
-        throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +
-                               " nested expressions, types and blocks",
-                           ts.current->location);
-    return true;
-}
-
-void leaveNesting(TokenStream&) { --nestingDepth; }
-
-// ---- height guard ----
-//
-// The tree can be much deeper than the recursion that builds it: a chain of binary operators,
-// member accesses, calls or postfix type operators is read by a loop, yet each link holds the
-// one before it, and every later walk over the tree (linking, lookup, inference, emission, and
-// freeing it) recurses once per level. So each expression, type and block being read (a part)
-// keeps a bound of its height: the highest part completed inside it, plus the links its loop
-// added, plus one. A statement whose bound outgrows the limit is given up with an error.
-struct PartHeight {
-    int highestInside;
-    int links;
-    int height() const { return highestInside + links + 1; }
-};
-// The bottom entry stands for the module body, which is no part of its own.
-std::vector<PartHeight> openParts(1, PartHeight{0, 0});
-// Height of the part completed last, which a remembered run hands on when it is replayed.
-int lastPartHeight = 0;
-
-void checkHeight(const PartHeight& part, TokenStream& ts) {
-    if (part.height() > maxTreeHeight)
-        throw CompileError("Expression too deep: more than " + std::to_string(maxTreeHeight) +
-                               " levels of operators, calls, member accesses and brackets",
-                           ts.current->location);
-}
-
-bool openPart(TokenStream&) {
-    openParts.push_back(PartHeight{0, 0});
-    return true;
-}
-
-// A part of the given height is now complete inside `part`.
-void holdPart(PartHeight& part, int height, TokenStream& ts) {
-    part.highestInside = std::max(part.highestInside, height);
-    checkHeight(part, ts);
-}
-
-// Only a part that parsed is in the tree; one that failed leaves its enclosing part as it was.
-bool completePart(TokenStream& ts) {
-    lastPartHeight = openParts.back().height();
-    if (openParts.size() > 1) holdPart(openParts[openParts.size() - 2], lastPartHeight, ts);
-    return true;
-}
-
-void closePart(TokenStream&) { openParts.pop_back(); }
-
-bool addLink(TokenStream& ts) {
-    ++openParts.back().links;
-    checkHeight(openParts.back(), ts);
-    return true;
-}
-
-template <class P>
-auto treePart(const P& body) {
-    return finally(func(openPart) >> body >> func(completePart), closePart);
-}
-
-template <class P>
-auto nested(const P& body) {
-    return finally(func(enterNesting) >> treePart(body), leaveNesting);
-}
-
-// One round of a loop that wraps what was read so far into a new node.
-template <class P>
-auto link(const P& wrapping) {
-    return wrapping >> func(addLink);
-}
-
-// ---- runs after an opening bracket are not repeated ----
-//
-// The tuple and the range both start with "(" expression, and a type or an expression after a
-// bracket is tried by several alternatives (construction, static name, tuple type, template
-// argument), so without a memory every bracket would parse what follows it several times, and
-// nested brackets, open or closed, a number of times exponential in their depth. The outcome of
-// an expression or a type depends only on where it starts and on the precedence entry it must
-// exceed, so it is kept under those for as long as the outermost remembered run lasts (the
-// tokens the keys point at live at least that long): where the run ended, the node it built,
-// the last popped entry it left (a binary check after it reads that) and what it expected.
-// A run that raised syntax errors inside a nested block reports them once, not per repetition.
-struct RunKey {
-    const void* rule;
-    const Token* start;
-    int precedence;
-    std::string op;
-    bool operator<(const RunKey& o) const {
-        if (rule != o.rule) return rule < o.rule;
-        if (start != o.start) return start < o.start;
-        if (precedence != o.precedence) return precedence < o.precedence;
-        return op < o.op;
-    }
-};
-struct RunOutcome {
-    bool matched;
-    TokenStream::Position end;
-    boost::shared_ptr<void> node;
-    PrecedenceEntry lastPopped;
-    Expectations expectations;
-    int height;
-};
-std::map<RunKey, RunOutcome> rememberedRuns;
-int rememberDepth = 0;
-
-// The body of a rule building a T, run at most once per key.
-template <class T, class P>
-class Remember : public ParserTag {
-public:
-    typedef bool Result;
-    explicit Remember(const P& p) : p(p) {}
-    bool parse(TokenStream& ts) const {
-        if (rememberDepth == 0) rememberedRuns.clear();
-        struct Depth {
-            Depth() { ++rememberDepth; }
-            ~Depth() { --rememberDepth; }
-        } depth;
-        // Only runs right after an opening bracket are tried more than once at one place.
-        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
-        PrecedenceEntry top = precedence.top();
-        RunKey key{this, &*ts.current, top.precedence, top.op};
-        auto found = rememberedRuns.find(key);
-        if (found != rememberedRuns.end()) {
-            const RunOutcome& outcome = found->second;
-            replayExpectations(ts, outcome.expectations);
-            precedence.lastPopped = outcome.lastPopped;
-            if (!outcome.matched) return false;
-            holdPart(openParts.back(), outcome.height, ts);
-            ts.current = outcome.end;
-            constructionSlot<T>() = boost::static_pointer_cast<T>(outcome.node);
-            return true;
-        }
-        ExpectationRecording recording;
-        bool matched = runStep(p, ts);
-        RunOutcome outcome{matched, ts.current, boost::shared_ptr<void>(), precedence.lastPopped, recording.finish(),
-                           lastPartHeight};
-        if (matched) outcome.node = constructionSlot<T>();
-        rememberedRuns.emplace(key, std::move(outcome));
-        return matched;
-    }
-    P p;
-};
-
-template <class T, class P>
-Remember<T, P> remember(const P& p) {
-    return Remember<T, P>(p);
 }
 
 // ---- construction: the check after a type with neither arguments nor "with" ----
@@ -798,9 +624,48 @@ void buildDeclarationRules() {
 
 }  // namespace
 
+namespace {
+
+// ---- compile-time values that involve tree nodes and this grammar ----
+
+const Token* singleTokenOf(const Object& value) {
+    const TokensExpression* tokens = dynamic_cast<const TokensExpression*>(&value);
+    if (!tokens) return nullptr;
+    const Token* only = nullptr;
+    for (const Token& token : *tokens) {
+        if (token.kind == EndOfFile) continue;
+        if (only) return nullptr;
+        only = &token;
+    }
+    return only;
+}
+
+bool constantTextOf(const Object& value, std::string& text) {
+    const ConstantExpression* constant = dynamic_cast<const ConstantExpression*>(&value);
+    if (!constant) return false;
+    text = constant->value;
+    return true;
+}
+
+ObjectPtr statementOf(const ObjectPtr& value) {
+    if (boost::dynamic_pointer_cast<Statement>(value)) return value;
+    TokensExpressionPtr tokens = boost::dynamic_pointer_cast<TokensExpression>(value);
+    if (!tokens) return ObjectPtr();
+    return parseTokensAsStatement(*tokens);
+}
+
+}  // namespace
+
 void buildSourceGrammar() {
     static bool built = false;
     grammarMode = 0;
+    // Registered on every call, so that the source grammar's conversions are in force whenever
+    // it is the grammar in use.
+    NodeConversions conversions;
+    conversions.singleToken = singleTokenOf;
+    conversions.constantText = constantTextOf;
+    conversions.toStatement = statementOf;
+    setNodeConversions(conversions);
     if (built) return;
     built = true;
     // Declarations and blocks take their default access from the block being filled.
@@ -813,13 +678,25 @@ void buildSourceGrammar() {
 
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
-    precedence = PrecedenceState();
-    nestingDepth = 0;
-    openParts.assign(1, PartHeight{0, 0});
-    rememberDepth = 0;
-    rememberedRuns.clear();
-    resetExpectationRecordings();
+    resetParseState();
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;
+}
+
+StatementPtr parseTokensAsStatement(TokensExpression& tokens) {
+    while (!tokens.empty() && tokens.back().kind == EndOfFile) tokens.pop_back();
+    // A statement ends at the lexer's empty pair or at a closing "}"; code cut out of a line,
+    // such as the argument printf("x"), has neither, so it gets the pair the line had.
+    if (tokens.empty() || tokens.back().text != "}") {
+        SourceLocation at = tokens.empty() ? tokens.location : tokens.back().location;
+        tokens.push_back(Token(OpeningBrace, "{", at));
+        tokens.push_back(Token(ClosingBrace, "}", at));
+    }
+    tokens.rewind();
+    resetParseState();
+    StatementPtr statement = statementRule().parse(tokens);
+    // Tokens left over would be code silently lost.
+    if (!statement || !tokens.atEnd()) return StatementPtr();
+    return statement;
 }

@@ -10,26 +10,18 @@
 #include "Ast.hpp"
 #include "Parser.hpp"
 
-// Builds the rules on the first call; every call selects grammar mode 0.
+// Builds the rules on the first call, registering the conversions of compile-time values that
+// need tree nodes and the statement rule; every call selects grammar mode 0.
 void buildSourceGrammar();
 
 // Parses a whole module from a fresh stream and stores its name. Delivers no module only when
 // the module rule itself cannot run; syntax errors are in the diagnostics list.
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName);
 
-// Deeper nesting of expressions, types and blocks than this ends the statement with an error
-// instead of exhausting the parser's stack. One level costs under 1 KB of stack in an optimised
-// build and several KB with the sanitizers, so 600 levels fit a 1 MB stack (optimised) and a
-// 4 MB one (sanitized), and 500 nested blocks with their statements still parse.
-const int maxNestingDepth = 600;
-
-// A statement whose tree would be deeper than this (counting a chain of operators, member
-// accesses, calls or postfix type operators one level per link, and each bracket, nested
-// expression and block one more) ends with an error instead of exhausting the stack of a
-// later walk over the tree. The deepest trees that pass (a chain at the limit, alone, under
-// brackets, under blocks or in a type) take every stage together under 0.8 MB of stack in an
-// optimised build and under 3.4 MB with the sanitizers, well inside the default 8 MB.
-const int maxTreeHeight = 2000;
+// The raw tokens of a macro argument parsed as one statement by the statement rule, all of
+// them used; null when they are not exactly one statement. Ends the tokens with the empty
+// statement pair when they do not already end in "}", and with end-of-file.
+StatementPtr parseTokensAsStatement(TokensExpression& tokens);
 
 // Rule accessors: each returns the rule of the current grammar mode. The C++ declaration grammar
 // gives the shared ones (type, expression, statement, ...) its own bodies in mode 1.

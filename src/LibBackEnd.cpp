@@ -3,46 +3,20 @@
 // not know ends the run with an internal error rather than being left out unnoticed.
 #include "LibBackEnd.hpp"
 
-#include <cstring>
 #include <fstream>
 #include <ostream>
 
-#include "BuildManager.hpp"
-#include "Driver.hpp"
+#include "ModuleName.hpp"
+#include "RunOptions.hpp"
+#include "NodeDispatch.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
 
 const char* const sourceFile = "src/LibBackEnd";
 
-// Node classes that have no record of their own. The declarations here are either private to
-// the module (enumerations, aliases, macros) or have no use to an importer yet.
-constexpr const char* silentClasses[] = {
-    // types
-    "TypeExpression", "SimpleTypeExpr", "SubTypeExpr", "TypeOperator", "TupleType", "FuncType",
-    "FunctionPointerType",
-    // expressions
-    "Expression", "ConstantExpression", "OperExpression", "PrefixOperExpression", "PostfixOperExpression",
-    "TernaryOperExpression", "SubExpression", "StaticExpression", "TupleExpression", "FuncExpression",
-    "CtorExpression", "RangeExpression", "MacroExpression", "TokensExpression", "VariableDeclarationExpression",
-    "CastExpression", "CppBlockInitializer", "AnonFuncExpression", "VectorExpression",
-    // statements
-    "ForStatement", "IfStatement", "TryStatement", "CatchStatement", "WhileStatement", "DeleteStatement",
-    "ReturnStatement", "BreakStatement", "ContinueStatement", "ThrowStatement", "ExpressionStatement",
-    "BlockStatement", "MacroStatement", "InitStatement", "CppForStatement", "CppSwitchStatement",
-    "CppCaseStatement",
-    // declarations and auxiliary nodes
-    "ForPart", "ArgumentDeclaration", "TypeAliasDeclaration", "EnumDeclaration", "MacroDeclaration",
-    "NamespaceDeclaration", "UnionDeclaration", "FriendDeclaration", "EnumItem", "MacroCall", "TemplateCall",
-    "TemplateArgumentDeclaration", "TemplateDeclaration", "ModuleDeclaration", "CppConstantMacroDeclaration",
-    "CppIncludeDeclaration", "UsingDeclaration", "UsingNamespaceDeclaration",
-};
-
-bool isSilent(const char* className) {
-    for (const char* silent : silentClasses)
-        if (std::strcmp(silent, className) == 0) return true;
-    return false;
-}
+class RecordWriter;
+typedef NodeDispatch<void(const ASTObject&, RecordWriter&)> RecordDispatch;
 
 class RecordWriter {
 public:
@@ -51,31 +25,62 @@ public:
     void block(const Block* block) {
         if (!block) return;
         for (const StatementPtr& statement : block->statements)
-            if (statement) node(*statement);
+            if (statement) dispatch()(*statement, *this);
     }
 
 private:
-    void node(const ASTObject& node) {
-        if (const ClassDeclaration* c = dynamic_cast<const ClassDeclaration*>(&node)) {
-            out << "cls " << c->name;
-            for (const BaseDeclarationPtr& base : c->bases) out << ' ' << libraryTypeText(base ? base->type.get() : nullptr);
-            out << '\n';
-            block(c->body.get());
-            out << "end\n";
-        } else if (const FunctionDeclaration* f = dynamic_cast<const FunctionDeclaration*>(&node)) {
-            out << "fun   " << f->name << ' ' << libraryTypeText(f->type.get()) << '\n';
-        } else if (const VariableDeclaration* v = dynamic_cast<const VariableDeclaration*>(&node)) {
-            out << "var   " << v->name << ' ' << libraryTypeText(v->type.get()) << '\n';
-        } else if (const PropertyDeclaration* p = dynamic_cast<const PropertyDeclaration*>(&node)) {
-            out << "prp " << p->name << ' ' << p->getterName << ' ' << p->setterName << '\n';
-        } else if (!isSilent(node.className())) {
-            throw VORN_INTERNAL_ERROR(sourceFile,
-                                      std::string("Tree node type not support by LibBackEnd: ") + node.className());
-        }
+    static const RecordDispatch& dispatch();
+
+    void classRecord(const ClassDeclaration& c) {
+        out << "cls " << c.name;
+        for (const BaseDeclarationPtr& base : c.bases) out << ' ' << libraryTypeText(base ? base->type.get() : nullptr);
+        out << '\n';
+        block(c.body.get());
+        out << "end\n";
+    }
+    void functionRecord(const FunctionDeclaration& f) { out << "fun   " << f.name << ' ' << libraryTypeText(f.type.get()) << '\n'; }
+    void variableRecord(const VariableDeclaration& v) { out << "var   " << v.name << ' ' << libraryTypeText(v.type.get()) << '\n'; }
+    void propertyRecord(const PropertyDeclaration& p) {
+        out << "prp " << p.name << ' ' << p.getterName << ' ' << p.setterName << '\n';
+    }
+    // The run-time class name, unlike the other visitors' type names: "Declaration" tells a
+    // bare base node from the classes that share its type name.
+    [[noreturn]] static void unsupported(const ASTObject& node) {
+        throw VORN_INTERNAL_ERROR(sourceFile, std::string("Tree node type not support by LibBackEnd: ") + node.className());
     }
 
     std::ostream& out;
 };
+
+// The classes with a record, then those without one: the declarations among them are either
+// private to the module (enumerations, aliases, macros) or of no use to an importer yet.
+const RecordDispatch& RecordWriter::dispatch() {
+    typedef RecordDispatch D;
+    static const D table(sourceFile, "LibBackEnd", {
+        D::on<ClassDeclaration, &RecordWriter::classRecord>(),
+        D::on<FunctionDeclaration, &RecordWriter::functionRecord>(),
+        D::on<VariableDeclaration, &RecordWriter::variableRecord>(),
+        D::on<PropertyDeclaration, &RecordWriter::propertyRecord>(),
+        // types and expressions, every class of each
+        D::skip<TypeExpression>(),
+        D::skip<Expression>(),
+        // statements
+        D::skip<ForStatement>(), D::skip<IfStatement>(), D::skip<TryStatement>(), D::skip<CatchStatement>(),
+        D::skip<WhileStatement>(), D::skip<DeleteStatement>(), D::skip<ReturnStatement>(), D::skip<BreakStatement>(),
+        D::skip<ContinueStatement>(), D::skip<ThrowStatement>(), D::skip<ExpressionStatement>(),
+        D::skip<BlockStatement>(), D::skip<MacroStatement>(), D::skip<InitStatement>(), D::skip<CppForStatement>(),
+        D::skip<CppSwitchStatement>(), D::skip<CppCaseStatement>(),
+        // declarations and auxiliary nodes
+        D::skip<ForPart>(), D::skip<ArgumentDeclaration>(), D::skip<TypeAliasDeclaration>(),
+        D::skip<EnumDeclaration>(), D::skip<MacroDeclaration>(), D::skip<NamespaceDeclaration>(),
+        D::skip<UnionDeclaration>(), D::skip<FriendDeclaration>(), D::skip<EnumItem>(), D::skip<MacroCall>(),
+        D::skip<TemplateCall>(), D::skip<TemplateArgumentDeclaration>(), D::skip<TemplateDeclaration>(),
+        D::skip<ModuleDeclaration>(), D::skip<CppConstantMacroDeclaration>(), D::skip<CppIncludeDeclaration>(),
+        D::skip<UsingDeclaration>(), D::skip<UsingNamespaceDeclaration>(),
+        D::on<ASTObject, &RecordWriter::unsupported>(),
+    });
+    return table;
+}
 
 std::string dotted(const std::vector<std::string>& components) {
     std::string text;
@@ -105,7 +110,7 @@ void LibBackEnd::writeModule(Module& module) {
     if (runOptions.verbose) verboseLineNoIndent("writing: " + module.name + " to vnl");
     // A file that cannot be written is an error, not a loss to pass over: an older file left
     // in its place would give importers declarations the module no longer has.
-    std::string path = outputPath(moduleNameOf(module), "vnl");
+    std::string path = outputPath(dottedModuleName(module.name), "vnl");
     std::ofstream out(path.c_str(), std::ios::out | std::ios::trunc);
     writeLibraryRecords(module, module.name, out);
     out.close();

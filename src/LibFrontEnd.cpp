@@ -5,12 +5,10 @@
 
 #include <boost/make_shared.hpp>
 #include <cctype>
-#include <filesystem>
 #include <fstream>
 #include <istream>
-#include <system_error>
 
-#include "BuildManager.hpp"
+#include "ModuleName.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
@@ -214,31 +212,6 @@ private:
 
 }  // namespace
 
-std::vector<std::string> splitDottedName(const std::string& dotted) {
-    std::vector<std::string> components;
-    std::string::size_type start = 0;
-    while (start <= dotted.size()) {
-        std::string::size_type dot = dotted.find('.', start);
-        if (dot == std::string::npos) dot = dotted.size();
-        if (dot > start) components.push_back(dotted.substr(start, dot - start));
-        start = dot + 1;
-    }
-    return components;
-}
-
-std::vector<std::string> libraryRegistryName(const std::vector<std::string>& components) {
-    std::vector<std::string> result;
-    for (const std::string& component : components) {
-        std::string word;
-        for (size_t i = 0; i < component.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(component[i]);
-            word += static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
-        }
-        result.push_back(word);
-    }
-    return result;
-}
-
 ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
                              const std::string& fileName) {
     RecordReader reader(defaultName, fileName, described);
@@ -253,30 +226,31 @@ ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, s
 
 namespace {
 
-ModulePtr readAndRegister(const std::string& path, const ModuleName& name) {
-    // A directory opens as a stream on some systems and would read as an empty library.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return ModulePtr();
-    std::ifstream in(path.c_str());
-    if (!in) return ModulePtr();
+std::vector<ModulePtr> readLibraryFile(const std::string& path, const ModuleName& name) {
     std::vector<ModulePtr> described;
-    ModulePtr module = readLibraryRecords(in, dottedName(name), described, path);
-    for (const ModulePtr& each : described) {
-        ModuleName registered;
-        registered.components = libraryRegistryName(splitDottedName(each->name));
-        moduleRegistry[registered] = each;
-    }
-    return module;
+    // A directory opens as a stream on some systems and would read as an empty library.
+    if (platform::isDirectory(path)) return described;
+    std::ifstream in(path.c_str());
+    if (!in) return described;
+    readLibraryRecords(in, dottedName(name), described, path);
+    return described;
 }
 
 }  // namespace
 
-ModulePtr LibFrontEnd::loadModule(const ModuleName& name) { return readAndRegister(sourcePath(name, "vnl"), name); }
+std::vector<ModulePtr> LibFrontEnd::readLibrary(const ModuleName& name) {
+    return readLibraryFile(sourcePath(name, "vnl"), name);
+}
+
+ModulePtr LibFrontEnd::loadModule(const ModuleName& name) {
+    std::vector<ModulePtr> described = readLibrary(name);
+    return described.empty() ? ModulePtr() : described.front();
+}
 
 std::time_t LibFrontEnd::sourceTime(const ModuleName& name) {
     return platform::modificationTime(sourcePath(name, "vnl"));
 }
 
-ModulePtr LibFrontEnd::loadOwnInterface(const ModuleName& name) {
-    return readAndRegister(outputPath(name, "vnl"), name);
+std::vector<ModulePtr> LibFrontEnd::readOwnInterface(const ModuleName& name) {
+    return readLibraryFile(outputPath(name, "vnl"), name);
 }

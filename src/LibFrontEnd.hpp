@@ -16,19 +16,16 @@
 ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
                              const std::string& fileName = std::string());
 
-// The name under which a library module is registered: each component with its first letter
-// in upper case and the rest in lower case.
-std::vector<std::string> libraryRegistryName(const std::vector<std::string>& components);
-
-// The components of a dotted module name as records write it.
-std::vector<std::string> splitDottedName(const std::string& dotted);
-
 class LibFrontEnd : public FrontEnd {
 public:
-    // Reads the library file at the name's source path for "vnl" and registers every module
-    // it describes under its capitalised name; empty when the file cannot be read.
+    // Reads the library file at the name's source path for "vnl": the file's own module first,
+    // then every nested module it describes, for the build manager to register under their
+    // capitalised names. Empty when the file cannot be read.
+    std::vector<ModulePtr> readLibrary(const ModuleName& name);
+    // The file's own module alone (the nested ones are only reachable through readLibrary).
     ModulePtr loadModule(const ModuleName& name) override;
     std::time_t sourceTime(const ModuleName& name) override;
-    // Reads a module's own interface file, the one written beside its generated C++.
-    ModulePtr loadOwnInterface(const ModuleName& name);
+    // Reads a module's own interface file, the one written beside its generated C++, in the
+    // order readLibrary gives.
+    std::vector<ModulePtr> readOwnInterface(const ModuleName& name);
 };

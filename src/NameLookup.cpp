@@ -9,18 +9,14 @@
 #include <deque>
 #include <set>
 
-#include "Driver.hpp"
-#include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
+#include "RunOptions.hpp"
 #include "TreeModifier.hpp"
 #include "TypeOf.hpp"
 
 namespace {
 
 const char* const sourceFile = "src/NameLookup";
-
-void trace(const std::string& text) {
-    if (runOptions.verboseLookup) verboseLineNoIndent(text);
-}
 
 // The table entry for name, processed; null when the block has none.
 Declaration* found(const Block* block, const std::string& name) {
@@ -76,7 +72,7 @@ Declaration* lookupInClass(const std::string& name, ClassDeclaration* start) {
         QueuedClass current = queue.front();
         queue.pop_front();
         ClassDeclaration* cls = current.declaration;
-        trace("    looking for " + name + " in class " + cls->name);
+        lookupTrace("    looking for " + name + " in class " + cls->name);
         processDeclaration(cls);
         if (Declaration* member = found(cls->body.get(), name)) return member;
         current.reachedThrough.push_back(cls);
@@ -91,7 +87,7 @@ Declaration* lookupInClass(const std::string& name, ClassDeclaration* start) {
             queue.push_back({baseClass, path});
         }
     }
-    trace("    not found: " + name + " in class");
+    lookupTrace("    not found: " + name + " in class");
     return nullptr;
 }
 
@@ -99,13 +95,13 @@ Declaration* lookupInQualifier(const std::string& name, ModuleDeclaration* quali
     if (qualifier->moduleBlock)
         if (Declaration* member = lookup(name, qualifier->moduleBlock)) return member;
     if (Declaration* nested = found(qualifier->block.get(), name)) return nested;
-    trace("    not found: " + name + " in module (namespace)");
+    lookupTrace("    not found: " + name + " in module (namespace)");
     return nullptr;
 }
 
 Declaration* lookupInNamespace(const std::string& name, NamespaceDeclaration* space) {
     if (Declaration* member = found(space->body.get(), name)) return member;
-    trace("    not found: " + name + " in module (namespace)");
+    lookupTrace("    not found: " + name + " in module (namespace)");
     return nullptr;
 }
 
@@ -117,9 +113,7 @@ void importImplicitly(Module& importer, const ModulePtr& library) {
     import->module = library;
     import->flags = ImportDeclaration::implicitImport | ImportDeclaration::noChangeCheck;
     importer.addImport(import);  // numbered by the imports before it; an existing one stays
-    for (const std::string& include : library->includes)
-        if (std::find(importer.includes.begin(), importer.includes.end(), include) == importer.includes.end())
-            importer.includes.push_back(include);
+    for (const std::string& include : library->includes) importer.addInclude(include);
 }
 
 // The class behind a type operator that stands for a library template.
@@ -204,7 +198,7 @@ Declaration* lookupMember(const std::string& name, Declaration* scope) {
     }
     if (ModuleDeclaration* qualifier = dynamic_cast<ModuleDeclaration*>(scope)) return lookupInQualifier(name, qualifier);
     if (NamespaceDeclaration* space = dynamic_cast<NamespaceDeclaration*>(scope)) return lookupInNamespace(name, space);
-    trace("    looking for " + name + " in invalid context");
+    lookupTrace("    looking for " + name + " in invalid context");
     return nullptr;
 }
 
@@ -222,7 +216,7 @@ Declaration* lookupInImports(const std::string& name, Module* module) {
         queue.pop_front();
         auto entry = next->block ? next->block->names.find(name) : DeclarationTable::iterator();
         if (next->block && entry != next->block->names.end()) {
-            trace("    found " + name + " in module " + next->name);
+            lookupTrace("    found " + name + " in module " + next->name);
             if (next->isLibrary) importImplicitly(*module, next);
             processDeclaration(entry->second.get());
             return entry->second.get();
@@ -232,7 +226,7 @@ Declaration* lookupInImports(const std::string& name, Module* module) {
                 queued.insert(imported.second->module.get()).second)
                 queue.push_back(imported.second->module);
     }
-    trace("    looking for " + name + ", not found in imports ");
+    lookupTrace("    looking for " + name + ", not found in imports ");
     return nullptr;
 }
 

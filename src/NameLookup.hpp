@@ -1,7 +1,8 @@
 // Name lookup: what a name denotes at a place of the tree. Takes names, blocks and modules;
 // gives declarations (processed before they are handed out) or null. Never reports a missing
 // name itself: callers decide what a failed lookup means. With --verbose-lookup it prints
-// its trace on standard output.
+// its trace on standard output. Lookup and type inference call each other (a declaration found
+// is processed, which types it; typing a member reads names), so the two include each other.
 #pragma once
 
 #include <string>

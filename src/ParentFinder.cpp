@@ -4,100 +4,105 @@
 #include "ParentFinder.hpp"
 
 #include <cctype>
-#include <unordered_map>
+
+#include "NodeDispatch.hpp"
 
 namespace {
 
 const char* const sourceFile = "src/ParentFinder";
 
 // What linking does for one node class besides visiting its children.
-struct KindRow {
-    const char* className;
-    bool opensContext;  // its blocks hold members (module, class, union, namespace bodies)
-    bool entersTable;   // the node is declared in its holding block
-    bool leaf;          // nothing below it is linked
+enum LinkKind {
+    Children = 0,      // its children are linked, nothing more
+    OpensContext = 1,  // its blocks hold members (module, class, union, namespace bodies)
+    EntersTable = 2,   // the node is declared in its holding block
+    Leaf = 4,          // nothing below it is linked
+    Unknown = -1,      // no class this walk knows
 };
 
-constexpr KindRow kindRows[] = {
-    // types
-    {"SimpleTypeExpr", false, false, false},
-    {"SubTypeExpr", false, false, false},
-    {"TypeOperator", false, false, false},
-    {"TupleType", false, false, false},
-    {"FuncType", false, false, false},
-    {"FunctionPointerType", false, false, false},
-    // expressions
-    {"ConstantExpression", false, false, true},
-    {"OperExpression", false, false, false},
-    {"PrefixOperExpression", false, false, false},
-    {"PostfixOperExpression", false, false, false},
-    {"TernaryOperExpression", false, false, false},
-    {"SubExpression", false, false, false},
-    {"StaticExpression", false, false, false},
-    {"TupleExpression", false, false, false},
-    {"FuncExpression", false, false, false},
-    {"CtorExpression", false, false, false},
-    {"RangeExpression", false, false, false},
-    {"MacroExpression", false, false, false},
-    {"TokensExpression", false, false, true},
-    {"VariableDeclarationExpression", false, false, false},
-    {"CastExpression", false, false, false},
-    {"CppBlockInitializer", false, false, false},
-    {"AnonFuncExpression", false, false, false},
-    {"VectorExpression", false, false, false},
-    // statements
-    {"ForStatement", false, false, false},
-    {"IfStatement", false, false, false},
-    {"TryStatement", false, false, false},
-    {"WhileStatement", false, false, false},
-    {"DeleteStatement", false, false, false},
-    {"ReturnStatement", false, false, false},
-    {"ThrowStatement", false, false, false},
-    {"ExpressionStatement", false, false, false},
-    {"BreakStatement", false, false, true},
-    {"ContinueStatement", false, false, true},
-    {"MacroStatement", false, false, false},
-    {"InitStatement", false, false, false},
-    {"BlockStatement", false, false, false},
-    {"CppForStatement", false, false, false},
-    {"CppSwitchStatement", false, false, false},
-    {"CppCaseStatement", false, false, false},
-    {"UsingDeclaration", false, false, true},
-    {"UsingNamespaceDeclaration", false, false, true},
-    // declarations
-    {"NamespaceDeclaration", true, false, false},
-    {"FriendDeclaration", false, false, false},
-    {"MacroDeclaration", false, true, false},
-    {"ArgumentDeclaration", false, false, false},
-    {"FunctionDeclaration", false, true, false},
-    {"PropertyDeclaration", false, true, false},
-    {"VariableDeclaration", false, true, false},
-    {"ForPart", false, false, false},
-    {"CatchStatement", false, false, false},
-    {"ClassDeclaration", true, true, false},
-    {"TypeAliasDeclaration", false, true, false},
-    {"EnumDeclaration", false, true, false},
-    {"UnionDeclaration", true, false, false},
-    {"CppIncludeDeclaration", false, false, true},
-    {"CppConstantMacroDeclaration", false, false, true},
-    // other nodes
-    {"BaseDeclaration", false, false, false},
-    {"ImportDeclaration", false, false, true},
-    {"EnumItem", false, false, false},
-    {"TemplateCall", false, false, false},
-    {"TemplateDeclaration", false, false, false},
-    {"TemplateArgumentDeclaration", false, false, false},
-    {"MacroCall", false, false, false},
-};
+template <int linkKind>
+int kind(const ASTObject&) {
+    return linkKind;
+}
 
-const KindRow* findKind(const char* className) {
-    static const std::unordered_map<std::string, const KindRow*> byName = [] {
-        std::unordered_map<std::string, const KindRow*> rows;
-        for (const KindRow& row : kindRows) rows.emplace(row.className, &row);
-        return rows;
-    }();
-    auto found = byName.find(className);
-    return found == byName.end() ? nullptr : found->second;
+typedef NodeDispatch<int(const ASTObject&)> KindDispatch;
+
+const KindDispatch& linkKinds() {
+    typedef KindDispatch D;
+    static const D table(sourceFile, "parent finder", {
+        // types
+        D::on<SimpleTypeExpr, &kind<Children>>(),
+        D::on<SubTypeExpr, &kind<Children>>(),
+        D::on<TypeOperator, &kind<Children>>(),
+        D::on<TupleType, &kind<Children>>(),
+        D::on<FuncType, &kind<Children>>(),
+        D::on<FunctionPointerType, &kind<Children>>(),
+        // expressions
+        D::on<ConstantExpression, &kind<Leaf>>(),
+        D::on<OperExpression, &kind<Children>>(),
+        D::on<PrefixOperExpression, &kind<Children>>(),
+        D::on<PostfixOperExpression, &kind<Children>>(),
+        D::on<TernaryOperExpression, &kind<Children>>(),
+        D::on<SubExpression, &kind<Children>>(),
+        D::on<StaticExpression, &kind<Children>>(),
+        D::on<TupleExpression, &kind<Children>>(),
+        D::on<FuncExpression, &kind<Children>>(),
+        D::on<CtorExpression, &kind<Children>>(),
+        D::on<RangeExpression, &kind<Children>>(),
+        D::on<MacroExpression, &kind<Children>>(),
+        D::on<TokensExpression, &kind<Leaf>>(),
+        D::on<VariableDeclarationExpression, &kind<Children>>(),
+        D::on<CastExpression, &kind<Children>>(),
+        D::on<CppBlockInitializer, &kind<Children>>(),
+        D::on<AnonFuncExpression, &kind<Children>>(),
+        D::on<VectorExpression, &kind<Children>>(),
+        // statements
+        D::on<ForStatement, &kind<Children>>(),
+        D::on<IfStatement, &kind<Children>>(),
+        D::on<TryStatement, &kind<Children>>(),
+        D::on<WhileStatement, &kind<Children>>(),
+        D::on<DeleteStatement, &kind<Children>>(),
+        D::on<ReturnStatement, &kind<Children>>(),
+        D::on<ThrowStatement, &kind<Children>>(),
+        D::on<ExpressionStatement, &kind<Children>>(),
+        D::on<BreakStatement, &kind<Leaf>>(),
+        D::on<ContinueStatement, &kind<Leaf>>(),
+        D::on<MacroStatement, &kind<Children>>(),
+        D::on<InitStatement, &kind<Children>>(),
+        D::on<BlockStatement, &kind<Children>>(),
+        D::on<CppForStatement, &kind<Children>>(),
+        D::on<CppSwitchStatement, &kind<Children>>(),
+        D::on<CppCaseStatement, &kind<Children>>(),
+        D::on<UsingDeclaration, &kind<Leaf>>(),
+        D::on<UsingNamespaceDeclaration, &kind<Leaf>>(),
+        // declarations
+        D::on<NamespaceDeclaration, &kind<OpensContext>>(),
+        D::on<FriendDeclaration, &kind<Children>>(),
+        D::on<MacroDeclaration, &kind<EntersTable>>(),
+        D::on<ArgumentDeclaration, &kind<Children>>(),
+        D::on<FunctionDeclaration, &kind<EntersTable>>(),
+        D::on<PropertyDeclaration, &kind<EntersTable>>(),
+        D::on<VariableDeclaration, &kind<EntersTable>>(),
+        D::on<ForPart, &kind<Children>>(),
+        D::on<CatchStatement, &kind<Children>>(),
+        D::on<ClassDeclaration, &kind<OpensContext | EntersTable>>(),
+        D::on<TypeAliasDeclaration, &kind<EntersTable>>(),
+        D::on<EnumDeclaration, &kind<EntersTable>>(),
+        D::on<UnionDeclaration, &kind<OpensContext>>(),
+        D::on<CppIncludeDeclaration, &kind<Leaf>>(),
+        D::on<CppConstantMacroDeclaration, &kind<Leaf>>(),
+        // other nodes
+        D::on<BaseDeclaration, &kind<Children>>(),
+        D::on<ImportDeclaration, &kind<Leaf>>(),
+        D::on<EnumItem, &kind<Children>>(),
+        D::on<TemplateCall, &kind<Children>>(),
+        D::on<TemplateDeclaration, &kind<Children>>(),
+        D::on<TemplateArgumentDeclaration, &kind<Children>>(),
+        D::on<MacroCall, &kind<Children>>(),
+        // The callers name the class in their own messages.
+        D::on<ASTObject, &kind<Unknown>>(),
+    });
+    return table;
 }
 
 // A shared handle on a declaration for a name table. A statement of the block is its own
@@ -178,7 +183,7 @@ void ParentFinder::linkStatement(Block* block, StatementList::iterator entry, bo
 
 void ParentFinder::linkInserted(Block* block, StatementList::iterator entry) {
     Statement* statement = entry->get();
-    if (statement && !findKind(statement->className()))
+    if (statement && linkKinds()(*statement) == Unknown)
         throw VORN_INTERNAL_ERROR(sourceFile, std::string("Tree node type not support by parent finder (block): ") +
                                                   statement->className());
     // Statements of a member body take that body as their context; others inherit it.
@@ -200,12 +205,12 @@ void ParentFinder::linkChild(ASTObject* parent, ASTObject* child, const Statemen
 }
 
 void ParentFinder::linkBelow(ASTObject* node) {
-    const KindRow* row = findKind(node->className());
-    if (!row)
+    const int kind = linkKinds()(*node);
+    if (kind == Unknown)
         throw VORN_INTERNAL_ERROR(sourceFile, std::string("Tree node type not support by parent finder: ") +
                                                   node->className());
-    if (row->leaf) return;
-    if (row->entersTable && node->statementSlot.isSet()) {
+    if (kind & Leaf) return;
+    if ((kind & EntersTable) && node->statementSlot.isSet()) {
         if (Declaration* declaration = dynamic_cast<Declaration*>(node))
             enter(*node->statementSlot.block, tableHandle(declaration, node->statementSlot));
     }
@@ -217,6 +222,6 @@ void ParentFinder::linkBelow(ASTObject* node) {
         if (handler->body && node->statementSlot.isSet())
             enter(*handler->body, DeclarationPtr(DeclarationPtr(), handler));
     }
-    ChildWalker walker(*this, node, row->opensContext);
+    ChildWalker walker(*this, node, (kind & OpensContext) != 0);
     node->visitFields(walker);
 }

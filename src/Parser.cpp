@@ -1,5 +1,6 @@
 // The framework's run-time pieces: literal and token-kind matching (with operator splitting),
-// the furthest-failure bookkeeping, the wording of syntax errors and statement skipping.
+// the furthest-failure bookkeeping, the wording of syntax errors, statement skipping, and the
+// per-parse state every grammar shares (precedence, nesting depth, remembered runs).
 // Takes a token stream; gives match results, and ParseErrors only through raiseSyntaxError.
 // Never consumes input except by advancing the stream's read position or splitting an operator.
 #include "Parser.hpp"
@@ -168,6 +169,69 @@ void replayExpectations(TokenStream& ts, const Expectations& expectations) {
 void resetExpectationRecordings() {
     journal.clear();
     openRecordings = 0;
+}
+
+PrecedenceState precedence;
+int nestingDepth = 0;
+std::map<RunKey, RunOutcome> rememberedRuns;
+int rememberDepth = 0;
+
+bool enterNesting(TokenStream& ts) {
+    if (++nestingDepth > maxNestingDepth)
+        throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +
+                               " nested expressions, types and blocks",
+                           ts.current->location);
+    return true;
+}
+
+void leaveNesting(TokenStream&) { --nestingDepth; }
+
+std::vector<PartHeight> openParts(1, PartHeight{0, 0});
+int lastPartHeight = 0;
+
+namespace {
+
+void checkHeight(const PartHeight& part, TokenStream& ts) {
+    if (part.height() > maxTreeHeight)
+        throw CompileError("Expression too deep: more than " + std::to_string(maxTreeHeight) +
+                               " levels of operators, calls, member accesses and brackets",
+                           ts.current->location);
+}
+
+}  // namespace
+
+bool openPart(TokenStream&) {
+    openParts.push_back(PartHeight{0, 0});
+    return true;
+}
+
+void holdPart(PartHeight& part, int height, TokenStream& ts) {
+    part.highestInside = std::max(part.highestInside, height);
+    checkHeight(part, ts);
+}
+
+bool completePart(TokenStream& ts) {
+    lastPartHeight = openParts.back().height();
+    if (openParts.size() > 1) holdPart(openParts[openParts.size() - 2], lastPartHeight, ts);
+    return true;
+}
+
+void closePart(TokenStream&) { openParts.pop_back(); }
+
+bool addLink(TokenStream& ts) {
+    ++openParts.back().links;
+    checkHeight(openParts.back(), ts);
+    return true;
+}
+
+void resetParseState() {
+    precedence = PrecedenceState();
+    nestingDepth = 0;
+    openParts.assign(1, PartHeight{0, 0});
+    lastPartHeight = 0;
+    rememberDepth = 0;
+    rememberedRuns.clear();
+    resetExpectationRecordings();
 }
 
 void raiseSyntaxError(TokenStream& ts) {

@@ -1,6 +1,7 @@
 // Toolchain: the compile and link stages, run after every module has been translated.
 // Takes the configuration's templates and the build manager's sets; gives the outcome of the
-// external commands. Never changes the sets, and never keeps a temporary file past its command.
+// external commands. Only adds to the compile set, and never keeps a temporary file past its
+// command.
 #include "Toolchain.hpp"
 
 #include <fstream>
@@ -65,6 +66,20 @@ private:
     bool written = true;
 };
 
+// The translation state says nothing of object files that were never made (a run without
+// -c), were deleted, or were not built because an earlier compile failed: they are found on
+// disk. Without an "object file" template the script's outputs are unknown and only the
+// translation state counts.
+void addModulesWithStaleObjects(const std::string& objectFileTemplate) {
+    if (objectFileTemplate.empty()) return;
+    for (const ModuleName& name : converted) {
+        if (toCompile.count(name)) continue;
+        currentModule = name;
+        const std::time_t object = platform::modificationTime(expandTemplate(objectFileTemplate));
+        if (object == 0 || object < platform::modificationTime(outputPath(name, "cpp"))) toCompile.insert(name);
+    }
+}
+
 bool runTemplate(const std::string& commandTemplate, int successCode) {
     return runCommand(expandTemplate(commandTemplate)) == successCode;
 }
@@ -81,6 +96,7 @@ int runCommand(const std::string& commandLine) {
 bool compileAll() {
     const CompilerConfiguration& configuration = compilerConfiguration;
     if (configuration.compileTemplate.empty()) return true;
+    addModulesWithStaleObjects(configuration.objectFileTemplate);
     bool ok = true;
     for (const ModuleName& name : toCompile) {
         currentModule = name;

@@ -1,13 +1,15 @@
 // Toolchain: runs the configured C++ compiler once per module that needs it, then the linker.
 // Takes the compiler configuration, the modules to compile and the visited modules; gives
-// true or false for each stage and leaves no temporary file behind. Never decides which
-// modules need compiling (the build manager does) and never prints the commands it runs.
+// true or false for each stage and leaves no temporary file behind. Decides no more of the
+// compile set than what the object files on disk show, and never prints the commands it runs.
 #pragma once
 
 #include <string>
 
-// Compiles every module of toCompile with the compile template; stops compiling at the first
-// command that does not exit with the compile success code.
+// Compiles every module of toCompile, and every converted module whose object file (named
+// by the script's "object file" template) is missing or older than its implementation file,
+// with the compile template; stops compiling at the first command that does not exit with
+// the compile success code.
 bool compileAll();
 // Runs the link template once; true when it exits with the link success code.
 bool linkAll();

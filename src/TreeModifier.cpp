@@ -3,22 +3,36 @@
 // Never runs a handler twice for one node, even when the handler reaches the node again.
 #include "TreeModifier.hpp"
 
-#include <map>
-
-#include "TypeOf.hpp"
+#include "NodeDispatch.hpp"
 
 namespace {
 
 const char* const sourceFile = "src/TreeModifier";
 
-// Who writes: the passes' handlers are installed when the table is first used; tests may
-// replace them. Who reads: processDeclaration.
-std::map<std::string, DeclarationHandler>& handlers() {
-    static std::map<std::string, DeclarationHandler> table = [] {
-        std::map<std::string, DeclarationHandler> passes;
-        for (const auto& row : typeInferenceHandlers()) passes.insert(row);
-        return passes;
-    }();
+template <class T>
+ASTObjectPtr runRegistered(T& declaration) {
+    // Copied: a handler may register others while it runs.
+    DeclarationHandler<T> handler = declarationHandler<T>();
+    return handler ? handler(declaration) : ASTObjectPtr();
+}
+
+typedef NodeDispatch<ASTObjectPtr(Declaration&)> DeclarationDispatch;
+
+// The declaration classes that can take a handler, in the order they are tested.
+const DeclarationDispatch& declarationClasses() {
+    typedef DeclarationDispatch D;
+    static const D table(sourceFile, "tree modifier", {
+        D::on<ForPart, &runRegistered<ForPart>>(),
+        D::on<ArgumentDeclaration, &runRegistered<ArgumentDeclaration>>(),
+        D::on<ClassDeclaration, &runRegistered<ClassDeclaration>>(),
+        D::on<FunctionDeclaration, &runRegistered<FunctionDeclaration>>(),
+        D::on<VariableDeclaration, &runRegistered<VariableDeclaration>>(),
+        D::on<PropertyDeclaration, &runRegistered<PropertyDeclaration>>(),
+        D::on<TypeAliasDeclaration, &runRegistered<TypeAliasDeclaration>>(),
+        D::on<UnionDeclaration, &runRegistered<UnionDeclaration>>(),
+        // Enums, macros, namespaces and the rest need no work.
+        D::skip<Declaration>(),
+    });
     return table;
 }
 
@@ -30,18 +44,15 @@ void queue(const CompileError& error, const SourceLocation& fallback) {
         reportError(error.message, at);
 }
 
-void runHandler(const DeclarationHandler& handler, Declaration& declaration) {
-    ASTObjectPtr replacement = handler(declaration);
+void runHandler(Declaration& declaration) {
+    ASTObjectPtr replacement = declarationClasses()(declaration);
     if (replacement) throw VORN_INTERNAL_ERROR(sourceFile, "Declarations can not be changed");
 }
 
 }  // namespace
 
-void setDeclarationHandler(const std::string& className, const DeclarationHandler& handler) {
-    if (handler)
-        handlers()[className] = handler;
-    else
-        handlers().erase(className);
+bool isProcessedDeclarationClass(const std::type_info& type) {
+    return type != typeid(Declaration) && declarationClasses().hasRowFor(type);
 }
 
 SourceLocation processDeclaration(Declaration* declaration) {
@@ -50,12 +61,9 @@ SourceLocation processDeclaration(Declaration* declaration) {
     // Marked first, so that a declaration reached again during its own analysis (a recursive
     // function, a class naming itself) is left alone instead of looping.
     declaration->processed = true;
-    auto found = handlers().find(declaration->className());
-    if (found == handlers().end()) return declaration->location;
-    DeclarationHandler handler = found->second;  // a handler may register others while it runs
     const SourceLocation& at = declaration->location;
     try {
-        runHandler(handler, *declaration);
+        runHandler(*declaration);
     } catch (const CompileError& error) {
         queue(error, at);
     } catch (const std::exception& error) {

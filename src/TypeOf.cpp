@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <cctype>
-#include <typeindex>
-#include <unordered_map>
 
 #include "NameLookup.hpp"
+#include "NodeDispatch.hpp"
 #include "Operator.hpp"
 
 bool moveMemberInitializers = false;
@@ -173,33 +172,33 @@ TypeExpressionPtr macroType(MacroExpression&) {
     throw VORN_INTERNAL_ERROR(sourceFile, "Macros should be eliminated by the time we typeOf");
 }
 
-typedef TypeExpressionPtr (*ExpressionTyper)(Expression&);
+// Any other expression class: a name that C++ rejects, so the gap cannot go unnoticed.
+TypeExpressionPtr uninferableType(Expression&) { return namedType("unable_to_infere_type"); }
 
-template <class T, TypeExpressionPtr (*typer)(T&)>
-TypeExpressionPtr typed(Expression& e) {
-    return typer(static_cast<T&>(e));
-}
+typedef NodeDispatch<TypeExpressionPtr(Expression&)> ExpressionTyping;
 
-const std::unordered_map<std::type_index, ExpressionTyper>& expressionTypers() {
-    static const std::unordered_map<std::type_index, ExpressionTyper> table = {
-        {typeid(ConstantExpression), [](Expression& e) { return constantType(static_cast<ConstantExpression&>(e)); }},
-        {typeid(OperExpression), &typed<OperExpression, operType>},
-        {typeid(PrefixOperExpression), &typed<PrefixOperExpression, prefixType>},
-        {typeid(TernaryOperExpression), &typed<TernaryOperExpression, ternaryType>},
-        {typeid(StaticExpression), &typed<StaticExpression, staticType>},
-        {typeid(SubExpression), &typed<SubExpression, subType>},
-        {typeid(FuncExpression), &typed<FuncExpression, callType>},
-        {typeid(CtorExpression), &typed<CtorExpression, ctorType>},
-        {typeid(RangeExpression), &typed<RangeExpression, rangeType>},
-        {typeid(TupleExpression), &typed<TupleExpression, tupleType>},
-        {typeid(VectorExpression), &unknownType},
-        {typeid(AnonFuncExpression), &unknownType},
-        {typeid(CppBlockInitializer), &unknownType},
-        {typeid(VariableDeclarationExpression), &unknownType},
-        {typeid(CastExpression), &unknownType},
-        {typeid(PostfixOperExpression), &unknownType},
-        {typeid(MacroExpression), &typed<MacroExpression, macroType>},
-    };
+const ExpressionTyping& expressionTypers() {
+    typedef ExpressionTyping D;
+    static const D table(sourceFile, "type inference", {
+        D::on<ConstantExpression, &constantType>(),
+        D::on<OperExpression, &operType>(),
+        D::on<PrefixOperExpression, &prefixType>(),
+        D::on<TernaryOperExpression, &ternaryType>(),
+        D::on<StaticExpression, &staticType>(),
+        D::on<SubExpression, &subType>(),
+        D::on<FuncExpression, &callType>(),
+        D::on<CtorExpression, &ctorType>(),
+        D::on<RangeExpression, &rangeType>(),
+        D::on<TupleExpression, &tupleType>(),
+        D::on<VectorExpression, &unknownType>(),
+        D::on<AnonFuncExpression, &unknownType>(),
+        D::on<CppBlockInitializer, &unknownType>(),
+        D::on<VariableDeclarationExpression, &unknownType>(),
+        D::on<CastExpression, &unknownType>(),
+        D::on<PostfixOperExpression, &unknownType>(),
+        D::on<MacroExpression, &macroType>(),
+        D::on<Expression, &uninferableType>(),
+    });
     return table;
 }
 
@@ -208,8 +207,7 @@ const std::unordered_map<std::type_index, ExpressionTyper>& expressionTypers() {
 void recordInclude(Block* place, const std::string& include) {
     Module* module = place ? moduleOf(place) : nullptr;
     if (!module) return;
-    if (std::find(module->includes.begin(), module->includes.end(), include) == module->includes.end())
-        module->includes.push_back(include);
+    module->addInclude(include);
 }
 
 void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {
@@ -246,6 +244,22 @@ void resolveOperator(TypeOperator& type, Block* place) {
 void resolveFunctionPointer(FunctionPointerType& type, Block* place) {
     resolveType(type.result, place);
     for (TypeExpressionPtr& argument : type.arguments) resolveType(argument, place);
+}
+
+typedef NodeDispatch<void(TypeExpression&, Block*)> TypeResolution;
+
+const TypeResolution& typeResolvers() {
+    typedef TypeResolution D;
+    static const D table(sourceFile, "type resolution", {
+        D::on<SimpleTypeExpr, &resolveSimple>(),
+        D::on<SubTypeExpr, &resolveSub>(),
+        D::on<TypeOperator, &resolveOperator>(),
+        D::on<FunctionPointerType, &resolveFunctionPointer>(),
+        // Function and tuple types are not looked into.
+        D::skip<FuncType>(),
+        D::skip<TupleType>(),
+    });
+    return table;
 }
 
 // The type a variable holds for an initialiser of type t: a value, as C++'s auto makes it.
@@ -302,10 +316,7 @@ void inferContainerPart(ForPart& part, const TypeExpressionPtr& iterated, Block*
 
 TypeExpressionPtr typeOf(Expression* expression) {
     if (!expression) return TypeExpressionPtr();
-    const auto& typers = expressionTypers();
-    auto typer = typers.find(std::type_index(typeid(*expression)));
-    if (typer == typers.end()) return namedType("unable_to_infere_type");
-    return typer->second(*expression);
+    return expressionTypers()(*expression);
 }
 
 int passingCategory(const TypeExpression* type) {
@@ -333,15 +344,7 @@ void resolveTypeNode(TypeExpression& type, Block* context) {
     if (type.processed) return;
     type.processed = true;
     Block* place = placeOf(&type, context);
-    if (SimpleTypeExpr* simple = dynamic_cast<SimpleTypeExpr*>(&type))
-        resolveSimple(*simple, place);
-    else if (SubTypeExpr* sub = dynamic_cast<SubTypeExpr*>(&type))
-        resolveSub(*sub, place);
-    else if (TypeOperator* op = dynamic_cast<TypeOperator*>(&type))
-        resolveOperator(*op, place);
-    else if (FunctionPointerType* pointer = dynamic_cast<FunctionPointerType*>(&type))
-        resolveFunctionPointer(*pointer, place);
-    // Function and tuple types are not looked into.
+    typeResolvers()(type, place);
 }
 
 int resolveType(TypeExpressionPtr& slot, Block* context) {
@@ -399,11 +402,9 @@ ASTObjectPtr processTypeAlias(TypeAliasDeclaration& alias) {
     return ASTObjectPtr();
 }
 
-std::vector<std::pair<std::string, DeclarationHandler>> typeInferenceHandlers() {
-    return {
-        {"VariableDeclaration", [](Declaration& d) { return processVariable(static_cast<VariableDeclaration&>(d)); }},
-        {"ForPart", [](Declaration& d) { return processForPart(static_cast<ForPart&>(d)); }},
-        {"ArgumentDeclaration", [](Declaration& d) { return processArgument(static_cast<ArgumentDeclaration&>(d)); }},
-        {"TypeAliasDeclaration", [](Declaration& d) { return processTypeAlias(static_cast<TypeAliasDeclaration&>(d)); }},
-    };
+void registerTypeInference() {
+    setDeclarationHandler<VariableDeclaration>(&processVariable);
+    setDeclarationHandler<ForPart>(&processForPart);
+    setDeclarationHandler<ArgumentDeclaration>(&processArgument);
+    setDeclarationHandler<TypeAliasDeclaration>(&processTypeAlias);
 }

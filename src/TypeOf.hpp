@@ -2,12 +2,10 @@
 // the passing convention of arguments, and the types of variables and loop variables that
 // are declared without one. Takes linked trees (names through name lookup); gives types and
 // the module's standard includes. Never reports a missing name as an error: C++ may know it.
+// Inference and name lookup call each other by design; no other stage may include either back.
 #pragma once
 
 #include <boost/function.hpp>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "Ast.hpp"
 #include "TreeModifier.hpp"
@@ -31,8 +29,8 @@ ASTObjectPtr processForPart(ForPart& part);
 ASTObjectPtr processArgument(ArgumentDeclaration& argument);
 ASTObjectPtr processTypeAlias(TypeAliasDeclaration& alias);
 
-// The handlers above by the class name they serve; the tree modifier installs them.
-std::vector<std::pair<std::string, DeclarationHandler>> typeInferenceHandlers();
+// Installs the handlers above with the tree modifier.
+void registerTypeInference();
 
 // Whether a field's initialiser moves into its class's member initialisers. Off until the
 // constructors that write those initialisers exist: a moved value would be lost. Only tests

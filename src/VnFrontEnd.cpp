@@ -2,22 +2,19 @@
 // is the caller's error to report; the lexer itself never sees a missing file.
 #include "VnFrontEnd.hpp"
 
-#include "BuildManager.hpp"
+#include "ModuleName.hpp"
 #include "Grammar.hpp"
 #include "ParentFinder.hpp"
 #include "platform/Platform.hpp"
 
-#include <filesystem>
 #include <ios>
-#include <system_error>
 
 namespace {
 // Opens the file before the Lexer base exists; the flag carries the outcome to the caller.
 // A directory opens on some systems but reads as nothing, so it counts as unopenable.
 std::ifstream& openSourceFile(std::ifstream& file, const std::string& path, bool& opened) {
-    std::error_code error;
     opened = false;
-    if (std::filesystem::is_directory(path, error)) return file;
+    if (platform::isDirectory(path)) return file;
     // Binary, so every platform sees the same bytes; the lexer itself folds CR LF.
     file.open(path, std::ios::in | std::ios::binary);
     opened = file.is_open();

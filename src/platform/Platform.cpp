@@ -74,6 +74,21 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0;
 }
 
+bool isExecutableFile(const std::string& path) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+#ifdef _WIN32
+    return true;
+#else
+    return ::access(path.c_str(), X_OK) == 0;
+#endif
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 std::time_t modificationTime(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return 0;

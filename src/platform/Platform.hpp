@@ -28,6 +28,12 @@ std::string runningExecutableDirectory();
 
 // True when the path names something whose status can be read.
 bool fileExists(const std::string& path);
+// True when the path names a regular file that may be run (on Windows: any regular file), so
+// that a directory or a plain file of the program's name is not taken for the program.
+bool isExecutableFile(const std::string& path);
+// True when the path names a directory. Readers refuse one before opening: some systems open a
+// directory as a stream that reads as empty.
+bool isDirectory(const std::string& path);
 // Modification time of a file, 0 when it does not exist.
 std::time_t modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);

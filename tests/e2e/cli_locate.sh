@@ -18,6 +18,7 @@ missing() { printf 'compiler configuration file not found:\n%s' "$1"; }
 
 mkdir -p "$tmp/inst/compiler" "$tmp/empty" "$tmp/alone"
 : >"$tmp/inst/vorn"  # only its status is queried
+chmod +x "$tmp/inst/vorn"
 
 cd "$tmp/empty"
 expect "first PATH entry holding vorn" "$(missing "$tmp/inst/compiler/zz")" \
@@ -40,6 +41,25 @@ expect "not in path" "vorn executable not in path
 $(missing "compiler/zz")" env PATH="/nonexistent" "$tmp/alone/vorn-copy" -c zz x.vn
 expect "no PATH" "PATH environment variable should be set
 $(missing "compiler/zz")" env -u PATH "$tmp/alone/vorn-copy" -c zz x.vn
+
+# Only an executable regular file counts: a folder or a plain file named vorn in the current
+# directory (a clone of the sources, say) does not take over the data directory.
+mkdir -p "$tmp/clone/vorn" "$tmp/notes"
+: >"$tmp/notes/vorn"
+for dir in clone notes; do
+    cd "$tmp/$dir"
+    printf 'Int main()\n    return 0\n' >x.vn
+    expect "$dir: vorn in the current directory is not the program" "$(missing "$build/compiler/zz")" \
+        env PATH="/nonexistent" "$build/vorn" -c zz x.vn
+    env PATH="/nonexistent" "$build/vorn" x.vn >"$tmp/out" 2>"$tmp/err" ||
+        fail "$dir: translation failed: $(cat "$tmp/err")"
+done
+
+# When the data directory lacks the built-in library, the message says where vorn looked.
+cd "$tmp/notes"
+expect "no built-in library" "Unable to load module Library/Buildin/*.
+vorn looked for its data in $tmp/inst/ and found no lib/Library/Buildin.vnl there" \
+    env PATH="$tmp/inst" "$build/vorn" x.vn
 
 # The build tree carries the shipped scripts beside the program.
 for script in msvc gcc clang; do

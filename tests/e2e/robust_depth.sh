@@ -6,8 +6,8 @@
 # must go through every later stage: linking, lookup, inference, emission and freeing.
 set -u
 source "$(dirname "$0")/common.bash"
-limit=$(sed -n 's/^const int maxTreeHeight = \([0-9]*\);.*/\1/p' "$2/src/Grammar.hpp")
-[ -n "$limit" ] || fail "no maxTreeHeight in src/Grammar.hpp"
+limit=$(sed -n 's/^const int maxTreeHeight = \([0-9]*\);.*/\1/p' "$2/src/Parser.hpp")
+[ -n "$limit" ] || fail "no maxTreeHeight in src/Parser.hpp"
 cd "$tmp"
 
 repeat() { yes -- "$1" | head -n "$2" | tr -d '\n'; }

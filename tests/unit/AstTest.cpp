@@ -284,6 +284,22 @@ TEST(AstTest, ImportsAreKeptOncePerPathAndNumbered) {
     EXPECT_EQ(b->flags, ImportDeclaration::builtinImport | 1u);
 }
 
+TEST(AstTest, IncludesAreListedOnceInFirstOrder) {
+    Module module;
+    for (const char* include : {"<vector>", "<map>", "<vector>", "<map>", "\"own.h\""}) module.addInclude(include);
+    EXPECT_EQ(module.includes, (std::vector<std::string>{"<vector>", "<map>", "\"own.h\""}));
+}
+
+TEST(AstTest, FreshNamesShareOneCounterAcrossBases) {
+    resetUniqueNames();
+    EXPECT_EQ(makeUniqueName("WITH_TEMP"), "VORN_WITH_TEMP1");
+    EXPECT_EQ(makeUniqueName("ARG"), "VORN_ARG2");
+    EXPECT_EQ(makeUniqueName("WITH_TEMP"), "VORN_WITH_TEMP3");
+    resetUniqueNames();
+    EXPECT_EQ(makeUniqueName("VIRTUAL_VAR"), "VORN_VIRTUAL_VAR1");
+    resetUniqueNames();
+}
+
 TEST(AstTest, EnumerationSpellings) {
     const char* access[] = {"private", "protected", "public"};
     for (int i = 0; i < 3; ++i) EXPECT_STREQ(accessName(static_cast<Access>(i)), access[i]);

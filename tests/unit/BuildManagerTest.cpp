@@ -321,6 +321,19 @@ TEST_F(BuildManagerTest, IncompleteSourceFailsAndStopsTheRun) {
     EXPECT_NE(trace.find("Rechecking if imports are out of date"), std::string::npos);
 }
 
+// The library reader hands every module of a file back; the loader registers each of them.
+TEST_F(BuildManagerTest, NestedLibraryModulesAreRegisteredByTheLoader) {
+    std::filesystem::create_directories(directory / "lib" / "Library");
+    std::ofstream(directory / "lib" / "Library" / "Extra.vnl") << "lib Library.Extra\nmod Library.Extra.Inner\n";
+    runOptions.vornDir = directory.string() + "/";
+    ModulePtr inner = loadModule(named("Library.Extra.INNER"), false);
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner->name, "Library.Extra.Inner");
+    EXPECT_EQ(inner, moduleRegistry.at(named("Library.Extra.Inner")));
+    ASSERT_TRUE(moduleRegistry.at(named("Library.Extra")));
+    EXPECT_EQ(moduleRegistry.at(named("Library.Extra"))->name, "Library.Extra");
+}
+
 TEST_F(BuildManagerTest, LibraryModulesAndTheBuiltinImport) {
     vn->sources["a"];
     ModulePtr a = loadModule(named("a", "vn"), false);

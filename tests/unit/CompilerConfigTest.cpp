@@ -52,8 +52,9 @@ TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
         EXPECT_EQ(read.compileSuccess, c.compileSuccess);
     }
     CompilerConfiguration all = readScript(
-        "compiler temp=ct\nlinker temp=lt\nlinker success=3\n");
+        "compiler temp=ct\nlinker temp=lt\nlinker success=3\nobject file=$outFile;.o\n");
     EXPECT_EQ(all.compileFileTemplate, "ct");
+    EXPECT_EQ(all.objectFileTemplate, "$outFile;.o");
     EXPECT_EQ(all.linkFileTemplate, "lt");
     EXPECT_EQ(all.linkSuccess, 3);
 }
@@ -107,12 +108,19 @@ TEST_F(CompilerConfigTest, CommandsForTheCurrentModule) {
         {"$outFile;.o", "/w/a/b/_c.o"},
         {"$temp;", "/tmp/abc"},
         {"$vornDir;/include", "/opt/vorn/include"},
+        {"$baseDir;", "/w"},
         {"[$compilerOptions;][$linkerOptions;]", "[-O2 -Wall][-lm]"},
         {"a$;b", "a"},
         {"$;", ""},
     });
     runOptions.vornDir.clear();
     EXPECT_EQ(expandTemplate("[$vornDir;]"), "[]");
+    // The base directory is never expanded to nothing: "-I$baseDir;" must stay one option.
+    const std::pair<std::string, std::string> bases[] = {{"", "."}, {"/", "/"}, {"C:\\w\\", "C:\\w"}};
+    for (const auto& base : bases) {
+        baseDirectory = base.first;
+        EXPECT_EQ(expandTemplate("$baseDir;"), base.second) << base.first;
+    }
 }
 
 TEST_F(CompilerConfigTest, ConditionsOnOptionWords) {
@@ -176,7 +184,8 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
     currentModule = moduleNamed({"main"});
     visited = {currentModule};
     EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-              "cl /nologo /c /EHsc /Ox /Zi /IC:\\tools\\vorn\\include /FoC:\\work/_main.obj C:\\work/_main.cpp");
+              "cl /nologo /c /EHsc /Ox /Zi /IC:\\tools\\vorn\\include /IC:\\work /FoC:\\work/_main.obj C:\\work/_main.cpp");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "C:\\work/_main.obj");
     EXPECT_EQ(compilerConfiguration.compileSuccess, 0);
     EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate), "C:\\work/_main.obj ");
     currentTemporaryFile = "C:\\tmp\\t1";
@@ -194,7 +203,8 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         currentModule = moduleNamed({"hello"});
         visited = {moduleNamed({"hello"}), moduleNamed({"util"})};
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + " -std=c++17 -c  -I/opt/vorn/include -o /w/_hello.o /w/_hello.cpp");
+                  tool + " -std=c++17 -c  -I/opt/vorn/include -I/w -o /w/_hello.o /w/_hello.cpp");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "/w/_hello.o");
         EXPECT_TRUE(compilerConfiguration.compileFileTemplate.empty());
         EXPECT_TRUE(compilerConfiguration.linkFileTemplate.empty());
 
@@ -207,7 +217,7 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + " -g -o hello /w/_hello.o /w/_util.o -lm");
         currentModule = moduleNamed({"hello"});
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + " -std=c++17 -c -O2 -g -I/opt/vorn/include -o /w/_hello.o /w/_hello.cpp");
+                  tool + " -std=c++17 -c -O2 -g -I/opt/vorn/include -I/w -o /w/_hello.o /w/_hello.cpp");
     }
 }
 

@@ -2,6 +2,7 @@
 // module's two "unchanged" flags.
 #include <gtest/gtest.h>
 
+#include "BuildManager.hpp"
 #include "CppTestTrees.hpp"
 #include "Driver.hpp"
 #include "platform/Platform.hpp"
@@ -31,9 +32,9 @@ TEST(CppBackEndNames, QuotedPathsIncludePathsAndGuards) {
 TEST(CppBackEndNames, ModuleNameSplitsAtDots) {
     Module module;
     module.name = "geo.point";
-    EXPECT_EQ(moduleComponents(module), (std::vector<std::string>{"geo", "point"}));
+    EXPECT_EQ(splitDottedName(module.name), (std::vector<std::string>{"geo", "point"}));
     module.name = "x";
-    EXPECT_EQ(moduleComponents(module), (std::vector<std::string>{"x"}));
+    EXPECT_EQ(splitDottedName(module.name), (std::vector<std::string>{"x"}));
 }
 
 namespace {
@@ -173,6 +174,7 @@ protected:
     void TearDown() override {
         resetBuildState();
         runOptions.verbose = false;
+        precompiledHeaderLine.clear();
     }
 
     // Writes the module and returns its flags as "header cpp", each 1 for unchanged.
@@ -248,7 +250,7 @@ TEST_F(CppModuleFilesTest, OutputTimeAndRemoval) {
 }
 
 TEST_F(CppModuleFilesTest, LayoutOfTheThreeFiles) {
-    backEnd.precompiledHeader = "stdafx.h";
+    precompiledHeaderLine = "#include\"stdafx.h\"\n";
     write(counterModule(0));
     EXPECT_EQ(readFile(outputPath(counterName(), "hpp2")),
               "#ifndef HEADER2counter\n#define HEADER2counter\n#include <vorn_base.hpp>\n"

@@ -350,7 +350,7 @@ protected:
         const std::string expectedDirectory = treesDirectory() + label + "/";
         for (const ModulePtr& module : modules) {
             ModuleName moduleName;
-            moduleName.components = moduleComponents(*module);
+            moduleName.components = splitDottedName(module->name);
             for (const char* extension : {"hpp2", "hpp", "cpp"})
                 checkOrRegenerate(expectedDirectory + module->name + "." + extension,
                                   readFile(outputPath(moduleName, extension)));

@@ -125,7 +125,7 @@ using golden::writeFile;
 class Capture {
 public:
     explicit Capture(EmitPhase phase, int line = 1) : path_(freshDirectory("capture") + "out.txt"), writer_(file_),
-                                                     emitter_(writer_, backEnd_) {
+                                                     emitter_(writer_, argumentSuffixes_) {
         file_.open(path_);
         writer_.resetLine(line);
         emitter_.phase = phase;
@@ -148,7 +148,7 @@ private:
     std::string path_;
     DiffingFile file_;
     CppWriter writer_;
-    CppBackEnd backEnd_;
+    ArgumentSuffixes argumentSuffixes_;
     CppEmitter emitter_;
 };
 

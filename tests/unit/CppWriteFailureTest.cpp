@@ -3,6 +3,7 @@
 // under a regular file, which no user (root included) can create anything in.
 #include <gtest/gtest.h>
 
+#include "BuildManager.hpp"
 #include "CppTestTrees.hpp"
 #include "Diagnostics.hpp"
 #include "LibBackEnd.hpp"

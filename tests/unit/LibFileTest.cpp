@@ -8,6 +8,7 @@
 #include "Ast.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
 #include "ParentFinder.hpp"
 #include "TreeBuildSupport.hpp"
 

@@ -105,6 +105,20 @@ TEST_F(ModuleNameTest, DerivedNamesAndPaths) {
     EXPECT_EQ(outputPath(abc, "hpp"), "/out/c.hpp");
 }
 
+// One splitter serves the records of library files and the back ends' file names.
+TEST_F(ModuleNameTest, DottedNamesSplitIntoTheirNonEmptyParts) {
+    struct Case {
+        const char* dotted;
+        std::vector<std::string> components;
+    } cases[] = {
+        {"a.bc.d", {"a", "bc", "d"}}, {"x", {"x"}}, {"", {}}, {"a..b.", {"a", "b"}}, {".a", {"a"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(splitDottedName(c.dotted), c.components) << c.dotted;
+        EXPECT_EQ(dottedModuleName(c.dotted), named(c.components, "")) << c.dotted;
+    }
+}
+
 TEST_F(ModuleNameTest, ExtensionTakesNoPartInIdentity) {
     EXPECT_EQ(named({"a", "b"}, "vn"), named({"a", "b"}, "hpp"));
     EXPECT_NE(named({"a", "b"}), named({"a", "c"}));

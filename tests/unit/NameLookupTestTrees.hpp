@@ -13,8 +13,10 @@
 #include <string>
 
 #include "Ast.hpp"
+#include "BuildManager.hpp"
 #include "Driver.hpp"
 #include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
 #include "NameLookup.hpp"
 #include "ParentFinder.hpp"
 #include "TestTrees.hpp"
@@ -217,6 +219,7 @@ protected:
     void SetUp() override {
         clearDiagnostics();
         runOptions.verboseLookup = false;
+        registerPasses();  // lookup processes what it finds, as in a run
     }
     void TearDown() override {
         clearDiagnostics();

@@ -442,4 +442,23 @@ TEST_F(ParserTest, ErrorThrownInsideAStatementIsQueuedAndTheStatementSkipped) {
     EXPECT_EQ(ts.current->kind, EndOfFile);
 }
 
+// Whatever a parse left behind (an error thrown at the nesting limit, say) is gone for the next
+// parse, whichever grammar runs it: the state belongs to the framework, not to one grammar.
+TEST(ParseStateTest, ResetLeavesNothingOfTheLastParse) {
+    precedence.stack.push_back(PrecedenceEntry{130, "*"});
+    precedence.lastPopped = PrecedenceEntry{120, "+"};
+    nestingDepth = maxNestingDepth;
+    rememberDepth = 2;
+    rememberedRuns.emplace(RunKey{nullptr, nullptr, 0, ""}, RunOutcome{false, {}, {}, PrecedenceEntry{0, ""}, {}, 0});
+    openParts.push_back(PartHeight{5, 7});
+    resetParseState();
+    EXPECT_EQ(openParts.size(), 1u);
+    EXPECT_TRUE(precedence.stack.empty());
+    EXPECT_EQ(precedence.lastPopped.precedence, 0);
+    EXPECT_EQ(precedence.lastPopped.op, "");
+    EXPECT_EQ(nestingDepth, 0);
+    EXPECT_EQ(rememberDepth, 0);
+    EXPECT_TRUE(rememberedRuns.empty());
+}
+
 }  // namespace

@@ -81,6 +81,14 @@ TEST_F(PlatformFilesTest, FileStatusRenameAndDelete) {
     EXPECT_FALSE(platform::renameFile(a, b));
 }
 
+TEST_F(PlatformFilesTest, DirectoriesAreToldFromFiles) {
+    touch("file");
+    EXPECT_TRUE(platform::isDirectory(dir));
+    EXPECT_TRUE(platform::isDirectory(dir + "/"));
+    EXPECT_FALSE(platform::isDirectory(dir + "/file"));
+    EXPECT_FALSE(platform::isDirectory(dir + "/missing"));
+}
+
 TEST_F(PlatformFilesTest, ListsEntriesByPatternInNameOrder) {
     for (const char* name : {"b.vni", "a.vni", "c.h", ".hidden.vni"}) touch(name);
     EXPECT_EQ(platform::listDirectory(dir, "*.vni"), (Strings{".hidden.vni", "a.vni", "b.vni"}));

@@ -25,6 +25,8 @@ namespace runtest {
 // Everything a run reads or leaves behind: options, build sets, the script and its cursor.
 inline void resetRunState() {
     runOptions = RunOptions();
+    precompiledHeaderLine.clear();
+    resetUniqueNames();
     resetBuildState();
     compilerConfiguration = CompilerConfiguration();
     currentModule = ModuleName();

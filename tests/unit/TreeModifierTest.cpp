@@ -8,16 +8,17 @@
 
 namespace {
 
-// Installs a handler for one class for the length of a test.
+// Installs a handler for functions for the length of a test, then puts back what was there.
 class HandlerScope {
 public:
-    HandlerScope(const std::string& className, const DeclarationHandler& handler) : className(className) {
-        setDeclarationHandler(className, handler);
+    explicit HandlerScope(const DeclarationHandler<FunctionDeclaration>& handler)
+        : saved(declarationHandler<FunctionDeclaration>()) {
+        setDeclarationHandler<FunctionDeclaration>(handler);
     }
-    ~HandlerScope() { setDeclarationHandler(className, DeclarationHandler()); }
+    ~HandlerScope() { setDeclarationHandler<FunctionDeclaration>(saved); }
 
 private:
-    std::string className;
+    DeclarationHandler<FunctionDeclaration> saved;
 };
 
 FunctionDeclarationPtr function(const std::string& name) {
@@ -35,7 +36,7 @@ protected:
 
 TEST_F(TreeModifierTest, ProcessesOnceEvenWhenRecursive) {
     int calls = 0;
-    HandlerScope scope("FunctionDeclaration", [&](Declaration& d) {
+    HandlerScope scope([&](FunctionDeclaration& d) {
         ++calls;
         processDeclaration(&d);  // a recursive function reaching itself
         return ASTObjectPtr();
@@ -55,35 +56,38 @@ TEST_F(TreeModifierTest, ClassesWithoutHandlerAreMarkedOnly) {
     processDeclaration(e.get());
     EXPECT_TRUE(e->processed);
     EXPECT_TRUE(queuedDiagnostics().empty());
+    // Only the classes the modifier dispatches take a handler; any other would never run.
+    EXPECT_THROW(setDeclarationHandler<EnumDeclaration>([](EnumDeclaration&) { return ASTObjectPtr(); }),
+                 CompileError);
 }
 
 TEST_F(TreeModifierTest, FailuresBecomeDiagnosticsAtTheDeclaration) {
     struct Row {
         const char* what;
-        std::function<ASTObjectPtr(Declaration&)> handler;
+        std::function<ASTObjectPtr(FunctionDeclaration&)> handler;
         const char* message;
         int line;  // where the diagnostic must point
         int severity;
     };
     const Row rows[] = {
-        {"replacement", [](Declaration&) { return boost::make_shared<VariableDeclaration>(); },
+        {"replacement", [](FunctionDeclaration&) { return boost::make_shared<VariableDeclaration>(); },
          "Declarations can not be changed", 4, SeverityError},
         {"positioned error",
-         [](Declaration&) -> ASTObjectPtr {
+         [](FunctionDeclaration&) -> ASTObjectPtr {
              throw CompileError("bad type", SourceLocation(internFileName("m.vn"), 9, 1));
          },
          "bad type", 9, SeverityError},
-        {"unpositioned error", [](Declaration&) -> ASTObjectPtr { throw CompileError("no place"); }, "no place", 4,
+        {"unpositioned error", [](FunctionDeclaration&) -> ASTObjectPtr { throw CompileError("no place"); }, "no place", 4,
          SeverityError},
-        {"warning", [](Declaration&) -> ASTObjectPtr { throw CompileWarning("odd"); }, "odd", 4, SeverityWarning},
-        {"standard", [](Declaration&) -> ASTObjectPtr { throw std::runtime_error("std failure"); }, "std failure", 4,
+        {"warning", [](FunctionDeclaration&) -> ASTObjectPtr { throw CompileWarning("odd"); }, "odd", 4, SeverityWarning},
+        {"standard", [](FunctionDeclaration&) -> ASTObjectPtr { throw std::runtime_error("std failure"); }, "std failure", 4,
          SeverityError},
-        {"C string", [](Declaration&) -> ASTObjectPtr { throw "c text"; }, "c text", 4, SeverityError},
-        {"string", [](Declaration&) -> ASTObjectPtr { throw std::string("s text"); }, "s text", 4, SeverityError},
+        {"C string", [](FunctionDeclaration&) -> ASTObjectPtr { throw "c text"; }, "c text", 4, SeverityError},
+        {"string", [](FunctionDeclaration&) -> ASTObjectPtr { throw std::string("s text"); }, "s text", 4, SeverityError},
     };
     for (const Row& row : rows) {
         clearDiagnostics();
-        HandlerScope scope("FunctionDeclaration", row.handler);
+        HandlerScope scope(row.handler);
         FunctionDeclarationPtr f = function("f");
         EXPECT_NO_THROW(processDeclaration(f.get())) << row.what;
         ASSERT_EQ(queuedDiagnostics().size(), 1u) << row.what;

@@ -16,6 +16,7 @@
 #include "BuildManager.hpp"
 #include "CppBackEnd.hpp"
 #include "LibFrontEnd.hpp"
+#include "ModuleName.hpp"
 #include "NameLookup.hpp"
 #include "ParentFinder.hpp"
 #include "TreeModifier.hpp"
@@ -63,6 +64,7 @@ protected:
     void SetUp() override {
         resetBuildState();
         clearDiagnostics();
+        registerPasses();
         baseDirectory = freshDirectory("inference");
         ASSERT_FALSE(baseDirectory.empty());
         std::ifstream in(std::string(VORN_SOURCE_DIR) + "/lib/Library/Buildin.vnl");

@@ -5,8 +5,7 @@
 
 // Implementation of functions
 
-template<typename T> Int Box<T>::count=0;
-#line 26
+#line 28
 Int main(){
 	IntBox b;
 	(b).put(20);
@@ -18,5 +17,10 @@ Int main(){
 	((p).second)=(2);
 	printf("%d %d %c %d\n",(b).get(),Box<Int >  ::count,(c).get(),Box<Char >  ::count);
 	printf("%d %d %ld\n",twice<Int > (21),square(5),(p).swapSum(40));
+	Shelf<Int >  s;
+	(s).stock(1);
+	(s).stock(2);
+	(Store ::Bin<Int >  ::last)=(4);
+	printf("%d %d %d %d\n",Shelf<Int >  ::stocked,Shelf<Char >  ::Slot ::made,Store ::Bin<Int >  ::last,Store ::opened);
 	return 0;
 }

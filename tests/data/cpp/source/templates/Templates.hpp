@@ -5,16 +5,17 @@
 #line 1 "Templates.vn"
 
 // Imports/includes
+#include "_Shelf.hpp"
 
 
 // Enums, types
 
-#line 18
+#line 20
 typedef Box<int >  IntBox;
 
 // Classes, function declarations
 
-#line 3
+#line 5
 template<typename T> struct Box{
 	public:T value;
 	public:static Int count;
@@ -24,6 +25,14 @@ template<typename T> struct Box{
 		(value)=(v);
 		(count)+=(1);
 	}};
+#line 7
+template<typename T> Int Box<T>::count=0;
+
+
+
+
+
+
 template<typename A,typename B> struct Pair{
 	public:A first;
 	public:B second;

@@ -30,9 +30,6 @@ side(s){
 int Square::Corner::where(int scale){
 	return (scale)*(10);
 }
-
-
-template<typename T> int Box<T>::count=0;
 #line 38
 int helper(int x){
 	return (x)-(1);

@@ -50,6 +50,13 @@ template<typename T> struct Box{
 	}public:Box(T v):
 	value(v){
 	}};
+#line 26
+template<typename T> int Box<T>::count=0;
+
+
+
+
+
 template<typename T> T twice(T x){
 	return (x)+(x);
 }

@@ -1,0 +1,44 @@
+// Run options: the process-wide record of what the command line (or the cl.exe emulation)
+// asked for, and the verbose-output switches every stage reads. Takes nothing from other
+// stages; gives settings. Never decides anything itself: the stages read it and act.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+// The options of one run. Filled while the command line is read and read by every stage
+// afterwards; the build manager rewrites includeDirs[0] and the cl.exe emulation may clear
+// processImports and set verbose, verboseLookup and tabSize.
+struct RunOptions {
+    bool processImports = true;
+    bool compilerGiven = false;
+    bool documentation = false;
+    bool verbose = false;
+    bool verboseLookup = false;
+    int tabSize = 0;  // 0 until given; the driver makes it 8 after reading the options
+    bool forwardRealCl = false;
+    std::string outputName;
+    std::string compilerOptions;
+    std::string linkerOptions;
+    std::set<std::string> scriptOptions;
+    std::vector<std::string> includeDirs{std::string()};  // slot 0: base directory of the inputs
+    std::string vornDir;
+    int successStatus = 0;
+    int failureStatus = 1;
+    // Where the program is linked to when no -o was given: the first input's path without
+    // its extension (hello.vn gives hello). Read by the compiler scripts' $outputName;.
+    std::string defaultOutputName;
+};
+
+extern RunOptions runOptions;
+
+// The line that opens every generated implementation file: "#include\"NAME\"" and a newline
+// under the cl.exe emulation's --precompiled-header, else empty. Written by that emulation,
+// read by the C++ back end.
+extern std::string precompiledHeaderLine;
+
+// Progress under -v: one flushed line on stdout, indented by the current loading depth.
+void verboseProgress(const std::string& text);
+// The trace of name lookup under --verbose-lookup: one flushed line on stdout, not indented.
+void lookupTrace(const std::string& text);

@@ -1,0 +1,16 @@
+#include "_Shelf.hpp"
+
+#line 1 "Shelf.vn"
+
+
+// Implementation of functions
+
+
+
+
+
+
+
+
+
+Int Store::opened=1;

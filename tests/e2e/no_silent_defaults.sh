@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# What no pass of this version handles yet must stop the run with status 1 and a message at the
+# user's line, leaving no generated file that a later run could take as up to date; never
+# C++ that g++ rejects, written under status 0.
+set -u
+source "$(dirname "$0")/common.bash"
+export PATH="$build:$PATH"
+cd "$tmp"
+
+# check NAME SOURCE EXPECTED_STDERR_PATTERN
+check() {
+    local name=$1 source=$2 pattern=$3
+    mkdir "$name" && cd "$name" || exit 1
+    printf '%b' "$source" >main.vn
+    vorn main.vn >out 2>err
+    local status=$?
+    [ "$status" -eq 1 ] || fail "$name: exit status $status, expected 1"
+    grep -Eq "$pattern" err || fail "$name: standard error was [$(cat err)], expected /$pattern/"
+    for f in _main.hpp2 _main.hpp _main.cpp _main.vnl; do
+        [ ! -f "$f" ] || fail "$name: $f was left behind"
+    done
+    cd ..
+}
+
+untyped="main\\.vn\\(3,4\\) : error : unable to infer type of x"
+check local-var 'Int main()\n    Int y = 2\n    var x = 1\n    return x + y\n' "$untyped"
+check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = 1\n        return x\n' \
+    "main\\.vn\\(4,8\\) : error : unable to infer type of x"
+
+# A declared macro called where it cannot be expanded, or whose code is no statement.
+macro='macro _twice(Int x)\n    return x\n'
+check macro-in-expression "${macro}Int main()\n    return _twice(3)\n" \
+    "main\\.vn\\(4,11\\) : error : macro _twice can only be expanded as a statement outside a macro body"
+check macro-not-a-statement 'macro _bad()\n    return _code(1 +)\nInt main()\n    _bad()\n    return 0\n' \
+    "main\\.vn\\(4,4\\) : error : expected that macro returns a statement"
+
+# Calls of names that are no macro of the program stay C++ for g++ (here a C macro).
+mkdir passthrough && cd passthrough || exit 1
+printf 'Int main()\n    Int y = _abs(-2)\n    return y - 2\n' >main.vn
+vorn main.vn >out 2>err || fail "passthrough: status $?, standard error [$(cat err)]"
+grep -q 'abs(' _main.cpp || fail "passthrough: the call is not in the C++"
+
+[ "$failures" -eq 0 ]
