@@ -211,7 +211,7 @@ void recheckImports() {
 
 }  // namespace
 
-ModulePtr loadModule(const ModuleName& name, bool full) {
+ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt) {
     VerboseIndentScope indent;
     if (isLibraryName(name)) return loadFromLibrary(name);
     auto known = moduleRegistry.find(name);
@@ -239,7 +239,7 @@ ModulePtr loadModule(const ModuleName& name, bool full) {
         if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second);
     }
     if (module) return module;
-    if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request)));
+    if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request), requestedAt));
     moduleRegistry[name] = ModulePtr();
     return ModulePtr();
 }
@@ -251,7 +251,7 @@ void resolveImports(Module& module) {
         if (import.module) continue;
         ModuleName imported;
         imported.components = import.path;
-        ModulePtr loaded = loadModule(imported, false);
+        ModulePtr loaded = loadModule(imported, false, import.location);
         if (!loaded) throw CompileError("Unable to load module " + relativeFileName(imported), import.location);
         import.module = loaded;
         for (const std::string& include : loaded->includes) module.addInclude(include);

@@ -38,8 +38,9 @@ void registerPasses();
 
 // The module of that name: from memory, from the library, or read by a front end. With full,
 // a module read from a library interface file does not do: it is read from source again.
-// Empty when it cannot be loaded (the reason has been printed).
-ModulePtr loadModule(const ModuleName& name, bool full);
+// Empty when it cannot be loaded (the reason has been printed, at requestedAt when that is
+// the import that asked for it).
+ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt = SourceLocation());
 // Loads and binds the imports of a module and adds the built-in library, once.
 void resolveImports(Module& module);
 // Recomputes whether the module's imports changed their generated files, once per run.

@@ -477,11 +477,13 @@ void CppEmitter::classLike(const TypeDeclaration& node, const char* keyword, con
 }
 
 void CppEmitter::classDeclaration(const ClassDeclaration& node) {
+    if (refusedInBody(node, "class ")) return;
     classLike(node, "struct ", node.templateDecl, &node.bases, node.body);
     defineTemplateStaticsAfter(node);
 }
 
 void CppEmitter::unionDeclaration(const UnionDeclaration& node) {
+    if (refusedInBody(node, "union ")) return;
     classLike(node, "union ", node.templateDecl, nullptr, node.body);
     defineTemplateStaticsAfter(node);
 }
@@ -522,7 +524,18 @@ void CppEmitter::base(const BaseDeclaration& node) {
 
 // ---- functions ----
 
+// C++ has no nested functions, and a local class could hold neither the member definitions
+// written after it nor static members or templates; so these are refused rather than written
+// as C++ that the compiler rejects or, for a class, left out.
+bool CppEmitter::refusedInBody(const Declaration& node, const std::string& kind) {
+    if (phase != PhaseBody) return false;
+    reportError("A " + kind + "declared inside a function body is not supported in this version: " + node.name,
+                node.location);
+    return true;
+}
+
 void CppEmitter::function(const FunctionDeclaration& node) {
+    if (refusedInBody(node, "function ")) return;
     const bool isTemplate = node.templateDecl != nullptr;
     if (has(PhaseImplementation) && !node.isInline && !isTemplate && templateDepth == 0) {
         defineFunction(node);

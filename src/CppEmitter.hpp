@@ -94,6 +94,7 @@ private:
     void argument(const ArgumentDeclaration& node);
     void classDeclaration(const ClassDeclaration& node);
     void function(const FunctionDeclaration& node);
+    bool refusedInBody(const Declaration& node, const std::string& kind);
     void variable(const VariableDeclaration& node);
     void typeAlias(const TypeAliasDeclaration& node);
     void enumDeclaration(const EnumDeclaration& node);

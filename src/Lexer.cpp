@@ -298,9 +298,24 @@ void Lexer::readBracket(int c) {
         return;
     }
     beginToken(ClosingBrace);
+    closeBlocksInsideBracket();
     append(ClosingBrace, std::string(1, static_cast<char>(c)));
-    --indentStack.back().openBrackets;
+    // A stray closing bracket must not leave the count below zero: every later dedent would be
+    // taken for a line inside brackets and the rest of the file would join this statement.
+    if (indentStack.back().openBrackets > 0) --indentStack.back().openBrackets;
     if (verbatimDepth != 0 && --verbatimDepth == 1) verbatimDepth = 0;
+}
+
+// A bracket closed on an indented line that opened a block inside it, as in "f(if x" followed
+// by "    g())", also ends that block: the bracket was opened outside it. Left open, the block
+// would keep the bracket's count at the outer level and swallow every following line.
+void Lexer::closeBlocksInsideBracket() {
+    if (!has(Indentation)) return;
+    std::size_t owner = indentStack.size() - 1;
+    while (owner > 0 && indentStack[owner].openBrackets == 0 && indentStack[owner].indent != -1) --owner;
+    if (owner == indentStack.size() - 1 || indentStack[owner].openBrackets == 0) return;
+    endStatement();
+    while (indentStack.size() - 1 > owner) closeBlock();
 }
 
 // One "}" closes every indentation block down to and including the innermost explicit one.

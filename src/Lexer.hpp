@@ -70,6 +70,7 @@ private:
     void endOfInput();
 
     void readBracket(int c);
+    void closeBlocksInsideBracket();
     void readClosingBrace();
     void readLineComment();
     void readBlockComment();

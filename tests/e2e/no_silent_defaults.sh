@@ -27,6 +27,15 @@ check local-var 'Int main()\n    Int y = 2\n    var x = 1\n    return x + y\n' "
 check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = 1\n        return x\n' \
     "main\\.vn\\(4,8\\) : error : unable to infer type of x"
 
+# Declarations C++ cannot take in a body (enums and aliases there are plain C++).
+inBody="declared inside a function body is not supported in this version"
+check class-in-body 'Int main()\n    class Local\n        Int get()\n            return 3\n    Local l\n    return l.get()\n' \
+    "main\\.vn\\(2,4\\) : error : A class $inBody: Local"
+check class-in-method 'class C\n    Int f()\n        class Local\n            Int v\n        return 0\n' \
+    "main\\.vn\\(3,8\\) : error : A class $inBody: Local"
+check function-in-body 'Int main()\n    Int inner(Int x)\n        return x\n    return inner(0)\n' \
+    "main\\.vn\\(2,4\\) : error : A function $inBody: inner"
+
 # A declared macro called where it cannot be expanded, or whose code is no statement.
 macro='macro _twice(Int x)\n    return x\n'
 check macro-in-expression "${macro}Int main()\n    return _twice(3)\n" \

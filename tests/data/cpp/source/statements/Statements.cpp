@@ -62,6 +62,15 @@ Void release(){
 	Int * many=new Int [3] ();
 	delete [] many;
 }
+
+Int localTypes(){
+	enum Step{
+		one=1,
+		two};
+	typedef Int Count;
+	Count c=two;
+	return c;
+}
 Int main(){
 	printf("%d %d %d %d\n",classify(-(5)),classify(0),classify(7),classify(50));
 	printf("%d %d %d\n",branches(1),branches(2),branches(3));
@@ -71,5 +80,6 @@ Int main(){
 	Int squares[3];
 	((squares)[2])=(9);
 	printf("%d %d %d\n",local,calls,(squares)[2]);
+	printf("%d\n",localTypes());
 	return 0;
 }

@@ -59,6 +59,15 @@ Void release();
 
 
 
+
+Int localTypes();
+
+
+
+
+
+
+
 Int main();
 
 
