@@ -101,6 +101,22 @@ void resetUniqueNames() { uniqueNameCounter = 0; }
 
 void ASTObject::visitFields(FieldVisitor&) const {}
 
+std::vector<ASTObject*> childNodes(const ASTObject& node) {
+    class Collect : public ChildFieldVisitor {
+    public:
+        void child(const char*, ASTObject* child) override {
+            if (child) nodes.push_back(child);
+        }
+        void children(const char*, const std::vector<ASTObject*>& list) override {
+            for (ASTObject* child : list)
+                if (child) nodes.push_back(child);
+        }
+        std::vector<ASTObject*> nodes;
+    } collect;
+    node.visitFields(collect);
+    return collect.nodes;
+}
+
 void SimpleTypeExpr::visitFields(FieldVisitor& v) const {
     v.text("name", name);
     v.child("templateArgs", templateArgs.get());

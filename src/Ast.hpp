@@ -236,6 +236,18 @@ public:
     virtual void tokens(const char* field, const TokenStream& tokens) = 0;
 };
 
+// A field visitor for walks that care only about the child nodes: the other fields are passed
+// over.
+class ChildFieldVisitor : public FieldVisitor {
+public:
+    void text(const char*, const std::string&) override {}
+    void texts(const char*, const std::vector<std::string>&) override {}
+    void flag(const char*, bool) override {}
+    void number(const char*, long long) override {}
+    void choice(const char*, int, const char*) override {}
+    void tokens(const char*, const TokenStream&) override {}
+};
+
 // Root of all nodes. Nodes are compile-time values too: they keep Object's failing operators,
 // members and calls and report their own type name.
 class ASTObject : public Object {
@@ -253,6 +265,9 @@ public:
     StatementSlot statementSlot;       // entry of the statement that contains this node
     bool processed = false;            // set the first time a pass processes the node
 };
+
+// The node's children in field order, empty ones left out.
+std::vector<ASTObject*> childNodes(const ASTObject& node);
 
 // Anything that may stand as a template argument: a type or an expression.
 class AnyExpression : public ASTObject {};

@@ -443,26 +443,6 @@ MacroExpansion expandMacroStatement(MacroStatement& statement) {
 
 namespace {
 
-// The children of one node, in field order.
-class ChildList : public FieldVisitor {
-public:
-    void text(const char*, const std::string&) override {}
-    void texts(const char*, const std::vector<std::string>&) override {}
-    void flag(const char*, bool) override {}
-    void number(const char*, long long) override {}
-    void choice(const char*, int, const char*) override {}
-    void tokens(const char*, const TokenStream&) override {}
-    void child(const char*, ASTObject* node) override {
-        if (node) nodes.push_back(node);
-    }
-    void children(const char*, const std::vector<ASTObject*>& list) override {
-        for (ASTObject* node : list)
-            if (node) nodes.push_back(node);
-    }
-
-    std::vector<ASTObject*> nodes;
-};
-
 class TreeExpander {
 public:
     void expandBlock(Block& block) {
@@ -534,9 +514,8 @@ private:
                                 expression->location);
                 continue;
             }
-            ChildList children;
-            node->visitFields(children);
-            pending.insert(pending.end(), children.nodes.rbegin(), children.nodes.rend());
+            std::vector<ASTObject*> children = childNodes(*node);
+            pending.insert(pending.end(), children.rbegin(), children.rend());
         }
     }
 

@@ -125,17 +125,11 @@ std::string raisedFirst(const std::string& name) {
 }
 
 // Hands each child node of a node to the parent finder, blocks and other nodes apart.
-class ChildWalker : public FieldVisitor {
+class ChildWalker : public ChildFieldVisitor {
 public:
     ChildWalker(ParentFinder& finder, ASTObject* node, bool opensContext)
         : finder(finder), node(node), opensContext(opensContext) {}
 
-    void text(const char*, const std::string&) override {}
-    void texts(const char*, const std::vector<std::string>&) override {}
-    void flag(const char*, bool) override {}
-    void number(const char*, long long) override {}
-    void choice(const char*, int, const char*) override {}
-    void tokens(const char*, const TokenStream&) override {}
     void child(const char*, ASTObject* child) override {
         if (!child) return;
         if (Block* block = dynamic_cast<Block*>(child))

@@ -31,32 +31,10 @@ std::string caseDirectory(const std::string& label) {
     return std::string(VORN_SOURCE_DIR) + "/tests/data/cpp/inference/" + label + "/";
 }
 
-// The children of a node in field order.
-class Children : public FieldVisitor {
-public:
-    void text(const char*, const std::string&) override {}
-    void texts(const char*, const std::vector<std::string>&) override {}
-    void flag(const char*, bool) override {}
-    void number(const char*, long long) override {}
-    void choice(const char*, int, const char*) override {}
-    void child(const char*, ASTObject* node) override {
-        if (node) nodes.push_back(node);
-    }
-    void children(const char*, const std::vector<ASTObject*>& list) override {
-        for (ASTObject* node : list)
-            if (node) nodes.push_back(node);
-    }
-    void tokens(const char*, const TokenStream&) override {}
-
-    std::vector<ASTObject*> nodes;
-};
-
 // Every declaration of the tree, outer ones first, as statement processing would reach them.
 void processAll(ASTObject* node) {
     if (Declaration* declaration = dynamic_cast<Declaration*>(node)) processDeclaration(declaration);
-    Children below;
-    node->visitFields(below);
-    for (ASTObject* child : below.nodes) processAll(child);
+    for (ASTObject* child : childNodes(*node)) processAll(child);
 }
 
 class TypeOfProgramTest : public ::testing::Test {
