@@ -13,6 +13,7 @@
 #include "LibFrontEnd.hpp"
 #include "MacroExpander.hpp"
 #include "NameLookup.hpp"
+#include "Lowering.hpp"
 #include "TreeModifier.hpp"
 #include "TypeOf.hpp"
 #include "VnFrontEnd.hpp"
@@ -104,7 +105,10 @@ void registerFrontEnds() {
 
 }  // namespace
 
-void registerPasses() { registerTypeInference(); }
+void registerPasses() {
+    registerTypeInference();
+    registerLowering();
+}
 
 namespace {
 
@@ -308,14 +312,7 @@ void completeModule(Module& module) {
     // those left name no macro ("_HPP", "_CPP") and stay for the back end, or failed, which
     // is reported.
     expandMacroStatements(*top);
-    for (const StatementPtr& statement : top->statements) {
-        if (!statement) continue;
-        if (Declaration* declaration = dynamic_cast<Declaration*>(statement.get()))
-            processDeclaration(declaration);
-        else if (!dynamic_cast<MacroStatement*>(statement.get()))
-            reportError("Only declarations allowed in this scope", statement->location);
-        fillMissingPositions(statement->location);
-    }
+    processBody(*top, false);
 }
 
 bool buildAll() {
