@@ -60,12 +60,6 @@ void resetBuildState() {
 }
 
 namespace {
-// A stage that does not exist yet must not look like one that succeeded.
-bool refuse(const std::string& what) {
-    report(CompileError(what + " is not implemented yet in this version of vorn"));
-    return false;
-}
-
 // A front end that a later version brings. It finds the source like the real one will, so
 // the search order of extensions is already the real one, and refuses to read it with a
 // message at the file.
@@ -330,5 +324,3 @@ bool buildAll() {
     recheckImports();
     return ok;
 }
-
-bool emulateVisualCpp(const std::string&) { return refuse("acting as cl.exe or link.exe"); }

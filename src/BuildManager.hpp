@@ -49,4 +49,3 @@ void checkImports(Module& module);
 void completeModule(Module& module);
 // The run's stages; each returns true on success.
 bool buildAll();
-bool emulateVisualCpp(const std::string& responseFileName);

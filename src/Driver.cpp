@@ -10,6 +10,7 @@
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
 #include "Toolchain.hpp"
+#include "VisualCppEmulation.hpp"
 #include "platform/Platform.hpp"
 
 namespace {

@@ -193,6 +193,71 @@ int spawnAndWait(const std::string& program, const std::vector<std::string>& arg
 }
 
 namespace {
+// The run time's rule: backslashes are literal unless a double quote follows them, so a run
+// of them before a quote (or before the closing quote) is doubled.
+std::string quotedArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
+}
+
+// The command processor reads its line before the program splits it; with every quote
+// escaped it never enters its quoted state, so each special character needs its own '^'.
+std::string escapedForCommandProcessor(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c != '\0' && std::strchr("()%!^\"<>&|", c)) escaped += '^';
+        escaped += c;
+    }
+    return escaped;
+}
+}  // namespace
+
+std::string commandProcessorLine(const std::string& program, const std::vector<std::string>& arguments) {
+    std::string line = escapedForCommandProcessor(program);
+    for (const std::string& argument : arguments) line += " " + escapedForCommandProcessor(quotedArgument(argument));
+    return line;
+}
+
+int runWithArguments(const std::string& program, const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+    return runShellCommand(commandProcessorLine(program, arguments));
+#else
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return spawnAndWait(program, argv);
+#endif
+}
+
+std::string fileNameInArgument(const std::string& name) {
+#ifdef _WIN32
+    return "\"" + name + "\"";
+#else
+    return name;
+#endif
+}
+
+std::string hostPath(const std::string& path) {
+#ifdef _WIN32
+    return path;
+#else
+    std::string converted = path;
+    std::replace(converted.begin(), converted.end(), '\\', '/');
+    return converted;
+#endif
+}
+
+namespace {
 // POSIX systems have no registry: every key is missing.
 class EmptyRegistry : public Registry {
 public:

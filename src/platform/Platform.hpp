@@ -59,6 +59,24 @@ int runShellCommand(const std::string& commandLine);
 // not be started.
 int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
+// A command line that the Windows command processor and the C run time's argument splitting
+// turn back into exactly `arguments` for `program`: each argument quoted by the run time's
+// rules, and every character the command processor would act on escaped with '^'.
+std::string commandProcessorLine(const std::string& program, const std::vector<std::string>& arguments);
+// Starts a program found on the search path with exactly these arguments (not counting its
+// own name) and waits; its exit status, or -1 when it could not be started. Where programs
+// receive argument lists the list is handed over as it is; on Windows it goes through the
+// command processor as commandProcessorLine.
+int runWithArguments(const std::string& program, const std::vector<std::string>& arguments);
+
+// A file name written inside one argument of a started program: in double quotes where the
+// program splits its own command line at blanks (Windows), as it is where programs receive
+// argument lists, so that the program gets the very name.
+std::string fileNameInArgument(const std::string& name);
+// A path written in the Windows manner ("out\main.obj") as this system opens it: on POSIX
+// each '\' becomes '/'.
+std::string hostPath(const std::string& path);
+
 // Read access to string values of a key store in the manner of the Windows registry under
 // the current user. The POSIX store holds no keys; tests put a fake in its place.
 class Registry {
