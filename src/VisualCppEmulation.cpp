@@ -189,7 +189,7 @@ bool Emulation::readResponseFile(std::string& text) {
     std::ifstream in;
     // A directory opens as a stream on some systems and would read as an empty file.
     if (!platform::isDirectory(responseFileName)) in.open(responseFileName.c_str(), std::ios::binary);
-    if (in) {
+    if (in.is_open()) {
         std::ostringstream content;
         content << in.rdbuf();
         if (!in.bad()) {

@@ -56,7 +56,8 @@ if [ "$(id -u)" -ne 0 ]; then
     printf 'x = 1\n' >"$tmp/locked.vn" && chmod 000 "$tmp/locked.vn"
     check "input without read permission" "$unreadable" "$tmp/locked.vn"
 fi
-check "response file missing" "cl.exe|Unable to open" @missing.rsp
+check "response file missing" "^missing.rsp : error : Unable to open file$" @missing.rsp
+check "response file is a directory" "^dir.vn : error : Unable to open file$" @dir.vn
 check "input is a link to itself" "^ : error : Unable to load file loop.vn\$" loop.vn
 check "input whose reading fails" "mem.vn : error : Unable to read file" mem.vn
 
