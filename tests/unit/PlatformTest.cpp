@@ -140,6 +140,35 @@ TEST(PlatformTest, SpawnedProgramsRunWithoutAShell) {
     EXPECT_EQ(platform::spawnAndWait("no-such-program-for-vorn", {"x"}), -1);
 }
 
+TEST(PlatformTest, ArgumentListsReachTheProgramAsTheyAre) {
+    EXPECT_EQ(platform::runWithArguments("sh", {"-c", "exit 5"}), 5);
+    EXPECT_EQ(platform::runWithArguments("test", {"$(false)", "=", "$(false)"}), 0);
+    EXPECT_EQ(platform::runWithArguments("test", {"", "=", ""}), 0);
+    EXPECT_EQ(platform::runWithArguments("no-such-program-for-vorn", {}), -1);
+    EXPECT_EQ(platform::fileNameInArgument("a b.rsp"), "a b.rsp");
+    EXPECT_EQ(platform::hostPath("out\\sub\\main.obj"), "out/sub/main.obj");
+}
+
+// What the command processor and the run time's splitting must turn back into the arguments.
+TEST(PlatformTest, CommandProcessorLinesQuoteAndEscape) {
+    struct Case {
+        Strings arguments;
+        const char* line;
+    } cases[] = {
+        {{}, "vorn.exe"},
+        {{"", "a b"}, "vorn.exe ^\"^\" ^\"a b^\""},
+        {{"c:\\dir\\"}, "vorn.exe ^\"c:\\dir\\\\^\""},
+        {{"a\"b"}, "vorn.exe ^\"a\\^\"b^\""},
+        {{"a\\\"b"}, "vorn.exe ^\"a\\\\\\^\"b^\""},
+        {{"a\\b"}, "vorn.exe ^\"a\\b^\""},
+        {{"%PATH%&|<>()!^"}, "vorn.exe ^\"^%PATH^%^&^|^<^>^(^)^!^^^\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(platform::commandProcessorLine("vorn.exe", c.arguments), c.line);
+    }
+}
+
 TEST(PlatformTest, RunningExecutableDirectoryHoldsThisProgram) {
     std::string dir = platform::runningExecutableDirectory();
     ASSERT_FALSE(dir.empty());
