@@ -41,6 +41,9 @@ printf 'Int main(\n' >broken.vn
 run "translation error, compiler still runs" 1 "cl.exe [@args.rsp] [/nologo] {$inc \"$work/_broken.cpp\"}" broken.vn
 run "nothing to compile or link" 0 "" '/nologo /W4'
 [ "$(cat args.rsp)" = "$inc /nologo /W4" ] || fail "nothing to compile: response file [$(cat args.rsp)]"
+mkdir "$tmp/with blank" && cp -r "$build/vorn" "$build/lib" "$build/include" "$tmp/with blank/"
+PATH="$tmp/bin:$tmp/with blank:/usr/bin:/bin" run "vorn's directory with a blank" 0 \
+    "cl.exe [@args.rsp] [/nologo] {/I \"$tmp/with blank/include\" x.cpp}" x.cpp
 PATH="$build:/usr/bin:/bin" run "no compiler on the search path" 1 "" x.cpp
 grep -q "Unable to start cl.exe" "$tmp/err" || fail "no compiler: $(cat "$tmp/err")"
 
