@@ -4,7 +4,6 @@
 #include "VisualCppEmulation.hpp"
 
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 
