@@ -59,6 +59,17 @@ int runShellCommand(const std::string& commandLine);
 // not be started.
 int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
+// What a C++ compiler driver tells about its preprocessor when asked with
+// "COMMAND -x c++ -E -dM -v" on an empty input: the "#define" lines of its predefined macros
+// and the directories of its "#include <...>" search list, in order. `found` is false when the
+// command could not be run or printed no search list.
+struct CompilerPreprocessor {
+    bool found = false;
+    std::string predefines;
+    std::vector<std::string> includeDirectories;
+};
+CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand);
+
 // Read access to string values of a key store in the manner of the Windows registry under
 // the current user. The POSIX store holds no keys; tests put a fake in its place.
 class Registry {
