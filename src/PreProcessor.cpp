@@ -4,6 +4,7 @@
 // Expansion follows C: a macro is not expanded again while its own replacement is rescanned.
 #include "PreProcessor.hpp"
 
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
@@ -42,6 +43,19 @@ constexpr std::string_view gccAttributes[] = {
     "section", "sentinel", "transparent_union", "unused", "used", "vector_size", "visibility",
     "warn_unused_result", "warning", "weak",
 };
+// The type-trait keywords g++ 12 counts as builtins besides the "__builtin_" family; the C++
+// library chooses its implementation of <type_traits> by them.
+constexpr std::string_view gccTraitBuiltins[] = {
+    "__has_nothrow_assign", "__has_nothrow_constructor", "__has_nothrow_copy",
+    "__has_trivial_assign", "__has_trivial_constructor", "__has_trivial_copy",
+    "__has_trivial_destructor", "__has_unique_object_representations", "__has_virtual_destructor",
+    "__is_abstract", "__is_aggregate", "__is_assignable", "__is_base_of", "__is_class",
+    "__is_constructible", "__is_empty", "__is_enum", "__is_final", "__is_layout_compatible",
+    "__is_literal_type", "__is_nothrow_assignable", "__is_nothrow_constructible",
+    "__is_pointer_interconvertible_base_of", "__is_pod", "__is_polymorphic", "__is_same",
+    "__is_same_as", "__is_standard_layout", "__is_trivial", "__is_trivially_assignable",
+    "__is_trivially_constructible", "__is_trivially_copyable", "__is_union", "__underlying_type",
+};
 // Standard attributes with the values g++ gives in C++17.
 struct CppAttribute {
     std::string_view name;
@@ -50,7 +64,7 @@ struct CppAttribute {
 constexpr CppAttribute cppAttributes[] = {
     {"carries_dependency", 200809}, {"deprecated", 201309}, {"fallthrough", 201603},
     {"likely", 201803},             {"maybe_unused", 201603}, {"nodiscard", 201907},
-    {"noreturn", 200809},           {"unlikely", 201803},
+    {"no_unique_address", 201803},  {"noreturn", 200809},     {"unlikely", 201803},
 };
 
 std::string withoutUnderscores(const std::string& name) {
@@ -71,7 +85,8 @@ long featureValue(const std::string& feature, const std::string& name) {
             if (plain == a.name) return a.value;
         return 0;
     }
-    // __has_builtin: GCC's builtins are the "__builtin_" family.
+    for (std::string_view b : gccTraitBuiltins)
+        if (name == b) return 1;
     return name.compare(0, 10, "__builtin_") == 0 ? 1 : 0;
 }
 
@@ -201,7 +216,7 @@ Value integerLiteral(const Token& t) {
 Value characterLiteral(const Token& t) {
     const std::string& s = t.text;
     if (s.size() < 3 || s.back() != '\'') throw CompileError("invalid character constant in preprocessor expression: " + s, t.location);
-    std::int64_t value = 0;
+    std::uint64_t value = 0;
     int count = 0;
     for (size_t i = 1; i + 1 < s.size(); ++count) {
         int c = static_cast<unsigned char>(s[i++]);
@@ -221,9 +236,11 @@ Value characterLiteral(const Token& t) {
                     if (simple[k] == e) c = static_cast<unsigned char>(simple[k + 1]);
             }
         }
-        value = count == 0 ? static_cast<signed char>(c) : (value << 8) | c;
+        value = count == 0 ? static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<signed char>(c)))
+                           : (value << 8) | static_cast<std::uint64_t>(c & 0xff);
     }
-    return signedValue(count > 1 ? static_cast<std::int32_t>(value) : value);
+    if (count > 1) return signedValue(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    return Value{value, false};
 }
 
 // #if arithmetic over the expanded tokens of a directive line, with C's precedences,
@@ -266,6 +283,8 @@ private:
     Value conditional() {
         Value condition = binary(1);
         if (!at("?")) return condition;
+        // "a ? b ? c : d : e" nests without parentheses; the depth bound covers it too.
+        Nesting nesting(*this, tokens[pos].token.location);
         SourceLocation where = tokens[pos].token.location;
         ++pos;
         skipping += condition.isTrue() ? 0 : 1;
@@ -352,13 +371,22 @@ private:
         return r;
     }
 
+    struct Nesting {
+        Evaluator& e;
+        Nesting(Evaluator& e, const SourceLocation& where) : e(e) {
+            if (++e.depth > maxDepth) {
+                --e.depth;
+                throw CompileError("preprocessor expression nested too deeply", where);
+            }
+        }
+        ~Nesting() { --e.depth; }
+    };
+
     Value unary() {
         const Tok* t = peek();
         if (!t) return Value();  // a missing operand counts as 0
-        if (++depth > maxDepth) throw CompileError("preprocessor expression nested too deeply", t->token.location);
-        Value v = unaryOf(*t);
-        --depth;
-        return v;
+        Nesting nesting(*this, t->token.location);
+        return unaryOf(*t);
     }
 
     Value unaryOf(const Tok& t) {

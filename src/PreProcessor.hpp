@@ -32,7 +32,7 @@ struct PreProcessorSettings {
     // The tokens of included files reach the output too, as a C compiler's would.
     bool keepIncludedTokens = false;
     // Tokens read from files plus tokens made by expansion, at most; past it the load fails.
-    std::size_t workLimit = 200u * 1000u * 1000u;
+    std::size_t workLimit = 10u * 1000u * 1000u;
 };
 
 class PreProcessor : public TokenStream {
