@@ -1,4 +1,4 @@
-// The C preprocessor. Each file is lexed whole and cut into lines; a reader hands the lines'
+// The C preprocessor. Each file is lexed a line at a time; a reader hands the lines'
 // tokens to the macro expander, carrying out each directive line as it reaches it, so a macro
 // call may span lines and the macros in force are always those of the point reached.
 // Expansion follows C: a macro is not expanded again while its own replacement is rescanned.
@@ -449,14 +449,15 @@ struct PreProcessor::Engine {
         virtual bool next(Tok& token) = 0;
     };
 
-    // A file being read: its lines, the place reached, and what it says about a guard macro.
+    // A file being read: its lexer, the line being read, and what it says about a guard macro.
     struct File {
         std::string path;
         int foundAt = -1;  // index in searchDirs of the directory it came from; -1: none
         bool keepTokens = false;
-        std::vector<Toks> lines;
-        size_t line = 0;
+        Lexer* lexer = nullptr;
+        Toks line;
         size_t pos = 0;
+        bool ended = false;
         bool lineReady = false;
         size_t conditionBase = 0;
         // "#ifndef G" first and its "#endif" last make G the file's guard.
@@ -514,24 +515,36 @@ struct PreProcessor::Engine {
         }
     };
 
-    static std::vector<Toks> linesOf(Lexer& lexer) {
-        while (lexer.back().kind != EndOfFile) lexer.fill();
-        std::vector<Toks> lines(1);
-        bool blank = false;
-        for (Token& t : lexer) {
-            if (t.kind == EndOfFile) break;
+    // Reads the file's next line into f.line, taking the tokens out of the lexer as they come
+    // so that a large header never sits in memory whole; false at the end of the file.
+    bool readLine(File& f) {
+        f.line.clear();
+        bool blank = true;
+        Lexer& lexer = *f.lexer;
+        for (;;) {
+            if (lexer.empty()) lexer.fill();
+            if (lexer.empty()) continue;
+            Token& t = lexer.front();
+            if (t.kind == EndOfFile) {
+                f.ended = true;
+                break;
+            }
             if (t.kind == Whitespace) {
-                if (t.text == "\n") lines.emplace_back();
+                bool lineEnd = t.text == "\n";
+                lexer.pop_front();
+                if (lineEnd) break;
                 blank = true;
                 continue;
             }
             Tok tok;
             tok.token = std::move(t);
-            tok.blank = blank || lines.back().empty();
+            tok.blank = blank;
             blank = false;
-            lines.back().push_back(std::move(tok));
+            lexer.pop_front();
+            f.line.push_back(std::move(tok));
         }
-        return lines;
+        spend(f.line.size() + 1, f.line.empty() ? SourceLocation() : f.line[0].token.location);
+        return !f.ended || !f.line.empty();
     }
 
     void processStream(std::istream& in, const std::string& path, int foundAt, bool keepTokens) {
@@ -540,8 +553,7 @@ struct PreProcessor::Engine {
         file.path = path;
         file.foundAt = foundAt;
         file.keepTokens = keepTokens;
-        file.lines = linesOf(lexer);
-        spend(lexer.size(), SourceLocation(internFileName(path), 1, 0));
+        file.lexer = &lexer;
         file.conditionBase = pp.conditions.size();
         FileScope scope(*this, file, directoryOf(path));
         FileSource source(*this);
@@ -550,7 +562,7 @@ struct PreProcessor::Engine {
         while (expander.next(t)) emit(std::move(t));
         if (pp.conditions.size() > file.conditionBase) {
             reportError("unterminated conditional directive",
-                        SourceLocation(internFileName(path), static_cast<int>(file.lines.size()), 0));
+                        lexer.empty() ? SourceLocation() : lexer.back().location);
             pp.conditions.resize(file.conditionBase);
             file.guardBroken = true;
         }
@@ -585,32 +597,23 @@ struct PreProcessor::Engine {
         bool next(Tok& token) override {
             File& f = *engine.files.back();
             for (;;) {
-                if (f.lineReady && f.pos < f.lines[f.line].size()) {
-                    token = f.lines[f.line][f.pos++];
+                if (f.lineReady && f.pos < f.line.size()) {
+                    token = std::move(f.line[f.pos++]);
                     return true;
                 }
-                if (f.lineReady) ++f.line;
                 f.lineReady = false;
                 f.pos = 0;
-                if (f.line >= f.lines.size()) return false;
-                const Toks& line = f.lines[f.line];
-                if (line.empty()) {
-                    ++f.line;
-                    continue;
-                }
+                if (f.ended || !engine.readLine(f)) return false;
+                if (f.line.empty()) continue;
                 if (f.guardClosed) f.guardBroken = true;
-                if (is(line[0], "#") && line[0].token.kind == Operator) {
-                    size_t index = f.line++;
-                    engine.directive(f, f.lines[index]);
+                if (is(f.line[0], "#") && f.line[0].token.kind == Operator) {
+                    Toks line = std::move(f.line);
+                    engine.directive(f, line);
                     f.sawContent = true;
                     continue;
                 }
                 f.sawContent = true;
-                if (!engine.active() || !f.keepTokens) {
-                    ++f.line;
-                    continue;
-                }
-                f.lineReady = true;
+                if (engine.active() && f.keepTokens) f.lineReady = true;
             }
         }
     };
