@@ -536,6 +536,7 @@ struct PreProcessor::Engine {
                 blank = true;
                 continue;
             }
+            spend(1, t.location);
             Tok tok;
             tok.token = std::move(t);
             tok.blank = blank;
@@ -543,7 +544,6 @@ struct PreProcessor::Engine {
             lexer.pop_front();
             f.line.push_back(std::move(tok));
         }
-        spend(f.line.size() + 1, f.line.empty() ? SourceLocation() : f.line[0].token.location);
         return !f.ended || !f.line.empty();
     }
 
@@ -807,7 +807,8 @@ struct PreProcessor::Engine {
 
     // ---- Including ----
 
-    bool exists(const std::string& path) const { return platform::fileExists(path) && !platform::isDirectory(path); }
+    // Only regular files are headers: "/dev/zero" or a pipe would never end.
+    static bool exists(const std::string& path) { return platform::isRegularFile(path); }
 
     // Finds `name` as C does: a quoted name first beside the including file, then in the -I
     // and system directories; #include_next resumes after the directory the current file

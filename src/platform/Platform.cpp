@@ -90,6 +90,11 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool isRegularFile(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 std::time_t modificationTime(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return 0;

@@ -34,6 +34,8 @@ bool isExecutableFile(const std::string& path);
 // True when the path names a directory. Readers refuse one before opening: some systems open a
 // directory as a stream that reads as empty.
 bool isDirectory(const std::string& path);
+// True when the path names a regular file: no directory, device or pipe.
+bool isRegularFile(const std::string& path);
 // Modification time of a file, 0 when it does not exist.
 std::time_t modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
