@@ -631,86 +631,119 @@ struct PreProcessor::Engine {
 
     // ---- Directives ----
 
+    typedef void (Engine::*DirectiveHandler)(File&, const Toks&);
+    struct DirectiveRow {
+        std::string_view name;
+        DirectiveHandler handler;
+        bool conditional;  // runs in untaken regions too
+    };
+
     void directive(File& f, const Toks& line) {
+        static const DirectiveRow rows[] = {
+            {"if", &Engine::onIf, true},           {"ifdef", &Engine::onIfdef, true},
+            {"ifndef", &Engine::onIfdef, true},    {"elif", &Engine::onElse, true},
+            {"else", &Engine::onElse, true},       {"endif", &Engine::onEndif, true},
+            {"define", &Engine::onDefine, false},  {"undef", &Engine::onUndef, false},
+            {"include", &Engine::onInclude, false}, {"include_next", &Engine::onInclude, false},
+            {"error", &Engine::onError, false},    {"warning", &Engine::onWarning, false},
+            {"pragma", &Engine::onPragma, false},
+            // "#line" changes only what __LINE__ would say; "#ident" and "#sccs" only the object file.
+            {"line", &Engine::onIgnored, false},   {"ident", &Engine::onIgnored, false},
+            {"sccs", &Engine::onIgnored, false},
+        };
         if (line.size() < 2) return;  // "#" alone does nothing
-        const Tok& nameTok = line[1];
-        const std::string& name = nameTok.token.text;
-        const SourceLocation& where = line[0].token.location;
-        bool on = active();
-        if (name == "if" || name == "ifdef" || name == "ifndef") {
-            if (!f.sawContent && name == "ifndef" && line.size() >= 3) {
-                f.guard = line[2].token.text;
-                f.guardLevel = pp.conditions.size();
-            }
-            if (!on) {
-                pp.conditions.push_back(2);
-                return;
-            }
-            if (name == "if") {
-                pp.conditions.push_back(condition(line, 2) ? 0 : 1);
-                return;
-            }
-            if (line.size() < 3 || !isIdentifier(line[2].token)) {
-                reportError("expected name in #" + name, line.size() < 3 ? where : line[2].token.location);
-                pp.conditions.push_back(2);
-                return;
-            }
-            bool defined = pp.isDefined(line[2].token.text);
-            pp.conditions.push_back(defined == (name == "ifdef") ? 0 : 1);
+        const Token& name = line[1].token;
+        for (const DirectiveRow& row : rows) {
+            if (name.text != row.name || name.kind == String) continue;
+            if (row.conditional || active()) (this->*row.handler)(f, line);
             return;
         }
-        if (name == "else" || name == "elif") {
-            if (pp.conditions.size() <= f.conditionBase) {
-                reportError("unexpected #else", where);
-                return;
-            }
-            int state = pp.conditions.back();
-            pp.conditions.pop_back();
-            if (pp.conditions.size() == f.guardLevel) f.guardBroken = true;
-            bool outerActive = active();
-            if (name == "else") {
-                pp.conditions.push_back(outerActive && state == 1 ? 0 : 2);
-            } else if (state == 1 && outerActive) {
-                pp.conditions.push_back(condition(line, 2) ? 0 : 1);
-            } else {
-                pp.conditions.push_back(2);
-            }
-            return;
-        }
-        if (name == "endif") {
-            if (pp.conditions.size() <= f.conditionBase) {
-                reportError("unexpected #endif", where);
-                return;
-            }
-            pp.conditions.pop_back();
-            if (!f.guard.empty() && pp.conditions.size() == f.guardLevel) {
-                if (f.guardClosed) f.guardBroken = true;
-                f.guardClosed = true;
-            }
-            return;
-        }
-        if (!on) return;
-        if (name == "define") return define(line);
-        if (name == "undef") {
-            if (line.size() < 3 || !isIdentifier(line[2].token)) {
-                reportError("expected name in #undef", line.size() < 3 ? where : line[2].token.location);
-                return;
-            }
-            pp.macros.erase(line[2].token.text);
-            return;
-        }
-        if (name == "include") return include(line, false);
-        if (name == "include_next") return include(line, true);
-        if (name == "error") throw CompileError("user error: " + messageOf(line), where);
-        if (name == "warning") return reportWarning("user warning: " + messageOf(line), where);
-        if (name == "pragma") {
-            if (line.size() >= 3 && line[2].token.text == "once") onceOnly.insert(f.path);
-            return;
-        }
-        // "#line" and GCC's "# 12 "file"" markers change only what __LINE__ would say.
-        if (name == "line" || name == "ident" || name == "sccs" || nameTok.token.kind == Number) return;
-        reportError("unrecognized preprocessor directive", where);
+        // GCC's "# 12 "file"" line markers are read like "#line".
+        if (active() && name.kind != Number) reportError("unrecognized preprocessor directive", line[0].token.location);
     }
+
+    const SourceLocation& operandLocation(const Toks& line) const {
+        return line.size() < 3 ? line[0].token.location : line[2].token.location;
+    }
+
+    void onIf(File& f, const Toks& line) {
+        noteGuard(f, line);
+        pp.conditions.push_back(!active() ? 2 : condition(line, 2) ? 0 : 1);
+    }
+
+    void onIfdef(File& f, const Toks& line) {
+        noteGuard(f, line);
+        if (!active()) {
+            pp.conditions.push_back(2);
+            return;
+        }
+        const std::string& name = line[1].token.text;
+        if (line.size() < 3 || !isIdentifier(line[2].token)) {
+            reportError("expected name in #" + name, operandLocation(line));
+            pp.conditions.push_back(2);
+            return;
+        }
+        bool defined = pp.isDefined(line[2].token.text);
+        pp.conditions.push_back(defined == (name == "ifdef") ? 0 : 1);
+    }
+
+    // "#ifndef G" as the file's first line may open its guard.
+    void noteGuard(File& f, const Toks& line) {
+        if (f.sawContent || line[1].token.text != "ifndef" || line.size() < 3) return;
+        f.guard = line[2].token.text;
+        f.guardLevel = pp.conditions.size();
+    }
+
+    void onElse(File& f, const Toks& line) {
+        if (pp.conditions.size() <= f.conditionBase) {
+            reportError("unexpected #else", line[0].token.location);
+            return;
+        }
+        int state = pp.conditions.back();
+        pp.conditions.pop_back();
+        if (pp.conditions.size() == f.guardLevel) f.guardBroken = true;
+        bool outerActive = active();
+        if (line[1].token.text == "else")
+            pp.conditions.push_back(outerActive && state == 1 ? 0 : 2);
+        else if (state == 1 && outerActive)
+            pp.conditions.push_back(condition(line, 2) ? 0 : 1);
+        else
+            pp.conditions.push_back(2);
+    }
+
+    void onEndif(File& f, const Toks& line) {
+        if (pp.conditions.size() <= f.conditionBase) {
+            reportError("unexpected #endif", line[0].token.location);
+            return;
+        }
+        pp.conditions.pop_back();
+        if (!f.guard.empty() && pp.conditions.size() == f.guardLevel) {
+            if (f.guardClosed) f.guardBroken = true;
+            f.guardClosed = true;
+        }
+    }
+
+    void onDefine(File&, const Toks& line) { define(line); }
+
+    void onUndef(File&, const Toks& line) {
+        if (line.size() < 3 || !isIdentifier(line[2].token)) {
+            reportError("expected name in #undef", operandLocation(line));
+            return;
+        }
+        pp.macros.erase(line[2].token.text);
+    }
+
+    void onInclude(File&, const Toks& line) { include(line, line[1].token.text == "include_next"); }
+
+    void onError(File&, const Toks& line) { throw CompileError("user error: " + messageOf(line), line[0].token.location); }
+
+    void onWarning(File&, const Toks& line) { reportWarning("user warning: " + messageOf(line), line[0].token.location); }
+
+    void onPragma(File& f, const Toks& line) {
+        if (line.size() >= 3 && line[2].token.text == "once") onceOnly.insert(f.path);
+    }
+
+    void onIgnored(File&, const Toks&) {}
 
     static std::string messageOf(const Toks& line) {
         std::string text;
