@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 
 #include "ModuleName.hpp"
 #include "PreProcessor.hpp"
@@ -59,6 +60,19 @@ TEST_F(PreProcessorTest, KindsAndLocationsOfExpandedTokens) {
     EXPECT_EQ(dump(pp), "2:keyword:static 2:number:2 2:operator:+ 2:number:1 5:keyword:const ");
     EXPECT_EQ(pp.streamName(), "preprocessor");
     EXPECT_EQ(pp.kind(), Keyword);  // the first token is current
+}
+
+TEST_F(PreProcessorTest, DateAndTimeHaveTheirFormats) {
+    write("__DATE__ ; __TIME__ ; __cplusplus\n");
+    PreProcessor pp(path, cHeaderLexerOptions);
+    std::vector<std::string> texts;
+    for (const Token& t : pp)
+        if (t.kind != Delimiter) texts.push_back(t.text);
+    ASSERT_EQ(texts.size(), 4u);
+    // The day keeps its leading zero ("Dec 08 2026"), where GCC pads with a blank.
+    EXPECT_TRUE(std::regex_match(texts[0], std::regex("\"[A-Z][a-z]{2} [0-9]{2} [0-9]{4}\""))) << texts[0];
+    EXPECT_TRUE(std::regex_match(texts[1], std::regex("\"[0-9]{2}:[0-9]{2}:[0-9]{2}\""))) << texts[1];
+    EXPECT_EQ(texts[2], "201703L");
 }
 
 TEST_F(PreProcessorTest, PredefinedMacrosAndTheirOwnName) {
