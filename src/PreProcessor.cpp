@@ -498,6 +498,8 @@ struct PreProcessor::Engine {
 
     // ---- Files ----
 
+    // While a file is read its directory is the run's base directory and the first entry of the
+    // include path; both come back when the file ends, also when a failure ends it.
     struct FileScope {
         Engine& engine;
         std::string baseBefore, firstDirBefore;
