@@ -609,8 +609,8 @@ struct PreProcessor::Engine {
                 if (f.line.empty()) continue;
                 if (f.guardClosed) f.guardBroken = true;
                 if (is(f.line[0], "#") && f.line[0].token.kind == Operator) {
-                    Toks line = std::move(f.line);
-                    engine.directive(f, line);
+                    // An include reads other files, never this one's line.
+                    engine.directive(f, f.line);
                     f.sawContent = true;
                     continue;
                 }
@@ -978,7 +978,7 @@ struct PreProcessor::Engine {
             while (!stack.empty()) {
                 Context& c = stack.back();
                 if (c.pos < c.tokens.size()) {
-                    t = c.tokens[c.pos++];
+                    t = std::move(c.tokens[c.pos++]);  // each replacement is read once
                     return true;
                 }
                 if (c.macro) c.macro->active = false;
