@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <iterator>
+#include <set>
 
 int grammarMode = 0;
 unsigned long long parseSteps = 0;
@@ -84,14 +85,14 @@ Expectation classify(TokenStream& ts, int priority) {
 std::vector<ExpectationRecord> journal;
 int openRecordings = 0;
 
-void record(TokenStream& ts, Expectation what, const std::string& name, int priority) {
-    if (what == Expectation::add && ts.expected.count(name)) return;
+void record(TokenStream& ts, Expectation what, const ExpectedName& name, int priority) {
+    if (what == Expectation::add && std::find(ts.expected.begin(), ts.expected.end(), name) != ts.expected.end()) return;
     if (what == Expectation::restart) {
         ts.furthestError = ts.current;
         ts.expected.clear();
         ts.errorPriority = priority;
     }
-    ts.expected.insert(name);
+    ts.expected.push_back(name);
     if (openRecordings) journal.push_back(ExpectationRecord{ts.current, name, priority});
 }
 
@@ -111,7 +112,7 @@ bool StringParser::parse(TokenStream& ts) const {
         return true;
     }
     Expectation what = classify(ts, 0);
-    if (what != Expectation::ignore) record(ts, what, std::string("'") + literal + "'", 0);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{literal, true}, 0);
     return false;
 }
 
@@ -121,13 +122,13 @@ bool TokenParser::parse(TokenStream& ts) const {
         return true;
     }
     Expectation what = classify(ts, 0);
-    if (what != Expectation::ignore) record(ts, what, tokenKindName(kind), 0);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{tokenKindName(kind), false}, 0);
     return false;
 }
 
-void expect(TokenStream& ts, const std::string& name, int priority) {
+void expect(TokenStream& ts, const char* name, int priority) {
     Expectation what = classify(ts, priority);
-    if (what != Expectation::ignore) record(ts, what, name, priority);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{name, false}, priority);
 }
 
 ExpectationRecording::ExpectationRecording() : start(journal.size()) { ++openRecordings; }
@@ -235,7 +236,8 @@ void resetParseState() {
 }
 
 void raiseSyntaxError(TokenStream& ts) {
-    std::set<std::string>& expected = ts.expected;
+    std::set<std::string> expected;
+    for (const ExpectedName& name : ts.expected) expected.insert(name.spelled());
     if (expected.count("operator")) {
         for (auto it = expected.begin(); it != expected.end();)
             it = absorbedByOperator(*it) ? expected.erase(it) : std::next(it);
@@ -249,7 +251,7 @@ void raiseSyntaxError(TokenStream& ts) {
         first = false;
     }
     message += " instead of '" + foundText(ts, f) + "'";
-    expected.clear();
+    ts.expected.clear();
     throw ParseError(message, f->location);
 }
 

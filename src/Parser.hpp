@@ -74,7 +74,7 @@ boost::shared_ptr<T> newNode(TokenStream& ts) {
 // ---- Expectation bookkeeping and recovery (members of the token stream in spirit) ----
 
 // Records that `name` would have been accepted at the read position.
-void expect(TokenStream& ts, const std::string& name, int priority);
+void expect(TokenStream& ts, const char* name, int priority);
 // Throws the ParseError for the furthest error position and clears the expected names.
 [[noreturn]] void raiseSyntaxError(TokenStream& ts);
 // Skips to the end of the current statement; false when the end of the block or file came first.
@@ -90,7 +90,7 @@ void queueParseDiagnostic(const CompileError& error);
 // of those only the ones from the last named rule on; a recording keeps just these.
 struct ExpectationRecord {
     TokenStream::Position at;
-    std::string name;
+    ExpectedName name;
     int priority;
 };
 typedef std::vector<ExpectationRecord> Expectations;
