@@ -126,6 +126,38 @@ bool TokenParser::parse(TokenStream& ts) const {
     return false;
 }
 
+void FirstSet::add(const FirstSet& o) {
+    known = known && o.known;
+    kinds |= o.kinds;
+    literals.insert(literals.end(), o.literals.begin(), o.literals.end());
+    literalStarts |= o.literalStarts;
+    splitStarts |= o.splitStarts;
+}
+
+bool FirstSet::starts(const Token& t) const {
+    if (kinds & (1u << t.kind)) return true;
+    unsigned char c = static_cast<unsigned char>(t.text.empty() ? '\0' : t.text[0]);
+    if (literalStarts[c])
+        for (const std::string& literal : literals)
+            if (t.text == literal) return true;
+    // A superset of the splits StringParser makes, which is enough for a guard.
+    return t.kind == Operator && t.text.size() > 1 && splitStarts[c];
+}
+
+FirstSet literalFirst(const char* literal) {
+    FirstSet s;
+    s.literals.push_back(literal);
+    s.literalStarts.set(static_cast<unsigned char>(literal[0]));
+    if (literal[0] != '\0' && literal[1] == '\0') s.splitStarts.set(static_cast<unsigned char>(literal[0]));
+    return s;
+}
+
+FirstSet kindFirst(TokenKind kind) {
+    FirstSet s;
+    s.kinds = 1u << kind;
+    return s;
+}
+
 void expect(TokenStream& ts, const char* name, int priority) {
     Expectation what = classify(ts, priority);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{name, false}, priority);
@@ -286,6 +318,10 @@ void queueParseDiagnostic(const CompileError& error) {
 
 void noNodeUnderConstruction() {
     throw VORN_INTERNAL_ERROR("src/Parser", "member set without a node under construction");
+}
+
+void matchedOutsideFirst() {
+    throw VORN_INTERNAL_ERROR("src/Parser", "a parser matched a token that cannot start it");
 }
 
 void nothingConsumedYet() { throw VORN_INTERNAL_ERROR("src/Parser", "no token consumed before a previous-token read"); }
