@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <list>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,17 @@ struct ExpectedName {
 // Display name used in messages; kinds without one are an internal error ("unknown token").
 const char* tokenKindName(int kind);
 
-class TokenStream : public std::list<Token> {
-public:
-    using Position = std::list<Token>::iterator;
+// The tokens of a stream are allocated from one arena of the stream: a file's tokens are made
+// one by one, kept together for the parse and let go all at once.
+struct TokenArena {
+    std::pmr::monotonic_buffer_resource arena{64 * 1024};
+};
 
-    TokenStream() : current(end()), furthestError(end()) {}
+class TokenStream : private TokenArena, public std::pmr::list<Token> {
+public:
+    using Position = std::pmr::list<Token>::iterator;
+
+    TokenStream() : std::pmr::list<Token>(&arena), current(end()), furthestError(end()) {}
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
     virtual ~TokenStream() = default;
