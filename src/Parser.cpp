@@ -100,7 +100,8 @@ void record(TokenStream& ts, Expectation what, const ExpectedName& name, int pri
 
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
-    if (t.text == literal) {
+    // Most tries fail on the first byte; only then is the whole text compared.
+    if (t.text.c_str()[0] == literal[0] && t.text == literal) {
         ts.advance();
         return true;
     }
