@@ -142,11 +142,6 @@ struct FirstSet {
         s.known = false;
         return s;
     }
-    static FirstSet empty() {
-        FirstSet s;
-        s.nullable = true;
-        return s;
-    }
     void add(const FirstSet& o);
     bool starts(const Token& t) const;
 };
