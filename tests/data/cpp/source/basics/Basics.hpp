@@ -22,26 +22,26 @@ typedef int Number;
 extern int counter;
 
 struct Counter{
-	public:Int count;
-	public:Int next();
+	public:int count;
+	public:int next();
 
 
-	public:static Int made;};
+	public:static int made;};
 
-Int twice(Int );
-
-
+int twice(int const );
 
 
 
-inline Int square(Number x){
+
+
+inline int square(Number const & x){
 	return (x)*(x);
 }
 inline int seven() { return 7; }
 
 
 
-Int main();
+int main();
 
 
 #endif

@@ -7,13 +7,13 @@
 
 
 
-Int Tile::total() const {
+int Tile::total() const {
 	return (area())+((inner).area());
 }
-Int describe(Shape & s){
+int describe(Shape & s){
 	return (((s).area())*(100))+((s).perimeter());
 }
-Int main(){
+int main(){
 	Tile t;
 	(t).setSide(3);
 	((t).inner).setSide(2);

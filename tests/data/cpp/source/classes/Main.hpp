@@ -19,13 +19,13 @@
 struct Tile:public Square {
 	public:Square inner;
 	public:Kind kind;
-	public:Int total() const ;};
+	public:int total() const ;};
 
 
 
 
 
-Int main();
+int main();
 
 
 #endif

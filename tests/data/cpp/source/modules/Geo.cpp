@@ -5,6 +5,6 @@
 
 // Implementation of functions
 
-Int dot(Point a,Point b){
+int dot(Point const & a,Point const & b){
 	return (((a).x)*((b).x))+(((a).y)*((b).y));
 }

@@ -14,10 +14,10 @@
 
 #line 1
 struct Point{
-	public:Int x;
-	public:Int y;};
+	public:int x;
+	public:int y;};
 
-Int dot(Point ,Point );
+int dot(Point const & ,Point const & );
 
 
 #endif

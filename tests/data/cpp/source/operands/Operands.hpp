@@ -5,6 +5,7 @@
 #line 1 "Operands.vn"
 
 // Imports/includes
+#include <vector>
 
 
 // Enums, types
@@ -14,19 +15,19 @@
 
 #line 4
 struct Cell{
-	public:Int x;
-	public:std::vector<Int > items;};
+	public:int x;
+	public:std::vector<int > items;};
 
-Cell mk(Int );
-
-
+Cell mk(int const );
 
 
 
-template<typename T> T maxOf(T a,T b){
+
+
+template<typename T> T maxOf(T const & a,T const & b){
 	return ((a)>(b))?(a):(b);
 }
-Int main();
+int main();
 
 
 #endif

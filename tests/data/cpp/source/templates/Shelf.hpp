@@ -30,7 +30,7 @@ template<typename T> Int Shelf<T>::Slot::made=3;
 struct Store{
 	public:template<typename T> struct Bin{
 		public:static T last;};
-	public:static Int opened;};
+	public:static int opened;};
 #line 12
 template<typename T> T Store::Bin<T>::last;
 
