@@ -53,12 +53,15 @@ ClassDeclaration* classOfMember(const Declaration& member) {
     return member.parent == member.memberContext ? enclosingClass(member) : nullptr;
 }
 
-StatementList::iterator insertBefore(ASTObject& node, const StatementPtr& statement) {
-    const StatementSlot& slot = node.statementSlot;
+StatementList::iterator insertAt(const StatementSlot& slot, const StatementPtr& statement) {
     if (!slot.isSet() || !slot.block->parent) throw std::string("Can't add statement");
     StatementList::iterator entry = slot.block->statements.insert(slot.entry, statement);
     ParentFinder().linkInserted(slot.block, entry);
     return entry;
+}
+
+StatementList::iterator insertBefore(ASTObject& node, const StatementPtr& statement) {
+    return insertAt(node.statementSlot, statement);
 }
 
 // Puts a rewritten expression where the old one stood and links it there.
@@ -383,8 +386,10 @@ void construction(CtorExpression& node, ExpressionPtr& slot) {
         declaration->type = wrapper;
     }
     declaration->initializers.push_back(slot);
-    ASTObject& current = node;
-    StatementList::iterator declared = insertBefore(current, declaration);
+    // Kept: linking the declaration moves the construction's own slot into it.
+    const StatementSlot current = node.statementSlot;
+    ASTObject* const holder = node.parent;
+    StatementList::iterator declared = insertAt(current, declaration);
     processStatement(*declared, false);
 
     for (StatementPtr& statement : with->statements) {
@@ -394,11 +399,12 @@ void construction(CtorExpression& node, ExpressionPtr& slot) {
     }
     for (const StatementPtr& statement : with->statements) {
         if (!statement) continue;
-        StatementList::iterator entry = insertBefore(current, statement);
+        StatementList::iterator entry = insertAt(current, statement);
         processStatement(*entry, false);
     }
-    StaticExpressionPtr replacement = nameNode(temporary, node.location);
-    replaceExpression(slot, replacement);
+    slot = nameNode(temporary, node.location);
+    ParentFinder().linkChild(holder, slot.get(), current);
+    slot->processed = true;
 }
 
 // ---- anonymous functions ----
