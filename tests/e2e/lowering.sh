@@ -27,8 +27,7 @@ for source in "$data"/*.vn; do
                     echo "== $compiler"
                     "$dir/program"
                 else
-                    echo "== $compiler failed"
-                    sed "s|$dir/||g" "$dir/compiler"
+                    fail "$name: $compiler rejects the C++: $(cat "$dir/compiler")"
                 fi
             done
         fi
