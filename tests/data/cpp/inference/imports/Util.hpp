@@ -20,8 +20,10 @@ int helper(int const );
 
 
 struct Base{
-	public:int size=3;
-	public:int get();};
+	public:int size;
+	public:int get();
+#line 6
+	public:Base();public:Base(int const );};
 
 
 #endif

@@ -12,7 +12,17 @@ int counter=3;
 Int Counter::next(){
 	(count)=((count)+(1));
 	return count;
-}Int Counter::made=0;
+}int Counter::made=0;
+#line 7
+Counter::Counter(){
+}
+#line 7
+Counter::Counter(int const VORN_argcount):count(VORN_argcount){
+}
+
+
+
+
 
 Int twice(Int x){
 	return (x)*(2);

@@ -22,11 +22,18 @@ typedef int Number;
 extern int counter;
 
 struct Counter{
-	public:Int count;
+	public:int count;
 	public:Int next();
 
 
-	public:static Int made;};
+	public:static int made;
+#line 7
+	public:Counter();public:Counter(int const );};
+
+
+
+
+
 
 Int twice(Int );
 

@@ -14,7 +14,7 @@ Int Shape::perimeter() const {
 	return 0;
 }Int Shape::getSides() const {
 	return sides;
-}Int Shape::made=0;
+}int Shape::made=0;
 
 
 
@@ -30,4 +30,10 @@ Void Square::setSide(Int s){
 
 Int Square::Corner::twice(){
 	return (x)*(2);
-}Int Square::Corner::count=7;
+}int Square::Corner::count=7;
+#line 26
+Square::Corner::Corner(){
+}
+#line 26
+Square::Corner::Corner(int const VORN_argx):x(VORN_argx){
+}

@@ -17,17 +17,17 @@ enum Kind{square,circle=4};
 #line 5
 struct Shape{
 
-	protected:Int sides;
+	protected:int sides;
 
 	public:virtual Int area() const  = 0;
 	public:virtual Int perimeter() const ;
 
 	public:Int getSides() const ;
 
-	public:static Int made;};
+	public:static int made;};
 
 struct Square:public Shape {
-	private:Int side;
+	private:int side;
 	public:Void setSide(Int );
 
 
@@ -37,10 +37,12 @@ struct Square:public Shape {
 	public:Int perimeter() const ;
 
 	public:struct Corner{
-		public:Int x;
+		public:int x;
 		public:Int twice();
 
-		public:static Int count;};};
+		public:static int count;
+#line 26
+		public:Corner();public:Corner(int const );};};
 
 
 #endif

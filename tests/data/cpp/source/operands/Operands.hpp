@@ -5,6 +5,7 @@
 #line 1 "Operands.vn"
 
 // Imports/includes
+#include <vector>
 
 
 // Enums, types
@@ -14,8 +15,12 @@
 
 #line 4
 struct Cell{
-	public:Int x;
-	public:std::vector<Int > items;};
+	public:int x;
+	public:std::vector<int > items;
+#line 4
+	public:Cell();public:Cell(int const );public:Cell(int const ,std::vector<int > const & );};
+
+
 
 Cell mk(Int );
 

@@ -14,7 +14,10 @@
 
 #line 3
 struct Cell{
-	public:Int value;};
+	public:int value;
+#line 3
+	public:Cell();public:Cell(int const );};
+
 
 Int main();
 

@@ -18,15 +18,20 @@ typedef Box<int >  IntBox;
 #line 5
 template<typename T> struct Box{
 	public:T value;
-	public:static Int count;
+	public:static int count;
 	public:T get() const {
 		return value;
 	}public:Void put(T v){
 		(value)=(v);
 		(count)+=(1);
+	}
+#line 5
+	public:Box(){
+	}
+#line 5
+	public:Box(T const & VORN_argvalue):value(VORN_argvalue){
 	}};
-#line 7
-template<typename T> Int Box<T>::count=0;
+template<typename T> int Box<T>::count=0;
 
 
 
@@ -38,7 +43,20 @@ template<typename A,typename B> struct Pair{
 	public:B second;
 	public:B swapSum(A extra) const {
 		return (second)+(extra);
+	}
+#line 14
+	public:Pair(){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst):first(VORN_argfirst){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst,B const & VORN_argsecond):first(VORN_argfirst),second(VORN_argsecond){
 	}};
+
+
+
+
 
 
 template<typename T> T twice(T x){
