@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 
+#include "ClassLowering.hpp"
 #include "CppBackEnd.hpp"
 #include "Diagnostics.hpp"
 #include "RunOptions.hpp"
@@ -108,6 +109,7 @@ void registerFrontEnds() {
 void registerPasses() {
     registerTypeInference();
     registerLowering();
+    registerClassLowering();
 }
 
 namespace {

@@ -148,9 +148,10 @@ grep -A2 '    difference: ' "$tmp/out" | grep -q '      new: .*return.*\*' || fa
 
 # A new class at the end: the forward declarations differ, and the difference carries into the
 # header and the implementation file, which therefore count as changed although the class
-# adds nothing to the implementation file's own text.
+# adds nothing to the implementation file's own text (without a public field it gets no
+# generated constructors).
 snapshot
-printf '\nclass Cup\n    public\n    Int volume\n' >>Util.vn
+printf '\nclass Cup\n    protected\n    Int volume\n' >>Util.vn
 edited Util.vn
 translate "new class" "_Util.cpp _main.cpp" "writing: Util to C++
 $(diffing Util hpp2 hpp cpp)

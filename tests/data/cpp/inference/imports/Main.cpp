@@ -4,8 +4,12 @@
 
 
 // Implementation of functions
-
-
+Mid::Mid():
+extra(4){
+}
+#line 4
+Mid::Mid(int const VORN_argextra):extra(VORN_argextra){
+}
 
 
 int Top::sum(){

@@ -18,7 +18,10 @@
 
 #line 4
 struct Mid:public Base {
-	public:int extra=4;};
+	public:int extra;
+#line 4
+	public:Mid();public:Mid(int const );};
+
 
 struct Top:public Mid {
 	public:int sum();};

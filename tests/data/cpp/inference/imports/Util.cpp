@@ -11,6 +11,13 @@ int helper(int const x){
 }
 
 
-Int Base::get(){
+int Base::get(){
 	return size;
+}
+#line 6
+Base::Base():
+size(3){
+}
+#line 6
+Base::Base(int const VORN_argsize):size(VORN_argsize){
 }

@@ -20,8 +20,10 @@ int helper(int const );
 
 
 struct Base{
-	public:Int size=3;
-	public:Int get();};
+	public:int size;
+	public:int get();
+#line 6
+	public:Base();public:Base(int const );};
 
 
 #endif

@@ -13,6 +13,16 @@ int Counter::next(){
 	(count)=((count)+(1));
 	return count;
 }int Counter::made=0;
+#line 7
+Counter::Counter(){
+}
+#line 7
+Counter::Counter(int const VORN_argcount):count(VORN_argcount){
+}
+
+
+
+
 
 int twice(int const x){
 	return (x)*(2);

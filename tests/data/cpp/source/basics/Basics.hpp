@@ -26,7 +26,14 @@ struct Counter{
 	public:int next();
 
 
-	public:static int made;};
+	public:static int made;
+#line 7
+	public:Counter();public:Counter(int const );};
+
+
+
+
+
 
 int twice(int const );
 

@@ -10,6 +10,19 @@
 int Tile::total() const {
 	return (area())+((inner).area());
 }
+#line 4
+Tile::Tile(){
+}
+#line 4
+Tile::Tile(Square const & VORN_arginner):inner(VORN_arginner){
+}
+#line 4
+Tile::Tile(Square const & VORN_arginner,Kind const & VORN_argkind):inner(VORN_arginner),kind(VORN_argkind){
+}
+
+
+
+
 int describe(Shape & s){
 	return (((s).area())*(100))+((s).perimeter());
 }

@@ -19,7 +19,12 @@
 struct Tile:public Square {
 	public:Square inner;
 	public:Kind kind;
-	public:int total() const ;};
+	public:int total() const ;
+#line 4
+	public:Tile();public:Tile(Square const & );public:Tile(Square const & ,Kind const & );};
+
+
+
 
 
 

@@ -15,7 +15,11 @@
 #line 1
 struct Point{
 	public:int x;
-	public:int y;};
+	public:int y;
+#line 1
+	public:Point();public:Point(int const );public:Point(int const ,int const );};
+
+
 
 int dot(Point const & ,Point const & );
 

@@ -4,8 +4,14 @@
 
 
 // Implementation of functions
-
-
+Cell::Cell(){
+}
+#line 4
+Cell::Cell(int const VORN_argx):x(VORN_argx){
+}
+#line 4
+Cell::Cell(int const VORN_argx,std::vector<int > const & VORN_argitems):x(VORN_argx),items(VORN_argitems){
+}
 
 
 Cell mk(int const n){

@@ -16,7 +16,11 @@
 #line 4
 struct Cell{
 	public:int x;
-	public:std::vector<int > items;};
+	public:std::vector<int > items;
+#line 4
+	public:Cell();public:Cell(int const );public:Cell(int const ,std::vector<int > const & );};
+
+
 
 Cell mk(int const );
 

@@ -5,6 +5,12 @@
 
 // Implementation of functions
 
+#line 3
+Cell::Cell(){
+}
+#line 3
+Cell::Cell(int const VORN_argvalue):value(VORN_argvalue){
+}
 
 int main(){
 	int a=7;

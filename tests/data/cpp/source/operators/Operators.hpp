@@ -15,7 +15,10 @@
 
 #line 3
 struct Cell{
-	public:int value;};
+	public:int value;
+#line 3
+	public:Cell();public:Cell(int const );};
+
 
 int main();
 

@@ -14,16 +14,16 @@
 
 #line 3
 template<typename T> struct Shelf{
-	public:static Int stocked;
+	public:static int stocked;
 	public:struct Slot{
-		public:static Int made;};
-	public:Void stock(T item){
+		public:static int made;};
+	public:void stock(T const & item){
 		(stocked)+=(item);
 	}};
 #line 4
-template<typename T> Int Shelf<T>::stocked=0;
+template<typename T> int Shelf<T>::stocked=0;
 
-template<typename T> Int Shelf<T>::Slot::made=3;
+template<typename T> int Shelf<T>::Slot::made=3;
 
 
 

@@ -24,8 +24,13 @@ template<typename T> struct Box{
 	}public:void put(T const & v){
 		(value)=(v);
 		(count)+=(1);
+	}
+#line 5
+	public:Box(){
+	}
+#line 5
+	public:Box(T const & VORN_argvalue):value(VORN_argvalue){
 	}};
-#line 7
 template<typename T> int Box<T>::count=0;
 
 
@@ -38,7 +43,20 @@ template<typename A,typename B> struct Pair{
 	public:B second;
 	public:B swapSum(A const & extra) const {
 		return (second)+(extra);
+	}
+#line 14
+	public:Pair(){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst):first(VORN_argfirst){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst,B const & VORN_argsecond):first(VORN_argfirst),second(VORN_argsecond){
 	}};
+
+
+
+
 
 
 template<typename T> T twice(T const & x){
