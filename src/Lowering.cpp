@@ -233,7 +233,10 @@ bool isCompoundAssignment(const std::string& op) {
 bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
     if (node.op != "=" && !isCompoundAssignment(node.op)) return false;
     PropertyDeclaration* property = assignedProperty(node.left.get());
-    if (!property || property->setterName.empty()) return false;
+    if (!property) return false;
+    // Otherwise the assignment would go to the getter's result, which C++ rejects unexplained.
+    if (property->setterName.empty())
+        throw CompileError("Property " + property->name + " has no setter", node.location);
     ExpressionPtr value = node.right;
     if (node.op != "=") {
         if (property->getterName.empty())
