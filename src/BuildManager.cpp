@@ -310,10 +310,8 @@ void completeModule(Module& module) {
     if (!top || top->completed) return;
     top->completed = true;
     registerPasses();
-    // Macro statements take their delivered statements' places before anything is analysed;
-    // those left name no macro ("_HPP", "_CPP") and stay for the back end, or failed, which
-    // is reported.
-    expandMacroStatements(*top);
+    // Macro statements are expanded where statement processing reaches them.
+    startModuleMacros();
     processBody(*top, false);
 }
 

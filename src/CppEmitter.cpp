@@ -672,13 +672,7 @@ void CppEmitter::initStatement(const InitStatement& node) {
 void CppEmitter::variable(const VariableDeclaration& node) {
     const bool topLevel = classStack.empty();
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
-    // Inference types top-level declarations only until lowering processes the rest: a variable
-    // left without a type is reported (in the one phase every variable passes through) and not
-    // written, so the module fails with every such variable named, not only the first.
-    if (!node.type) {
-        if (has(PhaseDeclarations)) reportError("unable to infer type of " + node.name, node.location);
-        return;
-    }
+    resolvedType(node.type, node, node.name);
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
     if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
@@ -966,10 +960,7 @@ void CppEmitter::forStatement(const ForStatement& node) {
 }
 
 void CppEmitter::forPart(const ForPart& node) {
-    if (!node.type) {
-        if (phase == PhaseForInit) reportError("Unable to infer type of " + node.name, node.location);
-        return;
-    }
+    resolvedType(node.type, node, node.name);
     if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
         rangePart(node, *range);
     else

@@ -71,7 +71,7 @@ check out-of-date -v main.vn
 for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
     [ -f "$f" ] || fail "out-of-date: $f not written"
 done
-[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run Int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
+[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
 
 # Two modules importing each other, both out of date: the cycle ends at the module in memory.
 start import-cycle

@@ -124,9 +124,10 @@ TEST_F(TypeOfTest, MembersCallsAndConstruction) {
     } rows[] = {
         {member(name("obj"), "n"), "int"},
         {member(name("ptr"), "n"), "int"},  // through the shared pointer
-        {call(member(name("obj"), "get")), "Double"},
-        {call(name("twice"), {constant("1")}), "Long"},
-        {call(member(name("v"), "size")), "ULong"},
+        // A function's return type is resolved when the function is processed.
+        {call(member(name("obj"), "get")), "double"},
+        {call(name("twice"), {constant("1")}), "long"},
+        {call(member(name("v"), "size")), "unsigned long"},
         {call(name("obj")), "<unknown>"},  // a value of class type is no function here
         {member(name("obj"), "absent"), "<unknown>"},
         {value, "C"},

@@ -1,6 +1,6 @@
 #include "_Main.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Main.vn"
+#line 1 "Main.vn"
 
 
 // Implementation of functions
@@ -15,7 +15,7 @@ Mid::Mid(int const VORN_argextra):extra(VORN_argextra){
 int Top::sum(){
 	return (size)+(extra);
 }
-Int main(){
+int main(){
 	Top top;
 	int z=(top).get();
 	int w=(top).size;

@@ -2,7 +2,7 @@
 #define HEADERMain
 #include "_Main.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Main.vn"
+#line 1 "Main.vn"
 
 // Imports/includes
 
@@ -27,7 +27,7 @@ struct Top:public Mid {
 	public:int sum();};
 
 
-Int main();
+int main();
 
 
 #endif

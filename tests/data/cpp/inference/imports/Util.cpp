@@ -1,6 +1,6 @@
 #include "_Util.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util.vn"
+#line 1 "Util.vn"
 
 
 // Implementation of functions

@@ -2,7 +2,7 @@
 #define HEADERUtil
 #include "_Util.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util.vn"
+#line 1 "Util.vn"
 
 // Imports/includes
 

@@ -23,7 +23,7 @@ extern int counter;
 
 struct Counter{
 	public:int count;
-	public:Int next();
+	public:int next();
 
 
 	public:static int made;
@@ -35,20 +35,20 @@ struct Counter{
 
 
 
-Int twice(Int );
+int twice(int const );
 
 
 
 
 
-inline Int square(Number x){
+inline int square(Number const & x){
 	return (x)*(x);
 }
 inline int seven() { return 7; }
 
 
 
-Int main();
+int main();
 
 
 #endif

@@ -7,7 +7,7 @@
 
 
 
-Int Tile::total() const {
+int Tile::total() const {
 	return (area())+((inner).area());
 }
 #line 4
@@ -23,10 +23,10 @@ Tile::Tile(Square const & VORN_arginner,Kind const & VORN_argkind):inner(VORN_ar
 
 
 
-Int describe(Shape & s){
+int describe(Shape & s){
 	return (((s).area())*(100))+((s).perimeter());
 }
-Int main(){
+int main(){
 	Tile t;
 	(t).setSide(3);
 	((t).inner).setSide(2);

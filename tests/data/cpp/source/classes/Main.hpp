@@ -19,7 +19,7 @@
 struct Tile:public Square {
 	public:Square inner;
 	public:Kind kind;
-	public:Int total() const ;
+	public:int total() const ;
 #line 4
 	public:Tile();public:Tile(Square const & );public:Tile(Square const & ,Kind const & );};
 
@@ -30,7 +30,7 @@ struct Tile:public Square {
 
 
 
-Int main();
+int main();
 
 
 #endif

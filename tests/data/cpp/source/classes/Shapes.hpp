@@ -19,26 +19,26 @@ struct Shape{
 
 	protected:int sides;
 
-	public:virtual Int area() const  = 0;
-	public:virtual Int perimeter() const ;
+	public:virtual int area() const  = 0;
+	public:virtual int perimeter() const ;
 
-	public:Int getSides() const ;
+	public:int getSides() const ;
 
 	public:static int made;};
 
 struct Square:public Shape {
 	private:int side;
-	public:Void setSide(Int );
+	public:void setSide(int const );
 
 
 
-	public:Int area() const ;
+	public:int area() const ;
 
-	public:Int perimeter() const ;
+	public:int perimeter() const ;
 
 	public:struct Corner{
 		public:int x;
-		public:Int twice();
+		public:int twice();
 
 		public:static int count;
 #line 26

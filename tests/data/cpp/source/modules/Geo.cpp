@@ -16,6 +16,6 @@ Point::Point(int const VORN_argx,int const VORN_argy):x(VORN_argx),y(VORN_argy){
 }
 
 
-Int dot(Point a,Point b){
+int dot(Point const & a,Point const & b){
 	return (((a).x)*((b).x))+(((a).y)*((b).y));
 }

@@ -21,7 +21,7 @@ struct Point{
 
 
 
-Int dot(Point ,Point );
+int dot(Point const & ,Point const & );
 
 
 #endif

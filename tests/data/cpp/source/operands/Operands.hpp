@@ -22,16 +22,16 @@ struct Cell{
 
 
 
-Cell mk(Int );
+Cell mk(int const );
 
 
 
 
 
-template<typename T> T maxOf(T a,T b){
+template<typename T> T maxOf(T const & a,T const & b){
 	return ((a)>(b))?(a):(b);
 }
-Int main();
+int main();
 
 
 #endif

@@ -5,6 +5,7 @@
 #line 1 "Operators.vn"
 
 // Imports/includes
+#include <vector>
 
 
 // Enums, types
@@ -19,7 +20,7 @@ struct Cell{
 	public:Cell();public:Cell(int const );};
 
 
-Int main();
+int main();
 
 
 #endif

@@ -17,7 +17,7 @@ template<typename T> struct Shelf{
 	public:static int stocked;
 	public:struct Slot{
 		public:static int made;};
-	public:Void stock(T item){
+	public:void stock(T const & item){
 		(stocked)+=(item);
 	}};
 #line 4

@@ -21,7 +21,7 @@ template<typename T> struct Box{
 	public:static int count;
 	public:T get() const {
 		return value;
-	}public:Void put(T v){
+	}public:void put(T const & v){
 		(value)=(v);
 		(count)+=(1);
 	}
@@ -41,7 +41,7 @@ template<typename T> int Box<T>::count=0;
 template<typename A,typename B> struct Pair{
 	public:A first;
 	public:B second;
-	public:B swapSum(A extra) const {
+	public:B swapSum(A const & extra) const {
 		return (second)+(extra);
 	}
 #line 14
@@ -59,13 +59,13 @@ template<typename A,typename B> struct Pair{
 
 
 
-template<typename T> T twice(T x){
+template<typename T> T twice(T const & x){
 	return (x)+(x);
 }
-inline Int square(Int x){
+inline int square(int const x){
 	return (x)*(x);
 }
-Int main();
+int main();
 
 
 #endif
