@@ -29,11 +29,19 @@ bool declaresConstructor(const Block& body) {
     return false;
 }
 
+bool isArray(const TypeExpression* type) {
+    const TypeOperator* op = dynamic_cast<const TypeOperator*>(type);
+    return op && op->kind == ArrayType;
+}
+
+// The fields a generated constructor takes, in body order. A C++ array cannot be initialised
+// from an argument in an initialiser list, so an array field is left to its default, like a
+// private one.
 std::vector<VariableDeclaration*> publicFields(const Block& body) {
     std::vector<VariableDeclaration*> fields;
     for (const StatementPtr& statement : body.statements) {
         VariableDeclaration* field = dynamic_cast<VariableDeclaration*>(statement.get());
-        if (field && !field->isStatic && field->access == Public) fields.push_back(field);
+        if (field && !field->isStatic && field->access == Public && !isArray(field->type.get())) fields.push_back(field);
     }
     return fields;
 }
