@@ -830,7 +830,9 @@ ASTObjectPtr processUnion(UnionDeclaration& declaration) {
 void processExpression(ExpressionPtr& slot) {
     if (!slot || slot->processed) return;
     slot->processed = true;
-    expressionKinds()(*slot, slot);
+    // Held here: a rewrite replaces the node in its slot while its handler still runs.
+    ExpressionPtr node = slot;
+    expressionKinds()(*node, slot);
 }
 
 void processBody(Block& block, bool returnsValue) {
