@@ -233,7 +233,10 @@ bool isCompoundAssignment(const std::string& op) {
 bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
     if (node.op != "=" && !isCompoundAssignment(node.op)) return false;
     PropertyDeclaration* property = assignedProperty(node.left.get());
-    if (!property || property->setterName.empty()) return false;
+    if (!property) return false;
+    // Otherwise the assignment would go to the getter's result, which C++ rejects unexplained.
+    if (property->setterName.empty())
+        throw CompileError("Property " + property->name + " has no setter", node.location);
     ExpressionPtr value = node.right;
     if (node.op != "=") {
         if (property->getterName.empty())
@@ -388,6 +391,11 @@ void construction(CtorExpression& node, ExpressionPtr& slot) {
     declaration->initializers.push_back(slot);
     // Kept: linking the declaration moves the construction's own slot into it.
     const StatementSlot current = node.statementSlot;
+    // The member assignments would stand among declarations (a field's initialiser, say).
+    if (isMemberBody(current.block))
+        throw CompileError("Only declarations allowed in this scope",
+                           with->statements.empty() || !with->statements.front() ? node.location
+                                                                                 : with->statements.front()->location);
     ASTObject* const holder = node.parent;
     StatementList::iterator declared = insertAt(current, declaration);
     processStatement(*declared, false);
@@ -455,10 +463,23 @@ const ExpressionDispatch& expressionKinds() {
 
 // ---- initialisers of constructors ----
 
+// The function whose body holds a statement, or null at member level.
+const FunctionDeclaration* enclosingFunction(const ASTObject& node) {
+    for (const ASTObject* at = node.parent; at; at = at->parent)
+        if (const FunctionDeclaration* function = dynamic_cast<const FunctionDeclaration*>(at)) return function;
+    return nullptr;
+}
+
 void processInitializer(InitStatement& init) {
     ClassDeclaration* cls = enclosingClass(init);
     if (!cls) {
         reportError("Initializers only in classes", init.location);
+        return;
+    }
+    // C++ has an initialiser list only in constructors; elsewhere it would be dropped unseen.
+    const FunctionDeclaration* function = enclosingFunction(init);
+    if (function && (function->type || (!function->name.empty() && function->name[0] == '~'))) {
+        reportError("Initializers only in constructors", init.location);
         return;
     }
     Block* place = placeOf(&init);

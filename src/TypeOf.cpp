@@ -257,8 +257,24 @@ void resolveSimple(SimpleTypeExpr& type, Block* place) {
     resolveTemplateArguments(type.templateArgs, place);
 }
 
+// The element of a vector (value_type) and the value of a map (mapped_type) are the types
+// the container was declared with, so members of a loop element or of an indexed element are
+// found in their class.
+Declaration* containedDeclaration(const SubTypeExpr& type, Block* place) {
+    const TypeOperator* container = dynamic_cast<const TypeOperator*>(type.scope.get());
+    if (!container) return nullptr;
+    if (container->kind == VectorType && type.name == "value_type") return declarationOf(container->operand.get(), place);
+    if (container->kind == MapType && type.name == "mapped_type") return declarationOf(container->valueType.get(), place);
+    return nullptr;
+}
+
 void resolveSub(SubTypeExpr& type, Block* place) {
     resolveType(type.scope, place);
+    if (Declaration* contained = containedDeclaration(type, place)) {
+        type.declaration = contained;
+        resolveTemplateArguments(type.templateArgs, place);
+        return;
+    }
     Declaration* scope = declarationOf(type.scope.get(), place);
     Declaration* member = scope ? lookupMember(type.name, scope) : nullptr;
     if (dynamic_cast<TypeDeclaration*>(member)) type.declaration = member;

@@ -138,10 +138,10 @@ source_file main.vn 'Int run()\n    return 1\nrun()\n'
 check top-level-statement main.vn
 [ ! -f _main.vnl ] || fail "top-level-statement: a failed module was written"
 
-# Types are inferred for top-level declarations only: a variable or loop variable without a
-# type anywhere else is an error, not an assignment written for the C++ compiler to reject.
+# Types are inferred in every body; a variable or loop variable whose type cannot be known is
+# an error, not an assignment written for the C++ compiler to reject.
 start untyped-outside-top-level
-source_file main.vn 'class Point\n    var m = 1\n    static var n = 2\nInt main()\n    var x = 1\n    for i in [0...3)\n        x += i\n    return x\n'
+source_file main.vn 'class Point\n    var m = 1\n    static var n = 2\nInt main()\n    var x = missing\n    for i in nothing\n        x += i\n    return x\n'
 check untyped-outside-top-level main.vn
 [ ! -f _main.cpp ] || fail "untyped-outside-top-level: a failed module kept its files"
 
