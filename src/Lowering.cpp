@@ -154,41 +154,29 @@ void macroExpression(MacroExpression& node, ExpressionPtr&) {
                     node.location);
 }
 
-// The call of a property's getter that stands for reading it: on the object of a member
-// access, or by its name alone.
-ExpressionPtr getterCall(const PropertyDeclaration& property, Expression& access) {
-    FuncExpressionPtr call = made<FuncExpression>(access.location);
+// The callee of one of a property's accessors, on the object of a member access or, for a
+// name, with the name's scope.
+ExpressionPtr accessorCallee(const std::string& accessor, Expression& access) {
     if (SubExpression* member = dynamic_cast<SubExpression*>(&access)) {
         SubExpressionPtr callee = made<SubExpression>(access.location);
         callee->object = member->object;
         callee->isArrow = member->isArrow;
-        callee->member = property.getterName;
-        callee->processed = true;
-        call->function = callee;
-    } else {
-        StaticExpressionPtr callee = nameNode(property.getterName, access.location);
-        callee->scope = static_cast<StaticExpression&>(access).scope;
-        callee->processed = true;
-        call->function = callee;
-    }
-    call->processed = true;
-    return call;
-}
-
-// The callee that calls a property's setter on the same object.
-ExpressionPtr setterCallee(const PropertyDeclaration& property, Expression& access) {
-    if (SubExpression* member = dynamic_cast<SubExpression*>(&access)) {
-        SubExpressionPtr callee = made<SubExpression>(access.location);
-        callee->object = member->object;
-        callee->isArrow = member->isArrow;
-        callee->member = property.setterName;
+        callee->member = accessor;
         callee->processed = true;
         return callee;
     }
-    StaticExpressionPtr callee = nameNode(property.setterName, access.location);
+    StaticExpressionPtr callee = nameNode(accessor, access.location);
     callee->scope = static_cast<StaticExpression&>(access).scope;
     callee->processed = true;
     return callee;
+}
+
+// The call of a property's getter that stands for reading it.
+ExpressionPtr getterCall(const PropertyDeclaration& property, Expression& access) {
+    FuncExpressionPtr call = made<FuncExpression>(access.location);
+    call->function = accessorCallee(property.getterName, access);
+    call->processed = true;
+    return call;
 }
 
 void readProperty(ExpressionPtr& slot, Declaration* declaration) {
@@ -248,7 +236,7 @@ bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
         value = combined;
     }
     FuncExpressionPtr call = made<FuncExpression>(node.location);
-    call->function = setterCallee(*property, *node.left);
+    call->function = accessorCallee(property->setterName, *node.left);
     call->arguments.push_back(value);
     call->processed = true;
     replaceExpression(slot, call);

@@ -154,7 +154,22 @@ TypeExpressionPtr prefixType(PrefixOperExpression& e) {
 }
 
 TypeExpressionPtr ternaryType(TernaryOperExpression& e) { return typeOf(e.whenTrue.get()); }
-TypeExpressionPtr staticType(StaticExpression& e) { return dataType(denotedBy(&e)); }
+// "this" in a member function: a pointer to the class whose member the function is.
+TypeExpressionPtr thisType(const StaticExpression& e) {
+    Block* context = e.memberContext;
+    ClassDeclaration* cls = context ? dynamic_cast<ClassDeclaration*>(context->parent) : nullptr;
+    if (!cls || cls->body.get() != context) return TypeExpressionPtr();
+    SimpleTypeExprPtr named = namedType(cls->name);
+    named->declaration = cls;
+    named->processed = true;
+    return wrapped(PointerType, named);
+}
+
+TypeExpressionPtr staticType(StaticExpression& e) {
+    if (!e.scope && e.name == "this")
+        if (TypeExpressionPtr self = thisType(e)) return self;
+    return dataType(denotedBy(&e));
+}
 TypeExpressionPtr subType(SubExpression& e) { return dataType(denotedBy(&e)); }
 
 // The C++ casts give their template argument; Boost's pointer casts (what lowering makes of

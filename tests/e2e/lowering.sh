@@ -2,7 +2,8 @@
 # Lowering with the real binary: each tests/data/lowering/*.vn is translated in a fresh
 # directory; vorn's diagnostics and exit status are compared with NAME.golden. A program that
 # translates is compiled with g++ and clang++ (-std=c++17 -Wall -Wextra -Werror) and run, and
-# what it prints joins the comparison; files named fail_* must fail.
+# what it prints joins the comparison; files named fail_* must fail. Texts that NAME.cpp-lines
+# lists must stand in the generated implementation file.
 # Run with VORN_REGENERATE=1 to rewrite the golden files instead of comparing.
 set -u
 source "$(dirname "$0")/common.bash"
@@ -33,6 +34,12 @@ for source in "$data"/*.vn; do
             done
         fi
     } >"$dir/actual"
+    # NAME.cpp-lines: texts the generated implementation file must hold, one a line.
+    if [ -f "$data/$name.cpp-lines" ]; then
+        while IFS= read -r text; do
+            grep -qF -- "$text" "$dir/_$name.cpp" || fail "$name: _$name.cpp lacks [$text]"
+        done <"$data/$name.cpp-lines"
+    fi
     [ ! -f "$dir/rejected" ] || fail "$name: $(cat "$dir/rejected") rejected the C++: $(cat "$dir/compiler")"
     case "$name" in
     fail_*) [ "$status" = 1 ] || fail "$name: status $status, expected 1" ;;

@@ -293,13 +293,13 @@ TEST_F(NameLookupTest, FailedLookupTraceMatchesGolden) {
     import(util, deep, 2);
     ModulePtr m = module("main");
     FunctionDeclarationPtr method = function("run", type("Void"), {});
-    m->block->statements = {cls("Root", {}), cls("Left", {"Root"}), cls("Right", {}),
-                            cls("Widget", {"Left", "Right"}, {method})};
+    ClassDeclarationPtr widget = cls("Widget", {"Left", "Right"}, {method});
+    m->block->statements = {cls("Root", {}), cls("Left", {"Root"}), cls("Right", {}), widget};
     import(m, util);
     link(m);
-    // Found once before the trace starts: processing the class (its method's names and
-    // types) traces lookups of its own.
-    lookup("Widget", m->block.get());
+    // Processed beforehand, so that the trace holds the one lookup and not those of the class's
+    // own processing, which the first search of the class would start.
+    processDeclaration(widget.get());
     runOptions.verboseLookup = true;
     std::string got;
     {
