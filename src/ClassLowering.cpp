@@ -111,12 +111,26 @@ FunctionDeclarationPtr generatedConstructor(ClassDeclaration& cls, const std::ve
     return constructor;
 }
 
+// A reference, or a const field without an initialiser, has no default in C++: every
+// constructor must give it a value.
+bool needsValue(const VariableDeclaration& field, const ClassDeclaration& cls) {
+    const TypeOperator* op = dynamic_cast<const TypeOperator*>(field.type.get());
+    if (!op || (op->kind != ReferenceType && op->kind != ConstType)) return false;
+    for (const InitStatementPtr& init : cls.memberInitializers)
+        if (init->member == field.name) return false;
+    return true;
+}
+
 std::vector<FunctionDeclaration*> addGeneratedConstructors(ClassDeclaration& cls) {
     Block& body = *cls.body;
     std::vector<FunctionDeclaration*> added;
     const std::vector<VariableDeclaration*> fields = publicFields(body);
     if (declaresConstructor(body) || (fields.empty() && cls.memberInitializers.empty())) return added;
-    for (size_t count = 0; count <= fields.size(); ++count) {
+    // The shorter prefixes would leave such a field without a value, which C++ rejects.
+    size_t shortest = 0;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (needsValue(*fields[i], cls)) shortest = i + 1;
+    for (size_t count = shortest; count <= fields.size(); ++count) {
         FunctionDeclarationPtr constructor = generatedConstructor(cls, fields, count);
         append(body, constructor);
         // Inside its class the class's name still names the class, as in C++: a constructor
