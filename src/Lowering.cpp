@@ -333,8 +333,9 @@ bool rewriteWithStatement(Statement& statement, const std::string& temporary, bo
 bool rewriteName(ExpressionPtr& side, const std::string& temporary, bool throughPointer) {
     StaticExpression* name = dynamic_cast<StaticExpression*>(side.get());
     if (!name) return false;
+    const bool plain = !name->scope;
     side = memberOfTemporary(temporary, *name, throughPointer);
-    return !name->scope;
+    return plain;
 }
 
 bool rewriteWithStatement(Statement& statement, const std::string& temporary, bool throughPointer) {
