@@ -8,6 +8,7 @@
 #include <boost/shared_ptr.hpp>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 
+#include "ClassLowering.hpp"
 #include "CppBackEnd.hpp"
 #include "Diagnostics.hpp"
 #include "RunOptions.hpp"
@@ -102,6 +103,7 @@ void registerFrontEnds() {
 void registerPasses() {
     registerTypeInference();
     registerLowering();
+    registerClassLowering();
 }
 
 namespace {
@@ -302,10 +304,8 @@ void completeModule(Module& module) {
     if (!top || top->completed) return;
     top->completed = true;
     registerPasses();
-    // Macro statements take their delivered statements' places before anything is analysed;
-    // those left name no macro ("_HPP", "_CPP") and stay for the back end, or failed, which
-    // is reported.
-    expandMacroStatements(*top);
+    // Macro statements are expanded where statement processing reaches them.
+    startModuleMacros();
     processBody(*top, false);
 }
 

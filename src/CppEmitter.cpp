@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <sstream>
 
 #include "Diagnostics.hpp"
@@ -592,15 +593,51 @@ void CppEmitter::defineFunction(const FunctionDeclaration& node) {
     functionBody(node);
 }
 
+// C++ initialises bases, then fields, in the order the class declares them, whatever order
+// the list gives; g++ warns of a list in another order (-Wreorder). Field initialisers are
+// appended to constructors that wrote their own, so the list is put in the class's order.
+// Names the class does not declare keep their place after the rest, for the compiler to judge.
+size_t CppEmitter::initialiserRank(const InitStatement& init) const {
+    const ClassDeclaration* cls = classStack.empty() ? nullptr : dynamic_cast<const ClassDeclaration*>(classStack.back());
+    if (!cls) return 0;
+    const size_t unknown = std::numeric_limits<size_t>::max();
+    if (init.type) {
+        const SimpleTypeExpr* named = dynamic_cast<const SimpleTypeExpr*>(init.type.get());
+        for (size_t i = 0; i < cls->bases.size(); ++i) {
+            const TypeExpression* base = cls->bases[i]->type.get();
+            const SimpleTypeExpr* baseName = dynamic_cast<const SimpleTypeExpr*>(base);
+            if ((base && init.type->declaration && base->declaration == init.type->declaration) ||
+                (named && baseName && named->name == baseName->name))
+                return i;
+        }
+        return unknown;
+    }
+    size_t rank = cls->bases.size();
+    if (cls->body) {
+        for (const StatementPtr& statement : cls->body->statements) {
+            const VariableDeclaration* field = dynamic_cast<const VariableDeclaration*>(statement.get());
+            if (!field || field->isStatic) continue;
+            if (field->name == init.member) return rank;
+            ++rank;
+        }
+    }
+    return unknown;
+}
+
 void CppEmitter::functionBody(const FunctionDeclaration& node) {
     if (!node.type) {
+        std::vector<const InitStatement*> inits;
+        for (const StatementPtr& statement : node.body->statements)
+            if (const InitStatement* init = dynamic_cast<const InitStatement*>(statement.get())) inits.push_back(init);
+        std::stable_sort(inits.begin(), inits.end(), [this](const InitStatement* a, const InitStatement* b) {
+            return initialiserRank(*a) < initialiserRank(*b);
+        });
         Restore<EmitPhase> initialisers(phase, PhaseInitialisers);
         bool first = true;
-        for (const StatementPtr& statement : node.body->statements) {
-            if (!dynamic_cast<const InitStatement*>(statement.get())) continue;
+        for (const InitStatement* init : inits) {
             write(first ? ":" : ",");
             first = false;
-            visit(statement);
+            visit(init);
         }
     }
     Restore<EmitPhase> body(phase, PhaseBody);
@@ -635,13 +672,7 @@ void CppEmitter::initStatement(const InitStatement& node) {
 void CppEmitter::variable(const VariableDeclaration& node) {
     const bool topLevel = classStack.empty();
     if (!has(PhaseDeclarations) && !(has(PhaseImplementation) && (topLevel || node.isStatic))) return;
-    // Inference types top-level declarations only until lowering processes the rest: a variable
-    // left without a type is reported (in the one phase every variable passes through) and not
-    // written, so the module fails with every such variable named, not only the first.
-    if (!node.type) {
-        if (has(PhaseDeclarations)) reportError("unable to infer type of " + node.name, node.location);
-        return;
-    }
+    resolvedType(node.type, node, node.name);
     const bool implementation = has(PhaseImplementation);
     const bool member = isDirectMember(node);
     if (implementation && member && !has(PhaseDeclarations) && templateDepth >= 1 && !templateStaticsInHeader_) return;
@@ -929,10 +960,7 @@ void CppEmitter::forStatement(const ForStatement& node) {
 }
 
 void CppEmitter::forPart(const ForPart& node) {
-    if (!node.type) {
-        if (phase == PhaseForInit) reportError("Unable to infer type of " + node.name, node.location);
-        return;
-    }
+    resolvedType(node.type, node, node.name);
     if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
         rangePart(node, *range);
     else

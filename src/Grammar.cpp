@@ -393,7 +393,7 @@ void buildExpressionRules() {
     Rule<Block>& block = blockRule();
     Rule<TemplateCall>& templateCall = templateCallRule();
 
-    // expression: push context, primary (then pop), { call | member | conditional | binary }
+    // expression: push context, primary (then pop), { call | index | member | conditional | binary }
     // The constant comes before the construction: in A"x" the A is an encoding, not a type
     // constructed without arguments (which it would be where ")" follows the string).
     typedef FuncExpression Call;
@@ -411,6 +411,9 @@ void buildExpressionRules() {
                 popPrecedence) >>
         many(link(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
                                                   arguments(to<Call>(&Call::arguments)) >> ")") |
+                  wrap<Binary>(&Binary::left, lit("[") % setTo<Binary>(&Binary::op, std::string("[")) >> func(binaryCheck) >>
+                                                  finally(ownContext(expression % to<Binary>(&Binary::right)) >> "]",
+                                                          popPrecedence)) |
                   wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
                                                     func(binaryCheck) >>
                                                     finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |

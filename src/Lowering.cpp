@@ -1,12 +1,36 @@
-// Lowering: statement, body and expression processing, and the insertion of the statements
-// and declarations that rewrites need before the statement being processed.
+// Lowering: statement, body and expression processing, the function handler, and the
+// insertion of the statements and declarations that rewrites need before the statement being
+// processed. Takes linked trees; gives typed trees in which every node is one the back end
+// spells directly. Never lets a failure escape a statement: it is reported there.
 #include "Lowering.hpp"
 
+#include <boost/make_shared.hpp>
+
 #include "Diagnostics.hpp"
+#include "MacroExpander.hpp"
+#include "NameLookup.hpp"
+#include "NodeDispatch.hpp"
+#include "Operator.hpp"
 #include "ParentFinder.hpp"
 #include "TreeModifier.hpp"
+#include "TypeOf.hpp"
 
 namespace {
+
+const char* const sourceFile = "src/Lowering";
+
+template <class T>
+boost::shared_ptr<T> made(const SourceLocation& at) {
+    boost::shared_ptr<T> node = boost::make_shared<T>();
+    node->location = at;
+    return node;
+}
+
+StaticExpressionPtr nameNode(const std::string& name, const SourceLocation& at) {
+    StaticExpressionPtr node = made<StaticExpression>(at);
+    node->name = name;
+    return node;
+}
 
 // A module, class, union or namespace body, where only declarations stand. A block without
 // an owner is a module's top level that has not been linked.
@@ -17,36 +41,836 @@ bool isMemberBody(const Block* block) {
            dynamic_cast<const UnionDeclaration*>(owner) || dynamic_cast<const NamespaceDeclaration*>(owner);
 }
 
-void processIn(StatementPtr& slot, bool /*last*/, bool memberBody) {
-    Statement* statement = slot.get();
-    if (!statement) return;
-    if (Declaration* declaration = dynamic_cast<Declaration*>(statement))
-        processDeclaration(declaration);
-    else if (!dynamic_cast<MacroStatement*>(statement) && memberBody)
-        reportError("Only declarations allowed in this scope", statement->location);
-    fillMissingPositions(statement->location);
+// The class whose body is the member context of node, or null.
+ClassDeclaration* enclosingClass(const ASTObject& node) {
+    Block* context = node.memberContext;
+    ClassDeclaration* cls = context ? dynamic_cast<ClassDeclaration*>(context->parent) : nullptr;
+    return cls && cls->body.get() == context ? cls : nullptr;
 }
 
-StatementList::iterator insertBefore(ASTObject& node, const StatementPtr& statement) {
-    const StatementSlot& slot = node.statementSlot;
+// The class of which a declaration is a direct member (not a local of one of its functions).
+ClassDeclaration* classOfMember(const Declaration& member) {
+    return member.parent == member.memberContext ? enclosingClass(member) : nullptr;
+}
+
+StatementList::iterator insertAt(const StatementSlot& slot, const StatementPtr& statement) {
     if (!slot.isSet() || !slot.block->parent) throw std::string("Can't add statement");
     StatementList::iterator entry = slot.block->statements.insert(slot.entry, statement);
     ParentFinder().linkInserted(slot.block, entry);
     return entry;
 }
 
+StatementList::iterator insertBefore(ASTObject& node, const StatementPtr& statement) {
+    return insertAt(node.statementSlot, statement);
+}
+
+// Puts a rewritten expression where the old one stood and links it there.
+void replaceExpression(ExpressionPtr& slot, const ExpressionPtr& replacement) {
+    ASTObject* parent = slot->parent;
+    StatementSlot statement = slot->statementSlot;
+    slot = replacement;
+    ParentFinder().linkChild(parent, replacement.get(), statement);
+}
+
+// Puts a statement into the entry of the block that held the old one and links it there.
+void replaceStatement(StatementPtr& slot, const StatementPtr& replacement) {
+    StatementSlot at = slot->statementSlot;
+    slot = replacement;
+    if (at.isSet() && &*at.entry == &slot)
+        ParentFinder().linkInserted(at.block, at.entry);
+    else
+        throw VORN_INTERNAL_ERROR(sourceFile, "a statement was replaced outside its block");
+}
+
+void processExpressions(ExpressionList& list) {
+    for (ExpressionPtr& each : list) processExpression(each);
+}
+
+void processTemplateArguments(const TemplateCallPtr& call) {
+    if (!call) return;
+    for (AnyExpressionPtr& argument : call->arguments) {
+        if (TypeExpression* type = dynamic_cast<TypeExpression*>(argument.get())) {
+            resolveTypeNode(*type, placeOf(call.get()));
+        } else if (boost::dynamic_pointer_cast<Expression>(argument)) {
+            ExpressionPtr expression = boost::static_pointer_cast<Expression>(argument);
+            processExpression(expression);
+            argument = expression;
+        }
+    }
+}
+
+// ---- what a name or member access denotes ----
+
+Declaration* declarationOfName(StaticExpression& name) {
+    Block* place = placeOf(&name);
+    if (!name.scope) return lookup(name.name, place);
+    resolveType(name.scope, place);
+    Declaration* scope = declarationOf(name.scope.get(), place);
+    return scope ? lookupMember(name.name, scope) : nullptr;
+}
+
+bool isQualifier(const Declaration* declaration) {
+    return dynamic_cast<const TypeDeclaration*>(declaration) || dynamic_cast<const NamespaceDeclaration*>(declaration);
+}
+
+// The declaration of the object's own name, when the object is a plain name; null otherwise.
+Declaration* declarationOfObject(Expression* object) {
+    StaticExpression* name = dynamic_cast<StaticExpression*>(object);
+    return name ? declarationOfName(*name) : nullptr;
+}
+
+// Whether a value of this type is reached through at least one pointer or shared pointer.
+bool startsWithPointer(const TypeExpression* type) {
+    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(type)) {
+        if (op->kind == PointerType || op->kind == SharedPointerType) return true;
+        if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) return false;
+        type = op->operand.get();
+    }
+    return false;
+}
+
+PropertyDeclaration* asProperty(Declaration* declaration) { return dynamic_cast<PropertyDeclaration*>(declaration); }
+
+Declaration* memberDenoted(SubExpression& access) {
+    Declaration* objectDeclaration = declarationOfObject(access.object.get());
+    if (isQualifier(objectDeclaration)) return lookupMember(access.member, objectDeclaration);
+    TypeExpressionPtr objectType = typeOf(access.object.get());
+    if (!objectType) return nullptr;
+    Declaration* type = declarationOf(objectType.get(), placeOf(&access));
+    return type ? lookupMember(access.member, type) : nullptr;
+}
+
+// ---- expressions ----
+
+typedef NodeDispatch<void(Expression&, ExpressionPtr&)> ExpressionDispatch;
+
+void nothing(Expression&, ExpressionPtr&) {}
+
+// A declared macro called inside an expression would be written as a call the user never
+// wrote; other names (C macros and the like) stay as written.
+void macroExpression(MacroExpression& node, ExpressionPtr&) {
+    if (node.call && resolveMacro(*node.call))
+        reportError("macro " + node.call->name + " can only be expanded as a statement outside a macro body",
+                    node.location);
+}
+
+// The callee of one of a property's accessors, on the object of a member access or, for a
+// name, with the name's scope.
+ExpressionPtr accessorCallee(const std::string& accessor, Expression& access) {
+    if (SubExpression* member = dynamic_cast<SubExpression*>(&access)) {
+        SubExpressionPtr callee = made<SubExpression>(access.location);
+        callee->object = member->object;
+        callee->isArrow = member->isArrow;
+        callee->member = accessor;
+        callee->processed = true;
+        return callee;
+    }
+    StaticExpressionPtr callee = nameNode(accessor, access.location);
+    callee->scope = static_cast<StaticExpression&>(access).scope;
+    callee->processed = true;
+    return callee;
+}
+
+// The call of a property's getter that stands for reading it.
+ExpressionPtr getterCall(const PropertyDeclaration& property, Expression& access) {
+    FuncExpressionPtr call = made<FuncExpression>(access.location);
+    call->function = accessorCallee(property.getterName, access);
+    call->processed = true;
+    return call;
+}
+
+void readProperty(ExpressionPtr& slot, Declaration* declaration) {
+    PropertyDeclaration* property = asProperty(declaration);
+    if (!property) return;
+    if (property->getterName.empty())
+        throw CompileError("Property " + property->name + " has no getter", slot->location);
+    replaceExpression(slot, getterCall(*property, *slot));
+}
+
+void staticName(StaticExpression& node, ExpressionPtr& slot) { readProperty(slot, declarationOfName(node)); }
+
+void markArrow(SubExpression& node) {
+    if (node.isArrow) return;
+    TypeExpressionPtr objectType = typeOf(node.object.get());
+    if (startsWithPointer(objectType.get())) node.isArrow = true;
+}
+
+void memberAccess(SubExpression& node, ExpressionPtr& slot) {
+    processExpression(node.object);
+    Declaration* member = memberDenoted(node);
+    markArrow(node);
+    readProperty(slot, member);
+}
+
+// The property that an assignment's left side denotes, read before the side is processed.
+PropertyDeclaration* assignedProperty(Expression* left) {
+    if (StaticExpression* name = dynamic_cast<StaticExpression*>(left)) return asProperty(declarationOfName(*name));
+    if (SubExpression* access = dynamic_cast<SubExpression*>(left)) {
+        processExpression(access->object);
+        markArrow(*access);
+        return asProperty(memberDenoted(*access));
+    }
+    return nullptr;
+}
+
+bool isCompoundAssignment(const std::string& op) {
+    return op.size() >= 2 && op.back() == '=' && op != "==" && op != "!=" && op != "<=" && op != ">=";
+}
+
+// Assignments to a property become calls of its setter; false when the left side is none.
+bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
+    if (node.op != "=" && !isCompoundAssignment(node.op)) return false;
+    PropertyDeclaration* property = assignedProperty(node.left.get());
+    if (!property) return false;
+    // Otherwise the assignment would go to the getter's result, which C++ rejects unexplained.
+    if (property->setterName.empty())
+        throw CompileError("Property " + property->name + " has no setter", node.location);
+    ExpressionPtr value = node.right;
+    if (node.op != "=") {
+        if (property->getterName.empty())
+            throw CompileError("Property " + property->name + " has no getter", node.location);
+        OperExpressionPtr combined = made<OperExpression>(node.location);
+        combined->op = node.op.substr(0, node.op.size() - 1);
+        combined->left = getterCall(*property, *node.left);
+        combined->right = node.right;
+        value = combined;
+    }
+    FuncExpressionPtr call = made<FuncExpression>(node.location);
+    call->function = accessorCallee(property->setterName, *node.left);
+    call->arguments.push_back(value);
+    call->processed = true;
+    replaceExpression(slot, call);
+    // The new operation and the right side are processed in their new places.
+    processExpression(call->arguments.front());
+    if (OperExpression* combined = dynamic_cast<OperExpression*>(call->arguments.front().get()))
+        processExpression(combined->right);
+    return true;
+}
+
+// An operator C++ lacks becomes a call of the function declared for it; looking the
+// spelling up first makes sure that function has its mangled name before the call is typed.
+// An undeclared one is most often two operators written without a blank (a*-b), which C++
+// would only report as an unknown function.
+void namedOperator(OperExpression& node, ExpressionPtr& slot) {
+    Block* place = placeOf(&node);
+    const std::string function = operatorFunctionName(node.op);
+    if (!lookup(node.op, place) && !lookup(function, place))
+        throw CompileError("Operator " + node.op + " is not declared", node.location);
+    FuncExpressionPtr call = made<FuncExpression>(node.location);
+    call->function = nameNode(function, node.location);
+    call->function->processed = true;
+    call->arguments = {node.left, node.right};
+    call->processed = true;
+    replaceExpression(slot, call);
+}
+
+void operation(OperExpression& node, ExpressionPtr& slot) {
+    if (node.op == "[") node.op = "#";
+    if (assignThroughSetter(node, slot)) return;
+    processExpression(node.left);
+    processExpression(node.right);
+    if (!isKnownOperator(node.op)) namedOperator(node, slot);
+}
+
+void prefix(PrefixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
+void postfix(PostfixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
+
+void ternary(TernaryOperExpression& node, ExpressionPtr&) {
+    processExpression(node.condition);
+    processExpression(node.whenTrue);
+    processExpression(node.whenFalse);
+}
+
+void range(RangeExpression& node, ExpressionPtr&) {
+    processExpression(node.start);
+    processExpression(node.end);
+}
+
+void tuple(TupleExpression& node, ExpressionPtr&) { processExpressions(node.elements); }
+void vector(VectorExpression& node, ExpressionPtr&) { processExpressions(node.elements); }
+void blockInitializer(CppBlockInitializer& node, ExpressionPtr&) { processExpressions(node.elements); }
+
+void cast(CastExpression& node, ExpressionPtr&) {
+    resolveType(node.type, placeOf(&node));
+    processExpression(node.operand);
+}
+
+// static_cast, dynamic_cast and const_cast of a shared pointer are Boost's pointer casts of
+// the pointee type.
+void pointerCast(FuncExpression& node) {
+    StaticExpression* callee = dynamic_cast<StaticExpression*>(node.function.get());
+    if (!callee || callee->scope || !node.templateArgs || node.templateArgs->arguments.size() != 1) return;
+    const std::string& name = callee->name;
+    if (name != "static_cast" && name != "dynamic_cast" && name != "const_cast") return;
+    const TypeOperator* target = dynamic_cast<const TypeOperator*>(node.templateArgs->arguments[0].get());
+    if (!target || target->kind != SharedPointerType) return;
+    node.templateArgs->arguments[0] = target->operand;
+    callee->name = "boost::" + name.substr(0, name.size() - 5) + "_pointer_cast";
+}
+
+void call(FuncExpression& node, ExpressionPtr&) {
+    processExpression(node.function);
+    processTemplateArguments(node.templateArgs);
+    processExpressions(node.arguments);
+    pointerCast(node);
+}
+
+// ---- the with-block of a construction ----
+
+// The member of the temporary that a name in a with-block stands for.
+ExpressionPtr memberOfTemporary(const std::string& temporary, const StaticExpression& name, bool throughPointer) {
+    SubExpressionPtr member = made<SubExpression>(name.location);
+    member->object = nameNode(temporary, name.location);
+    member->member = name.name;
+    member->isArrow = throughPointer;
+    return member;
+}
+
+// Rewrites one with-block statement against the temporary; false when it is not an
+// assignment or call of a plain name.
+bool rewriteWithStatement(Statement& statement, const std::string& temporary, bool throughPointer);
+
+bool rewriteName(ExpressionPtr& side, const std::string& temporary, bool throughPointer) {
+    StaticExpression* name = dynamic_cast<StaticExpression*>(side.get());
+    if (!name) return false;
+    const bool plain = !name->scope;
+    side = memberOfTemporary(temporary, *name, throughPointer);
+    return plain;
+}
+
+bool rewriteWithStatement(Statement& statement, const std::string& temporary, bool throughPointer) {
+    if (ExpressionStatement* expression = dynamic_cast<ExpressionStatement*>(&statement)) {
+        if (FuncExpression* call = dynamic_cast<FuncExpression*>(expression->expression.get()))
+            return rewriteName(call->function, temporary, throughPointer);
+        if (OperExpression* op = dynamic_cast<OperExpression*>(expression->expression.get()))
+            return rewriteName(op->left, temporary, throughPointer);
+        return false;
+    }
+    if (IfStatement* branch = dynamic_cast<IfStatement*>(&statement)) {
+        BlockList blocks = branch->blocks;
+        if (branch->elseBlock) blocks.push_back(branch->elseBlock);
+        for (const BlockPtr& block : blocks)
+            if (block)
+                for (const StatementPtr& inner : block->statements)
+                    if (inner && !rewriteWithStatement(*inner, temporary, throughPointer))
+                        reportError("Only assignment/function call in with block", inner->location);
+        return true;
+    }
+    return false;
+}
+
+void construction(CtorExpression& node, ExpressionPtr& slot) {
+    resolveType(node.type, placeOf(&node));
+    processExpressions(node.arguments);
+    if (!node.initializer) return;
+    BlockPtr with = node.initializer;
+    node.initializer.reset();
+    const std::string temporary = makeUniqueName("WITH_TEMP");
+    const bool throughPointer = node.isHeap || node.isShared;
+
+    VariableDeclarationPtr declaration = made<VariableDeclaration>(node.location);
+    declaration->name = temporary;
+    declaration->type = node.type;
+    if (node.isHeap) {
+        TypeOperatorPtr wrapper = made<TypeOperator>(node.location);
+        wrapper->kind = node.isShared ? SharedPointerType : PointerType;
+        wrapper->operand = node.type;
+        declaration->type = wrapper;
+    }
+    declaration->initializers.push_back(slot);
+    // Kept: linking the declaration moves the construction's own slot into it.
+    const StatementSlot current = node.statementSlot;
+    // The member assignments would stand among declarations (a field's initialiser, say).
+    if (isMemberBody(current.block))
+        throw CompileError("Only declarations allowed in this scope",
+                           with->statements.empty() || !with->statements.front() ? node.location
+                                                                                 : with->statements.front()->location);
+    ASTObject* const holder = node.parent;
+    StatementList::iterator declared = insertAt(current, declaration);
+    processStatement(*declared, false);
+
+    for (StatementPtr& statement : with->statements) {
+        if (!statement) continue;
+        if (!rewriteWithStatement(*statement, temporary, throughPointer))
+            reportError("Only assignment/function call in with block", statement->location);
+    }
+    for (const StatementPtr& statement : with->statements) {
+        if (!statement) continue;
+        StatementList::iterator entry = insertAt(current, statement);
+        processStatement(*entry, false);
+    }
+    slot = nameNode(temporary, node.location);
+    ParentFinder().linkChild(holder, slot.get(), current);
+    slot->processed = true;
+}
+
+// ---- anonymous functions ----
+
+// C++ has no nested functions, so the function goes before the member-level declaration
+// that holds the expression, under a name of its own.
+void anonymousFunction(AnonFuncExpression& node, ExpressionPtr& slot) {
+    FunctionDeclarationPtr function = made<FunctionDeclaration>(node.location);
+    function->name = makeUniqueName("ANON_FUNCTION");
+    function->type = node.result;
+    function->arguments = node.arguments;
+    function->body = node.body ? node.body : made<Block>(node.location);
+    ASTObject* outer = &node;
+    while (outer->statementSlot.isSet() && !isMemberBody(outer->statementSlot.block))
+        outer = outer->statementSlot.block;
+    insertDeclarationBefore(*outer, function);
+    processDeclaration(function.get());
+    ConstantExpressionPtr name = made<ConstantExpression>(node.location);
+    name->value = function->name;
+    name->processed = true;
+    replaceExpression(slot, name);
+}
+
+const ExpressionDispatch& expressionKinds() {
+    typedef ExpressionDispatch D;
+    static const D table(sourceFile, "lowering", {
+        D::on<ConstantExpression, &nothing>(),
+        D::on<MacroExpression, &macroExpression>(),
+        D::on<VariableDeclarationExpression, &nothing>(),
+        D::on<TokensExpression, &nothing>(),
+        D::on<OperExpression, &operation>(),
+        D::on<PrefixOperExpression, &prefix>(),
+        D::on<PostfixOperExpression, &postfix>(),
+        D::on<TernaryOperExpression, &ternary>(),
+        D::on<RangeExpression, &range>(),
+        D::on<TupleExpression, &tuple>(),
+        D::on<VectorExpression, &vector>(),
+        D::on<CppBlockInitializer, &blockInitializer>(),
+        D::on<CastExpression, &cast>(),
+        D::on<SubExpression, &memberAccess>(),
+        D::on<StaticExpression, &staticName>(),
+        D::on<FuncExpression, &call>(),
+        D::on<CtorExpression, &construction>(),
+        D::on<AnonFuncExpression, &anonymousFunction>(),
+    });
+    return table;
+}
+
+// ---- initialisers of constructors ----
+
+// The function whose body holds a statement, or null at member level.
+const FunctionDeclaration* enclosingFunction(const ASTObject& node) {
+    for (const ASTObject* at = node.parent; at; at = at->parent)
+        if (const FunctionDeclaration* function = dynamic_cast<const FunctionDeclaration*>(at)) return function;
+    return nullptr;
+}
+
+void processInitializer(InitStatement& init) {
+    ClassDeclaration* cls = enclosingClass(init);
+    if (!cls) {
+        reportError("Initializers only in classes", init.location);
+        return;
+    }
+    // C++ has an initialiser list only in constructors; elsewhere it would be dropped unseen.
+    const FunctionDeclaration* function = enclosingFunction(init);
+    if (function && (function->type || (!function->name.empty() && function->name[0] == '~'))) {
+        reportError("Initializers only in constructors", init.location);
+        return;
+    }
+    Block* place = placeOf(&init);
+    if (init.member != "base") {
+        lookupMember(init.member, cls);
+    } else if (!init.type) {
+        if (cls->bases.size() == 1 && cls->bases[0]) {
+            init.type = cls->bases[0]->type;
+        } else if (cls->bases.empty()) {
+            reportError("Cannot intialize bases, class has no base classes", init.location);
+        } else {
+            reportError("Cannot intialize bases, class has more then one base", init.location);
+            reportError("Use 'base NameOfBase:()'", init.location);
+        }
+    }
+    resolveType(init.type, place);
+    processExpressions(init.arguments);
+}
+
+// ---- statements ----
+
+typedef NodeDispatch<void(Statement&, StatementPtr&, bool)> StatementDispatch;
+
+void processBlock(const BlockPtr& block, bool last) {
+    if (block) processBody(*block, last);
+}
+
+void expressionStatement(ExpressionStatement& node, StatementPtr& slot, bool last) {
+    processExpression(node.expression);
+    if (!last || !node.expression) return;
+    ReturnStatementPtr result = made<ReturnStatement>(node.location);
+    result->value = node.expression;
+    result->processed = true;
+    replaceStatement(slot, result);
+}
+
+void ifStatement(IfStatement& node, StatementPtr&, bool last) {
+    processExpressions(node.conditions);
+    for (const BlockPtr& block : node.blocks) processBlock(block, last);
+    processBlock(node.elseBlock, last);
+}
+
+void blockStatement(BlockStatement& node, StatementPtr&, bool last) { processBlock(node.block, last); }
+
+void tryStatement(TryStatement& node, StatementPtr&, bool last) {
+    processBlock(node.body, last);
+    for (const CatchStatementPtr& handler : node.handlers) {
+        if (!handler) continue;
+        resolveType(handler->type, placeOf(handler.get()));
+        processBlock(handler->body, last);
+    }
+}
+
+// A loop never yields the function's value.
+void forStatement(ForStatement& node, StatementPtr&, bool) {
+    for (const ForPartPtr& part : node.parts) processDeclaration(part.get());
+    processBlock(node.body, false);
+}
+
+void whileStatement(WhileStatement& node, StatementPtr&, bool) {
+    processExpression(node.condition);
+    processBlock(node.body, false);
+}
+
+void cppSwitch(CppSwitchStatement& node, StatementPtr&, bool) {
+    processExpression(node.expression);
+    processBlock(node.body, false);
+}
+
+void cppFor(CppForStatement& node, StatementPtr&, bool) {
+    processExpression(node.initialization);
+    processExpression(node.condition);
+    processExpression(node.step);
+    processBlock(node.body, false);
+}
+
+void cppCase(CppCaseStatement& node, StatementPtr&, bool) { processExpression(node.expression); }
+void returnStatement(ReturnStatement& node, StatementPtr&, bool) { processExpression(node.value); }
+void throwStatement(ThrowStatement& node, StatementPtr&, bool) { processExpression(node.value); }
+void deleteStatement(DeleteStatement& node, StatementPtr&, bool) { processExpression(node.operand); }
+void initStatement(InitStatement& node, StatementPtr&, bool) { processInitializer(node); }
+void skipStatement(Statement&, StatementPtr&, bool) {}
+
+void declaration(Declaration& node, StatementPtr&, bool) { processDeclaration(&node); }
+
+// A namespace needs no analysis of its own, but its members are statements like any other.
+void namespaceDeclaration(NamespaceDeclaration& node, StatementPtr&, bool) {
+    processDeclaration(&node);
+    processBlock(node.body, false);
+}
+
+void friendDeclaration(FriendDeclaration& node, StatementPtr&, bool) { processDeclaration(node.declaration.get()); }
+
+// Expands the macro a statement calls; what the macro delivers takes the statement's entry
+// and is processed in its place. A delivered macro statement is expanded in turn, up to the
+// expander's nesting bound.
+void macroStatement(MacroStatement&, StatementPtr& slot, bool last) {
+    for (int expansions = 0;; ++expansions) {
+        MacroStatement* statement = dynamic_cast<MacroStatement*>(slot.get());
+        if (!statement) break;
+        if (expansions >= maxMacroDepth)
+            throw CompileError("macro expansion nests deeper than " + std::to_string(maxMacroDepth) + " levels",
+                               statement->location);
+        StatementSlot at = statement->statementSlot;
+        MacroExpansion expansion = expandMacroStatement(*statement);
+        if (expansion.outcome == MacroExpansion::NotAMacro) return;
+        if (expansion.outcome == MacroExpansion::Removed) {
+            // The entry stays, empty, until the body it stands in has been processed.
+            slot.reset();
+            return;
+        }
+        if (!at.isSet()) throw std::string("Can't add statement");
+        slot = expansion.replacement;
+        ParentFinder().linkInserted(at.block, at.entry);
+    }
+    processStatement(slot, last);
+}
+
+const StatementDispatch& statementKinds() {
+    typedef StatementDispatch D;
+    static const D table(sourceFile, "lowering", {
+        D::on<ExpressionStatement, &expressionStatement>(),
+        D::on<IfStatement, &ifStatement>(),
+        D::on<BlockStatement, &blockStatement>(),
+        D::on<TryStatement, &tryStatement>(),
+        D::on<ForStatement, &forStatement>(),
+        D::on<WhileStatement, &whileStatement>(),
+        D::on<CppSwitchStatement, &cppSwitch>(),
+        D::on<CppForStatement, &cppFor>(),
+        D::on<CppCaseStatement, &cppCase>(),
+        D::on<InitStatement, &initStatement>(),
+        D::on<ReturnStatement, &returnStatement>(),
+        D::on<ThrowStatement, &throwStatement>(),
+        D::on<DeleteStatement, &deleteStatement>(),
+        D::on<BreakStatement, &skipStatement>(),
+        D::on<ContinueStatement, &skipStatement>(),
+        D::on<UsingDeclaration, &skipStatement>(),
+        D::on<UsingNamespaceDeclaration, &skipStatement>(),
+        D::on<MacroStatement, &macroStatement>(),
+        D::on<NamespaceDeclaration, &namespaceDeclaration>(),
+        D::on<FriendDeclaration, &friendDeclaration>(),
+        D::on<Declaration, &declaration>(),
+    });
+    return table;
+}
+
+void runStatement(StatementPtr& slot, bool last) {
+    Statement* statement = slot.get();
+    if (!dynamic_cast<Declaration*>(statement)) {
+        if (statement->processed) return;
+        statement->processed = true;
+    }
+    statementKinds()(*statement, slot, last);
+}
+
+// ---- functions ----
+
+bool isVoid(const TypeExpression* type) {
+    const SimpleTypeExpr* simple = dynamic_cast<const SimpleTypeExpr*>(type);
+    return simple && !simple->templateArgs && (simple->name == "void" || simple->name == "Void");
+}
+
+std::string operatorName(const std::string& spelling) {
+    if (spelling == "#" || spelling == "]") return "operator []";
+    if (spelling == ")") return "operator ()";
+    if (isKnownOperator(spelling)) return "operator" + spelling;
+    return operatorFunctionName(spelling);
+}
+
+// The function also answers to its new name in its block, so calls written with the name
+// C++ sees are typed like calls of the declaration.
+void rename(FunctionDeclaration& function, const std::string& name) {
+    function.name = name;
+    const StatementSlot& slot = function.statementSlot;
+    if (slot.isSet() && *slot.entry && slot.entry->get() == &function)
+        slot.block->names.emplace(name, boost::static_pointer_cast<Declaration>(*slot.entry));
+}
+
+void nameFunction(FunctionDeclaration& function) {
+    ClassDeclaration* cls = classOfMember(function);
+    if (cls && !function.type && function.name == "construct") {
+        function.name = cls->name;
+        return;
+    }
+    if (cls && !function.type && function.name == "destruct") {
+        function.name = "~" + cls->name;
+        return;
+    }
+    if (function.isOperator) {
+        rename(function, operatorName(function.name));
+        return;
+    }
+    if (!cls) return;
+    for (const BaseDeclarationPtr& base : cls->bases) {
+        Declaration* baseClass = base ? declarationOf(base->type.get(), placeOf(base.get(), placeOf(cls))) : nullptr;
+        Declaration* inherited = baseClass ? lookupMember(function.name, baseClass) : nullptr;
+        if (inherited) {
+            function.name = inherited->name;
+            return;
+        }
+    }
+}
+
+// The type a candidate takes an argument as, without the const and reference of the passing
+// convention: what the argument is converted to.
+TypeExpressionPtr convertedType(TypeExpressionPtr type) {
+    for (;;) {
+        const TypeOperator* op = dynamic_cast<const TypeOperator*>(type.get());
+        if (!op || (op->kind != ReferenceType && op->kind != ConstType)) return type;
+        type = op->operand;
+    }
+}
+
+ExpressionPtr conjunction(const std::vector<std::string>& names, const SourceLocation& at) {
+    ExpressionPtr result;
+    for (const std::string& name : names) {
+        if (!result) {
+            result = nameNode(name, at);
+            continue;
+        }
+        OperExpressionPtr both = made<OperExpression>(at);
+        both->left = result;
+        both->op = "&&";
+        both->right = nameNode(name, at);
+        result = both;
+    }
+    return result;
+}
+
+// The statements that try one candidate: each virtual argument converted into a variable,
+// then, if every conversion gave a pointer, the candidate's call.
+void tryCandidate(const FunctionDeclaration& dispatcher, const FunctionDeclaration& candidate, bool returnsValue,
+                  Block& body) {
+    const SourceLocation& at = dispatcher.location;
+    FuncExpressionPtr call = made<FuncExpression>(at);
+    call->function = nameNode(candidate.name, at);
+    std::vector<std::string> converted;
+    for (size_t i = 0; i < dispatcher.arguments.size(); ++i) {
+        const ArgumentDeclaration& argument = *dispatcher.arguments[i];
+        if (!argument.isVirtual) {
+            call->arguments.push_back(nameNode(argument.name, at));
+            continue;
+        }
+        TypeExpressionPtr target = convertedType(candidate.arguments[i]->type);
+        VariableDeclarationPtr variable = made<VariableDeclaration>(at);
+        variable->name = makeUniqueName("VIRTUAL_VAR");
+        variable->type = target;
+        FuncExpressionPtr conversion = made<FuncExpression>(at);
+        conversion->function = nameNode("dynamic_cast", at);
+        conversion->templateArgs = made<TemplateCall>(at);
+        conversion->templateArgs->arguments.push_back(target);
+        conversion->arguments.push_back(nameNode(argument.name, at));
+        variable->initializers.push_back(conversion);
+        body.statements.push_back(variable);
+        converted.push_back(variable->name);
+        call->arguments.push_back(nameNode(variable->name, at));
+    }
+    IfStatementPtr guard = made<IfStatement>(at);
+    guard->conditions.push_back(conjunction(converted, at));
+    BlockPtr then = made<Block>(at);
+    ReturnStatementPtr done = made<ReturnStatement>(at);
+    if (returnsValue) {
+        done->value = call;
+    } else {
+        ExpressionStatementPtr statement = made<ExpressionStatement>(at);
+        statement->expression = call;
+        then->statements.push_back(statement);
+    }
+    then->statements.push_back(done);
+    guard->blocks.push_back(then);
+    body.statements.push_back(guard);
+}
+
+bool hasVirtualArgument(const FunctionDeclaration& function) {
+    for (const ArgumentDeclarationPtr& argument : function.arguments)
+        if (argument && argument->isVirtual) return true;
+    return false;
+}
+
+bool hasTypedArguments(const FunctionDeclaration& function) {
+    for (const ArgumentDeclarationPtr& argument : function.arguments)
+        if (!argument || !argument->type) return false;
+    return true;
+}
+
+// A function with virtual arguments calls the first function of the same name and arity in
+// its block, in body order, whose arguments the actual ones convert to. When none does, it
+// throws: a value-returning function must not fall off its end, and a void one would
+// silently do nothing.
+void buildDispatcher(FunctionDeclaration& dispatcher, bool returnsValue) {
+    BlockPtr body = made<Block>(dispatcher.location);
+    const StatementSlot& slot = dispatcher.statementSlot;
+    if (slot.isSet()) {
+        for (const StatementPtr& statement : slot.block->statements) {
+            const FunctionDeclaration* candidate = dynamic_cast<const FunctionDeclaration*>(statement.get());
+            if (!candidate || candidate == &dispatcher || candidate->arguments.size() != dispatcher.arguments.size() ||
+                hasVirtualArgument(*candidate) || !hasTypedArguments(*candidate))
+                continue;
+            const std::string& written = candidate->name;
+            if (written != dispatcher.name) continue;
+            tryCandidate(dispatcher, *candidate, returnsValue, *body);
+        }
+    }
+    ThrowStatementPtr none = made<ThrowStatement>(dispatcher.location);
+    FuncExpressionPtr error = made<FuncExpression>(dispatcher.location);
+    error->function = nameNode("std::invalid_argument", dispatcher.location);
+    error->function->processed = true;
+    ConstantExpressionPtr text = made<ConstantExpression>(dispatcher.location);
+    text->value = "\"" + dispatcher.name + ": no function of this name takes the arguments' dynamic types\"";
+    error->arguments.push_back(text);
+    none->value = error;
+    body->statements.push_back(none);
+    dispatcher.body = body;
+    ParentFinder().linkBlock(&dispatcher, body.get(), false);
+}
+
+void processTemplateDeclaration(const TemplateDeclarationPtr& declaration) {
+    if (!declaration) return;
+    Block* place = placeOf(declaration.get());
+    for (const TemplateArgumentDeclarationPtr& argument : declaration->arguments) {
+        if (!argument) continue;
+        resolveType(argument->type, place);
+        resolveType(argument->defaultType, place);
+        processExpression(argument->defaultValue);
+    }
+    processTemplateArguments(declaration->specialization);
+}
+
+ASTObjectPtr processFunction(FunctionDeclaration& function) {
+    const std::string writtenName = function.name;
+    nameFunction(function);
+    resolveType(function.type, placeOf(&function));
+    const bool returnsValue = function.type && !isVoid(function.type.get());
+    for (const ArgumentDeclarationPtr& argument : function.arguments) {
+        if (!argument) continue;
+        if (argument->name.empty()) argument->name = makeUniqueName("ARG");
+        processDeclaration(argument.get());
+    }
+    if (hasVirtualArgument(function)) {
+        // Candidates are found by the name they were written with, before any renaming.
+        std::string renamed = function.name;
+        function.name = writtenName;
+        buildDispatcher(function, returnsValue);
+        function.name = renamed;
+    }
+    if (function.body) processBody(*function.body, returnsValue);
+    processTemplateDeclaration(function.templateDecl);
+    if (function.isAbstract) function.isVirtual = true;
+    return ASTObjectPtr();
+}
+
+ASTObjectPtr processUnion(UnionDeclaration& declaration) {
+    processTemplateDeclaration(declaration.templateDecl);
+    if (declaration.body) processBody(*declaration.body, false);
+    return ASTObjectPtr();
+}
+
 }  // namespace
 
-void processExpression(ExpressionPtr&) {}
+void processExpression(ExpressionPtr& slot) {
+    if (!slot || slot->processed) return;
+    slot->processed = true;
+    // Held here: a rewrite replaces the node in its slot while its handler still runs.
+    ExpressionPtr node = slot;
+    expressionKinds()(*node, slot);
+}
 
 void processBody(Block& block, bool returnsValue) {
     const bool memberBody = isMemberBody(&block);
-    for (StatementList::iterator it = block.statements.begin(); it != block.statements.end(); ++it)
-        processIn(*it, returnsValue && std::next(it) == block.statements.end(), memberBody);
+    for (StatementList::iterator it = block.statements.begin(); it != block.statements.end(); ++it) {
+        Statement* statement = it->get();
+        if (!statement) continue;
+        if (memberBody && !dynamic_cast<Declaration*>(statement) && !dynamic_cast<MacroStatement*>(statement)) {
+            reportError("Only declarations allowed in this scope", statement->location);
+            continue;
+        }
+        processStatement(*it, returnsValue && std::next(it) == block.statements.end());
+    }
+    // Entries that a macro emptied; no statement slot refers to them any more.
+    block.statements.remove(StatementPtr());
 }
 
 void processStatement(StatementPtr& slot, bool last) {
-    processIn(slot, last, slot && isMemberBody(slot->statementSlot.block));
+    if (!slot) return;
+    // Kept apart: a rewrite may replace the statement in its slot.
+    StatementPtr statement = slot;
+    const SourceLocation at = statement->location;
+    try {
+        runStatement(slot, last);
+    } catch (const CompileError& error) {
+        if (error.severity == SeverityWarning)
+            reportWarning(error.message, error.position.hasFile() ? error.position : at);
+        else
+            reportError(error.message, error.position.hasFile() ? error.position : at);
+    } catch (const std::exception& error) {
+        reportError(error.what(), at);
+    } catch (const char* text) {
+        reportError(text, at);
+    } catch (const std::string& text) {
+        reportError(text, at);
+    }
+    fillMissingPositions(at);
 }
 
 void insertStatementBefore(ASTObject& node, const StatementPtr& statement) { insertBefore(node, statement); }
@@ -56,4 +880,8 @@ void insertDeclarationBefore(ASTObject& node, const DeclarationPtr& declaration)
     insertBefore(node, declaration);
 }
 
-void registerLowering() {}
+void registerLowering() {
+    expressionProcessor = &processExpression;
+    setDeclarationHandler<FunctionDeclaration>(&processFunction);
+    setDeclarationHandler<UnionDeclaration>(&processUnion);
+}

@@ -24,5 +24,6 @@ void insertStatementBefore(ASTObject& node, const StatementPtr& statement);
 // The same for a declaration, which also becomes visible by name in that block.
 void insertDeclarationBefore(ASTObject& node, const DeclarationPtr& declaration);
 
-// Installs the expression processor used by type inference.
+// Installs the expression processor used by type inference, and the tree modifier's handlers
+// of functions (names, return type, arguments, virtual-argument dispatch, body) and unions.
 void registerLowering();

@@ -26,7 +26,7 @@ const char* const sourceFile = "src/MacroExpander";
 typedef std::map<std::string, ObjectPtr> Scope;
 std::vector<Scope> scopes;
 int steps = 0;
-int treeSteps = 0;  // reset by each expandMacroStatements
+int treeSteps = 0;  // reset for each module (startModuleMacros) and by expandMacroStatements
 int depth = 0;
 
 class ScopeGuard {
@@ -523,6 +523,8 @@ private:
 };
 
 }  // namespace
+
+void startModuleMacros() { treeSteps = 0; }
 
 void expandMacroStatements(Block& block) {
     treeSteps = 0;

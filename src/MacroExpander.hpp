@@ -42,6 +42,9 @@ struct MacroExpansion {
 // replacement in place.
 MacroExpansion expandMacroStatement(MacroStatement& statement);
 
+// Starts the count of macro steps of one module (maxModuleMacroSteps) from zero.
+void startModuleMacros();
+
 // Expands every macro statement in the block and the blocks below it (macro bodies excepted)
 // in place, links what replaces them, and expands macro statements that an expansion delivers.
 // Errors are queued at the macro statement; a call of a declared macro inside an expression

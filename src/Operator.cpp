@@ -88,10 +88,17 @@ constexpr char operatorChars[] = "`~!@#$%^&*-+=<>./?:\\|";
 
 bool isKnownOperator(const std::string& spelling) { return inList(knownOperators, spelling); }
 
+bool isNamedOperator(const std::string& spelling) {
+    if (spelling.empty() || isKnownOperator(spelling)) return false;
+    for (char c : spelling)
+        if (!isOperatorChar(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
 int binaryPrecedence(const std::string& spelling) {
     for (const Precedence& row : precedences)
         if (spelling == row.spelling) return row.precedence;
-    return 0;
+    return isNamedOperator(spelling) ? namedOperatorPrecedence : 0;
 }
 
 int operatorGrouping(const std::string& spelling) {

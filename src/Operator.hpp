@@ -10,6 +10,14 @@
 // True for the spellings that C++ itself can write as operators.
 bool isKnownOperator(const std::string& spelling);
 
+// An operator spelling that C++ lacks (such as "<=>" or "+-"): made of operator characters,
+// not a C++ operator. It is a binary operator that becomes a call of its mangled name.
+bool isNamedOperator(const std::string& spelling);
+
+// Named operators bind tighter than comparisons and looser than shifts and arithmetic, and
+// group to the left: a + 1 <=> b == 0 is ((a + 1) <=> b) == 0.
+constexpr int namedOperatorPrecedence = 105;
+
 // Binary precedence; -2 marks a spelling that ends an expression, 0 one that is no binary operator.
 int binaryPrecedence(const std::string& spelling);
 

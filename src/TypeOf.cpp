@@ -120,8 +120,23 @@ Declaration* denotedBy(Expression* expression) {
 
 bool isComparison(const std::string& op) { return op == "==" || op == "<" || op == ">" || op == "<=" || op == ">="; }
 
+// Indexing gives an element: of a vector its value_type, of a map its mapped_type, of an
+// array or pointer the type it holds.
+TypeExpressionPtr indexedType(const TypeExpressionPtr& indexed) {
+    TypeExpressionPtr container = indexed;
+    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(container.get())) {
+        if (op->kind == VectorType) return memberType(container, "value_type");
+        if (op->kind == MapType) return memberType(container, "mapped_type");
+        if (op->kind == ArrayType || op->kind == PointerType) return op->operand;
+        if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) break;
+        container = op->operand;
+    }
+    return TypeExpressionPtr();
+}
+
 TypeExpressionPtr operType(OperExpression& e) {
     if (isComparison(e.op)) return namedType("Bool");
+    if (e.op == "#") return indexedType(typeOf(e.left.get()));
     return typeOf(e.left.get());
 }
 
@@ -139,10 +154,42 @@ TypeExpressionPtr prefixType(PrefixOperExpression& e) {
 }
 
 TypeExpressionPtr ternaryType(TernaryOperExpression& e) { return typeOf(e.whenTrue.get()); }
-TypeExpressionPtr staticType(StaticExpression& e) { return dataType(denotedBy(&e)); }
+// "this" in a member function: a pointer to the class whose member the function is.
+TypeExpressionPtr thisType(const StaticExpression& e) {
+    Block* context = e.memberContext;
+    ClassDeclaration* cls = context ? dynamic_cast<ClassDeclaration*>(context->parent) : nullptr;
+    if (!cls || cls->body.get() != context) return TypeExpressionPtr();
+    SimpleTypeExprPtr named = namedType(cls->name);
+    named->declaration = cls;
+    named->processed = true;
+    return wrapped(PointerType, named);
+}
+
+TypeExpressionPtr staticType(StaticExpression& e) {
+    if (!e.scope && e.name == "this")
+        if (TypeExpressionPtr self = thisType(e)) return self;
+    return dataType(denotedBy(&e));
+}
 TypeExpressionPtr subType(SubExpression& e) { return dataType(denotedBy(&e)); }
 
+// The C++ casts give their template argument; Boost's pointer casts (what lowering makes of
+// a cast of a shared pointer) a shared pointer to it.
+TypeExpressionPtr castType(FuncExpression& e) {
+    const StaticExpression* callee = dynamic_cast<const StaticExpression*>(e.function.get());
+    if (!callee || callee->scope || !e.templateArgs || e.templateArgs->arguments.size() != 1) return TypeExpressionPtr();
+    TypeExpressionPtr target = boost::dynamic_pointer_cast<TypeExpression>(e.templateArgs->arguments[0]);
+    static const char* const casts[] = {"static_cast", "dynamic_cast", "const_cast", "reinterpret_cast"};
+    static const char* const pointerCasts[] = {"boost::static_pointer_cast", "boost::dynamic_pointer_cast",
+                                               "boost::const_pointer_cast"};
+    for (const char* name : casts)
+        if (callee->name == name) return target;
+    for (const char* name : pointerCasts)
+        if (callee->name == name && target) return wrapped(SharedPointerType, target);
+    return TypeExpressionPtr();
+}
+
 TypeExpressionPtr callType(FuncExpression& e) {
+    if (TypeExpressionPtr cast = castType(e)) return cast;
     TypeExpressionPtr callee = typeOf(e.function.get());
     const FuncType* function = dynamic_cast<const FuncType*>(callee.get());
     return function ? function->result : TypeExpressionPtr();
@@ -225,8 +272,24 @@ void resolveSimple(SimpleTypeExpr& type, Block* place) {
     resolveTemplateArguments(type.templateArgs, place);
 }
 
+// The element of a vector (value_type) and the value of a map (mapped_type) are the types
+// the container was declared with, so members of a loop element or of an indexed element are
+// found in their class.
+Declaration* containedDeclaration(const SubTypeExpr& type, Block* place) {
+    const TypeOperator* container = dynamic_cast<const TypeOperator*>(type.scope.get());
+    if (!container) return nullptr;
+    if (container->kind == VectorType && type.name == "value_type") return declarationOf(container->operand.get(), place);
+    if (container->kind == MapType && type.name == "mapped_type") return declarationOf(container->valueType.get(), place);
+    return nullptr;
+}
+
 void resolveSub(SubTypeExpr& type, Block* place) {
     resolveType(type.scope, place);
+    if (Declaration* contained = containedDeclaration(type, place)) {
+        type.declaration = contained;
+        resolveTemplateArguments(type.templateArgs, place);
+        return;
+    }
     Declaration* scope = declarationOf(type.scope.get(), place);
     Declaration* member = scope ? lookupMember(type.name, scope) : nullptr;
     if (dynamic_cast<TypeDeclaration*>(member)) type.declaration = member;
@@ -368,11 +431,13 @@ ASTObjectPtr processArgument(ArgumentDeclaration& argument) {
 
 ASTObjectPtr processVariable(VariableDeclaration& variable) {
     Block* place = placeOf(&variable);
+    // Lowered first, so that the type is that of what C++ will see: a property read is a
+    // getter call, a named operator a call of its function.
+    for (ExpressionPtr& initializer : variable.initializers) process(initializer);
     if (!variable.type && variable.initializers.size() == 1)
         variable.type = valueType(typeOf(variable.initializers[0].get()));
     if (!variable.type) reportError("unable to infer type of " + variable.name, variable.location);
     resolveType(variable.type, place);
-    for (ExpressionPtr& initializer : variable.initializers) process(initializer);
     moveInitializers(variable);
     return ASTObjectPtr();
 }

@@ -148,9 +148,10 @@ grep -A2 '    difference: ' "$tmp/out" | grep -q '      new: .*return.*\*' || fa
 
 # A new class at the end: the forward declarations differ, and the difference carries into the
 # header and the implementation file, which therefore count as changed although the class
-# adds nothing to the implementation file's own text.
+# adds nothing to the implementation file's own text (without a public field it gets no
+# generated constructors).
 snapshot
-printf '\nclass Cup\n    public\n    Int volume\n' >>Util.vn
+printf '\nclass Cup\n    protected\n    Int volume\n' >>Util.vn
 edited Util.vn
 translate "new class" "_Util.cpp _main.cpp" "writing: Util to C++
 $(diffing Util hpp2 hpp cpp)
@@ -180,7 +181,7 @@ source_line() { awk -v text="$1" '/^#line /{n = $2 - 1; next} {n++} index($0, te
 # What stands between the end of a and the start of b in the implementation file, one word a
 # line, "-" for an empty line.
 gap() {
-    awk '/^}$/ && !a {a = 1; next} /^Int b\(/ {exit} a {print ($0 == "" ? "-" : $0)}' _Jump.cpp | tr '\n' ' '
+    awk '/^}$/ && !a {a = 1; next} /^int b\(/ {exit} a {print ($0 == "" ? "-" : $0)}' _Jump.cpp | tr '\n' ' '
 }
 nine_empty_lines=$(printf -- '- %.0s' {1..9})
 
@@ -194,8 +195,8 @@ for jump in 11 10; do
     translate "$name" "_Jump.cpp" "writing: Jump to C++
 $(diffing Jump)
 $(invalidating Jump)" Jump.vn
-    [ "$(source_line 'Int b(' _Jump.cpp)" = "$((jump + 3))" ] || fail "$name: b stands for line $(source_line 'Int b(' _Jump.cpp)"
-    [ "$(source_line 'Int b(' _Jump.hpp)" = "$((jump + 3))" ] || fail "$name: b's declaration stands for line $(source_line 'Int b(' _Jump.hpp)"
+    [ "$(source_line 'int b(' _Jump.cpp)" = "$((jump + 3))" ] || fail "$name: b stands for line $(source_line 'int b(' _Jump.cpp)"
+    [ "$(source_line 'int b(' _Jump.hpp)" = "$((jump + 3))" ] || fail "$name: b's declaration stands for line $(source_line 'int b(' _Jump.hpp)"
 done
 [ "$(gap)" = "$nine_empty_lines" ] || fail "10-line jump again: between a and b stands [$(gap)]"
 jump_source 11
@@ -203,7 +204,7 @@ edited Jump.vn
 run "11-line jump" 0 "cc [$PWD/_Jump.cpp]" -c fake Jump.vn
 [ "$(gap)" = "#line 14 " ] || fail "11-line jump: between a and b stands [$(gap)], expected #line 14"
 # A jump backwards is a directive too: a's definition comes after the file's own heading lines.
-[ "$(grep -B1 '^Int a(' _Jump.cpp | head -1)" = "#line 1" ] || fail "backward jump: no #line 1 before a"
+[ "$(grep -B1 '^int a(' _Jump.cpp | head -1)" = "#line 1" ] || fail "backward jump: no #line 1 before a"
 
 # ---- A changed header reaches every importer through imports that need the full header
 # (the default): main imports Mid, Mid imports Util. Util gets a new function, so its

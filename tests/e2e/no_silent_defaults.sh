@@ -23,8 +23,9 @@ check() {
 }
 
 untyped="main\\.vn\\(3,4\\) : error : unable to infer type of x"
-check local-var 'Int main()\n    Int y = 2\n    var x = 1\n    return x + y\n' "$untyped"
-check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = 1\n        return x\n' \
+# A variable whose initialiser has no type vorn can know (a name declared nowhere).
+check local-var 'Int main()\n    Int y = 2\n    var x = missing\n    return x + y\n' "$untyped"
+check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = missing\n        return x\n' \
     "main\\.vn\\(4,8\\) : error : unable to infer type of x"
 
 # Declarations C++ cannot take in a body (enums and aliases there are plain C++).

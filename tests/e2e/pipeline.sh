@@ -71,7 +71,7 @@ check out-of-date -v main.vn
 for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
     [ -f "$f" ] || fail "out-of-date: $f not written"
 done
-[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run Int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
+[ "$(cat _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run int')" ] || fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
 
 # Two modules importing each other, both out of date: the cycle ends at the module in memory.
 start import-cycle
@@ -138,10 +138,10 @@ source_file main.vn 'Int run()\n    return 1\nrun()\n'
 check top-level-statement main.vn
 [ ! -f _main.vnl ] || fail "top-level-statement: a failed module was written"
 
-# Types are inferred for top-level declarations only: a variable or loop variable without a
-# type anywhere else is an error, not an assignment written for the C++ compiler to reject.
+# Types are inferred in every body; a variable or loop variable whose type cannot be known is
+# an error, not an assignment written for the C++ compiler to reject.
 start untyped-outside-top-level
-source_file main.vn 'class Point\n    var m = 1\n    static var n = 2\nInt main()\n    var x = 1\n    for i in [0...3)\n        x += i\n    return x\n'
+source_file main.vn 'class Point\n    var m = 1\n    static var n = 2\nInt main()\n    var x = missing\n    for i in nothing\n        x += i\n    return x\n'
 check untyped-outside-top-level main.vn
 [ ! -f _main.cpp ] || fail "untyped-outside-top-level: a failed module kept its files"
 

@@ -9,7 +9,7 @@ for script in gcc clang; do
     mkdir "$tmp/$script"
     cp -r "$source_dir/examples/." "$tmp/$script/"
     cd "$tmp/$script"
-    for example in hello.vn shapes/main.vn; do
+    for example in hello.vn shapes/main.vn stock.vn; do
         program=${example%.vn}
         expected=$program.expected-output.txt
         "$build/vorn" -c "$script" "$example" >"$tmp/out" 2>&1 || fail "$script $example: vorn failed: $(cat "$tmp/out")"

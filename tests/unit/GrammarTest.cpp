@@ -76,6 +76,8 @@ TEST_F(GrammarTest, PrecedenceAndGrouping) {
         {"a & b == c", "(a & (b == c))"},
         {"a < b == c", "((a < b) == c)"},
         {"a << b + c", "(a << (b + c))"},
+        {"a + 1 <=> b +- c == 0", "((((a + 1) <=> b) +- c) == 0)"},
+        {"a < b <=> c", "(a < (b <=> c))"},
         {"a && b && c", "(a && (b && c))"},
         {"a | b | c", "(a | (b | c))"},
         {"(a && b) || c", "([(a && b)] || c)"},

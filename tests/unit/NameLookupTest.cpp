@@ -84,8 +84,8 @@ TEST_F(NameLookupTest, ArgumentsAndLoopVariablesAreSeenInTheirBodies) {
 // Right, Root, Far.
 TEST_F(NameLookupTest, BasesAreSearchedBreadthFirstWithTrace) {
     ModulePtr m = module("main");
-    // A function: processing it adds no trace lines of its own.
-    FunctionDeclarationPtr deep = function("deep", type("Void"), {});
+    // A function without a return type: processing it adds no trace lines of its own.
+    FunctionDeclarationPtr deep = function("deep", TypeExpressionPtr(), {});
     m->block->statements = {cls("Far", {}, {deep}), cls("Root", {}), cls("Left", {"Root"}), cls("Right", {"Far"}),
                             cls("Derived", {"Left", "Right"})};
     link(m);
@@ -152,7 +152,8 @@ TEST_F(NameLookupTest, AFindInALibraryModuleImportsItImplicitlyOnce) {
     ModulePtr m = module("main"), file = module("Library.Gfx"), nested = module("Library.Gfx.Draw");
     nested->isLibrary = true;
     nested->includes = {"<draw.h>", "<vector>"};
-    add(nested->block, function("line", type("Void"), {}));
+    // Without a return type, whose resolution would add trace lines.
+    add(nested->block, function("line", TypeExpressionPtr(), {}));
     link(nested);
     import(file, nested, 2);
     import(m, file);
@@ -292,10 +293,13 @@ TEST_F(NameLookupTest, FailedLookupTraceMatchesGolden) {
     import(util, deep, 2);
     ModulePtr m = module("main");
     FunctionDeclarationPtr method = function("run", type("Void"), {});
-    m->block->statements = {cls("Root", {}), cls("Left", {"Root"}), cls("Right", {}),
-                            cls("Widget", {"Left", "Right"}, {method})};
+    ClassDeclarationPtr widget = cls("Widget", {"Left", "Right"}, {method});
+    m->block->statements = {cls("Root", {}), cls("Left", {"Root"}), cls("Right", {}), widget};
     import(m, util);
     link(m);
+    // Processed beforehand, so that the trace holds the one lookup and not those of the class's
+    // own processing, which the first search of the class would start.
+    processDeclaration(widget.get());
     runOptions.verboseLookup = true;
     std::string got;
     {

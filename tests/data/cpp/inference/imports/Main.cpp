@@ -1,17 +1,21 @@
 #include "_Main.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Main.vn"
+#line 1 "Main.vn"
 
 
 // Implementation of functions
-
-
+Mid::Mid():
+extra(4){
+}
+#line 4
+Mid::Mid(int const VORN_argextra):extra(VORN_argextra){
+}
 
 
 int Top::sum(){
 	return (size)+(extra);
 }
-Int main(){
+int main(){
 	Top top;
 	int z=(top).get();
 	int w=(top).size;

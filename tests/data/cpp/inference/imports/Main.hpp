@@ -2,7 +2,7 @@
 #define HEADERMain
 #include "_Main.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Main.vn"
+#line 1 "Main.vn"
 
 // Imports/includes
 
@@ -18,13 +18,16 @@
 
 #line 4
 struct Mid:public Base {
-	public:int extra=4;};
+	public:int extra;
+#line 4
+	public:Mid();public:Mid(int const );};
+
 
 struct Top:public Mid {
 	public:int sum();};
 
 
-Int main();
+int main();
 
 
 #endif

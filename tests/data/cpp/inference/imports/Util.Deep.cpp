@@ -1,6 +1,6 @@
 #include "Util/_Deep.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util/Deep.vn"
+#line 1 "Util/Deep.vn"
 
 
 // Implementation of functions

@@ -2,7 +2,7 @@
 #define HEADERUtil_Deep
 #include "Util/_Deep.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util/Deep.vn"
+#line 1 "Util/Deep.vn"
 
 // Imports/includes
 

@@ -1,6 +1,6 @@
 #include "_Util.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util.vn"
+#line 1 "Util.vn"
 
 
 // Implementation of functions
@@ -13,4 +13,11 @@ int helper(int const x){
 
 int Base::get(){
 	return size;
+}
+#line 6
+Base::Base():
+size(3){
+}
+#line 6
+Base::Base(int const VORN_argsize):size(VORN_argsize){
 }

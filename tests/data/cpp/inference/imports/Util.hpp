@@ -2,7 +2,7 @@
 #define HEADERUtil
 #include "_Util.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/imports/Util.vn"
+#line 1 "Util.vn"
 
 // Imports/includes
 
@@ -20,8 +20,10 @@ int helper(int const );
 
 
 struct Base{
-	public:int size=3;
-	public:int get();};
+	public:int size;
+	public:int get();
+#line 6
+	public:Base();public:Base(int const );};
 
 
 #endif

@@ -1,12 +1,12 @@
 #include "_Main.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/loops/Main.vn"
+#line 1 "Main.vn"
 
 
 // Implementation of functions
 
 #line 2
-Void show(std::map<int ,std::string > const & names,std::vector<int > const & values){
+void show(std::map<int ,std::string > const & names,std::vector<int > const & values){
 	{std::vector<int > ::const_iterator VORN_ITe=values.begin();std::vector<int > ::const_iterator VORN_ENDe=values.end();for(;;){if(VORN_ITe==VORN_ENDe) break;std::vector<int > ::value_type const & e= *VORN_ITe;{
 			printf("%d ",e);}++VORN_ITe;}}
 	{std::vector<int > ::const_reverse_iterator VORN_ITe=values.rbegin();std::vector<int > ::const_reverse_iterator VORN_ENDe=values.rend();for(;;){if(VORN_ITe==VORN_ENDe) break;std::vector<int > ::value_type const & e= *VORN_ITe;{
@@ -17,7 +17,7 @@ Void show(std::map<int ,std::string > const & names,std::vector<int > const & va
 			printf("%d=%s ",(n).first,((n).second).c_str());}++VORN_ITn;}}
 	putchar('\n');
 }
-Int main(){
+int main(){
 	{int k=0;for(;;){{
 			printf("%d ",k);}if(k==3) break;++k;}}
 	putchar('\n');

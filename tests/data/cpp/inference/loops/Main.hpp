@@ -2,7 +2,7 @@
 #define HEADERMain
 #include "_Main.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/loops/Main.vn"
+#line 1 "Main.vn"
 
 // Imports/includes
 #include <map>
@@ -15,9 +15,9 @@
 // Classes, function declarations
 
 #line 2
-Void show(std::map<int ,std::string > const & ,std::vector<int > const & );
+void show(std::map<int ,std::string > const & ,std::vector<int > const & );
 #line 13
-Int main();
+int main();
 
 
 #endif

@@ -1,6 +1,6 @@
 #include "_Main.hpp"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/variables/Main.vn"
+#line 1 "Main.vn"
 
 
 // Implementation of functions
@@ -12,7 +12,7 @@ int twice(int const n){
 double half(double const x){
 	return (x)/(2);
 }
-Int main(){
+int main(){
 	int i=42;
 	double d=1.5;
 	double h=.5;

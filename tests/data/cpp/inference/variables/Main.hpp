@@ -2,7 +2,7 @@
 #define HEADERMain
 #include "_Main.hpp2"
 
-#line 1 "@SOURCE@/tests/data/cpp/inference/variables/Main.vn"
+#line 1 "Main.vn"
 
 // Imports/includes
 
@@ -19,7 +19,7 @@ int twice(int const );
 double half(double const );
 
 
-Int main();
+int main();
 
 
 #endif

@@ -9,15 +9,25 @@ int counter=3;
 
 
 
-Int Counter::next(){
+int Counter::next(){
 	(count)=((count)+(1));
 	return count;
-}Int Counter::made=0;
+}int Counter::made=0;
+#line 7
+Counter::Counter(){
+}
+#line 7
+Counter::Counter(int const VORN_argcount):count(VORN_argcount){
+}
 
-Int twice(Int x){
+
+
+
+
+int twice(int const x){
 	return (x)*(2);
 }
-Int helper(Int x){
+int helper(int const x){
 	return (x)-(1);
 }
 
@@ -27,12 +37,12 @@ Int helper(Int x){
 int eight() { return 8; }
 
 
-Int main(){
+int main(){
 	Counter c;
 	((c).count)=(0);
 	(c).next();
 	printf("%d %d %d %d\n",(c).next(),twice(4),helper(10),square(3));
-	Int n=0;
+	int n=0;
 	while ((n)<(3)){
 		(n)+=(1);}
 	do{
@@ -47,7 +57,7 @@ Int main(){
 	try{
 		throw 42;}
 
-	catch(Int e){printf("caught %d\n",e);}
+	catch(int e){printf("caught %d\n",e);}
 	Color k=green;
 	printf("%d %d %d %d %d\n",(((k)+(1)))*(2),counter,seven(),eight(),Counter ::made);
 	return 0;

@@ -22,26 +22,33 @@ typedef int Number;
 extern int counter;
 
 struct Counter{
-	public:Int count;
-	public:Int next();
+	public:int count;
+	public:int next();
 
 
-	public:static Int made;};
-
-Int twice(Int );
-
-
+	public:static int made;
+#line 7
+	public:Counter();public:Counter(int const );};
 
 
 
-inline Int square(Number x){
+
+
+
+int twice(int const );
+
+
+
+
+
+inline int square(Number const & x){
 	return (x)*(x);
 }
 inline int seven() { return 7; }
 
 
 
-Int main();
+int main();
 
 
 #endif

@@ -7,13 +7,26 @@
 
 
 
-Int Tile::total() const {
+int Tile::total() const {
 	return (area())+((inner).area());
 }
-Int describe(Shape & s){
+#line 4
+Tile::Tile(){
+}
+#line 4
+Tile::Tile(Square const & VORN_arginner):inner(VORN_arginner){
+}
+#line 4
+Tile::Tile(Square const & VORN_arginner,Kind const & VORN_argkind):inner(VORN_arginner),kind(VORN_argkind){
+}
+
+
+
+
+int describe(Shape & s){
 	return (((s).area())*(100))+((s).perimeter());
 }
-Int main(){
+int main(){
 	Tile t;
 	(t).setSide(3);
 	((t).inner).setSide(2);

@@ -19,13 +19,18 @@
 struct Tile:public Square {
 	public:Square inner;
 	public:Kind kind;
-	public:Int total() const ;};
+	public:int total() const ;
+#line 4
+	public:Tile();public:Tile(Square const & );public:Tile(Square const & ,Kind const & );};
 
 
 
 
 
-Int main();
+
+
+
+int main();
 
 
 #endif

@@ -10,24 +10,30 @@
 
 
 
-Int Shape::perimeter() const {
+int Shape::perimeter() const {
 	return 0;
-}Int Shape::getSides() const {
+}int Shape::getSides() const {
 	return sides;
-}Int Shape::made=0;
+}int Shape::made=0;
 
 
 
-Void Square::setSide(Int s){
+void Square::setSide(int const s){
 	(side)=(s);
 	(sides)=(4);
 	(Shape ::made)+=(1);
-}Int Square::area() const {
+}int Square::area() const {
 	return (side)*(side);
-}Int Square::perimeter() const {
+}int Square::perimeter() const {
 	return (4)*(side);
 }
 
-Int Square::Corner::twice(){
+int Square::Corner::twice(){
 	return (x)*(2);
-}Int Square::Corner::count=7;
+}int Square::Corner::count=7;
+#line 26
+Square::Corner::Corner(){
+}
+#line 26
+Square::Corner::Corner(int const VORN_argx):x(VORN_argx){
+}

@@ -17,30 +17,32 @@ enum Kind{square,circle=4};
 #line 5
 struct Shape{
 
-	protected:Int sides;
+	protected:int sides;
 
-	public:virtual Int area() const  = 0;
-	public:virtual Int perimeter() const ;
+	public:virtual int area() const  = 0;
+	public:virtual int perimeter() const ;
 
-	public:Int getSides() const ;
+	public:int getSides() const ;
 
-	public:static Int made;};
+	public:static int made;};
 
 struct Square:public Shape {
-	private:Int side;
-	public:Void setSide(Int );
+	private:int side;
+	public:void setSide(int const );
 
 
 
-	public:Int area() const ;
+	public:int area() const ;
 
-	public:Int perimeter() const ;
+	public:int perimeter() const ;
 
 	public:struct Corner{
-		public:Int x;
-		public:Int twice();
+		public:int x;
+		public:int twice();
 
-		public:static Int count;};};
+		public:static int count;
+#line 26
+		public:Corner();public:Corner(int const );};};
 
 
 #endif

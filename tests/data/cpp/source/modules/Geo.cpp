@@ -5,6 +5,17 @@
 
 // Implementation of functions
 
-Int dot(Point a,Point b){
+#line 1
+Point::Point(){
+}
+#line 1
+Point::Point(int const VORN_argx):x(VORN_argx){
+}
+#line 1
+Point::Point(int const VORN_argx,int const VORN_argy):x(VORN_argx),y(VORN_argy){
+}
+
+
+int dot(Point const & a,Point const & b){
 	return (((a).x)*((b).x))+(((a).y)*((b).y));
 }

@@ -14,10 +14,14 @@
 
 #line 1
 struct Point{
-	public:Int x;
-	public:Int y;};
+	public:int x;
+	public:int y;
+#line 1
+	public:Point();public:Point(int const );public:Point(int const ,int const );};
 
-Int dot(Point ,Point );
+
+
+int dot(Point const & ,Point const & );
 
 
 #endif

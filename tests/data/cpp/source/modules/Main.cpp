@@ -4,10 +4,10 @@
 
 
 // Implementation of functions
-Int norm(Point p){
+int norm(Point const & p){
 	return dot(p,p);
 }
-Int main(){
+int main(){
 	Point p;
 	((p).x)=(3);
 	((p).y)=(4);

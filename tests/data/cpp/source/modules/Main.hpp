@@ -17,10 +17,10 @@
 // Classes, function declarations
 
 #line 4
-Int norm(Point );
+int norm(Point const & );
 
 
-Int main();
+int main();
 
 
 #endif

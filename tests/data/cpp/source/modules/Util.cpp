@@ -6,7 +6,7 @@
 // Implementation of functions
 
 #line 1
-Int clampTo(Int v,Int hi){
+int clampTo(int const v,int const hi){
 	if ((v)>(hi)){
 		return hi;}
 	return v;

@@ -13,7 +13,7 @@
 // Classes, function declarations
 
 #line 1
-Int clampTo(Int ,Int );
+int clampTo(int const ,int const );
 
 
 #endif

@@ -5,6 +5,7 @@
 #line 1 "Operands.vn"
 
 // Imports/includes
+#include <vector>
 
 
 // Enums, types
@@ -14,19 +15,23 @@
 
 #line 4
 struct Cell{
-	public:Int x;
-	public:std::vector<Int > items;};
-
-Cell mk(Int );
-
-
+	public:int x;
+	public:std::vector<int > items;
+#line 4
+	public:Cell();public:Cell(int const );public:Cell(int const ,std::vector<int > const & );};
 
 
 
-template<typename T> T maxOf(T a,T b){
+Cell mk(int const );
+
+
+
+
+
+template<typename T> T maxOf(T const & a,T const & b){
 	return ((a)>(b))?(a):(b);
 }
-Int main();
+int main();
 
 
 #endif

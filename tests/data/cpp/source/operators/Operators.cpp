@@ -5,18 +5,24 @@
 
 // Implementation of functions
 
+#line 3
+Cell::Cell(){
+}
+#line 3
+Cell::Cell(int const VORN_argvalue):value(VORN_argvalue){
+}
 
-Int main(){
-	Int a=7;
-	Int b=3;
+int main(){
+	int a=7;
+	int b=3;
 	printf("%d %d %d %d %d\n",(a)+((b)*(2)),(((a)+(b)))*(2),((a)-(b))-(1),(a)/(b),(a)%(b));
 	printf("%d %d %d %d\n",(-(a))+(b),-((-(a))),!(a),~(b));
-	Bool inOrder=(((1)<(a)))&&(((a)<(10)));
-	Bool same=(((a)==(b)))==(false);
+	bool inOrder=(((1)<(a)))&&(((a)<(10)));
+	bool same=(((a)==(b)))==(false);
 	printf("%d %d %d %d\n",inOrder,same,(a)!=(b),(((a)<=(b)))||(((b)>=(a))));
 	printf("%d %d %d %d %d\n",(a)|(b),(a)&(b),(a)^(b),(a)<<(2),(a)>>(1));
 	printf("%d %d\n",(a)|((b)&(1)),(((a)|(b)))&(1));
-	Int c=1;
+	int c=1;
 	(c)+=(4);
 	(c)-=(1);
 	(c)*=(6);
@@ -28,9 +34,9 @@ Int main(){
 	(c)&=(13);
 	(c)^=(6);
 	printf("%d\n",c);
-	Int d=(a)=((b)=(2));
+	int d=(a)=((b)=(2));
 	printf("%d %d %d %d\n",d,a,((a)>(1))?(10):(20),((a)>(5))?(1):(((a)>(1))?(2):(3)));
-	std::vector<Int > numbers;
+	std::vector<int > numbers;
 	(numbers).resize(2);
 	((numbers)[0])=(5);
 	((numbers)[1])=(((numbers)[0])*(2));

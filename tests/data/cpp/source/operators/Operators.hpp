@@ -5,6 +5,7 @@
 #line 1 "Operators.vn"
 
 // Imports/includes
+#include <vector>
 
 
 // Enums, types
@@ -14,9 +15,12 @@
 
 #line 3
 struct Cell{
-	public:Int value;};
+	public:int value;
+#line 3
+	public:Cell();public:Cell(int const );};
 
-Int main();
+
+int main();
 
 
 #endif

@@ -12,7 +12,7 @@ static int hidden=5;
 
 static int fromCpp() { return 12; }
 
-Int classify(Int n){
+int classify(int const n){
 	(calls)+=(1);
 	if ((n)<(0)){return -(1);}
 	if ((n)==(0)){
@@ -22,7 +22,7 @@ Int classify(Int n){
 	else{
 		return 2;}
 }
-Int branches(Int n){
+int branches(int const n){
 	if ((n)==(1)){
 
 		return 10;}
@@ -31,9 +31,9 @@ Int branches(Int n){
 	else{
 		return 30;}
 }
-Int loops(Int limit){
-	Int total=0;
-	Int i=0;
+int loops(int const limit){
+	int total=0;
+	int i=0;
 	while (true){
 		(i)+=(1);
 		if ((i)>(limit)){
@@ -46,38 +46,38 @@ Int loops(Int limit){
 
 	return total;
 }
-Int guarded(Int n){
+int guarded(int const n){
 	try{
 		if ((n)>(2)){
 			throw n;}
 		return n;}
 
-	catch(Int e){return (e)*(10);}
+	catch(int e){return (e)*(10);}
 
 	catch(...){return -(1);}
 }
-Void release(){
-	Int * p=new Int (4);
+void release(){
+	int * p=new int (4);
 	delete p;
-	Int * many=new Int [3] ();
+	int * many=new int [3] ();
 	delete [] many;
 }
 
-Int localTypes(){
+int localTypes(){
 	enum Step{
 		one=1,
 		two};
-	typedef Int Count;
+	typedef int Count;
 	Count c=two;
 	return c;
 }
-Int main(){
+int main(){
 	printf("%d %d %d %d\n",classify(-(5)),classify(0),classify(7),classify(50));
 	printf("%d %d %d\n",branches(1),branches(2),branches(3));
 	printf("%d %d\n",loops(9),(guarded(1))+(guarded(3)));
 	release();
-	Int local=((hidden)+(fromHeader()))+(fromCpp());
-	Int squares[3];
+	int local=((hidden)+(fromHeader()))+(fromCpp());
+	int squares[3];
 	((squares)[2])=(9);
 	printf("%d %d %d\n",local,calls,(squares)[2]);
 	printf("%d\n",localTypes());

@@ -22,7 +22,7 @@ extern int calls;
 inline int fromHeader() { return 11; }
 
 
-Int classify(Int );
+int classify(int const );
 
 
 
@@ -32,7 +32,7 @@ Int classify(Int );
 
 
 
-Int branches(Int );
+int branches(int const );
 
 
 
@@ -41,9 +41,9 @@ Int branches(Int );
 
 
 
-Int loops(Int );
+int loops(int const );
 #line 42
-Int guarded(Int );
+int guarded(int const );
 
 
 
@@ -53,14 +53,14 @@ Int guarded(Int );
 
 
 
-Void release();
+void release();
 
 
 
 
 
 
-Int localTypes();
+int localTypes();
 
 
 
@@ -68,7 +68,7 @@ Int localTypes();
 
 
 
-Int main();
+int main();
 
 
 #endif

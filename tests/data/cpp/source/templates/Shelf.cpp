@@ -13,4 +13,4 @@
 
 
 
-Int Store::opened=1;
+int Store::opened=1;

@@ -14,23 +14,23 @@
 
 #line 3
 template<typename T> struct Shelf{
-	public:static Int stocked;
+	public:static int stocked;
 	public:struct Slot{
-		public:static Int made;};
-	public:Void stock(T item){
+		public:static int made;};
+	public:void stock(T const & item){
 		(stocked)+=(item);
 	}};
 #line 4
-template<typename T> Int Shelf<T>::stocked=0;
+template<typename T> int Shelf<T>::stocked=0;
 
-template<typename T> Int Shelf<T>::Slot::made=3;
+template<typename T> int Shelf<T>::Slot::made=3;
 
 
 
 struct Store{
 	public:template<typename T> struct Bin{
 		public:static T last;};
-	public:static Int opened;};
+	public:static int opened;};
 #line 12
 template<typename T> T Store::Bin<T>::last;
 

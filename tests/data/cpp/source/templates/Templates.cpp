@@ -6,21 +6,21 @@
 // Implementation of functions
 
 #line 28
-Int main(){
+int main(){
 	IntBox b;
 	(b).put(20);
 	(b).put(21);
-	Box<Char >  c;
+	Box<char >  c;
 	(c).put(65);
-	Pair<Int ,Long >  p;
+	Pair<int ,long >  p;
 	((p).first)=(1);
 	((p).second)=(2);
-	printf("%d %d %c %d\n",(b).get(),Box<Int >  ::count,(c).get(),Box<Char >  ::count);
-	printf("%d %d %ld\n",twice<Int > (21),square(5),(p).swapSum(40));
-	Shelf<Int >  s;
+	printf("%d %d %c %d\n",(b).get(),Box<int >  ::count,(c).get(),Box<char >  ::count);
+	printf("%d %d %ld\n",twice<int > (21),square(5),(p).swapSum(40));
+	Shelf<int >  s;
 	(s).stock(1);
 	(s).stock(2);
-	(Store ::Bin<Int >  ::last)=(4);
-	printf("%d %d %d %d\n",Shelf<Int >  ::stocked,Shelf<Char >  ::Slot ::made,Store ::Bin<Int >  ::last,Store ::opened);
+	(Store ::Bin<int >  ::last)=(4);
+	printf("%d %d %d %d\n",Shelf<int >  ::stocked,Shelf<char >  ::Slot ::made,Store ::Bin<int >  ::last,Store ::opened);
 	return 0;
 }

@@ -18,15 +18,20 @@ typedef Box<int >  IntBox;
 #line 5
 template<typename T> struct Box{
 	public:T value;
-	public:static Int count;
+	public:static int count;
 	public:T get() const {
 		return value;
-	}public:Void put(T v){
+	}public:void put(T const & v){
 		(value)=(v);
 		(count)+=(1);
+	}
+#line 5
+	public:Box(){
+	}
+#line 5
+	public:Box(T const & VORN_argvalue):value(VORN_argvalue){
 	}};
-#line 7
-template<typename T> Int Box<T>::count=0;
+template<typename T> int Box<T>::count=0;
 
 
 
@@ -36,18 +41,31 @@ template<typename T> Int Box<T>::count=0;
 template<typename A,typename B> struct Pair{
 	public:A first;
 	public:B second;
-	public:B swapSum(A extra) const {
+	public:B swapSum(A const & extra) const {
 		return (second)+(extra);
+	}
+#line 14
+	public:Pair(){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst):first(VORN_argfirst){
+	}
+#line 14
+	public:Pair(A const & VORN_argfirst,B const & VORN_argsecond):first(VORN_argfirst),second(VORN_argsecond){
 	}};
 
 
-template<typename T> T twice(T x){
+
+
+
+
+template<typename T> T twice(T const & x){
 	return (x)+(x);
 }
-inline Int square(Int x){
+inline int square(int const x){
 	return (x)*(x);
 }
-Int main();
+int main();
 
 
 #endif
