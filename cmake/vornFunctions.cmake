@@ -51,10 +51,13 @@ function(_vorn_translate target scope)
 
   set(names)
   foreach(source IN LISTS VORN_SOURCES)
-    # Absolute names put the full path into vorn's messages and the #line directives, so the
-    # build log leads an editor to the ".vn" line.
     get_filename_component(source "${source}" ABSOLUTE)
     get_filename_component(name "${source}" NAME_WE)
+    # vorn reads a dot in a path as a module separator, so a folder such as "/tmp/x.1" must not
+    # appear in the name it is given: it runs in the module's folder, which still gives the
+    # messages and #line directives full paths.
+    get_filename_component(directory "${source}" DIRECTORY)
+    get_filename_component(file "${source}" NAME)
     if(name IN_LIST names)
       message(FATAL_ERROR "vorn_add_*(${target}): two modules named ${name}; the generated files would clash")
     endif()
@@ -66,11 +69,12 @@ function(_vorn_translate target scope)
       OUTPUT "${stage}/${name}.cpp" ${copies}
       BYPRODUCTS "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${stage}/${name}.vnl"
       COMMAND "${CMAKE_COMMAND}" -E rm -f "${stage}/${name}.cpp"
-      COMMAND vorn::vorn -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${source}"
+      COMMAND vorn::vorn -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${file}"
       COMMAND "${CMAKE_COMMAND}" -E copy_if_different
               "${stage}/${name}.cpp" "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${generated}"
       DEPENDS "${source}" "$<TARGET_FILE:vorn::vorn>" ${interfaces}
       DEPFILE "${stage}/${name}.d"
+      WORKING_DIRECTORY "${directory}"
       COMMENT "Translating ${source}"
       VERBATIM)
     target_sources(${target} PRIVATE ${copies})
