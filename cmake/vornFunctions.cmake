@@ -49,6 +49,12 @@ function(_vorn_translate target scope)
     list(APPEND interfaces "${file}")
   endforeach()
 
+  # vorn takes its data from the first vorn on PATH; with only its own folder there, another
+  # vorn installed on the machine cannot lend it a different library. A translation with -s
+  # starts no other program.
+  get_target_property(program vorn::vorn IMPORTED_LOCATION)
+  get_filename_component(program_dir "${program}" DIRECTORY)
+
   set(names)
   foreach(source IN LISTS VORN_SOURCES)
     get_filename_component(source "${source}" ABSOLUTE)
@@ -69,10 +75,11 @@ function(_vorn_translate target scope)
       OUTPUT "${stage}/${name}.cpp" ${copies}
       BYPRODUCTS "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${stage}/${name}.vnl"
       COMMAND "${CMAKE_COMMAND}" -E rm -f "${stage}/${name}.cpp"
-      COMMAND vorn::vorn -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${file}"
+      COMMAND "${CMAKE_COMMAND}" -E env "PATH=${program_dir}"
+              "${program}" -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${file}"
       COMMAND "${CMAKE_COMMAND}" -E copy_if_different
               "${stage}/${name}.cpp" "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${generated}"
-      DEPENDS "${source}" "$<TARGET_FILE:vorn::vorn>" ${interfaces}
+      DEPENDS "${source}" "${program}" ${interfaces}
       DEPFILE "${stage}/${name}.d"
       WORKING_DIRECTORY "${directory}"
       COMMENT "Translating ${source}"

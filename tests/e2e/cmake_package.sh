@@ -2,7 +2,8 @@
 # vorn driven by CMake: the example of examples/cmake/ configured and built from a fresh build
 # folder against the build tree's package, a second build that does nothing, an edited body
 # that recompiles one object, a changed header that recompiles its importer, errors at ".vn"
-# lines in the build log; then an installation and its Debian package, used from elsewhere.
+# lines in the build log; then an installation (its package building a library and a program)
+# and the Debian package, used from elsewhere.
 set -u
 source "$(dirname "$0")/common.bash"
 src=$2
@@ -58,14 +59,24 @@ grep -q "^$shapes/Stats.vn:$line:[0-9]*: error: .*noSuchFunction" "$tmp/compile"
     { cat "$tmp/compile"; fail "no .vn position of the C++ error"; }
 
 # An installation: bin/vorn finds its data through its link, from any folder, and the package
-# under lib/cmake/vorn builds the example.
+# under lib/cmake/vorn builds the shapes program.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
 mkdir -p "$tmp/elsewhere"
 cp "$src/examples/hello.vn" "$tmp/elsewhere/"
 (cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
 grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "installed vorn -c gcc hello.vn"; }
+# This time two of the modules form a library that the program links.
 cp -r "$src/examples/shapes" "$tmp/ex/"
-cmake -S "$tmp/ex/cmake" -B "$tmp/bi" -G Ninja -DCMAKE_PREFIX_PATH="$tmp/prefix" -Dvorn_DIR= \
+mkdir -p "$tmp/ex/split"
+cat >"$tmp/ex/split/CMakeLists.txt" <<'TEXT'
+cmake_minimum_required(VERSION 3.20)
+project(split CXX)
+find_package(vorn REQUIRED)
+vorn_add_library(figures SOURCES ../shapes/Figures.vn ../shapes/Stats.vn)
+vorn_add_executable(shapes SOURCES ../shapes/main.vn)
+target_link_libraries(shapes PRIVATE figures)
+TEXT
+cmake -S "$tmp/ex/split" -B "$tmp/bi" -G Ninja -DCMAKE_PREFIX_PATH="$tmp/prefix" \
     >"$tmp/configure-installed" 2>&1 || { cat "$tmp/configure-installed"; fail "configure against the installation"; }
 grep -q "^vorn_DIR:PATH=$tmp/prefix/lib/cmake/vorn$" "$tmp/bi/CMakeCache.txt" || fail "the installed package was not used"
 cmake --build "$tmp/bi" >"$tmp/installed" 2>&1 || { cat "$tmp/installed"; fail "build against the installation"; }
