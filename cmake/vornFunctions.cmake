@@ -57,13 +57,10 @@ function(_vorn_translate target scope)
 
   set(names)
   foreach(source IN LISTS VORN_SOURCES)
+    # A full path puts the full path into vorn's messages and the #line directives, so the
+    # build log leads an editor to the ".vn" line.
     get_filename_component(source "${source}" ABSOLUTE)
     get_filename_component(name "${source}" NAME_WE)
-    # vorn reads a dot in a path as a module separator, so a folder such as "/tmp/x.1" must not
-    # appear in the name it is given: it runs in the module's folder, which still gives the
-    # messages and #line directives full paths.
-    get_filename_component(directory "${source}" DIRECTORY)
-    get_filename_component(file "${source}" NAME)
     if(name IN_LIST names)
       message(FATAL_ERROR "vorn_add_*(${target}): two modules named ${name}; the generated files would clash")
     endif()
@@ -76,12 +73,11 @@ function(_vorn_translate target scope)
       BYPRODUCTS "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${stage}/${name}.vnl"
       COMMAND "${CMAKE_COMMAND}" -E rm -f "${stage}/${name}.cpp"
       COMMAND "${CMAKE_COMMAND}" -E env "PATH=${program_dir}"
-              "${program}" -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${file}"
+              "${program}" -s ${options} --output-dir "${stage}" --depfile "${stage}/${name}.d" "${source}"
       COMMAND "${CMAKE_COMMAND}" -E copy_if_different
               "${stage}/${name}.cpp" "${stage}/${name}.hpp" "${stage}/${name}.hpp2" "${generated}"
       DEPENDS "${source}" "${program}" ${interfaces}
       DEPFILE "${stage}/${name}.d"
-      WORKING_DIRECTORY "${directory}"
       COMMENT "Translating ${source}"
       VERBATIM)
     target_sources(${target} PRIVATE ${copies})
