@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -23,11 +24,14 @@
 #include "LibFrontEnd.hpp"
 #include "MacroExpander.hpp"
 #include "ParentFinder.hpp"
+#include "PreProcessor.hpp"
+#include "platform/Platform.hpp"
 
 namespace fuzzing {
 
 const LexerOptions allLexerOptionBits = OwnWords | Indentation | SemicolonEndsStatement | NestedComments |
-                                        VerbatimRegions | KnownOperatorsOnly | LineSplice | WhitespaceTokens;
+                                        VerbatimRegions | KnownOperatorsOnly | LineSplice | WhitespaceTokens |
+                                        CTokens;
 
 // A lexer input: the first two bytes choose the options (every combination of the bits) and a
 // small tab size (0 included); the rest is the text.
@@ -202,6 +206,37 @@ inline MacroOutcome expandMacrosOf(const std::uint8_t* data, std::size_t size) {
     }
     std::cout.rdbuf(standardOutput);
     outcome.diagnostics = queuedDiagnostics().size();
+    clearDiagnostics();
+    return outcome;
+}
+
+// What preprocessing a header came to.
+struct PreprocessOutcome {
+    bool completed = false;  // false: a failure ended the load (an error, not a finding)
+    std::size_t tokens = 0;
+};
+
+// Writes the bytes to a header file of their own (so "#include __FILE__" recurses for real)
+// and preprocesses it with a small work limit, with two predefined macros and no system
+// headers. Failures are results; only an internal error is a finding.
+inline PreprocessOutcome preprocess(const std::uint8_t* data, std::size_t size) {
+    static const std::string path = platform::createTemporaryFile();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    PreProcessorSettings settings;
+    settings.defines["FUZZ"] = "1";
+    settings.defines["SELF"] = "SELF + 1";
+    settings.workLimit = 200000;
+    PreprocessOutcome outcome;
+    try {
+        PreProcessor preprocessor(path, cHeaderLexerOptions, settings);
+        outcome.completed = true;
+        outcome.tokens = preprocessor.size();
+    } catch (const CompileError& error) {
+        if (error.severity == SeverityInternal) __builtin_trap();
+    }
     clearDiagnostics();
     return outcome;
 }

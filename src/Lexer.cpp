@@ -119,7 +119,10 @@ int Lexer::getChar() {
 void Lexer::ungetChar(int c) {
     if (pushedCount == 3) throw VORN_INTERNAL_ERROR("src/Lexer", "too many characters put back");
     pushedBack[pushedCount++] = c;
-    --currentColumn;
+    if (c == '\n')
+        --line;  // a line end put back is counted again when it is read again
+    else
+        --currentColumn;
 }
 
 // Editors on Windows often start UTF-8 files with a byte order mark; it is not text.
@@ -378,6 +381,7 @@ void Lexer::readNestedComment() {
 // ---- Numbers, words, strings, operators --------------------------------------------------
 
 void Lexer::readNumber(int c) {
+    if (has(CTokens)) return readPreprocessingNumber(c);
     std::string text;
     int next = peekChar();
     if (c == '0' && (next == 'x' || next == 'X')) {
@@ -430,6 +434,20 @@ void Lexer::readDecimalDigits(std::string& text) {
     }
 }
 
+// C's pp-number: digits, letters, "_", "." and a sign right after an exponent letter, so a
+// header's "0xffffffffUL" or "1.5e-3f" is one token with its value intact.
+void Lexer::readPreprocessingNumber(int c) {
+    std::string text(1, static_cast<char>(c));
+    for (int next = peekChar(); isWordChar(next) || next == '.'; next = peekChar()) {
+        text += static_cast<char>(getChar());
+        char last = text.back();
+        bool exponent = last == 'e' || last == 'E' || last == 'p' || last == 'P';
+        if (exponent && (peekChar() == '+' || peekChar() == '-')) text += static_cast<char>(getChar());
+    }
+    beginToken(Name);
+    append(Number, std::move(text));
+}
+
 void Lexer::readWord(int c) {
     std::string text(1, static_cast<char>(c));
     while (isWordChar(peekChar())) text += static_cast<char>(getChar());
@@ -444,6 +462,11 @@ void Lexer::readWord(int c) {
 void Lexer::readString(int quote) {
     std::string text(1, static_cast<char>(quote));
     for (int c = getChar(); c >= 0 && c != quote; c = getChar()) {
+        if (c == '\n' && has(CTokens)) {
+            // C ends an unterminated literal at its line; the line end is read again as one.
+            ungetChar(c);
+            break;
+        }
         if (c == '\n') {
             text += "\\n";
             continue;

@@ -22,12 +22,17 @@ enum LexerOption : std::uint16_t {
     KnownOperatorsOnly = 64,      // operator tokens grow only while C++ knows the spelling
     LineSplice = 128,             // backslash before a line end joins the lines
     WhitespaceTokens = 256,       // blanks and line ends become Whitespace tokens
+    // C's preprocessing numbers, kept as written ("0x1fUL", "017", "1e-5f"), and literals
+    // that end at an unescaped line end, as a C compiler reads a header.
+    CTokens = 512,
 };
 using LexerOptions = std::uint16_t;
 
 const LexerOptions sourceLexerOptions =
     OwnWords | Indentation | SemicolonEndsStatement | NestedComments | VerbatimRegions;
 const LexerOptions preprocessorLexerOptions = KnownOperatorsOnly | LineSplice | WhitespaceTokens;
+// What the C preprocessor reads headers with: the set above plus C's own numbers and literals.
+const LexerOptions cHeaderLexerOptions = preprocessorLexerOptions | CTokens;
 
 // Kind of a word: keywords, and with ownWords the source language's type and macro names.
 TokenKind classifyWord(const std::string& word, bool ownWords);
@@ -77,6 +82,7 @@ private:
     void readNestedComment();
     void readNumber(int c);
     void readDecimalDigits(std::string& text);
+    void readPreprocessingNumber(int c);
     void readWord(int c);
     void readString(int quote);
     void readOperator(int c);

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <iterator>
+#include <set>
 
 int grammarMode = 0;
 unsigned long long parseSteps = 0;
@@ -84,14 +85,14 @@ Expectation classify(TokenStream& ts, int priority) {
 std::vector<ExpectationRecord> journal;
 int openRecordings = 0;
 
-void record(TokenStream& ts, Expectation what, const std::string& name, int priority) {
-    if (what == Expectation::add && ts.expected.count(name)) return;
+void record(TokenStream& ts, Expectation what, const ExpectedName& name, int priority) {
+    if (what == Expectation::add && std::find(ts.expected.begin(), ts.expected.end(), name) != ts.expected.end()) return;
     if (what == Expectation::restart) {
         ts.furthestError = ts.current;
         ts.expected.clear();
         ts.errorPriority = priority;
     }
-    ts.expected.insert(name);
+    ts.expected.push_back(name);
     if (openRecordings) journal.push_back(ExpectationRecord{ts.current, name, priority});
 }
 
@@ -99,7 +100,8 @@ void record(TokenStream& ts, Expectation what, const std::string& name, int prio
 
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
-    if (t.text == literal) {
+    // Most tries fail on the first byte; only then is the whole text compared.
+    if (t.text.c_str()[0] == literal[0] && t.text == literal) {
         ts.advance();
         return true;
     }
@@ -111,7 +113,7 @@ bool StringParser::parse(TokenStream& ts) const {
         return true;
     }
     Expectation what = classify(ts, 0);
-    if (what != Expectation::ignore) record(ts, what, std::string("'") + literal + "'", 0);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{literal, true}, 0);
     return false;
 }
 
@@ -121,13 +123,45 @@ bool TokenParser::parse(TokenStream& ts) const {
         return true;
     }
     Expectation what = classify(ts, 0);
-    if (what != Expectation::ignore) record(ts, what, tokenKindName(kind), 0);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{tokenKindName(kind), false}, 0);
     return false;
 }
 
-void expect(TokenStream& ts, const std::string& name, int priority) {
+void FirstSet::add(const FirstSet& o) {
+    known = known && o.known;
+    kinds |= o.kinds;
+    literals.insert(literals.end(), o.literals.begin(), o.literals.end());
+    literalStarts |= o.literalStarts;
+    splitStarts |= o.splitStarts;
+}
+
+bool FirstSet::starts(const Token& t) const {
+    if (kinds & (1u << t.kind)) return true;
+    unsigned char c = static_cast<unsigned char>(t.text.empty() ? '\0' : t.text[0]);
+    if (literalStarts[c])
+        for (const std::string& literal : literals)
+            if (t.text == literal) return true;
+    // A superset of the splits StringParser makes, which is enough for a guard.
+    return t.kind == Operator && t.text.size() > 1 && splitStarts[c];
+}
+
+FirstSet literalFirst(const char* literal) {
+    FirstSet s;
+    s.literals.push_back(literal);
+    s.literalStarts.set(static_cast<unsigned char>(literal[0]));
+    if (literal[0] != '\0' && literal[1] == '\0') s.splitStarts.set(static_cast<unsigned char>(literal[0]));
+    return s;
+}
+
+FirstSet kindFirst(TokenKind kind) {
+    FirstSet s;
+    s.kinds = 1u << kind;
+    return s;
+}
+
+void expect(TokenStream& ts, const char* name, int priority) {
     Expectation what = classify(ts, priority);
-    if (what != Expectation::ignore) record(ts, what, name, priority);
+    if (what != Expectation::ignore) record(ts, what, ExpectedName{name, false}, priority);
 }
 
 ExpectationRecording::ExpectationRecording() : start(journal.size()) { ++openRecordings; }
@@ -235,7 +269,8 @@ void resetParseState() {
 }
 
 void raiseSyntaxError(TokenStream& ts) {
-    std::set<std::string>& expected = ts.expected;
+    std::set<std::string> expected;
+    for (const ExpectedName& name : ts.expected) expected.insert(name.spelled());
     if (expected.count("operator")) {
         for (auto it = expected.begin(); it != expected.end();)
             it = absorbedByOperator(*it) ? expected.erase(it) : std::next(it);
@@ -249,7 +284,7 @@ void raiseSyntaxError(TokenStream& ts) {
         first = false;
     }
     message += " instead of '" + foundText(ts, f) + "'";
-    expected.clear();
+    ts.expected.clear();
     throw ParseError(message, f->location);
 }
 
@@ -284,6 +319,10 @@ void queueParseDiagnostic(const CompileError& error) {
 
 void noNodeUnderConstruction() {
     throw VORN_INTERNAL_ERROR("src/Parser", "member set without a node under construction");
+}
+
+void matchedOutsideFirst() {
+    throw VORN_INTERNAL_ERROR("src/Parser", "a parser matched a token that cannot start it");
 }
 
 void nothingConsumedYet() { throw VORN_INTERNAL_ERROR("src/Parser", "no token consumed before a previous-token read"); }

@@ -6,6 +6,8 @@
 // syntax errors, and the nesting guard ends a statement nested too deeply.
 #pragma once
 
+#include <bitset>
+
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 #include <iterator>
@@ -74,7 +76,7 @@ boost::shared_ptr<T> newNode(TokenStream& ts) {
 // ---- Expectation bookkeeping and recovery (members of the token stream in spirit) ----
 
 // Records that `name` would have been accepted at the read position.
-void expect(TokenStream& ts, const std::string& name, int priority);
+void expect(TokenStream& ts, const char* name, int priority);
 // Throws the ParseError for the furthest error position and clears the expected names.
 [[noreturn]] void raiseSyntaxError(TokenStream& ts);
 // Skips to the end of the current statement; false when the end of the block or file came first.
@@ -90,7 +92,7 @@ void queueParseDiagnostic(const CompileError& error);
 // of those only the ones from the last named rule on; a recording keeps just these.
 struct ExpectationRecord {
     TokenStream::Position at;
-    std::string name;
+    ExpectedName name;
     int priority;
 };
 typedef std::vector<ExpectationRecord> Expectations;
@@ -118,6 +120,53 @@ void resetExpectationRecordings();
 // Rule runs since the program started. Written by Rule::parse, read by tests and benchmarks
 // that check the parse stays linear in its input.
 extern unsigned long long parseSteps;
+
+// ---- What can start a match ----
+//
+// Most alternatives fail on their first token. A parser that knows which tokens can start it
+// lets a rule that cannot match skip building its node (and a named rule skip its run: its
+// name, expected with the top priority, outweighs whatever the run would have recorded at
+// that position). Only parsers whose failure on a non-starting token has no effect besides
+// recorded expectations say they know; the others (run-time steps, "yes", a member set by a
+// parser that may match nothing) are unknown, and whatever starts with them is always run.
+struct FirstSet {
+    bool known = true;
+    bool nullable = false;  // may succeed without consuming a token
+    unsigned kinds = 0;     // one bit per TokenKind
+    std::vector<std::string> literals;
+    std::bitset<256> literalStarts;  // first bytes of the literals, for a quick no
+    std::bitset<256> splitStarts;    // one-character literals that may be carved off an operator
+
+    static FirstSet unknown() {
+        FirstSet s;
+        s.known = false;
+        return s;
+    }
+    void add(const FirstSet& o);
+    bool starts(const Token& t) const;
+};
+FirstSet literalFirst(const char* literal);
+FirstSet kindFirst(TokenKind kind);
+// A then B: B's starts count only when A may match nothing.
+template <class A, class B>
+FirstSet sequenceFirst(const A& a, const B& b) {
+    FirstSet s = a.first();
+    if (!s.nullable) return s;
+    FirstSet t = b.first();
+    s.add(t);
+    s.nullable = t.nullable;
+    return s;
+}
+
+extern int nestingDepth;
+const int maxNestingDepth = 600;
+
+// True when the parser would certainly fail on the current token. Near the nesting limit
+// every run goes ahead, so that the error a nested body raises on entry stays where it was.
+inline bool cannotStart(const FirstSet& first, TokenStream& ts) {
+    return first.known && !first.nullable && nestingDepth < maxNestingDepth && ts.current != ts.end() &&
+           !first.starts(*ts.current);
+}
 
 // ---- Parser classes ----
 
@@ -154,6 +203,7 @@ public:
     typedef bool Result;
     explicit StringParser(const char* literal) : literal(literal) {}
     bool parse(TokenStream& ts) const;
+    FirstSet first() const { return literalFirst(literal); }
     const char* literal;
 };
 
@@ -162,6 +212,7 @@ public:
     typedef bool Result;
     explicit TokenParser(TokenKind kind) : kind(kind) {}
     bool parse(TokenStream& ts) const;
+    FirstSet first() const { return kindFirst(kind); }
     TokenKind kind;
 };
 
@@ -169,6 +220,7 @@ class YesParser : public ParserTag {
 public:
     typedef bool Result;
     bool parse(TokenStream&) const { return true; }
+    FirstSet first() const { return FirstSet::unknown(); }
 };
 
 template <class T>
@@ -176,6 +228,7 @@ class NoParser : public ParserTag {
 public:
     typedef boost::shared_ptr<T> Result;
     Result parse(TokenStream&) const { return Result(); }
+    FirstSet first() const { return FirstSet(); }
 };
 
 typedef bool (*ParseFunction)(TokenStream&);
@@ -186,6 +239,7 @@ public:
     typedef bool Result;
     explicit FuncParser(ParseFunction function) : function(function) {}
     bool parse(TokenStream& ts) const { return function(ts); }
+    FirstSet first() const { return FirstSet::unknown(); }
     ParseFunction function;
 };
 
@@ -203,6 +257,7 @@ public:
         } atExit{cleanup, ts};
         return p.parse(ts);
     }
+    FirstSet first() const { return FirstSet::unknown(); }
     P p;
     CleanupFunction cleanup;
 };
@@ -221,6 +276,7 @@ public:
         }
         return true;
     }
+    FirstSet first() const { return sequenceFirst(a, b); }
     A a;
     B b;
 };
@@ -238,6 +294,13 @@ public:
         if (r) return r;
         return b.parse(ts);
     }
+    FirstSet first() const {
+        FirstSet s = a.first();
+        FirstSet t = b.first();
+        s.add(t);
+        s.nullable = s.nullable || t.nullable;
+        return s;
+    }
     A a;
     B b;
 };
@@ -252,6 +315,7 @@ public:
         bool second = runStep(b, ts);
         return first || second;
     }
+    FirstSet first() const { return FirstSet::unknown(); }
     A a;
     B b;
 };
@@ -281,6 +345,11 @@ public:
         }
         return true;
     }
+    FirstSet first() const {
+        FirstSet s = p.first();
+        if (min == 0) s.nullable = true;
+        return s;
+    }
     P p;
 };
 
@@ -309,6 +378,7 @@ public:
         }
         return reachedEnd;
     }
+    FirstSet first() const { return FirstSet::unknown(); }
     P p;
 };
 
@@ -321,8 +391,16 @@ public:
     typedef typename std::conditional<std::is_same<T, MatchBool>::value, bool, boost::shared_ptr<T>>::type Result;
     explicit RuleParser(Rule<T>* rule) : rule(rule) {}
     Result parse(TokenStream& ts) const { return rule->parse(ts); }
+    FirstSet first() const { return rule->first(); }
     Rule<T>* rule;
 };
+
+// A member set after a parser that may match nothing would change a node even on a miss.
+template <class P>
+FirstSet settingFirst(const P& p) {
+    FirstSet s = p.first();
+    return s.nullable ? FirstSet::unknown() : s;
+}
 
 // Stores what P matched into a member of the node of type T under construction: a delivered
 // node, or for a text member the text of the last token consumed (which for a literal is the
@@ -346,11 +424,13 @@ public:
         }
     }
     static const std::string& previousText(TokenStream& ts);
+    FirstSet first() const { return settingFirst(p); }
     P p;
     M T::*member;
 };
 
 [[noreturn]] void nothingConsumedYet();
+[[noreturn]] void matchedOutsideFirst();
 
 template <class P, class T, class M>
 const std::string& OutMember<P, T, M>::previousText(TokenStream& ts) {
@@ -371,6 +451,7 @@ public:
         (nodeUnderConstruction<T>().*member).push_back(node);
         return true;
     }
+    FirstSet first() const { return settingFirst(p); }
     P p;
     L T::*member;
 };
@@ -385,6 +466,7 @@ public:
         if (r) nodeUnderConstruction<T>().*member = value;
         return r;
     }
+    FirstSet first() const { return settingFirst(p); }
     P p;
     V T::*member;
     V value;
@@ -398,6 +480,16 @@ public:
     typedef bool Result;
     WrapMember(const P& p, boost::shared_ptr<B> W::*member) : p(p), member(member) {}
     bool parse(TokenStream& ts) const {
+        if (!firstKnown) {
+            firstSet = settingFirst(p);
+            firstKnown = true;
+        }
+        if (cannotStart(firstSet, ts)) {
+            // Run for the expectations it records, without a wrapper to build.
+            SlotGuard<W> guard(boost::shared_ptr<W>{});
+            if (runStep(p, ts)) matchedOutsideFirst();
+            return false;
+        }
         SlotGuard<W> guard(newNode<W>(ts));
         if (!runStep(p, ts)) return false;
         boost::shared_ptr<W> wrapper = constructionSlot<W>();
@@ -405,8 +497,11 @@ public:
         constructionSlot<B>() = wrapper;
         return true;
     }
+    FirstSet first() const { return settingFirst(p); }
     P p;
     boost::shared_ptr<B> W::*member;
+    mutable FirstSet firstSet;
+    mutable bool firstKnown = false;
 };
 
 // ---- Rules ----
@@ -423,6 +518,9 @@ public:
     public:
         virtual ~RuleBase() = default;
         virtual Result parse(const char* name, TokenStream& ts) = 0;
+        // Runs the body on a token that cannot start it, for the expectations it records.
+        virtual void miss(TokenStream& ts) = 0;
+        virtual FirstSet first() const = 0;
     };
 
     template <class P>
@@ -448,6 +546,17 @@ public:
                 return node;
             }
         }
+        void miss(TokenStream& ts) override {
+            bool matched;
+            if constexpr (matchOnly || IsNodeParser<P>::value) {
+                matched = static_cast<bool>(parser.parse(ts));
+            } else {
+                SlotGuard<T> guard(boost::shared_ptr<T>{});
+                matched = parser.parse(ts);
+            }
+            if (matched) matchedOutsideFirst();
+        }
+        FirstSet first() const override { return parser.first(); }
         P parser;
     };
 
@@ -459,19 +568,43 @@ public:
     template <class P, class = typename std::enable_if<IsParser<P>::value>::type>
     Rule& operator=(const P& p) {
         impl.reset(new AnyRule<P>(p));
+        firstState = FirstUnknownYet;
         return *this;
     }
 
     Result parse(TokenStream& ts) {
         if (!impl) ruleWithoutBody(name);
         ++parseSteps;
+        if (cannotStart(first(), ts)) {
+            if (name)
+                expect(ts, name, 100);
+            else
+                impl->miss(ts);
+            return Result();
+        }
         return impl->parse(name, ts);
+    }
+
+    // Worked out on first use, when the grammar is complete. A rule met again while its own
+    // set is being worked out starts with itself, which a descent parser cannot have: unknown.
+    const FirstSet& first() {
+        static const FirstSet unknownSet = FirstSet::unknown();
+        if (firstState == FirstKnown) return firstSet;
+        if (firstState == FirstInProgress || !impl) return unknownSet;
+        firstState = FirstInProgress;
+        firstSet = impl->first();
+        firstState = FirstKnown;
+        return firstSet;
     }
 
     bool hasBody() const { return impl != nullptr; }
 
     const char* name = nullptr;
     std::unique_ptr<RuleBase> impl;
+
+private:
+    enum { FirstUnknownYet, FirstInProgress, FirstKnown } firstState = FirstUnknownYet;
+    FirstSet firstSet;
 };
 
 // ---- Notation: what a rule's C++ text is written with ----
@@ -644,9 +777,8 @@ extern PrecedenceState precedence;
 // past the limit the statement is given up with an error instead of overflowing the stack.
 // One level costs under 1 KB of stack in an optimised build and several KB with the sanitizers,
 // so 600 levels fit a 1 MB stack (optimised) and a 4 MB one (sanitized), and 500 nested blocks
-// with their statements still parse.
-const int maxNestingDepth = 600;
-extern int nestingDepth;
+// with their statements still parse. The limit, maxNestingDepth, is declared with the guard
+// against runs that cannot start, which reads it.
 
 // Steps around a nested body: the first throws past the limit, the second undoes it.
 bool enterNesting(TokenStream& ts);
@@ -685,14 +817,33 @@ bool completePart(TokenStream& ts);
 void closePart(TokenStream& ts);
 bool addLink(TokenStream& ts);
 
+// Runs R but starts like S: for steps around a body that do nothing lasting when the body
+// fails on its first token.
+template <class R, class S>
+class StartsLike : public ParserTag {
+public:
+    typedef typename R::Result Result;
+    StartsLike(const R& run, const S& start) : run(run), start(start) {}
+    Result parse(TokenStream& ts) const { return run.parse(ts); }
+    FirstSet first() const { return start.first(); }
+    R run;
+    S start;
+};
+template <class R, class S>
+StartsLike<R, S> startsLike(const R& run, const S& start) {
+    return StartsLike<R, S>(run, start);
+}
+
+// A part opened and closed around a body that fails leaves the heights as they were; the
+// nesting count that nested() raises is covered by cannotStart's look at the limit.
 template <class P>
 auto treePart(const P& body) {
-    return finally(func(openPart) >> body >> func(completePart), closePart);
+    return startsLike(finally(func(openPart) >> body >> func(completePart), closePart), body);
 }
 
 template <class P>
 auto nested(const P& body) {
-    return finally(func(enterNesting) >> treePart(body), leaveNesting);
+    return startsLike(finally(func(enterNesting) >> treePart(body), leaveNesting), body);
 }
 
 // One round of a loop that wraps what was read so far into a new node.
@@ -772,6 +923,7 @@ public:
         rememberedRuns.emplace(key, std::move(outcome));
         return matched;
     }
+    FirstSet first() const { return p.first(); }
     P p;
 };
 

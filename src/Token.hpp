@@ -3,9 +3,11 @@
 // back to any saved position. It never interprets tokens; that is the grammar's job.
 #pragma once
 
+#include <cstring>
 #include <list>
-#include <set>
+#include <memory_resource>
 #include <string>
+#include <vector>
 
 #include "Diagnostics.hpp"
 
@@ -34,14 +36,30 @@ struct Token {
     Token(TokenKind k, std::string t, const SourceLocation& loc) : kind(k), text(std::move(t)), location(loc) {}
 };
 
+// A name a syntax error may list as expected: a literal (shown quoted) or a rule or token kind
+// name. The text is a string literal of the grammar or of the kind table, so recording one
+// copies nothing; the words are built only when an error is raised.
+struct ExpectedName {
+    const char* text;
+    bool quoted;
+    bool operator==(const ExpectedName& o) const { return quoted == o.quoted && std::strcmp(text, o.text) == 0; }
+    std::string spelled() const { return quoted ? std::string("'") + text + "'" : std::string(text); }
+};
+
 // Display name used in messages; kinds without one are an internal error ("unknown token").
 const char* tokenKindName(int kind);
 
-class TokenStream : public std::list<Token> {
-public:
-    using Position = std::list<Token>::iterator;
+// The tokens of a stream are allocated from one arena of the stream: a file's tokens are made
+// one by one, kept together for the parse and let go all at once.
+struct TokenArena {
+    std::pmr::monotonic_buffer_resource arena{64 * 1024};
+};
 
-    TokenStream() : current(end()), furthestError(end()) {}
+class TokenStream : private TokenArena, public std::pmr::list<Token> {
+public:
+    using Position = std::pmr::list<Token>::iterator;
+
+    TokenStream() : std::pmr::list<Token>(&arena), current(end()), furthestError(end()) {}
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
     virtual ~TokenStream() = default;
@@ -65,7 +83,8 @@ public:
     // it was expected, and what was expected there.
     Position furthestError;
     int errorPriority = -1;
-    std::set<std::string> expected;
+    // Without repeats, in the order recorded; the message sorts them.
+    std::vector<ExpectedName> expected;
 };
 
 // One token as "line:column kind text", the text with line ends and control bytes escaped.

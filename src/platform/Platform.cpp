@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,6 +105,11 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool isRegularFile(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 std::time_t modificationTime(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return 0;
@@ -184,6 +190,42 @@ static int decodeWaitStatus(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return -1;
+}
+
+CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand) {
+    CompilerPreprocessor facts;
+    // Both streams in one pipe: the macros arrive on stdout, the search list on stderr.
+    std::string commandLine = compilerCommand + " -x c++ -E -dM -v /dev/null 2>&1";
+    FILE* pipe = popen(commandLine.c_str(), "r");
+    if (!pipe) return facts;
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    int status = pclose(pipe);
+    bool inSearchList = false;
+    bool sawSearchList = false;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (line.compare(0, 8, "#define ") == 0) {
+            facts.predefines += line + "\n";
+        } else if (line.compare(0, 25, "#include <...> search sta") == 0) {
+            inSearchList = sawSearchList = true;
+        } else if (line.compare(0, 18, "End of search list") == 0) {
+            inSearchList = false;
+        } else if (inSearchList && line.size() > 1 && line[0] == ' ') {
+            std::string dir = line.substr(1);
+            // Darwin marks framework directories; they hold no plain headers.
+            if (dir.size() > 22 && dir.compare(dir.size() - 22, 22, " (framework directory)") == 0) continue;
+            facts.includeDirectories.push_back(dir);
+        }
+    }
+    facts.found = status == 0 && sawSearchList;
+    if (!facts.found) facts = CompilerPreprocessor();
+    return facts;
 }
 
 int runShellCommand(const std::string& commandLine) {

@@ -38,6 +38,8 @@ bool isExecutableFile(const std::string& path);
 // True when the path names a directory. Readers refuse one before opening: some systems open a
 // directory as a stream that reads as empty.
 bool isDirectory(const std::string& path);
+// True when the path names a regular file: no directory, device or pipe.
+bool isRegularFile(const std::string& path);
 // Modification time of a file, 0 when it does not exist.
 std::time_t modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
@@ -80,6 +82,17 @@ std::string fileNameInArgument(const std::string& name);
 // A path written in the Windows manner ("out\main.obj") as this system opens it: on POSIX
 // each '\' becomes '/'.
 std::string hostPath(const std::string& path);
+
+// What a C++ compiler driver tells about its preprocessor when asked with
+// "COMMAND -x c++ -E -dM -v" on an empty input: the "#define" lines of its predefined macros
+// and the directories of its "#include <...>" search list, in order. `found` is false when the
+// command could not be run or printed no search list.
+struct CompilerPreprocessor {
+    bool found = false;
+    std::string predefines;
+    std::vector<std::string> includeDirectories;
+};
+CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand);
 
 // Read access to string values of a key store in the manner of the Windows registry under
 // the current user. The POSIX store holds no keys; tests put a fake in its place.

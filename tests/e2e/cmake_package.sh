@@ -65,6 +65,9 @@ mkdir -p "$tmp/elsewhere"
 cp "$src/examples/hello.vn" "$tmp/elsewhere/"
 (cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
 grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "installed vorn -c gcc hello.vn"; }
+printf '#define SIDE 4\nint side = SIDE;\n' >"$tmp/elsewhere/side.h"
+[ "$(cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn-pp side.h)" = "int side = 4 ;" ] ||
+    fail "installed vorn-pp side.h"
 # This time two of the modules form a library that the program links.
 cp -r "$src/examples/shapes" "$tmp/ex/"
 mkdir -p "$tmp/ex/split"

@@ -245,7 +245,7 @@ TEST(AstTest, TokensExpressionReadsAsAStream) {
 
     // Rewinding again starts over without a second end marker.
     const size_t before = tokens->size();
-    tokens->expected.insert("expression");
+    tokens->expected.push_back(ExpectedName{"expression", false});
     tokens->errorPriority = 3;
     tokens->rewind();
     EXPECT_EQ(tokens->size(), before);

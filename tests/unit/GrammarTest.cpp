@@ -280,3 +280,95 @@ TEST_F(GrammarTest, VnFrontEndLoadsAModule) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a rule's body at a position without the start check, as the check would have skipped it.
+template <class T>
+bool bodyMatches(Rule<T>& rule, TokenStream& ts) {
+    resetParseState();
+    try {
+        return static_cast<bool>(rule.impl->parse(nullptr, ts));
+    } catch (const CompileError&) {
+        return true;  // it got far enough to find fault: it started
+    }
+}
+
+// Every rule whose start set says a token cannot start it really fails there: the parser
+// skips such runs, so a set missing a start would silently change what parses.
+template <class T>
+void checkStarts(Rule<T>& (*accessor)(), const char* label, const std::string& text) {
+    std::istringstream input(text);
+    Lexer lexer(input, "starts.vn", sourceLexerOptions);
+    while (!lexer.atEnd()) lexer.advance();
+    buildSourceGrammar();
+    Rule<T>& rule = accessor();
+    int skipped = 0;
+    for (TokenStream::Position p = lexer.begin(); p->kind != EndOfFile; ++p) {
+        const FirstSet& first = rule.first();
+        lexer.current = p;
+        if (!cannotStart(first, lexer)) continue;
+        ++skipped;
+        EXPECT_FALSE(bodyMatches(rule, lexer)) << label << " at '" << p->text << "' line " << p->location.line;
+    }
+    clearDiagnostics();
+    resetParseState();
+    EXPECT_GT(skipped, 0) << label << " never skips a run";
+}
+
+}  // namespace
+
+TEST_F(GrammarTest, RulesFailWhereTheirStartSetSaysTheyCannotStart) {
+    const std::string program =
+        "import Other\n"
+        "public class Box[T] : public Base[T]\n"
+        "    private\n"
+        "    Int#4 cells\n"
+        "    [String] names\n"
+        "    Int->Double map\n"
+        "    construct(Int a)\n"
+        "        base:(a)\n"
+        "        count:(a)\n"
+        "    virtual Int size() const\n"
+        "        return count\n"
+        "    Int doubled\n"
+        "        get\n"
+        "            return count * 2\n"
+        "alias Pair[A] = (A, Int)\n"
+        "enum Color\n"
+        "    red = 1, green\n"
+        "macro _twice(x)\n"
+        "    return x\n"
+        "Int main()\n"
+        "    Int x = -1, y : (2)\n"
+        "    var p = new $ Box[Int]:(3) with\n"
+        "        weight = 2.0\n"
+        "    for i in reverse [0...x), j in p->names\n"
+        "        x += i >> 2 ? 1 : 0\n"
+        "    if x > 1 && y < 2\n"
+        "        delete # p\n"
+        "    elseif if x then y else 0\n"
+        "        throw\n"
+        "    else\n"
+        "        try\n"
+        "            _twice(x)\n"
+        "        catch Error e\n"
+        "            break\n"
+        "    do\n"
+        "        continue\n"
+        "    while A\"s\" != U\"t\"\n"
+        "    Box[Int].make(x, (1, 2), [1...2], Foo{ })\n";
+    checkStarts(declarationRule, "declaration", program);
+    checkStarts(classRule, "class", program);
+    checkStarts(functionRule, "function", program);
+    checkStarts(variableRule, "variable", program);
+    checkStarts(propertyRule, "property", program);
+    checkStarts(typeRule, "type", program);
+    checkStarts(constructionRule, "construction", program);
+    checkStarts(staticNameRule, "static name", program);
+    checkStarts(constantRule, "constant", program);
+    checkStarts(rangeRule, "range", program);
+    checkStarts(initStatementRule, "initialiser", program);
+    checkStarts(templateCallRule, "template call", program);
+    checkStarts(argumentRule, "argument", program);
+}

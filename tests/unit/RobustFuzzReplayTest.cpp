@@ -100,4 +100,18 @@ TEST_F(RobustFuzzReplay, MacroInputs) {
     EXPECT_GT(internal, 0u);
 }
 
+TEST_F(RobustFuzzReplay, PreprocessorInputs) {
+    std::vector<std::string> inputs = inputsOf("pp_fuzz");
+    ASSERT_GE(inputs.size(), 10u);
+    size_t completed = 0, failed = 0;
+    for (const std::string& input : inputs) {
+        fuzzing::PreprocessOutcome outcome = fuzzing::preprocess(bytes(input), input.size());
+        (outcome.completed ? completed : failed) += 1;
+    }
+    // The seeds hold headers that come through and ones that end the load (runaway macros,
+    // includes of themselves, deep conditions).
+    EXPECT_GT(completed, 0u);
+    EXPECT_GT(failed, 0u);
+}
+
 }  // namespace

@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""Times the real vorn binary on a generated multi-module program.
+
+    translate_bench.py [--lines 100000,200000] [--repeat 3] [--lowered]
+                       [--vorn NAME=PATH ...] [--work DIR]
+
+For each size it generates the program (gen_program.py), then for each binary named (default:
+build/vorn beside this directory) it times, taking the best of --repeat runs:
+  clean  translation with no earlier outputs,
+  noop   a rerun with nothing to do,
+  touch  a rerun after the first module of a chain (one that imports nothing) was touched.
+It also times `g++ -fsyntax-only` on the generated C++ of all modules as one unit. Binaries
+given together are measured side by side, run after run, so they see the same machine load.
+One line per size and binary starts with "vorn-bench" and holds key=value pairs a script can
+compare over time. Times are processor seconds (user + system) of the child process.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run(cmd, cwd):
+    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    err = proc.stderr.read().decode(errors="replace")
+    proc.stderr.close()
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        sys.exit("%s failed (%d) in %s:\n%s" % (" ".join(cmd), code, cwd, err[:2000]))
+    # Processor time, not wall time: the machine may be shared, and the translator is single-threaded.
+    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
+
+
+def remove_outputs(d):
+    for name in os.listdir(d):
+        if name.startswith("_"):
+            os.remove(os.path.join(d, name))
+
+
+def touch(path):
+    # Later than every output, whatever the file system's time resolution.
+    t = time.time() + 2
+    os.utime(path, (t, t))
+
+
+def measure(vorn, d, leaf, repeat):
+    best = {"clean": (1e9, 0), "noop": (1e9, 0), "touch": (1e9, 0)}
+
+    def keep(kind, result):
+        t, rss = result
+        bt, brss = best[kind]
+        best[kind] = (min(bt, t), max(brss, rss))
+
+    for _ in range(repeat):
+        remove_outputs(d)
+        keep("clean", run([vorn, "main.vn"], d))
+        keep("noop", run([vorn, "main.vn"], d))
+        touch(os.path.join(d, leaf + ".vn"))
+        keep("touch", run([vorn, "main.vn"], d))
+    return best
+
+
+def gxx_time(d, include, repeat):
+    unit = os.path.join(d, "unit.cpp")
+    with open(unit, "w") as f:
+        for name in sorted(os.listdir(d)):
+            if name.startswith("_") and name.endswith(".cpp"):
+                f.write('#include "%s"\n' % name)
+    return min(run(["g++", "-std=c++17", "-fsyntax-only", "-I", include, "unit.cpp"], d)[0] for _ in range(repeat))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--lines", default="100000,200000")
+    ap.add_argument("--repeat", type=int, default=3)
+    ap.add_argument("--lowered", action="store_true")
+    ap.add_argument("--vorn", action="append", default=[])
+    ap.add_argument("--work", default="/tmp/vorn-bench")
+    args = ap.parse_args()
+    binaries = []
+    for spec in args.vorn or ["current=" + os.path.join(HERE, "..", "build", "vorn")]:
+        name, _, path = spec.partition("=")
+        binaries.append((name, os.path.abspath(path)))
+
+    for lines in [int(x) for x in args.lines.split(",")]:
+        d = os.path.join(args.work, str(lines))
+        shutil.rmtree(d, ignore_errors=True)
+        gen = [sys.executable, os.path.join(HERE, "gen_program.py"), d, str(lines)]
+        if args.lowered:
+            gen.append("--lowered")
+        info = dict(kv.split("=") for kv in subprocess.check_output(gen, text=True).split())
+        size = int(info["bytes"])
+        results = {name: {"clean": (1e9, 0), "noop": (1e9, 0), "touch": (1e9, 0)} for name, _ in binaries}
+        for _ in range(args.repeat):
+            for name, path in binaries:
+                for kind, (t, rss) in measure(path, d, info["leaf"], 1).items():
+                    bt, brss = results[name][kind]
+                    results[name][kind] = (min(bt, t), max(brss, rss))
+        include = os.path.join(os.path.dirname(binaries[0][1]), "include")
+        gxx = gxx_time(d, include, args.repeat)
+        for name, _ in binaries:
+            r = results[name]
+            clean, rss = r["clean"]
+            print("vorn-bench binary=%s lines=%s bytes=%d modules=%s clean_s=%.3f noop_s=%.3f touch_s=%.3f "
+                  "lines_per_s=%.0f mb_per_s=%.2f peak_rss_mb=%.1f rss_per_byte=%.1f noop_pct=%.1f touch_pct=%.1f "
+                  "gxx_s=%.3f gxx_ratio=%.2f" %
+                  (name, info["lines"], size, info["modules"], clean, r["noop"][0], r["touch"][0],
+                   int(info["lines"]) / clean, size / clean / 1e6, rss / 1e6, rss / size,
+                   100 * r["noop"][0] / clean, 100 * r["touch"][0] / clean, gxx, clean / gxx))
+            sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,3 @@
+#include __FILE__
+#include __FILE__
+x

@@ -1,0 +1,2 @@
+#error stop "here" now
+not_reached

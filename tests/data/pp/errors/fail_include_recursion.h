@@ -1,0 +1,1 @@
+#include "fail_include_recursion.h"

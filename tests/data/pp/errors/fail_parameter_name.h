@@ -1,0 +1,1 @@
+#define X(a, const) a

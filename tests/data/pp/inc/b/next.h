@@ -1,0 +1,2 @@
+#define NEXT_FROM_B from_b
+int next_b;

@@ -1,0 +1,3 @@
+#pragma once
+#define ONCE_VALUE once
+int once_declaration;
