@@ -4,6 +4,7 @@
 #include "BuildManager.hpp"
 
 #include <algorithm>
+#include <fstream>
 #include <boost/make_shared.hpp>
 
 #include "ClassLowering.hpp"
@@ -323,4 +324,30 @@ bool buildAll() {
     }
     recheckImports();
     return ok;
+}
+
+namespace {
+// Make reads blanks as separators and '$' and '#' as its own; Ninja reads the same escapes.
+std::string makeWord(const std::string& path) {
+    std::string word;
+    for (char c : path) {
+        if (c == ' ' || c == '#') word += '\\';
+        if (c == '$') word += '$';
+        word += c;
+    }
+    return word;
+}
+}  // namespace
+
+bool writeDependencyFile(const std::string& path, const std::string& target) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out << makeWord(target) << ':';
+    for (const auto& entry : moduleRegistry)
+        if (entry.second && entry.second->fullyLoaded && !isLibraryName(entry.first))
+            out << " \\\n  " << makeWord(sourcePath(entry.first, entry.first.extension));
+    out << '\n';
+    out.close();
+    if (out) return true;
+    report(CompileError("Unable to write the dependency file " + path));
+    return false;
 }

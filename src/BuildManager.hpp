@@ -49,3 +49,7 @@ void checkImports(Module& module);
 void completeModule(Module& module);
 // The run's stages; each returns true on success.
 bool buildAll();
+// Writes a make rule "target: sources" naming the source of every module loaded from source
+// in this run (library modules are vorn's own), for build tools that rerun a translation when
+// an imported module changes. False, with the reason printed, when the file cannot be written.
+bool writeDependencyFile(const std::string& path, const std::string& target);

@@ -32,6 +32,9 @@ void appendWithSpace(std::string& options, const std::string& text) {
 
 using Status = std::optional<int>;
 
+// The module the dependency file's rule is written for: the first one named.
+ModuleName firstInput;
+
 Status help(const std::string&, const std::string& programName) {
     printUsage(programName, true);
     return runOptions.successStatus;
@@ -100,6 +103,19 @@ Status forwardRealCl(const std::string&, const std::string&) {
     return std::nullopt;
 }
 
+// A build tool that runs one translation per module wants the generated files in its own
+// tree, named without the leading '_', all in one folder.
+Status outputDir(const std::string& value, const std::string&) {
+    bool absolute = !value.empty() && (value[0] == '/' || value[0] == '\\' || (value.size() > 1 && value[1] == ':'));
+    outputDirectory = withSeparator(absolute ? value : platform::currentDirectory() + "/" + value);
+    return std::nullopt;
+}
+
+Status dependencyFile(const std::string& value, const std::string&) {
+    runOptions.dependencyFile = value;
+    return std::nullopt;
+}
+
 const std::vector<OptionRow> options = {
     {"-?", "--help", false, help},
     {"-s", "--single", false, single},
@@ -114,6 +130,8 @@ const std::vector<OptionRow> options = {
     {"-t", "--tabsize", true, tabSize},
     {"-I", "--include-dir", true, includeDir},
     {nullptr, "--vc-forward-realcl", false, forwardRealCl},
+    {nullptr, "--output-dir", true, outputDir},
+    {nullptr, "--depfile", true, dependencyFile},
 };
 
 // The first row naming the word; an option whose value would be missing does not match.
@@ -146,6 +164,8 @@ const char* const fullUsage[] = {
     "  @<file>             Act like MSVC cl.exe, converts .vn files, passes on to cl.exe",
     "                      If .obj files are specified acts like link.exe instead",
     "                      Sets tabsize=4 unless -t is specified",
+    "      --output-dir    Write the generated files into this directory (without the _)",
+    "      --depfile       Write a make rule naming every source the translation read",
 };
 
 }  // namespace
@@ -172,8 +192,12 @@ void locateExecutable() {
         std::vector<std::string> directories = platform::splitPathList(path);
         directories.push_back(".");
         for (const std::string& directory : directories) {
-            if (platform::isExecutableFile(directory + "/" + platform::executableFileName())) {
-                runOptions.vornDir = withSeparator(directory);
+            std::string candidate = directory + "/" + platform::executableFileName();
+            if (platform::isExecutableFile(candidate)) {
+                // A link on the search path (bin/vorn) leads to the real program, and the
+                // data directories lie beside that one.
+                std::string real = platform::linkTargetDirectory(candidate);
+                runOptions.vornDir = real.empty() ? withSeparator(directory) : real;
                 return;
             }
         }
@@ -198,8 +222,10 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             return emulateVisualCpp(word.substr(1)) ? runOptions.successStatus : runOptions.failureStatus;
         } else {
             ModuleName name = parseModuleName(word, true, true);
-            if (runOptions.defaultOutputName.empty() && !name.components.empty())
+            if (runOptions.defaultOutputName.empty() && !name.components.empty()) {
                 runOptions.defaultOutputName = sourcePath(name, "");
+                firstInput = name;
+            }
             pushWork(name);
         }
     }
@@ -213,6 +239,10 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
 
 int runStages() {
     bool ok = buildAll();
+    if (ok && !runOptions.dependencyFile.empty()) {
+        if (firstInput.components.empty()) throw CompileError("--depfile needs a module to translate");
+        ok = writeDependencyFile(runOptions.dependencyFile, outputPath(firstInput, "cpp"));
+    }
     if (runOptions.compilerGiven) {
         ok = ok && compileAll();
         if (runOptions.processImports) {

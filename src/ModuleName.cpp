@@ -60,6 +60,10 @@ ModuleName parseModuleName(const std::string& path, bool resolveBase, bool check
     while (pos < path.size()) {
         std::string::size_type end = path.find_first_of("/\\.", pos);
         if (end == pos) end = path.find_first_of("/\\", pos);  // keeps ".", ".." and ".name" whole
+        // A folder of an input path is a folder whatever it holds: "/tmp/x.1/a.vn" lies in
+        // "/tmp/x.1/", rather than naming a module "tmp.x" that exists nowhere.
+        std::string::size_type separator = path.find_first_of("/\\", pos);
+        if (resolveBase && separator != std::string::npos) end = separator;
         if (end == std::string::npos) end = path.size();
         std::string component = path.substr(pos, end - pos);
         bool directory = end < path.size() && isSeparator(path[end]);

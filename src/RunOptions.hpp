@@ -29,6 +29,8 @@ struct RunOptions {
     // Where the program is linked to when no -o was given: the first input's path without
     // its extension (hello.vn gives hello). Read by the compiler scripts' $outputName;.
     std::string defaultOutputName;
+    // --depfile: where to write the make rule of the sources this run read; empty for none.
+    std::string dependencyFile;
 };
 
 extern RunOptions runOptions;

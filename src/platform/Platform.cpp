@@ -70,6 +70,21 @@ std::string runningExecutableDirectory() {
     return path.substr(0, slash + 1);
 }
 
+std::string linkTargetDirectory(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return std::string();
+#else
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return std::string();
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return std::string();
+    std::string target(real);
+    std::free(real);
+    return target.substr(0, target.rfind('/') + 1);
+#endif
+}
+
 bool fileExists(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0;

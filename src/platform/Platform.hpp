@@ -26,6 +26,10 @@ void setEnvironment(const std::string& name, const std::string& value);
 // the system cannot tell.
 std::string runningExecutableDirectory();
 
+// When the path is a symbolic link: the directory of the file it finally leads to (all links
+// followed), absolute and ending in '/'. Empty when the path is no link or leads nowhere.
+std::string linkTargetDirectory(const std::string& path);
+
 // True when the path names something whose status can be read.
 bool fileExists(const std::string& path);
 // True when the path names a regular file that may be run (on Windows: any regular file), so

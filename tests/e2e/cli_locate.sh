@@ -29,6 +29,13 @@ expect "fallback to the running program" "$(missing "$build/compiler/zz")" \
     env PATH="/nonexistent" "$build/vorn" -c zz x.vn
 expect "fallback without PATH" "$(missing "$build/compiler/zz")" \
     env -u PATH "$build/vorn" -c zz x.vn
+# An installation puts a link on the search path; the data lie beside the program it leads to,
+# through a chain of links too.
+mkdir -p "$tmp/bin" "$tmp/links"
+ln -s "$tmp/inst/vorn" "$tmp/links/vorn"
+ln -s ../links/vorn "$tmp/bin/vorn"
+expect "link on the search path followed" "$(missing "$tmp/inst/compiler/zz")" \
+    env PATH="$tmp/bin" "$build/vorn" -c zz x.vn
 cd "$tmp/inst"
 expect "current directory searched last" "$(missing "./compiler/zz")" \
     env PATH="/nonexistent" "$build/vorn" -c zz x.vn

@@ -39,6 +39,8 @@ Usage: vorn [options] files
   @<file>             Act like MSVC cl.exe, converts .vn files, passes on to cl.exe
                       If .obj files are specified acts like link.exe instead
                       Sets tabsize=4 unless -t is specified
+      --output-dir    Write the generated files into this directory (without the _)
+      --depfile       Write a make rule naming every source the translation read
 TEXT
 
 run "no arguments" 0 "$tmp/short"

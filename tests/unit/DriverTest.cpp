@@ -47,7 +47,8 @@ TEST_F(DriverTest, OptionRowsInTheOrderTheyAreTried) {
     for (const OptionRow& row : optionTable()) words.push_back(std::string(row.word ? row.word : "") + "|" + row.longWord);
     EXPECT_EQ(words, (Strings{"-?|--help", "-s|--single", "-d|--doc", "-v|--verbose", "|--verbose-lookup",
                               "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt", "-L|--lopt", "-t|--tabsize",
-                              "-I|--include-dir", "|--vc-forward-realcl"}));
+                              "-I|--include-dir", "|--vc-forward-realcl", "|--output-dir",
+                              "|--depfile"}));
     // No word names two rows.
     std::set<std::string> seen;
     for (const OptionRow& row : optionTable()) {
@@ -81,6 +82,9 @@ TEST_F(DriverTest, FlagsAndValues) {
         {{"--tabsize", "+3"}, [] { return runOptions.tabSize == 3; }},
         {{"-I", "inc", "--include-dir", "lib\\", "-I", "x/"},
          [] { return runOptions.includeDirs == Strings{"", "inc/", "lib\\", "x/"}; }},
+        {{"--output-dir", "/o/gen"}, [] { return outputDirectory == "/o/gen/"; }},
+        {{"--output-dir", "gen"}, [] { return outputDirectory == platform::currentDirectory() + "/gen/"; }},
+        {{"--depfile", "m.d"}, [] { return runOptions.dependencyFile == "m.d"; }},
         {{"-S"}, [] { return stack() == Strings{"-S"}; }},  // options are case-sensitive
         {{"--no-depends", "a.vn"}, [] { return stack() == Strings{"a", "--no-depends"}; }},
     };
@@ -96,6 +100,7 @@ TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
     for (const OptionRow& row : optionTable()) {
         if (!row.takesValue) continue;
         for (const char* word : {row.word, row.longWord}) {
+            if (!word) continue;  // no short form
             SCOPED_TRACE(word);
             resetRunState();
             EXPECT_EQ(read({"x.vn", word}), std::nullopt);

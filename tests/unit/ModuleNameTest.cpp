@@ -35,6 +35,8 @@ TEST_F(ModuleNameTest, InputPathsResolveTheirBaseDirectory) {
         {"./x.vn", "vn", {"x"}, "~/"},
         {"../up/x.vn", "vn", {"x"}, "~/../up/"},
         {".hidden/x.vn", "vn", {"x"}, "~/.hidden/"},
+        {"v1.2/x.vn", "vn", {"x"}, "~/v1.2/"},
+        {"/tmp/a.b/c.d/m.vn", "vn", {"m"}, "/tmp/a.b/c.d/"},
         {"win\\dir\\x.vn", "vn", {"x"}, "~/win/dir/"},
         {"/abs/dir/m.vn", "vn", {"m"}, "/abs/dir/"},
         {"C:\\work\\m.vn", "vn", {"m"}, "C:/work/"},

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# vorn driven by CMake: the example of examples/cmake/ configured and built from a fresh build
+# folder against the build tree's package, a second build that does nothing, an edited body
+# that recompiles one object, a changed header that recompiles its importer, errors at ".vn"
+# lines in the build log; then an installation (its package building a library and a program)
+# and the Debian package, used from elsewhere.
+set -u
+source "$(dirname "$0")/common.bash"
+src=$2
+command -v ninja >/dev/null || { echo "SKIP: ninja not found"; exit 0; }
+
+mkdir -p "$tmp/ex"
+cp -r "$src/examples/cmake" "$src/examples/shapes" "$tmp/ex/"
+shapes=$tmp/ex/shapes
+b=$tmp/b
+
+# build LOG: builds $b, keeping the output; the status is the build's.
+build() { cmake --build "$b" >"$tmp/$1" 2>&1; }
+# compiled LOG: the generated files that were compiled, by name, sorted.
+compiled() { sed -n 's|.*Building CXX object .*/generated/\([A-Za-z]*\)\.cpp\.o.*|\1|p' "$tmp/$1" | sort | tr '\n' ' '; }
+
+cmake -S "$tmp/ex/cmake" -B "$b" -G Ninja -Dvorn_DIR="$build" >"$tmp/configure" 2>&1 || { cat "$tmp/configure"; fail "configure"; }
+build first || { cat "$tmp/first"; fail "first build"; }
+"$b/shapes" | cmp -s - "$shapes/main.expected-output.txt" || fail "the example's output differs"
+[ "$(compiled first)" = "Figures Stats main " ] || fail "first build compiled [$(compiled first)]"
+for module in main Figures Stats; do
+    grep -q "\"file\": \"$b/shapes.vorn/generated/$module.cpp\"" "$b/compile_commands.json" ||
+        fail "compile_commands.json lacks $module.cpp"
+done
+
+build second
+grep -q "no work to do" "$tmp/second" || { cat "$tmp/second"; fail "a second build did work"; }
+
+# Same lines, another constant: only Stats' implementation changes. main imports Stats, so it
+# is translated again, but its C++ is the same and is not compiled.
+sed -i 's/return 100.0 \* part/return 10.0 * part/' "$shapes/Stats.vn"
+build body || { cat "$tmp/body"; fail "build after a body edit"; }
+[ "$(compiled body)" = "Stats " ] || fail "a body edit compiled [$(compiled body)]"
+grep -q "Translating $shapes/main.vn" "$tmp/body" || fail "the importer was not translated again"
+"$b/shapes" | grep -q 'the largest 4% of it' || fail "the rebuilt program does not show the edit"
+
+# A new function changes Stats' header, which main includes.
+printf '\nInt twice(Int x)\n    return 2 * x\n' >>"$shapes/Stats.vn"
+build header || { cat "$tmp/header"; fail "build after a header change"; }
+[ "$(compiled header)" = "Stats main " ] || fail "a header change compiled [$(compiled header)]"
+
+# A translation error fails the build at its ".vn" position; a C++ error is reported at the
+# ".vn" line through #line.
+printf '\nInt broken(\n' >>"$shapes/Stats.vn"
+line=$(wc -l <"$shapes/Stats.vn")
+if build translation; then fail "a translation error did not fail the build"; fi
+grep -q "^$shapes/Stats.vn($line,[0-9]*) : error : " "$tmp/translation" ||
+    { cat "$tmp/translation"; fail "no .vn position of the translation error"; }
+sed -i '$d' "$shapes/Stats.vn"
+printf 'Int thrice(Int x)\n    return noSuchFunction(x)\n' >>"$shapes/Stats.vn"
+line=$(wc -l <"$shapes/Stats.vn")
+if build compile; then fail "a C++ error did not fail the build"; fi
+grep -q "^$shapes/Stats.vn:$line:[0-9]*: error: .*noSuchFunction" "$tmp/compile" ||
+    { cat "$tmp/compile"; fail "no .vn position of the C++ error"; }
+
+# An installation: bin/vorn finds its data through its link, from any folder, and the package
+# under lib/cmake/vorn builds the shapes program.
+cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
+mkdir -p "$tmp/elsewhere"
+cp "$src/examples/hello.vn" "$tmp/elsewhere/"
+(cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
+grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "installed vorn -c gcc hello.vn"; }
+printf '#define SIDE 4\nint side = SIDE;\n' >"$tmp/elsewhere/side.h"
+[ "$(cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn-pp side.h)" = "int side = 4 ;" ] ||
+    fail "installed vorn-pp side.h"
+# This time two of the modules form a library that the program links.
+cp -r "$src/examples/shapes" "$tmp/ex/"
+mkdir -p "$tmp/ex/split"
+cat >"$tmp/ex/split/CMakeLists.txt" <<'TEXT'
+cmake_minimum_required(VERSION 3.20)
+project(split CXX)
+find_package(vorn REQUIRED)
+vorn_add_library(figures SOURCES ../shapes/Figures.vn ../shapes/Stats.vn)
+vorn_add_executable(shapes SOURCES ../shapes/main.vn)
+target_link_libraries(shapes PRIVATE figures)
+TEXT
+cmake -S "$tmp/ex/split" -B "$tmp/bi" -G Ninja -DCMAKE_PREFIX_PATH="$tmp/prefix" \
+    >"$tmp/configure-installed" 2>&1 || { cat "$tmp/configure-installed"; fail "configure against the installation"; }
+grep -q "^vorn_DIR:PATH=$tmp/prefix/lib/cmake/vorn$" "$tmp/bi/CMakeCache.txt" || fail "the installed package was not used"
+cmake --build "$tmp/bi" >"$tmp/installed" 2>&1 || { cat "$tmp/installed"; fail "build against the installation"; }
+"$tmp/bi/shapes" | cmp -s - "$shapes/main.expected-output.txt" || fail "the installed package's program differs"
+
+# The Debian package, unpacked rather than installed: this machine's /usr is not ours.
+if command -v dpkg-deb >/dev/null; then
+    (cd "$build" && cpack -G DEB -B "$tmp/pkg") >"$tmp/cpack" 2>&1 || { cat "$tmp/cpack"; fail "cpack -G DEB"; }
+    dpkg-deb -x "$tmp"/pkg/vorn_*.deb "$tmp/root" || fail "unpacking the package"
+    rm -f "$tmp/elsewhere/hello" "$tmp/elsewhere"/_hello.*
+    (cd "$tmp/elsewhere" && PATH="$tmp/root/usr/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
+    grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "packaged vorn -c gcc hello.vn"; }
+fi
+
+exit $((failures > 0))
