@@ -308,6 +308,8 @@ void completeModule(Module& module) {
     // Macro statements are expanded where statement processing reaches them.
     startModuleMacros();
     processBody(*top, false);
+    // After an error, statements below the failed one may be left unprocessed on purpose.
+    if (!hasQueuedErrors()) reportUnprocessedStatements(*top);
 }
 
 bool buildAll() {

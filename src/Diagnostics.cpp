@@ -49,6 +49,12 @@ void reportWarning(const std::string& message, const SourceLocation& position) {
     diagnosticsList().push_back(CompileWarning(message, position));
 }
 
+bool hasQueuedErrors() {
+    for (const CompileError& entry : diagnosticsList())
+        if (entry.severity >= SeverityError) return true;
+    return false;
+}
+
 static bool sameDiagnostic(const CompileError& a, const CompileError& b) {
     return a.position == b.position && a.message == b.message && a.severity == b.severity;
 }

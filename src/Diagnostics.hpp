@@ -93,6 +93,8 @@ void reportError(const char* message, const SourceLocation& position);
 void reportError(const std::string& message, const SourceLocation& position);
 void reportWarning(const std::string& message, const SourceLocation& position);
 
+// Whether the queue holds an entry of error severity or above.
+bool hasQueuedErrors();
 // Prints and empties the queue; true when any entry had severity >= threshold.
 bool flushDiagnostics(int threshold);
 bool flushDiagnostics(int threshold, std::ostream& out);

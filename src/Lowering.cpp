@@ -517,6 +517,7 @@ void tryStatement(TryStatement& node, StatementPtr&, bool last) {
     processBlock(node.body, last);
     for (const CatchStatementPtr& handler : node.handlers) {
         if (!handler) continue;
+        handler->processed = true;
         resolveType(handler->type, placeOf(handler.get()));
         processBlock(handler->body, last);
     }
@@ -843,6 +844,7 @@ void processBody(Block& block, bool returnsValue) {
         if (!statement) continue;
         if (memberBody && !dynamic_cast<Declaration*>(statement) && !dynamic_cast<MacroStatement*>(statement)) {
             reportError("Only declarations allowed in this scope", statement->location);
+            statement->processed = true;  // reported: nothing more to do with it
             continue;
         }
         processStatement(*it, returnsValue && std::next(it) == block.statements.end());
@@ -884,4 +886,24 @@ void registerLowering() {
     expressionProcessor = &processExpression;
     setDeclarationHandler<FunctionDeclaration>(&processFunction);
     setDeclarationHandler<UnionDeclaration>(&processUnion);
+}
+
+void reportUnprocessedStatements(Block& top) {
+    // An explicit stack: expression chains can be far deeper than the call stack.
+    std::vector<ASTObject*> pending{&top};
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
+        // Macro bodies run at translation time and are never written as C++.
+        if (dynamic_cast<MacroDeclaration*>(node)) continue;
+        Statement* statement = dynamic_cast<Statement*>(node);
+        if (statement && !statement->processed) {
+            reportError(VORN_INTERNAL_ERROR(sourceFile, std::string("a statement was never processed: ") +
+                                                            statement->className())
+                            .message,
+                        statement->location);
+            continue;
+        }
+        for (ASTObject* child : childNodes(*node)) pending.push_back(child);
+    }
 }

@@ -24,6 +24,10 @@ void insertStatementBefore(ASTObject& node, const StatementPtr& statement);
 // The same for a declaration, which also becomes visible by name in that block.
 void insertDeclarationBefore(ASTObject& node, const DeclarationPtr& declaration);
 
+// Reports, as an internal error at its position, every statement below top (macro bodies
+// aside) that statement processing never reached: the back end must not write it unlowered.
+void reportUnprocessedStatements(Block& top);
+
 // Installs the expression processor used by type inference, and the tree modifier's handlers
 // of functions (names, return type, arguments, virtual-argument dispatch, body) and unions.
 void registerLowering();

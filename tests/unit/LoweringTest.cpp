@@ -57,4 +57,26 @@ TEST_F(LoweringTest, InsertingWhereNoStatementStandsThrowsCantAddStatement) {
     }
 }
 
+// The guard behind "nothing reaches the back end unlowered": a statement the pass never saw
+// (here one added after processing, as a pass that skipped a body would leave it) is reported.
+TEST_F(LoweringTest, AStatementLeftUnprocessedIsReportedAtItsPosition) {
+    ModulePtr m = module("main");
+    import(m, builtin());
+    FunctionDeclarationPtr f = function("f", type("Void"), {}, {statement(constant("1"))});
+    add(m->block, f);
+    link(m);
+    processBody(*m->block, false);
+    reportUnprocessedStatements(*m->block);
+    EXPECT_TRUE(messages().empty());
+    ExpressionStatementPtr skipped = statement(constant("2"));
+    skipped->location = SourceLocation(internFileName("x.vn"), 7, 4);
+    f->body->statements.push_back(skipped);
+    reportUnprocessedStatements(*m->block);
+    ASSERT_EQ(queuedDiagnostics().size(), 1u);
+    const CompileError& error = queuedDiagnostics().front();
+    EXPECT_EQ(error.position, skipped->location);
+    EXPECT_NE(error.message.find("a statement was never processed: ExpressionStatement"), std::string::npos)
+        << error.message;
+}
+
 }  // namespace
