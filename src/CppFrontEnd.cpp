@@ -261,16 +261,69 @@ bool clearArraySize(TokenStream&) {
     return true;
 }
 
-// A function pointer declarator "(*name)(arguments)" turns the type read so far into the result.
+// A function pointer declarator "(*name)(arguments)": the type read before it is the result.
+// Declarators nest (an argument may be a function pointer itself), so what each one has read
+// so far waits on a stack until its rule has matched.
+struct PendingDeclarator {
+    TypeExpressionPtr result;
+    std::string name;
+    int extraStars = 0;  // "(**p)" points to a function pointer
+};
+std::vector<PendingDeclarator> pendingDeclarators;
+
+void popPending(TokenStream&) { pendingDeclarators.pop_back(); }
+
+bool pendingName(TokenStream& ts) {
+    pendingDeclarators.back().name = previousText(ts);
+    return true;
+}
+bool pendingStar(TokenStream&) {
+    ++pendingDeclarators.back().extraStars;
+    return true;
+}
+
+// The finished declarator's type: the function pointer with its result, under its extra stars.
+TypeExpressionPtr finishedPointer(const TypeExpressionPtr& read) {
+    boost::shared_ptr<FunctionPointerType> pointer = boost::dynamic_pointer_cast<FunctionPointerType>(read);
+    if (!pointer) throw VORN_INTERNAL_ERROR("src/CppFrontEnd", "function pointer declarator without its type");
+    const PendingDeclarator& pending = pendingDeclarators.back();
+    pointer->result = pending.result;
+    TypeExpressionPtr type = pointer;
+    for (int i = 0; i < pending.extraStars; ++i) {
+        boost::shared_ptr<TypeOperator> star = boost::make_shared<TypeOperator>();
+        star->location = pointer->location;
+        star->kind = PointerType;
+        star->operand = type;
+        type = star;
+    }
+    return type;
+}
+
 template <class T>
-bool wrapFunctionPointer(TokenStream&) {
+bool pushPendingFrom(TokenStream&) {
+    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<T>().type, "", 0});
+    return true;
+}
+
+template <class T>
+bool finishDeclarator(TokenStream&) {
     T& declaration = nodeUnderConstruction<T>();
-    boost::shared_ptr<FunctionPointerType> pointer = boost::make_shared<FunctionPointerType>();
-    pointer->location = declaration.location;
-    pointer->result = declaration.type;
-    FuncType& arguments = nodeUnderConstruction<FuncType>();
-    pointer->arguments = arguments.arguments;
-    declaration.type = pointer;
+    declaration.type = finishedPointer(declaration.type);
+    if (!pendingDeclarators.back().name.empty()) declaration.name = pendingDeclarators.back().name;
+    return true;
+}
+
+// An argument of a function pointer type that is a function pointer itself: its result is the
+// argument type read just before it.
+bool pushPendingArgument(TokenStream&) {
+    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<FunctionPointerType>().arguments.back(), "", 0});
+    return true;
+}
+bool finishArgument(TokenStream&) {
+    TypeExpressionList& arguments = nodeUnderConstruction<FunctionPointerType>().arguments;
+    TypeExpressionPtr pointer = finishedPointer(arguments.back());
+    arguments.pop_back();
+    arguments.back() = pointer;
     return true;
 }
 
@@ -352,7 +405,7 @@ bool readClassName(TokenStream& ts, const char* functionName) {
 bool constructorName(TokenStream& ts) { return readClassName(ts, "construct"); }
 bool destructorName(TokenStream& ts) { return readClassName(ts, "destruct"); }
 
-VORN_RULE(FuncType, functionPointerArgumentsRule)
+VORN_RULE(FunctionPointerType, functionPointerRule)
 VORN_RULE(MatchBool, memberInitializerRule)
 VORN_RULE(MatchBool, throwSpecRule)
 VORN_RULE(UsingDeclaration, usingRule)
@@ -371,8 +424,15 @@ VORN_RULE(CppSwitchStatement, switchRule)
 VORN_RULE(CppCaseStatement, caseRule)
 VORN_RULE(Block, classBodyRule)
 VORN_RULE(Block, functionBodyRule)
+VORN_RULE(MatchBool, externCRule)
 VORN_RULE(VariableDeclarationExpression, conditionVariableRule)
 VORN_RULE(VariableDeclaration, conditionDeclarationRule)
+
+// function pointer declarator: the function pointer rule in place of a declared name
+template <class T>
+auto pointerDeclarator() {
+    return func(pushPendingFrom<T>) >> finally(functionPointerRule() % to<T>(&T::type) >> func(finishDeclarator<T>), popPending);
+}
 
 // ---- the rules, in the order they are built ----
 
@@ -598,9 +658,10 @@ void buildCppClassRules() {
     Rule<Block>& block = blockRule();
     Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
     auto intoBlock = statementRule() % to<Block>(&Block::statements);
-    // extern "C" block: "extern" "\"C\"" ( "{" { statement } "}" | statement ); its
-    // declarations belong to the block around it.
-    auto externC = "extern" >> lit("\"C\"") >> ("{" >> many(skip(intoBlock | lit(";"))) >> "}" | intoBlock);
+    // extern "C" block: "extern" ( "\"C\"" | "\"C++\"" ) ( "{" { extern block | ";" | statement } "}"
+    //   | statement ); its declarations belong to the block around it.
+    Rule<MatchBool>& externC = externCRule();
+    externC = "extern" >> (lit("\"C\"") | lit("\"C++\"")) >> ("{" >> many(skip(externC | lit(";") | intoBlock)) >> "}" | intoBlock);
 
     // base: { "public" | "protected" | "private" | "virtual" } type
     typedef BaseDeclaration Base;
@@ -614,12 +675,14 @@ void buildCppClassRules() {
                  ":";
     classBodyRule() = nested("{" >> func(startClassBody) >> many(skip(label | externC | lit(";") | intoBlock)) >> "}");
 
-    // class: [ template declaration ] ( "class" | "struct" ) [ Name ] [ ":" base { "," base } ] [ class body ]
+    // class: [ template declaration ] ( "class" | "struct" ) [ Name [ template arguments ] ]
+    //   [ ":" base { "," base } ] [ class body ]
+    // The arguments of a specialisation are read but not kept: nothing imported uses them yet.
     typedef ClassDeclaration Class;
     classRule().name = "class declaration";
     classRule() = opt(templateDeclaration % to<Class>(&Class::templateDecl)) >>
                   (lit("class") >> func(classMembersPrivate) | lit("struct") >> func(classMembersPublic)) >>
-                  opt(tok(Name) % to<Class>(&Class::name)) >>
+                  opt(tok(Name) % to<Class>(&Class::name) >> opt(templateCallRule())) >>
                   opt(":" >> baseRule() % to<Class>(&Class::bases) >> many("," >> baseRule() % to<Class>(&Class::bases))) >>
                   opt(classBodyRule() % to<Class>(&Class::body));
     classStatementRule() = classRule() >> ";";
@@ -647,18 +710,22 @@ void buildCppFunctionRules() {
     Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
     Rule<ArgumentDeclaration>& argument = argumentRule();
 
-    // function pointer arguments: "(" [ "void" ] ")" | "(" argument type { "," argument type } ")"
-    typedef FuncType FnArgs;
-    auto argumentType = lit("...") | type % to<FnArgs>(&FnArgs::arguments) >> opt(tok(Name)) >>
+    // function pointer: "(" "*" { "*" } [ Name ] ")" "(" [ "void" ] ")"
+    //   | "(" "*" { "*" } [ Name ] ")" "(" argument type { "," argument type } ")"
+    // argument type: "..." | type [ function pointer ] [ Name ] { "[" [ expression ] "]" }
+    typedef FunctionPointerType FnPtr;
+    auto innerPointer = func(pushPendingArgument) >>
+                        finally(functionPointerRule() % to<FnPtr>(&FnPtr::arguments) >> func(finishArgument), popPending);
+    auto argumentType = lit("...") | type % to<FnPtr>(&FnPtr::arguments) >> opt(innerPointer) >> opt(tok(Name)) >>
                                          many("[" >> opt(ownContext(expressionRule())) >> "]");
-    functionPointerArgumentsRule() = "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
+    functionPointerRule() = "(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >> opt(tok(Name) >> func(pendingName)) >> ")" >>
+                            "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
 
     // argument: type [ Name ] { array suffix } [ "=" expression ] | type "(" "*" [ Name ] ")" arguments | "..."
     typedef ArgumentDeclaration Arg;
     argument = "..." >> previous % to<Arg>(&Arg::name) |
                type % to<Arg>(&Arg::type) >>
-                   ("(" >> lit("*") >> opt(tok(Name) % to<Arg>(&Arg::name)) >> ")" >> functionPointerArgumentsRule() >>
-                        func(wrapFunctionPointer<Arg>) |
+                   (pointerDeclarator<Arg>() |
                     opt(tok(Name) % to<Arg>(&Arg::name)) >>
                         many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Arg>)) >>
                         opt("=" >> ownContext(expression % to<Arg>(&Arg::defaultValue))));
@@ -671,7 +738,8 @@ void buildCppFunctionRules() {
     // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }
     //   ( "operator" type | type "operator" ( Operator | "(" ")" | "[" "]" ) | [ "~" ] class name
     //   | type qualified name ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
-    //   [ throw ] [ ":" initialiser { "," initialiser } ] [ "=" "0" ] ( block | ";" )
+    //   [ throw ] [ "noexcept" [ "(" expression ")" ] ] [ ":" initialiser { "," initialiser } ]
+    //   [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
     typedef FunctionDeclaration Fn;
     auto argumentList = "(" >> (lit("void") >> ")" | lit(")") |
                                 argument % to<Fn>(&Fn::arguments) >> many("," >> argument % to<Fn>(&Fn::arguments)) >> ")");
@@ -684,9 +752,9 @@ void buildCppFunctionRules() {
          lit("~") >> func(destructorName) | func(constructorName) |
          type % to<Fn>(&Fn::type) >> ("operator" >> (tok(Operator) | lit("(") >> ")" | lit("[") >> "]") >> func(nameOperator) |
                                       tok(Name) % to<Fn>(&Fn::name) >> many("::" >> tok(Name) % to<Fn>(&Fn::name)))) >>
-        argumentList >> opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> opt(throwSpecRule()) >>
+        argumentList >> opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> opt(throwSpecRule()) >> opt("noexcept" >> opt("(" >> ownContext(expression) >> ")")) >>
         opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >>
-        opt((lit("=") >> "0") % setTo<Fn>(&Fn::isAbstract, true)) >> (lit(";") | functionBodyRule() % to<Fn>(&Fn::body));
+        opt((lit("=") >> "0") % setTo<Fn>(&Fn::isAbstract, true) | lit("=") >> (lit("default") | lit("delete"))) >> (lit(";") | functionBodyRule() % to<Fn>(&Fn::body));
 }
 
 void buildCppVariableRules() {
@@ -706,8 +774,7 @@ void buildCppVariableRules() {
                        lit("(") % setTo<Var>(&Var::isConstructed, true) >>
                            ownContext(expression % to<Var>(&Var::initializers) >> many("," >> expression % to<Var>(&Var::initializers))) >>
                            ")";
-    auto declarator = "(" >> lit("*") >> tok(Name) % to<Var>(&Var::name) >> ")" >> functionPointerArgumentsRule() >>
-                          func(wrapFunctionPointer<Var>) >> opt(initialiser) |
+    auto declarator = pointerDeclarator<Var>() >> opt(initialiser) |
                       tok(Name) % to<Var>(&Var::name) >>
                           many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Var>)) >>
                           opt(":" >> ownContext(expression)) >> opt(initialiser);
@@ -720,8 +787,7 @@ void buildCppVariableRules() {
     // typedef: "typedef" type declarator { "," declarator } ";", where a declarator is
     //   Name { array suffix } or "(" "*" Name ")" arguments
     typedef TypeAliasDeclaration Alias;
-    auto aliasDeclarator = "(" >> lit("*") >> tok(Name) % to<Alias>(&Alias::name) >> ")" >> functionPointerArgumentsRule() >>
-                               func(wrapFunctionPointer<Alias>) |
+    auto aliasDeclarator = pointerDeclarator<Alias>() |
                            tok(Name) % to<Alias>(&Alias::name) >>
                                many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Alias>));
     aliasRule().name = "typedef";
@@ -742,8 +808,7 @@ void buildCppVariableRules() {
                                 ">";
 
     // module: { extern "C" block | ";" | statement } EndOfFile
-    auto externC = "extern" >> lit("\"C\"") >> ("{" >> many(skip(intoBlock | lit(";"))) >> "}" | intoBlock);
-    moduleBodyRule() = many(skip(externC | lit(";") | intoBlock));
+    moduleBodyRule() = many(skip(externCRule() | lit(";") | intoBlock));
     moduleRule() = moduleBodyRule() % to<Module>(&Module::block) >> tok(EndOfFile) | yes % setTo<Module>(&Module::complete, false);
 }
 
