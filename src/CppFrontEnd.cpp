@@ -830,10 +830,17 @@ void buildCppGrammar() {
 }
 
 ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
+    // The source grammar is active again afterwards: macro arguments parsed later as code
+    // read the grammar in force without selecting it.
+    struct ModeGuard {
+        int saved = grammarMode;
+        ~ModeGuard() { grammarMode = saved; }
+    } modeGuard;
     buildCppGrammar();
     resetParseState();
     definitions.clear();
     anonymousCount = 0;
+    pendingDeclarators.clear();
     ModulePtr module = moduleRule().parse(ts);
     definitions.clear();
     if (module) module->name = moduleName;
