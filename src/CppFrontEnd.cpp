@@ -268,6 +268,9 @@ struct PendingDeclarator {
     TypeExpressionPtr result;
     std::string name;
     int extraStars = 0;  // "(**p)" points to a function pointer
+    // "(*(*f)(int))(void)": f's own declarator stands inside, read into the result for now;
+    // it returns the function pointer around it.
+    bool nested = false;
 };
 std::vector<PendingDeclarator> pendingDeclarators;
 
@@ -287,6 +290,8 @@ TypeExpressionPtr finishedPointer(const TypeExpressionPtr& read) {
     boost::shared_ptr<FunctionPointerType> pointer = boost::dynamic_pointer_cast<FunctionPointerType>(read);
     if (!pointer) throw VORN_INTERNAL_ERROR("src/CppFrontEnd", "function pointer declarator without its type");
     const PendingDeclarator& pending = pendingDeclarators.back();
+    boost::shared_ptr<FunctionPointerType> inner;
+    if (pending.nested) inner = boost::dynamic_pointer_cast<FunctionPointerType>(pointer->result);
     pointer->result = pending.result;
     TypeExpressionPtr type = pointer;
     for (int i = 0; i < pending.extraStars; ++i) {
@@ -296,12 +301,27 @@ TypeExpressionPtr finishedPointer(const TypeExpressionPtr& read) {
         star->operand = type;
         type = star;
     }
-    return type;
+    if (!inner) return type;
+    inner->result = type;
+    return inner;
+}
+
+bool pushNested(TokenStream&) {
+    pendingDeclarators.push_back(PendingDeclarator{TypeExpressionPtr(), "", 0, false});
+    return true;
+}
+// The name declared inside is the name of the whole declarator.
+bool takeNestedName(TokenStream&) {
+    PendingDeclarator& inside = pendingDeclarators.back();
+    PendingDeclarator& around = pendingDeclarators[pendingDeclarators.size() - 2];
+    around.name = inside.name;
+    around.nested = true;
+    return true;
 }
 
 template <class T>
 bool pushPendingFrom(TokenStream&) {
-    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<T>().type, "", 0});
+    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<T>().type, "", 0, false});
     return true;
 }
 
@@ -316,7 +336,7 @@ bool finishDeclarator(TokenStream&) {
 // An argument of a function pointer type that is a function pointer itself: its result is the
 // argument type read just before it.
 bool pushPendingArgument(TokenStream&) {
-    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<FunctionPointerType>().arguments.back(), "", 0});
+    pendingDeclarators.push_back(PendingDeclarator{nodeUnderConstruction<FunctionPointerType>().arguments.back(), "", 0, false});
     return true;
 }
 bool finishArgument(TokenStream&) {
@@ -710,15 +730,18 @@ void buildCppFunctionRules() {
     Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
     Rule<ArgumentDeclaration>& argument = argumentRule();
 
-    // function pointer: "(" "*" { "*" } [ Name ] ")" "(" [ "void" ] ")"
-    //   | "(" "*" { "*" } [ Name ] ")" "(" argument type { "," argument type } ")"
+    // function pointer: "(" "*" { "*" } [ Name | function pointer ] ")" "(" [ "void" ] ")"
+    //   | "(" "*" { "*" } [ Name | function pointer ] ")" "(" argument type { "," argument type } ")"
     // argument type: "..." | type [ function pointer ] [ Name ] { "[" [ expression ] "]" }
     typedef FunctionPointerType FnPtr;
     auto innerPointer = func(pushPendingArgument) >>
                         finally(functionPointerRule() % to<FnPtr>(&FnPtr::arguments) >> func(finishArgument), popPending);
     auto argumentType = lit("...") | type % to<FnPtr>(&FnPtr::arguments) >> opt(innerPointer) >> opt(tok(Name)) >>
                                          many("[" >> opt(ownContext(expressionRule())) >> "]");
-    functionPointerRule() = "(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >> opt(tok(Name) >> func(pendingName)) >> ")" >>
+    auto nestedDeclarator = func(pushNested) >>
+                            finally(functionPointerRule() % to<FnPtr>(&FnPtr::result) >> func(takeNestedName), popPending);
+    functionPointerRule() = "(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >>
+                            opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >>
                             "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
 
     // argument: type [ Name ] { array suffix } [ "=" expression ] | type "(" "*" [ Name ] ")" arguments | "..."

@@ -60,22 +60,35 @@ TEST(CppGrammar, ReportsABadDeclarationAndGoesOn) {
 }
 
 // Real headers hold what the table does not: attributes, __extension__, __restrict, asm
-// labels, static inline bodies, anonymous unions. Parsed as g++ would see them.
-TEST(CppGrammar, ParsesInstalledZlibHeader) {
-    const std::string path = "/usr/include/zlib.h";
-    if (!fileExists(path)) GTEST_SKIP() << "zlib.h is not installed";
+// labels, static inline bodies, anonymous unions, nested function pointers. Parsed as g++
+// would see them; each must declare the function named beside it.
+TEST(CppGrammar, ParsesInstalledLibraryHeaders) {
+    const struct {
+        const char* path;
+        const char* function;
+    } headers[] = {
+        {"/usr/include/zlib.h", "zlibVersion"},
+        {"/usr/include/sqlite3.h", "sqlite3_libversion"},
+        {"/usr/include/cjson/cJSON.h", "cJSON_Version"},
+    };
     PreProcessorSettings settings;
     settings.system = platform::askCompilerPreprocessor("g++ -std=c++17");
-    clearDiagnostics();
-    ModulePtr module = CppFrontEnd().loadHeader(path, "zlib", settings);
-    ASSERT_TRUE(module);
-    EXPECT_EQ(diagnosticsText(), "");
-    bool found = false;
-    for (const StatementPtr& s : module->block->statements) {
-        FunctionDeclarationPtr f = boost::dynamic_pointer_cast<FunctionDeclaration>(s);
-        if (f && f->name == "zlibVersion") found = f->arguments.empty();
+    int parsed = 0;
+    for (const auto& header : headers) {
+        if (!fileExists(header.path)) continue;
+        clearDiagnostics();
+        ModulePtr module = CppFrontEnd().loadHeader(header.path, "lib", settings);
+        ASSERT_TRUE(module) << header.path;
+        EXPECT_EQ(diagnosticsText(), "") << header.path;
+        bool found = false;
+        for (const StatementPtr& s : module->block->statements) {
+            FunctionDeclarationPtr f = boost::dynamic_pointer_cast<FunctionDeclaration>(s);
+            if (f && f->name == header.function) found = f->arguments.empty();
+        }
+        EXPECT_TRUE(found) << header.function << "(void) was not declared by " << header.path;
+        ++parsed;
     }
-    EXPECT_TRUE(found) << "zlibVersion(void) was not declared";
+    if (parsed == 0) GTEST_SKIP() << "none of the library headers is installed";
 }
 
 }  // namespace

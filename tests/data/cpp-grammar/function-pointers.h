@@ -11,3 +11,4 @@ struct Copyable { Copyable(const Copyable &) = default; };
 }
 template <typename T> struct Traits {};
 template <> struct Traits<float> { typedef float type; };
+void (*(*dl_sym)(void *handle, const char *name))(void);
