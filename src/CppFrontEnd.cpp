@@ -181,8 +181,10 @@ bool readBasicTypeWords(TokenStream& ts) {
 // alternative of a declaration reads the type again, so a definition is kept by its first token
 // and reused, never added twice.
 struct Definition {
-    TypeDeclarationPtr declaration;
+    TypeDeclarationPtr declaration;  // null when none could be read there
     TokenStream::Position end;
+    bool hasBody = false;
+    bool added = false;  // already in a block
 };
 std::map<const Token*, Definition> definitions;
 int anonymousCount = 0;
@@ -203,40 +205,74 @@ bool startClassBody(TokenStream&) {
     return true;
 }
 
-Rule<ClassDeclaration>& classStatementRule();
-Rule<UnionDeclaration>& unionStatementRule();
-Rule<EnumDeclaration>& enumStatementRule();
 Rule<UnionDeclaration>& unionRule();
 
-TypeDeclarationPtr parseTypeDefinition(TokenStream& ts) {
+// Reads a class, union or enum once per place: the alternatives of a statement each come back
+// to it, and nested definitions would otherwise be read a number of times exponential in
+// their depth. Leaves the read position after it; null when none is there.
+Definition* readTypeDefinition(TokenStream& ts) {
     const std::string& word = ts.current->text;
-    if (word == "struct" || word == "class") return classRule().parse(ts);
-    if (word == "union") return unionRule().parse(ts);
-    if (word == "enum") return enumRule().parse(ts);
-    return TypeDeclarationPtr();
-}
-
-bool typeDefinitionInType(TokenStream& ts) {
+    if (word != "struct" && word != "class" && word != "union" && word != "enum" && word != "template") return nullptr;
     const Token* start = &*ts.current;
     auto found = definitions.find(start);
     if (found == definitions.end()) {
         TokenStream::Position begin = ts.current;
-        TypeDeclarationPtr declaration = parseTypeDefinition(ts);
-        // Without a body it is only a name ("struct S *p"), which the simple type reads.
-        if (!declaration || ts.current == begin || previousText(ts) != "}") {
+        TypeDeclarationPtr declaration;
+        if (word == "union")
+            declaration = unionRule().parse(ts);
+        else if (word == "enum")
+            declaration = enumRule().parse(ts);
+        else
+            declaration = classRule().parse(ts);
+        Definition d{declaration, ts.current, declaration && ts.current != begin && previousText(ts) == "}", false};
+        found = definitions.emplace(start, d).first;
+    }
+    if (!found->second.declaration) return nullptr;
+    ts.current = found->second.end;
+    return &found->second;
+}
+
+// The definition the type definition statement read last; its ";" follows at once.
+Definition* lastStatementDefinition = nullptr;
+
+// type definition statement: class, union or enum, with or without a body (then ";")
+bool typeDefinitionStatement(TokenStream& ts) {
+    TokenStream::Position begin = ts.current;
+    Definition* d = readTypeDefinition(ts);
+    if (!d || d->added) {
+        ts.current = begin;
+        return false;
+    }
+    constructionSlot<Declaration>() = d->declaration;
+    lastStatementDefinition = d;
+    return true;
+}
+bool markDefinitionAdded(TokenStream&) {
+    lastStatementDefinition->added = true;
+    return true;
+}
+
+bool typeDefinitionInType(TokenStream& ts) {
+    TokenStream::Position begin = ts.current;
+    Definition* d = readTypeDefinition(ts);
+    // Without a body it is only a name ("struct S *p"), which the simple type reads.
+    if (!d || !d->hasBody) {
+        ts.current = begin;
+        return false;
+    }
+    if (!d->added) {
+        BlockPtr& block = constructionSlot<Block>();
+        if (!block) {
             ts.current = begin;
             return false;
         }
-        if (declaration->name.empty()) declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
-        BlockPtr& block = constructionSlot<Block>();
-        if (!block) return false;
-        block->statements.push_back(declaration);
-        found = definitions.emplace(start, Definition{declaration, ts.current}).first;
+        if (d->declaration->name.empty()) d->declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
+        block->statements.push_back(d->declaration);
+        d->added = true;
     }
-    ts.current = found->second.end;
     boost::shared_ptr<SimpleTypeExpr> type = boost::make_shared<SimpleTypeExpr>();
-    type->location = start->location;
-    type->name = found->second.declaration->name;
+    type->location = begin->location;
+    type->name = d->declaration->name;
     constructionSlot<TypeExpression>() = type;
     return true;
 }
@@ -433,9 +469,7 @@ VORN_RULE(UsingNamespaceDeclaration, usingNamespaceRule)
 VORN_RULE(NamespaceDeclaration, namespaceRule)
 VORN_RULE(FriendDeclaration, friendRule)
 VORN_RULE(UnionDeclaration, unionRule)
-VORN_RULE(ClassDeclaration, classStatementRule)
-VORN_RULE(UnionDeclaration, unionStatementRule)
-VORN_RULE(EnumDeclaration, enumStatementRule)
+VORN_RULE(Declaration, typeDefinitionStatementRule)
 VORN_RULE(CppBlockInitializer, braceInitializerRule)
 VORN_RULE(CastExpression, castRule)
 VORN_RULE(Expression, parenthesisedRule)
@@ -572,7 +606,7 @@ void buildCppExpressionRules() {
     // brace initialiser: "{" ( expression | brace initialiser ) { "," ... } [ "," ] "}"
     typedef CppBlockInitializer Braces;
     auto element = ownContext(expression % to<Braces>(&Braces::elements) | braceInitializerRule() % to<Braces>(&Braces::elements));
-    braceInitializerRule() = "{" >> opt(element >> many("," >> element)) >> opt(lit(",")) >> "}";
+    braceInitializerRule() = nested("{" >> opt(element >> many("," >> element)) >> opt(lit(",")) >> "}");
 }
 
 void buildCppStatementRules() {
@@ -654,8 +688,8 @@ void buildCppDeclarationRules() {
 
     // declaration: typedef | namespace | using | type declaration ";" | function | variable
     declarationRule().name = "declaration";
-    declarationRule() = none<Declaration>() | aliasRule() | namespaceRule() | classStatementRule() | unionStatementRule() |
-                        enumStatementRule() | functionRule() | variableRule();
+    declarationRule() = none<Declaration>() | aliasRule() | namespaceRule() | typeDefinitionStatementRule() | functionRule() |
+                        variableRule();
 
     // namespace: "namespace" [ Name ] class body
     typedef NamespaceDeclaration Ns;
@@ -668,8 +702,8 @@ void buildCppDeclarationRules() {
 
     // friend: "friend" ( class ";" | union ";" | function | variable )
     typedef FriendDeclaration Friend;
-    friendRule() = "friend" >> (none<Declaration>() | classStatementRule() | unionStatementRule() | functionRule() |
-                                variableRule()) % to<Friend>(&Friend::declaration);
+    friendRule() = "friend" >> (none<Declaration>() | typeDefinitionStatementRule() | functionRule() | variableRule()) %
+                                   to<Friend>(&Friend::declaration);
 }
 
 void buildCppClassRules() {
@@ -681,7 +715,8 @@ void buildCppClassRules() {
     // extern "C" block: "extern" ( "\"C\"" | "\"C++\"" ) ( "{" { extern block | ";" | statement } "}"
     //   | statement ); its declarations belong to the block around it.
     Rule<MatchBool>& externC = externCRule();
-    externC = "extern" >> (lit("\"C\"") | lit("\"C++\"")) >> ("{" >> many(skip(externC | lit(";") | intoBlock)) >> "}" | intoBlock);
+    externC = nested("extern" >> (lit("\"C\"") | lit("\"C++\"")) >>
+                     ("{" >> many(skip(externC | lit(";") | intoBlock)) >> "}" | intoBlock));
 
     // base: { "public" | "protected" | "private" | "virtual" } type
     typedef BaseDeclaration Base;
@@ -705,13 +740,13 @@ void buildCppClassRules() {
                   opt(tok(Name) % to<Class>(&Class::name) >> opt(templateCallRule())) >>
                   opt(":" >> baseRule() % to<Class>(&Class::bases) >> many("," >> baseRule() % to<Class>(&Class::bases))) >>
                   opt(classBodyRule() % to<Class>(&Class::body));
-    classStatementRule() = classRule() >> ";";
+    // type definition statement: ( class | union | enum ) ";"
+    typeDefinitionStatementRule() = func(typeDefinitionStatement) >> ";" >> func(markDefinitionAdded);
 
     // union: [ template declaration ] "union" [ Name ] [ class body ]
     typedef UnionDeclaration Union;
     unionRule() = opt(templateDeclaration % to<Union>(&Union::templateDecl)) >> "union" >> func(classMembersPublic) >>
                   opt(tok(Name) % to<Union>(&Union::name)) >> opt(classBodyRule() % to<Union>(&Union::body));
-    unionStatementRule() = unionRule() >> ";";
 
     // enum: "enum" [ Name ] [ "{" [ item { "," item } ] [ "," ] "}" ]; item: Name [ "=" expression ]
     typedef EnumDeclaration Enum;
@@ -720,7 +755,6 @@ void buildCppClassRules() {
     enumRule() = "enum" >> opt(tok(Name) % to<Enum>(&Enum::name)) >>
                  opt("{" >> opt(enumItemRule() % to<Enum>(&Enum::items) >> many("," >> enumItemRule() % to<Enum>(&Enum::items))) >>
                      opt(lit(",")) >> "}");
-    enumStatementRule() = enumRule() >> ";";
     (void)block;
 }
 
@@ -740,9 +774,9 @@ void buildCppFunctionRules() {
                                          many("[" >> opt(ownContext(expressionRule())) >> "]");
     auto nestedDeclarator = func(pushNested) >>
                             finally(functionPointerRule() % to<FnPtr>(&FnPtr::result) >> func(takeNestedName), popPending);
-    functionPointerRule() = "(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >>
-                            opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >>
-                            "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
+    functionPointerRule() = nested("(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >>
+                                   opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >>
+                                   "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")"));
 
     // argument: type [ Name ] { array suffix } [ "=" expression ] | type "(" "*" [ Name ] ")" arguments | "..."
     typedef ArgumentDeclaration Arg;

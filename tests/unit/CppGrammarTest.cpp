@@ -59,6 +59,32 @@ TEST(CppGrammar, ReportsABadDeclarationAndGoesOn) {
     EXPECT_EQ(boost::dynamic_pointer_cast<Declaration>(module->block->statements.front())->name, "g");
 }
 
+// Bad input gives errors, never a crash: each of these nests far deeper than the stack allows
+// a descent parser to follow.
+TEST(CppGrammar, DeepNestingIsAnErrorNotACrash) {
+    auto repeat = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += piece;
+        return text;
+    };
+    const std::string headers[] = {
+        "int " + repeat("(*", 5000) + "f;\n",
+        "int a = " + repeat("{", 5000) + ";\n",
+        repeat("extern \"C\" {", 5000) + "\n",
+        repeat("struct S {", 5000) + "\n",
+        "int f() { return " + repeat("(", 5000) + "1; }\n",
+        "void f() " + repeat("{ if (1) ", 5000) + "\n",
+        "typedef " + repeat("const ", 5000) + "int t;\n",
+    };
+    std::string path = testing::TempDir() + "vorn-deep.h";
+    for (const std::string& text : headers) {
+        writeFile(path, text);
+        clearDiagnostics();
+        CppFrontEnd().loadHeader(path, "Deep");
+        EXPECT_NE(diagnosticsText(), "") << text.substr(0, 40);
+    }
+}
+
 // Real headers hold what the table does not: attributes, __extension__, __restrict, asm
 // labels, static inline bodies, anonymous unions, nested function pointers. Parsed as g++
 // would see them; each must declare the function named beside it.
