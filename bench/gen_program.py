@@ -55,14 +55,16 @@ def class_text(m, c, lowered, base):
         "",
     ]
     if lowered:
-        lines += lowered_members(name)
+        lines += lowered_members(name, base)
     return name, lines
 
 
-def lowered_members(name):
+def lowered_members(name, base):
     # Members that need lowering: a constructor and a property. Turned on with --lowered.
+    # A base has no default constructor once it has this one, so a derived class passes on.
     return [
-        "    construct(Int start)",
+        "    construct(Int start = 0)",
+    ] + (["        base:(start)"] if base else []) + [
         "        count = start",
         "        weight = 1.0",
         "",

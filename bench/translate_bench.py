@@ -19,16 +19,20 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def run(cmd, cwd):
-    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
+    # Standard error goes to a file: a pipe that fills up while nobody reads it would stall
+    # the child (a compiler with many errors) and this script with it.
+    with tempfile.TemporaryFile() as errfile:
+        proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=errfile)
+        _, status, usage = os.wait4(proc.pid, 0)
+        errfile.seek(0)
+        err = errfile.read().decode(errors="replace")
     code = os.waitstatus_to_exitcode(status)
     if code != 0:
         sys.exit("%s failed (%d) in %s:\n%s" % (" ".join(cmd), code, cwd, err[:2000]))
