@@ -789,7 +789,7 @@ void buildCppFunctionRules() {
 
     // member initialiser: ( Name | type ) "(" [ expression { "," expression } ] ")"
     memberInitializerRule() = type >> "(" >> ownContext(opt(expression >> many("," >> expression))) >> ")";
-    // exception specification: "throw" "(" { type [ "," ] } ")"
+    // list of thrown types: "throw" "(" { type [ "," ] } ")"
     throwSpecRule() = "throw" >> lit("(") >> many(type >> opt(lit(","))) >> ")";
 
     // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }

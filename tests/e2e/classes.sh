@@ -43,15 +43,6 @@ for source in "$data"/*.vn; do
             fail "$name: the clang++ build prints something else than the g++ build"
         fi
     fi
-    case "$name" in
-    fail_*) [ "$status" = 1 ] || fail "$name: status $status, expected 1" ;;
-    *) [ "$status" = 0 ] || fail "$name: status $status, expected 0" ;;
-    esac
-    golden="$data/$name.golden"
-    if [ "${VORN_REGENERATE:-}" = 1 ]; then
-        cp "$dir/actual" "$golden"
-    elif ! diff -u "$golden" "$dir/actual"; then
-        fail "$name: output differs from $golden"
-    fi
+    check_program_result "$name" "$status" "$dir/actual" "$data/$name.golden"
 done
 [ "$failures" -eq 0 ]

@@ -41,15 +41,6 @@ for source in "$data"/*.vn; do
         done <"$data/$name.cpp-lines"
     fi
     [ ! -f "$dir/rejected" ] || fail "$name: $(cat "$dir/rejected") rejected the C++: $(cat "$dir/compiler")"
-    case "$name" in
-    fail_*) [ "$status" = 1 ] || fail "$name: status $status, expected 1" ;;
-    *) [ "$status" = 0 ] || fail "$name: status $status, expected 0" ;;
-    esac
-    golden="$data/$name.golden"
-    if [ "${VORN_REGENERATE:-}" = 1 ]; then
-        cp "$dir/actual" "$golden"
-    elif ! diff -u "$golden" "$dir/actual"; then
-        fail "$name: output differs from $golden"
-    fi
+    check_program_result "$name" "$status" "$dir/actual" "$data/$name.golden"
 done
 [ "$failures" -eq 0 ]
