@@ -122,4 +122,10 @@ grep -q 'n \* 2' _Util.cpp && fail "-s: translated the imported module"
 vorn_run "after -s" "_Util.cpp _main.cpp link main" -c gcc main.vn
 [ "$(./main)" = "0;2;4;!" ] || fail "after -s: main printed [$(./main)]"
 
+# Folders with blanks in their names reach the compiler and linker as single arguments.
+program "$tmp/with blank/sub folder"
+cd "$tmp/with blank/sub folder"
+"$build/vorn" -c gcc main.vn >"$tmp/out" 2>&1 || fail "blanks: vorn failed: $(cat "$tmp/out")"
+expect_output "blanks" ./main
+
 [ "$failures" -eq 0 ]

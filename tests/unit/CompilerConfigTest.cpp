@@ -184,10 +184,10 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
     currentModule = moduleNamed({"main"});
     visited = {currentModule};
     EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-              "cl /nologo /c /EHsc /Ox /Zi /IC:\\tools\\vorn\\include /IC:\\work /FoC:\\work/_main.obj C:\\work/_main.cpp");
+              R"(cl /nologo /c /EHsc /Ox /Zi /I"C:\tools\vorn\include" /I"C:\work" /Fo"C:\work/_main.obj" "C:\work/_main.cpp")");
     EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "C:\\work/_main.obj");
     EXPECT_EQ(compilerConfiguration.compileSuccess, 0);
-    EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate), "C:\\work/_main.obj ");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate), R"("C:\work/_main.obj" )");
     currentTemporaryFile = "C:\\tmp\\t1";
     EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo  @C:\\tmp\\t1");
 }
@@ -203,21 +203,21 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         currentModule = moduleNamed({"hello"});
         visited = {moduleNamed({"hello"}), moduleNamed({"util"})};
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + " -std=c++17 -c  -I/opt/vorn/include -I/w -o /w/_hello.o /w/_hello.cpp");
+                  tool + R"( -std=c++17 -c  -I"/opt/vorn/include" -I"/w" -o "/w/_hello.o" "/w/_hello.cpp")");
         EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "/w/_hello.o");
         EXPECT_TRUE(compilerConfiguration.compileFileTemplate.empty());
         EXPECT_TRUE(compilerConfiguration.linkFileTemplate.empty());
 
         runOptions.defaultOutputName = "/w/hello";
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + " -o /w/hello /w/_hello.o /w/_util.o ");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -o "/w/hello" "/w/_hello.o" "/w/_util.o" )");
         runOptions.outputName = "hello";
         runOptions.scriptOptions = {"debug"};
         runOptions.compilerOptions = "-O2";
         runOptions.linkerOptions = "-lm";
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + " -g -o hello /w/_hello.o /w/_util.o -lm");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm)");
         currentModule = moduleNamed({"hello"});
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + " -std=c++17 -c -O2 -g -I/opt/vorn/include -I/w -o /w/_hello.o /w/_hello.cpp");
+                  tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -o "/w/_hello.o" "/w/_hello.cpp")");
     }
 }
 
