@@ -1044,7 +1044,11 @@ void CppEmitter::macroStatement(const MacroStatement& node) {
         writes = has(PhaseImplementation);
     else
         writes = has(PhaseDeclarations);
-    if (writes) visit(node.call);
+    if (!writes) return;
+    visit(node.call);
+    // A C macro called as a statement is a call like any other: it needs its semicolon (an
+    // extra empty statement or declaration is harmless where the macro brings its own).
+    if (!header && node.call->name != "_CPP") write(";");
 }
 
 void CppEmitter::macroCall(const MacroCall& node) {

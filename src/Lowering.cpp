@@ -146,12 +146,30 @@ typedef NodeDispatch<void(Expression&, ExpressionPtr&)> ExpressionDispatch;
 
 void nothing(Expression&, ExpressionPtr&) {}
 
+// A call of a name no macro declares is written as the C++ call of the name without its
+// underscore; that only makes sense for expression arguments. Braces (a block the arguments
+// span, or written ones) would come out as C++ nobody wrote, so they are refused here.
+void checkPassThroughCall(const MacroCall& call) {
+    if (call.name == "_CPP" || call.name == "_HPP") return;
+    for (const TokensExpressionPtr& argument : call.arguments) {
+        if (!argument) continue;
+        for (const Token& token : *argument)
+            if (token.text == "{" || token.text == "}")
+                throw CompileError("no macro " + call.name + " is declared, and its arguments hold a block or braces, "
+                                   "which cannot be written as the C++ call " + call.name.substr(1) + "(...)",
+                                   token.location);
+    }
+}
+
 // A declared macro called inside an expression would be written as a call the user never
 // wrote; other names (C macros and the like) stay as written.
 void macroExpression(MacroExpression& node, ExpressionPtr&) {
-    if (node.call && resolveMacro(*node.call))
+    if (!node.call) return;
+    if (resolveMacro(*node.call))
         reportError("macro " + node.call->name + " can only be expanded as a statement outside a macro body",
                     node.location);
+    else
+        checkPassThroughCall(*node.call);
 }
 
 // The callee of one of a property's accessors, on the object of a member access or, for a
@@ -575,7 +593,10 @@ void macroStatement(MacroStatement&, StatementPtr& slot, bool last) {
                                statement->location);
         StatementSlot at = statement->statementSlot;
         MacroExpansion expansion = expandMacroStatement(*statement);
-        if (expansion.outcome == MacroExpansion::NotAMacro) return;
+        if (expansion.outcome == MacroExpansion::NotAMacro) {
+            if (statement->call) checkPassThroughCall(*statement->call);
+            return;
+        }
         if (expansion.outcome == MacroExpansion::Removed) {
             // The entry stays, empty, until the body it stands in has been processed.
             slot.reset();

@@ -522,11 +522,11 @@ TEST(CppEmitterMacros, VerbatimBlocksByPhaseAndSpacing) {
     EXPECT_EQ(inClass(PhaseDeclarations, {verbatim("_CPP")}), "struct Holder{int x;\n\ty};");
     EXPECT_EQ(emit(verbatim("_HPP"), PhaseBody), "int x;\ny");
 
-    // Anything else is a call of the macro's name without its first character.
+    // Anything else is a call of the macro's name without its first character, as a statement.
     MacroStatementPtr other = verbatim("@trace");
     TokensExpressionPtr argument = make<TokensExpression>();
     argument->push_back(Token(Name, "a", at(1, 0)));
     argument->push_back(Token(Operator, "+", at(1, 1)));
     other->call->arguments = {argument, argument};
-    EXPECT_EQ(emit(other, PhaseImplementation), "trace(a+,a+)");
+    EXPECT_EQ(emit(other, PhaseImplementation), "trace(a+,a+);");
 }
