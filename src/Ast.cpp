@@ -465,10 +465,9 @@ std::string IncludeModule::importedName(const std::string& name) const {
     std::string result = name;
     // A name that is nothing but the prefix keeps it: an empty name could not be used.
     for (const std::string& prefix : prefixes) {
-        if (!prefix.empty() && result.size() > prefix.size() && result.compare(0, prefix.size(), prefix) == 0) {
-            result.erase(0, prefix.size());
-            break;
-        }
+        if (prefix.empty() || result.compare(0, prefix.size(), prefix) != 0) continue;
+        if (result.size() > prefix.size()) result.erase(0, prefix.size());
+        break;
     }
     for (const auto& alias : aliases) {
         const size_t at = alias.first.empty() ? std::string::npos : result.find(alias.first);

@@ -73,7 +73,8 @@ BackEnd& cppBackEndInstance() {
 void registerFrontEnds() {
     if (!frontEnds.empty()) return;
     frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
-    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>();
+    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>(
+        [](const ModuleName& name, const SourceLocation& at) { return loadModule(name, false, at); });
     frontEnds["h"] = boost::make_shared<CppFrontEnd>();
     frontEnds["hpp"] = boost::make_shared<CppFrontEnd>();
 }

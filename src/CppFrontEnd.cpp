@@ -4,6 +4,7 @@
 // nodes of the same classes as the source grammar, and the few C++-only ones.
 #include "CppFrontEnd.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -943,5 +944,9 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
 
 std::time_t CppFrontEnd::sourceTime(const ModuleName& name) {
     if (name.extension != "h" && name.extension != "hpp") return 0;
-    return platform::modificationTime(headerPathOf(name));
+    const std::time_t header = platform::modificationTime(headerPathOf(name));
+    // The wrapper written for the header carries the interface file's defines, so an edited
+    // interface file makes it out of date as much as an edited header.
+    if (header == 0 || !currentIncludeModule || !currentIncludeModule->location.hasFile()) return header;
+    return std::max(header, platform::modificationTime(currentIncludeModule->location.fileName()));
 }

@@ -1,8 +1,6 @@
 // Include interface files: reading the ".vni" format, finding the headers it names and
 // importing each as a header module with the interface's renaming in force. Takes a module
 // name; gives an IncludeModule. Never writes a file and never changes the base directory.
-// It and the build manager call each other: the manager picks this front end for ".vni", and
-// the headers found here are loaded through the manager like any import.
 #include "IncludeFrontEnd.hpp"
 
 #include <cctype>
@@ -10,7 +8,6 @@
 #include <map>
 #include <boost/make_shared.hpp>
 
-#include "BuildManager.hpp"
 #include "Diagnostics.hpp"
 #include "ParentFinder.hpp"
 #include "RunOptions.hpp"
@@ -65,7 +62,8 @@ std::vector<FoundHeader> matches(const std::string& root, const std::string& val
     return found;
 }
 
-ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocation& at) {
+ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocation& at,
+                                  const IncludeFrontEnd::ModuleLoader& load) {
     ModuleName name = headerModuleName(header.relative);
     const size_t dot = header.path.find_last_of('.');
     name.extension = dot != std::string::npos && header.path.substr(dot + 1) == "h" ? "h" : "hpp";
@@ -74,7 +72,7 @@ ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocatio
     import->path = name.components;
     import->location = at;
     import->access = Public;
-    import->module = loadModule(name, false, at);
+    import->module = load(name, at);
     // Its names are found from the modules that import the interface file.
     import->inHeader = 2;
     return import;
@@ -174,7 +172,7 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
         const std::vector<FoundHeader> headers = findHeaders(
             include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
         for (const FoundHeader& header : headers) {
-            ImportDeclarationPtr import = importHeader(header, at);
+            ImportDeclarationPtr import = importHeader(header, at, loadImported);
             if (!import->module) {
                 reportError("Unable to load header " + header.path, at);
                 continue;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <istream>
 #include <string>
 #include <vector>
@@ -48,6 +49,15 @@ const platform::CompilerPreprocessor& systemPreprocessor();
 
 class IncludeFrontEnd : public FrontEnd {
 public:
+    // Loads a module through the build manager's pipeline, empty when it cannot be loaded (the
+    // reason printed, at the given position). Handed in, because the manager picks this front
+    // end: neither includes the other.
+    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&)> ModuleLoader;
+    explicit IncludeFrontEnd(ModuleLoader loadImported) : loadImported(std::move(loadImported)) {}
+
     ModulePtr loadModule(const ModuleName& name) override;
     std::time_t sourceTime(const ModuleName& name) override;
+
+private:
+    ModuleLoader loadImported;
 };
