@@ -58,6 +58,11 @@ grep -qx "    searching in: $tmp/iprog/widgets.h" "$tmp/out" || fail "-I: no sea
 grep -qx "    searching in: $tmp/inc/widgets.h" "$tmp/out" || fail "-I: no search line for the -I folder"
 grep -qx "      found: widgets.h" "$tmp/out" || fail "-I: no found line"
 grep -q "#include \"$tmp/inc/widgets.h\"" _widgets_h.hpp || fail "-I: the wrapper does not include the found header"
+# An edited interface file makes the header's wrapper out of date, so a changed define reaches it.
+sleep 1
+sed -i 's/WG_EXTRAS = 1/WG_EXTRAS = 2/' Widgets.vni
+"$build/vorn" -I "$tmp/inc" draw.vn >"$tmp/out" 2>&1 || fail "edited interface: vorn failed: $(cat "$tmp/out")"
+grep -qx "#define WG_EXTRAS 2" _widgets_h.hpp || fail "edited interface: the wrapper kept the old define"
 
 # A line the format does not know fails the import at its line; reading goes on.
 mkdir -p "$tmp/bad"
