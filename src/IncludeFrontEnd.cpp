@@ -161,6 +161,8 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
     module->location = SourceLocation(internFileName(path), 1, 0);
     std::vector<IncludeValue> includes;
     readIncludeInterface(in, path, *module, includes);
+    // The load fails for the bad line; reading headers now would only add errors of their own.
+    if (!queuedDiagnostics().empty()) return module;
 
     struct CurrentScope {
         IncludeModulePtr saved = currentIncludeModule;
@@ -173,9 +175,10 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
             include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
         for (const FoundHeader& header : headers) {
             ImportDeclarationPtr import = importHeader(header, at, loadImported);
+            // One header that cannot be read fails the import; the next would only fail too.
             if (!import->module) {
                 reportError("Unable to load header " + header.path, at);
-                continue;
+                return module;
             }
             module->addImport(import);
         }
