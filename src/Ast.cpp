@@ -459,6 +459,25 @@ void Module::visitFields(FieldVisitor& v) const {
     v.child("block", block.get());
 }
 
+IncludeModulePtr currentIncludeModule;
+
+std::string IncludeModule::importedName(const std::string& name) const {
+    std::string result = name;
+    // A name that is nothing but the prefix keeps it: an empty name could not be used.
+    for (const std::string& prefix : prefixes) {
+        if (prefix.empty() || result.compare(0, prefix.size(), prefix) != 0) continue;
+        if (result.size() > prefix.size()) result.erase(0, prefix.size());
+        break;
+    }
+    for (const auto& alias : aliases) {
+        const size_t at = alias.first.empty() ? std::string::npos : result.find(alias.first);
+        if (at == std::string::npos) continue;
+        result.replace(at, alias.first.size(), alias.second);
+        break;
+    }
+    return result;
+}
+
 void IncludeModule::visitFields(FieldVisitor& v) const {
     Module::visitFields(v);
     v.text("extraCode", extraCode);

@@ -1070,6 +1070,10 @@ public:
     bool importsResolved = false;
     bool importsChecked = false;
     bool isLibrary = false;  // a nested module of a library file, imported implicitly
+    // A module read from a C or C++ header: the header's full path and the macros its include
+    // interface file defined, which the generated wrapper hands on to the C++ compiler.
+    std::string headerPath;
+    std::map<std::string, std::string> headerDefines;
 };
 
 // The module read from an include interface file.
@@ -1084,7 +1088,16 @@ public:
     std::vector<std::string> prefixes;
     std::vector<std::string> getterPrefixes;
     std::vector<std::string> setterPrefixes;
+
+    // The name a header's declaration is known by: without the first prefix it begins with
+    // (file order), then with the first alias (name order) that occurs in it replaced once.
+    std::string importedName(const std::string& name) const;
 };
+
+// The include module whose headers are being loaded, empty otherwise. Written only by the
+// include front end (and restored when it returns); read while a header is preprocessed
+// (defines) and linked (renaming, accessor detection).
+extern IncludeModulePtr currentIncludeModule;
 
 // A fresh identifier for a rewritten tree: "VORN_" + base + N, where N counts every fresh name of
 // the run from 1 (bases such as "WITH_TEMP", "ARG", "VIRTUAL_VAR"). Process-wide, like the run.

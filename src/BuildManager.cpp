@@ -9,7 +9,9 @@
 
 #include "ClassLowering.hpp"
 #include "CppBackEnd.hpp"
+#include "CppFrontEnd.hpp"
 #include "Diagnostics.hpp"
+#include "IncludeFrontEnd.hpp"
 #include "RunOptions.hpp"
 #include "LibBackEnd.hpp"
 #include "LibFrontEnd.hpp"
@@ -62,29 +64,6 @@ void resetBuildState() {
 }
 
 namespace {
-// A front end that a later version brings. It finds the source like the real one will, so
-// the search order of extensions is already the real one, and refuses to read it with a
-// message at the file.
-class PendingFrontEnd : public FrontEnd {
-public:
-    PendingFrontEnd(const std::string& extension, const std::string& what, bool ownExtensionOnly)
-        : extension(extension), what(what), ownExtensionOnly(ownExtensionOnly) {}
-
-    ModulePtr loadModule(const ModuleName& name) override {
-        SourceLocation at(internFileName(sourcePath(name, extension)), -1, -1);
-        reportError(what + " is not implemented yet in this version of vorn", at);
-        return ModulePtr();
-    }
-    std::time_t sourceTime(const ModuleName& name) override {
-        if (ownExtensionOnly && name.extension != extension) return 0;
-        return platform::modificationTime(sourcePath(name, extension));
-    }
-
-private:
-    std::string extension;
-    std::string what;
-    bool ownExtensionOnly;  // C++ headers are looked for only under their own extension
-};
 
 BackEnd& cppBackEndInstance() {
     if (!cppBackEnd) cppBackEnd = boost::make_shared<CppBackEnd>();
@@ -94,9 +73,10 @@ BackEnd& cppBackEndInstance() {
 void registerFrontEnds() {
     if (!frontEnds.empty()) return;
     frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
-    frontEnds["vni"] = boost::make_shared<PendingFrontEnd>("vni", "reading include interface files", false);
-    frontEnds["h"] = boost::make_shared<PendingFrontEnd>("h", "reading C++ headers", true);
-    frontEnds["hpp"] = boost::make_shared<PendingFrontEnd>("hpp", "reading C++ headers", true);
+    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>(
+        [](const ModuleName& name, const SourceLocation& at) { return loadModule(name, false, at); });
+    frontEnds["h"] = boost::make_shared<CppFrontEnd>();
+    frontEnds["hpp"] = boost::make_shared<CppFrontEnd>();
 }
 
 }  // namespace
@@ -151,7 +131,8 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 
 bool processModule(const ModuleName& name) {
     BackEnd& backEnd = cppBackEndInstance();
-    verboseProgress("Converting file: " + sourcePath(name, name.extension));
+    const std::string header = headerLocation(name);
+    verboseProgress("Converting file: " + (header.empty() ? sourcePath(name, name.extension) : header));
     ModulePtr module = loadModule(name, false);
     if (flushDiagnostics(2)) return false;
     if (!module || !module->complete) {
@@ -165,9 +146,13 @@ bool processModule(const ModuleName& name) {
     }
     module = loadModule(name, true);
     if (!module) return false;
-    completeModule(*module);
+    // What an include interface file imports is the library's own: its declarations are used
+    // where the program reaches them, its C++ is the header itself, and only reading it again
+    // gives its declarations back, so no library interface file is written for it.
+    const bool imported = !module->headerPath.empty() || dynamic_cast<IncludeModule*>(module.get());
+    if (!imported) completeModule(*module);
     if (flushDiagnostics(2)) return false;
-    LibBackEnd().writeModule(*module);
+    if (!imported) LibBackEnd().writeModule(*module);
     try {
         backEnd.writeModule(*module);
     } catch (const CompileError& error) {

@@ -95,6 +95,16 @@ std::string sourcePathOf(const Module& module, const std::string& fallback) {
     return fallback;
 }
 
+// A header module's C++ is the header itself, with the macros its include interface file
+// defined: the program then sees the library's real declarations, macros and linkage, which a
+// re-declaration from our parse would contradict (linkage, passing convention, type names).
+void writeHeaderWrapper(CppWriter& out, const Module& module, const std::string& guard) {
+    out.writeRaw("#ifndef " + guard + "\n#define " + guard + "\n");
+    for (const auto& define : module.headerDefines)
+        out.writeRaw("#ifndef " + define.first + "\n#define " + define.first + " " + define.second + "\n#endif\n");
+    out.writeRaw("#include " + quoteCString(module.headerPath) + "\n#endif\n");
+}
+
 }  // namespace
 
 void CppBackEnd::writeModule(Module& module) {
@@ -118,6 +128,24 @@ void CppBackEnd::writeModule(Module& module) {
         file.close();
         if (!file.written() && unwritten.empty()) unwritten = path;
     };
+
+    if (!module.headerPath.empty()) {
+        // hpp2 and hpp include the same header, so each may be included alone or both.
+        for (const char* extension : {"hpp2", "hpp"}) {
+            file.open(outputPath(name, extension));
+            writeHeaderWrapper(out, module, std::string("HEADER") + (extension[3] ? "2" : "") + guard);
+            finish(outputPath(name, extension));
+            if (!file.sameSoFar()) module.headerUnchanged = false;
+        }
+        file.open(outputPath(name, "cpp"));
+        out.writeRaw("#include " + quoteCString(generatedIncludePath(components, "hpp", flatMode())) + "\n");
+        finish(outputPath(name, "cpp"));
+        module.cppUnchanged = file.sameSoFar();
+        if (unwritten.empty() && file.commit(unwritten)) return;
+        file.discard();
+        reportError("Unable to write file " + unwritten, SourceLocation());
+        return;
+    }
 
     file.open(outputPath(name, "hpp2"));
     writeForwardFile(module, out, source, guard);

@@ -4,11 +4,13 @@
 // nodes of the same classes as the source grammar, and the few C++-only ones.
 #include "CppFrontEnd.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
 #include "Diagnostics.hpp"
 #include "Grammar.hpp"
+#include "IncludeFrontEnd.hpp"
 #include "ModuleName.hpp"
 #include "Operator.hpp"
 #include "ParentFinder.hpp"
@@ -911,20 +913,40 @@ ModulePtr CppFrontEnd::loadHeader(const std::string& path, const std::string& mo
     return parseCppModule(tokens, moduleName);
 }
 
+namespace {
+// A header found through an include interface file lies wherever it was found; any other is
+// looked for under the base directory.
+std::string headerPathOf(const ModuleName& name) {
+    const std::string found = headerLocation(name);
+    return found.empty() ? sourcePath(name, name.extension) : found;
+}
+}  // namespace
+
 ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
-    std::string path = sourcePath(name, name.extension);
+    const std::string path = headerPathOf(name);
+    PreProcessorSettings settings;
+    if (currentIncludeModule) settings.defines = currentIncludeModule->defines;
+    settings.system = systemPreprocessor();
     ModulePtr module;
     try {
-        module = loadHeader(path, dottedName(name));
+        module = loadHeader(path, dottedName(name), settings);
+        if (module) {
+            module->headerPath = path;
+            module->headerDefines = settings.defines;
+            ParentFinder().linkModule(*module);
+        }
     } catch (const CompileError& error) {
         reportError(error.message, error.position.line < 0 ? SourceLocation(internFileName(path), -1, -1) : error.position);
         return ModulePtr();
     }
-    if (module) ParentFinder().linkModule(*module);
     return module;
 }
 
 std::time_t CppFrontEnd::sourceTime(const ModuleName& name) {
     if (name.extension != "h" && name.extension != "hpp") return 0;
-    return platform::modificationTime(sourcePath(name, name.extension));
+    const std::time_t header = platform::modificationTime(headerPathOf(name));
+    // The wrapper written for the header carries the interface file's defines, so an edited
+    // interface file makes it out of date as much as an edited header.
+    if (header == 0 || !currentIncludeModule || !currentIncludeModule->location.hasFile()) return header;
+    return std::max(header, platform::modificationTime(currentIncludeModule->location.fileName()));
 }

@@ -205,7 +205,20 @@ void readProperty(ExpressionPtr& slot, Declaration* declaration) {
     replaceExpression(slot, getterCall(*property, *slot));
 }
 
-void staticName(StaticExpression& node, ExpressionPtr& slot) { readProperty(slot, declarationOfName(node)); }
+// A header's declaration may be known by a name its include interface file gave it (a prefix
+// stripped, an alias replaced); the C++ must name it as the header spells it.
+bool renamedByImport(const Declaration* declaration, const std::string& used) {
+    if (!declaration || declaration->name == used || asProperty(const_cast<Declaration*>(declaration))) return false;
+    const Block* holder = declaration->statementSlot.block;
+    const Module* module = holder ? moduleOf(const_cast<Block*>(holder)) : nullptr;
+    return module && !module->headerPath.empty();
+}
+
+void staticName(StaticExpression& node, ExpressionPtr& slot) {
+    Declaration* declaration = declarationOfName(node);
+    if (renamedByImport(declaration, node.name)) node.name = declaration->name;
+    readProperty(slot, declaration);
+}
 
 void markArrow(SubExpression& node) {
     if (node.isArrow) return;
@@ -217,6 +230,7 @@ void memberAccess(SubExpression& node, ExpressionPtr& slot) {
     processExpression(node.object);
     Declaration* member = memberDenoted(node);
     markArrow(node);
+    if (renamedByImport(member, node.member)) node.member = member->name;
     readProperty(slot, member);
 }
 

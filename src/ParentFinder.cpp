@@ -5,6 +5,8 @@
 
 #include <cctype>
 
+#include <boost/make_shared.hpp>
+
 #include "NodeDispatch.hpp"
 
 namespace {
@@ -114,8 +116,12 @@ DeclarationPtr tableHandle(Declaration* declaration, const StatementSlot& slot) 
     return DeclarationPtr(holder, declaration);
 }
 
+// While a header is imported its declarations are known by the names its include interface
+// file gives them; the declaration keeps its own name, which the C++ is written with.
 void enter(Block& block, const DeclarationPtr& declaration) {
-    block.names.emplace(declaration->name, declaration);  // an existing entry stays
+    const std::string name =
+        currentIncludeModule ? currentIncludeModule->importedName(declaration->name) : declaration->name;
+    block.names.emplace(name, declaration);  // an existing entry stays
 }
 
 std::string raisedFirst(const std::string& name) {
@@ -146,6 +152,47 @@ private:
     ASTObject* node;
     bool opensContext;
 };
+
+// The rest of a header function's name after a getter prefix of the import, when the function
+// can be read as a property: const, without arguments. Empty otherwise.
+std::string accessorProperty(const FunctionDeclaration& function) {
+    if (!currentIncludeModule || !function.isConst || !function.arguments.empty()) return std::string();
+    for (const std::string& prefix : currentIncludeModule->getterPrefixes)
+        if (!prefix.empty() && function.name.size() > prefix.size() && function.name.compare(0, prefix.size(), prefix) == 0)
+            return currentIncludeModule->importedName(function.name.substr(prefix.size()));
+    return std::string();
+}
+
+// A header's getter becomes the getter of a property of its holding block, so that the program
+// reads it like a field.
+void detectAccessor(FunctionDeclaration& function) {
+    const std::string name = accessorProperty(function);
+    if (name.empty() || !function.statementSlot.isSet()) return;
+    Block& block = *function.statementSlot.block;
+    auto found = block.names.find(name);
+    PropertyDeclaration* property = nullptr;
+    if (found == block.names.end()) {
+        boost::shared_ptr<PropertyDeclaration> made = boost::make_shared<PropertyDeclaration>();
+        made->name = name;
+        made->access = function.access;
+        made->type = function.type;
+        made->location = function.location;
+        made->parent = function.parent;
+        made->memberContext = function.memberContext;
+        made->statementSlot = function.statementSlot;
+        block.names.emplace(name, made);
+        property = made.get();
+    } else {
+        property = dynamic_cast<PropertyDeclaration*>(found->second.get());
+        // A header may well hold a field beside its getter; that is the header's, not ours.
+        if (!property) throw CompileError("variable has same name as property", function.location);
+    }
+    property->getterName = function.name;
+    property->getterModifiers.isVirtual = function.isVirtual;
+    property->getterModifiers.isAbstract = function.isAbstract;
+    property->getterModifiers.isInline = function.isInline;
+    property->getterLocation = function.location;
+}
 
 }  // namespace
 
@@ -209,6 +256,7 @@ void ParentFinder::linkBelow(ASTObject* node) {
             enter(*node->statementSlot.block, tableHandle(declaration, node->statementSlot));
     }
     if (PropertyDeclaration* property = dynamic_cast<PropertyDeclaration*>(node)) nameAccessors(*property);
+    if (FunctionDeclaration* function = dynamic_cast<FunctionDeclaration*>(node)) detectAccessor(*function);
     if (CatchStatement* handler = dynamic_cast<CatchStatement*>(node)) {
         // The caught variable belongs to the handler's own block, before its statements. The
         // block is the handler's, so its table must not own the handler: that would be a cycle

@@ -292,7 +292,12 @@ void resolveSub(SubTypeExpr& type, Block* place) {
     }
     Declaration* scope = declarationOf(type.scope.get(), place);
     Declaration* member = scope ? lookupMember(type.name, scope) : nullptr;
-    if (dynamic_cast<TypeDeclaration*>(member)) type.declaration = member;
+    if (dynamic_cast<TypeDeclaration*>(member)) {
+        type.declaration = member;
+        // A nested type of a header may be known by a name its include interface file gave it.
+        Module* module = member->statementSlot.block ? moduleOf(member->statementSlot.block) : nullptr;
+        if (module && !module->headerPath.empty()) type.name = member->name;
+    }
     resolveTemplateArguments(type.templateArgs, place);
 }
 

@@ -118,7 +118,7 @@ source_file Util.vn "$util_vn"
 source_file Util.vni ''
 outputs '2021-01-01 00:00:00' main Util
 check search-vn-first -v main.vn
-# ... and hpp before vn (reading a header is refused until the header reader exists).
+# ... and hpp before vn.
 start search-hpp-first
 source_file main.vn "$main_vn"
 source_file Util.vn "$util_vn"

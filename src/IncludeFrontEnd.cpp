@@ -1,0 +1,189 @@
+// Include interface files: reading the ".vni" format, finding the headers it names and
+// importing each as a header module with the interface's renaming in force. Takes a module
+// name; gives an IncludeModule. Never writes a file and never changes the base directory.
+#include "IncludeFrontEnd.hpp"
+
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <boost/make_shared.hpp>
+
+#include "Diagnostics.hpp"
+#include "ParentFinder.hpp"
+#include "RunOptions.hpp"
+
+namespace {
+
+// Headers found by the include front end, by module name, for the C++ front end to read.
+std::map<ModuleName, std::string> headerLocations;
+
+std::string trimmed(const std::string& text) {
+    const char* const blanks = " \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// A line is a note when "//" comes before anything but blanks and tabs.
+bool isComment(const std::string& line) {
+    const size_t slashes = line.find("//");
+    if (slashes == std::string::npos) return false;
+    const size_t first = line.find_first_not_of(" \t");
+    return first >= slashes;
+}
+
+void addUnique(std::map<std::string, std::string>& map, const std::string& key, const std::string& value) {
+    map.emplace(key, value);  // a second line for the same name is ignored
+}
+
+bool isAbsolute(const std::string& path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+std::string withSlash(const std::string& dir) {
+    if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir;
+    return dir + "/";
+}
+
+// The entries of one directory matching the file name part of a pattern.
+std::vector<FoundHeader> matches(const std::string& root, const std::string& value) {
+    const size_t slash = value.find_last_of("/\\");
+    const std::string directoryPart = slash == std::string::npos ? std::string() : value.substr(0, slash + 1);
+    const std::string filePattern = value.substr(directoryPart.size());
+    if (runOptions.verbose) verboseLine("searching in: " + root + value);
+    std::vector<FoundHeader> found;
+    for (const std::string& entry : platform::listDirectory(root + directoryPart, filePattern)) {
+        const std::string path = root + directoryPart + entry;
+        // A folder that matches a pattern is no header.
+        if (!platform::isRegularFile(path)) continue;
+        if (runOptions.verbose) verboseLine("  found: " + entry);
+        found.push_back({path, (isAbsolute(value) ? std::string() : directoryPart) + entry});
+    }
+    return found;
+}
+
+ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocation& at,
+                                  const IncludeFrontEnd::ModuleLoader& load) {
+    ModuleName name = headerModuleName(header.relative);
+    const size_t dot = header.path.find_last_of('.');
+    name.extension = dot != std::string::npos && header.path.substr(dot + 1) == "h" ? "h" : "hpp";
+    headerLocations[name] = header.path;
+    ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
+    import->path = name.components;
+    import->location = at;
+    import->access = Public;
+    import->module = load(name, at);
+    // Its names are found from the modules that import the interface file.
+    import->inHeader = 2;
+    return import;
+}
+
+}  // namespace
+
+const platform::CompilerPreprocessor& systemPreprocessor() {
+    static const platform::CompilerPreprocessor facts = platform::askCompilerPreprocessor("c++");
+    return facts;
+}
+
+void readIncludeInterface(std::istream& in, const std::string& fileName, IncludeModule& module,
+                          std::vector<IncludeValue>& includes) {
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = trimmed(line.substr(0, equals));
+        const std::string value = trimmed(line.substr(equals + 1));
+        if (key == "include") {
+            includes.push_back({value, number});
+        } else if (key == "prefix") {
+            module.prefixes.push_back(value);
+        } else if (key == "getter prefix") {
+            module.getterPrefixes.push_back(value);
+        } else if (key == "setter prefix") {
+            module.setterPrefixes.push_back(value);
+        } else if (key == "extra code") {
+            module.extraCode += value;
+        } else if (key.compare(0, 6, "alias ") == 0) {
+            addUnique(module.aliases, key.substr(6), value);
+        } else if (key.compare(0, 7, "define ") == 0) {
+            addUnique(module.defines, key.substr(7), value);
+        } else if (!isComment(line)) {
+            std::string shown = line;
+            if (!shown.empty() && shown.back() == '\r') shown.pop_back();
+            reportError("Unrecognized line: '" + shown + "'", SourceLocation(internFileName(fileName), number, 0));
+        }
+    }
+}
+
+std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories) {
+    if (value.empty()) return std::vector<FoundHeader>();
+    if (isAbsolute(value)) return matches(std::string(), value);
+    std::vector<std::string> roots{baseDirectory};
+    for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) roots.push_back(withSlash(runOptions.includeDirs[i]));
+    for (const std::string& dir : systemDirectories) roots.push_back(withSlash(dir));
+    for (const std::string& root : roots) {
+        std::vector<FoundHeader> found = matches(root, value);
+        if (!found.empty()) return found;
+    }
+    return std::vector<FoundHeader>();
+}
+
+ModuleName headerModuleName(const std::string& relative) {
+    std::string component = relative;
+    for (char& c : component)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) c = '_';
+    ModuleName name;
+    name.components.push_back(component);
+    return name;
+}
+
+std::string headerLocation(const ModuleName& name) {
+    auto found = headerLocations.find(name);
+    return found == headerLocations.end() ? std::string() : found->second;
+}
+
+std::time_t IncludeFrontEnd::sourceTime(const ModuleName& name) {
+    return platform::modificationTime(sourcePath(name, "vni"));
+}
+
+ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
+    const std::string path = sourcePath(name, "vni");
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in || platform::isDirectory(path)) {
+        reportError("Unable to open vni file", SourceLocation(internFileName(path), -1, -1));
+        return ModulePtr();
+    }
+    IncludeModulePtr module = boost::make_shared<IncludeModule>();
+    module->name = dottedName(name);
+    module->block = boost::make_shared<Block>();
+    module->location = SourceLocation(internFileName(path), 1, 0);
+    std::vector<IncludeValue> includes;
+    readIncludeInterface(in, path, *module, includes);
+    // The load fails for the bad line; reading headers now would only add errors of their own.
+    if (!queuedDiagnostics().empty()) return module;
+
+    struct CurrentScope {
+        IncludeModulePtr saved = currentIncludeModule;
+        ~CurrentScope() { currentIncludeModule = saved; }
+    } current;
+    currentIncludeModule = module;
+    for (const IncludeValue& include : includes) {
+        const SourceLocation at(internFileName(path), include.line, 0);
+        const std::vector<FoundHeader> headers = findHeaders(
+            include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
+        for (const FoundHeader& header : headers) {
+            ImportDeclarationPtr import = importHeader(header, at, loadImported);
+            // One header that cannot be read fails the import; the next would only fail too.
+            if (!import->module) {
+                reportError("Unable to load header " + header.path, at);
+                return module;
+            }
+            module->addImport(import);
+        }
+    }
+    for (const auto& entry : module->imports)
+        if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
+    return module;
+}

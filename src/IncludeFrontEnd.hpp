@@ -1,0 +1,63 @@
+// Include interface files (".vni"): the front end that imports C and C++ headers. Takes an
+// interface file naming headers and the renaming of their names; gives an IncludeModule whose
+// imports are the header modules, each read by the C++ front end. Never writes a file and
+// never moves the run's base directory: a found header's folder stays with its module.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "FrontEnd.hpp"
+#include "ModuleName.hpp"
+#include "platform/Platform.hpp"
+
+struct IncludeValue {
+    std::string value;
+    int line;  // counted from 1
+};
+
+// Reads the lines of an interface file into the module; "include" values are appended to
+// includes in file order. Unrecognized lines are queued as errors at fileName.
+void readIncludeInterface(std::istream& in, const std::string& fileName, IncludeModule& module,
+                          std::vector<IncludeValue>& includes);
+
+// The headers an "include" value names, as full paths (wildcards "*" and "?" in the file
+// name part). An absolute value is used as it stands; a relative one is tried against the
+// base directory, then each -I directory, then the system include directories, and the first
+// of these that matches anything gives the result. Each pattern tried is printed verbosely.
+struct FoundHeader {
+    std::string path;      // full path of the header
+    std::string relative;  // the value's directory part and the entry name
+};
+std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories);
+
+// The module name a found header is imported under: its relative name with every character
+// that cannot stand in a name component made "_" (widgets/wg.h gives widgets_wg_h), so it
+// never collides with the interface file's own module or with a source module.
+ModuleName headerModuleName(const std::string& relative);
+
+// Where the header of a header module lies, set when the include front end finds it; empty
+// for a name it has not found (the header is then looked for under the base directory).
+std::string headerLocation(const ModuleName& name);
+
+// The predefined macros and include directories of the system's C++ compiler ("c++"), asked
+// once per run and only when a header is imported; empty when there is no such compiler.
+const platform::CompilerPreprocessor& systemPreprocessor();
+
+class IncludeFrontEnd : public FrontEnd {
+public:
+    // Loads a module through the build manager's pipeline, empty when it cannot be loaded (the
+    // reason printed, at the given position). Handed in, because the manager picks this front
+    // end: neither includes the other.
+    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&)> ModuleLoader;
+    explicit IncludeFrontEnd(ModuleLoader loadImported) : loadImported(std::move(loadImported)) {}
+
+    ModulePtr loadModule(const ModuleName& name) override;
+    std::time_t sourceTime(const ModuleName& name) override;
+
+private:
+    ModuleLoader loadImported;
+};

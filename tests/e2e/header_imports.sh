@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# C libraries imported through include interface files: the sqlite3, zlib and own-header
+# examples translated, compiled, linked with the gcc script and run; an import whose header
+# lies in a read-only folder writes only into the program's folder; the -I search and the
+# verbose search lines; a bad interface line fails the run with its position.
+set -u
+source "$(dirname "$0")/common.bash"
+source_dir=$(cd "$2" && pwd -P)
+cp -r "$source_dir/examples/." "$tmp/"
+
+# Library versions differ between machines; the rest of the output does not.
+run_example() {
+    local dir=$1 program=$2
+    shift 2
+    cd "$tmp/$dir"
+    "$build/vorn" -c gcc "$@" "$program.vn" >"$tmp/out" 2>&1 || { fail "$dir: vorn failed: $(cat "$tmp/out")"; return; }
+    [ -x "$program" ] || { fail "$dir: $program was not linked"; return; }
+    "./$program" | sed -E 's/^(zlib|SQLite) [0-9][0-9.]*$/\1 <version>/' >"$tmp/got" || fail "$dir: the program failed"
+    diff -u "$program.expected-output.txt" "$tmp/got" || fail "$dir: unexpected output"
+}
+
+for header in sqlite3.h zlib.h; do
+    [ -f "/usr/include/$header" ] || echo "note: /usr/include/$header is missing (scripts/main-job installs it)"
+done
+run_example sqlite people -L -lsqlite3
+run_example zlib zlibdemo -L -lz
+run_example widgets draw
+# Names reach the C++ by the header's spelling, whatever the program called them.
+grep -q 'sqlite3_prepare_v2(' "$tmp/sqlite/_people.cpp" || fail "sqlite: prepare_v2 not written as sqlite3_prepare_v2"
+grep -q 'wg_Counter counter' "$tmp/widgets/_draw.cpp" || fail "widgets: Counter not written as wg_Counter"
+grep -q 'get_count()' "$tmp/widgets/_draw.cpp" || fail "widgets: the property count not read through get_count()"
+
+# The header's folder is read-only and outside the program; everything written lands in the
+# program's folder (as root the folder is writable anyway, so the written files are listed).
+mkdir -p "$tmp/ro" "$tmp/prog"
+cp "$source_dir/examples/widgets/widgets.h" "$tmp/ro/"
+cp "$source_dir/examples/widgets/draw.vn" "$tmp/prog/"
+printf 'include = %s/ro/widgets.h\nprefix = wg_\nalias Colour = Color\ndefine WG_EXTRAS = 1\ngetter prefix = get_\n' \
+    "$tmp" >"$tmp/prog/Widgets.vni"
+chmod a-w "$tmp/ro"
+touch "$tmp/marker"
+sleep 1
+cd "$tmp/prog"
+"$build/vorn" -c gcc draw.vn >"$tmp/out" 2>&1 || fail "read-only header: vorn failed: $(cat "$tmp/out")"
+./draw >"$tmp/got" 2>&1 && diff -u "$source_dir/examples/widgets/draw.expected-output.txt" "$tmp/got" ||
+    fail "read-only header: the program did not run as expected"
+written=$(find "$tmp" -newer "$tmp/marker" -type f ! -path "$tmp/prog/*" ! -path "$tmp/out" ! -path "$tmp/got")
+[ -z "$written" ] || fail "read-only header: files written outside the program: $written"
+chmod u+w "$tmp/ro"
+
+# A relative value is looked for in the program's folder, then in each -I directory.
+mkdir -p "$tmp/inc" "$tmp/iprog"
+cp "$source_dir/examples/widgets/widgets.h" "$tmp/inc/"
+cp "$source_dir/examples/widgets/draw.vn" "$source_dir/examples/widgets/Widgets.vni" "$tmp/iprog/"
+cd "$tmp/iprog"
+"$build/vorn" -v -I "$tmp/inc" draw.vn >"$tmp/out" 2>&1 || fail "-I: vorn failed: $(cat "$tmp/out")"
+grep -qx "    searching in: $tmp/iprog/widgets.h" "$tmp/out" || fail "-I: no search line for the program's folder"
+grep -qx "    searching in: $tmp/inc/widgets.h" "$tmp/out" || fail "-I: no search line for the -I folder"
+grep -qx "      found: widgets.h" "$tmp/out" || fail "-I: no found line"
+grep -q "#include \"$tmp/inc/widgets.h\"" _widgets_h.hpp || fail "-I: the wrapper does not include the found header"
+# An edited interface file makes the header's wrapper out of date, so a changed define reaches it.
+sleep 1
+sed -i 's/WG_EXTRAS = 1/WG_EXTRAS = 2/' Widgets.vni
+"$build/vorn" -I "$tmp/inc" draw.vn >"$tmp/out" 2>&1 || fail "edited interface: vorn failed: $(cat "$tmp/out")"
+grep -qx "#define WG_EXTRAS 2" _widgets_h.hpp || fail "edited interface: the wrapper kept the old define"
+
+# A line the format does not know fails the import at its line; reading goes on.
+mkdir -p "$tmp/bad"
+cd "$tmp/bad"
+printf 'Int main()\n    return 0\n' >main.vn
+sed -i '1i import Lib' main.vn
+printf '// a note = fine\ncolour = red // note\nprefix = x\n' >Lib.vni
+status=0
+"$build/vorn" main.vn >"$tmp/out" 2>&1 || status=$?
+[ "$status" = 1 ] || fail "bad line: status $status"
+grep -qF "Lib.vni(2,0) : error : Unrecognized line: 'colour = red // note'" "$tmp/out" ||
+    fail "bad line: $(cat "$tmp/out")"
+
+[ "$failures" -eq 0 ]
