@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Reruns over the multi-module programs: a rerun with nothing to do reads no ".vn" source and
+# writes nothing; after touching any one module, the rerun writes what a clean translation
+# wrote, byte for byte, whether the modules it reads came from source or from ".vnl" files.
+set -u
+source "$(dirname "$0")/common.bash"
+source_dir=$(cd "$2" && pwd -P)
+vorn=$build/vorn
+
+# A diamond with inferred types across it: touching Mid must read Base in full, although Top
+# has already taken Base from its interface file.
+mkdir -p "$tmp/diamond"
+printf 'import Base\nimport Mid\n\nInt main()\n    return mid_total()\n' >"$tmp/diamond/Top.vn"
+printf 'class Box\n    public\n    Int size\n\nBox make_box(Int n)\n    Box b\n    b.size = n\n    return b\n\n[Int] numbers()\n    [Int] xs\n    xs.push_back(2)\n    return xs\n' >"$tmp/diamond/Base.vn"
+printf 'import Base\n\nInt mid_total()\n    var box = make_box(3)\n    var xs = numbers()\n    return box.size + xs # 0\n' >"$tmp/diamond/Mid.vn"
+
+# Each program: its directory and the modules named on the command line.
+programs=(
+    "$source_dir/examples/shapes:main.vn"
+    "$source_dir/tests/data/cpp/source/modules:Main.vn"
+    "$source_dir/tests/data/cpp/source/templates:Templates.vn"
+    "$source_dir/tests/data/cpp/source/classes:Main.vn"
+    "$source_dir/tests/data/cpp/inference/imports:Main.vn"
+    "$source_dir/tests/data/macros:imported.vn"
+    "$tmp/diamond:Top.vn"
+)
+
+# Sources an hour old, outputs half an hour: everything is up to date until one is touched.
+date_back() {
+    find . -name '*.vn' -exec touch -d '-60 minutes' {} +
+    find . -name '_*' -exec touch -d '-30 minutes' {} +
+}
+
+for entry in "${programs[@]}"; do
+    dir=${entry%%:*} inputs=${entry#*:} name=$(basename "${entry%%:*}")
+    work=$tmp/work/$name
+    mkdir -p "$work" && cd "$dir" && find . -name '*.vn' -exec cp --parents {} "$work" \; && cd "$work" || exit 1
+    "$vorn" $inputs >/dev/null 2>"$tmp/err" || { fail "$name: clean translation failed: $(cat "$tmp/err")"; continue; }
+    mkdir "$tmp/clean-$name"
+    find . -name '_*' -exec cp --parents {} "$tmp/clean-$name" \;
+
+    date_back
+    "$vorn" -v $inputs >"$tmp/out" 2>&1 || fail "$name: no-op rerun failed"
+    ! grep -q 'from source$' "$tmp/out" || fail "$name: no-op rerun read a source: $(grep 'from source$' "$tmp/out")"
+    grep -q 'from \.vnl because its up to date$' "$tmp/out" || fail "$name: no-op rerun read no interface file"
+    ! grep -q '^writing:' "$tmp/out" || fail "$name: no-op rerun wrote"
+
+    for module in $(find . -name '*.vn' | sort); do
+        case $module in ./fail_* | ./*-error.vn) continue ;; esac
+        # Only the modules of this program: the macros folder holds programs of one file too.
+        [ "$name" != macros ] || case $module in ./imported.vn | ./Shared/*) ;; *) continue ;; esac
+        date_back
+        touch "$module"
+        "$vorn" -v $inputs >"$tmp/out" 2>&1 || { fail "$name: rerun after touching $module failed"; continue; }
+        grep -qx "writing: .* to vnl" "$tmp/out" || fail "$name: touching $module translated nothing"
+        while read -r generated; do
+            cmp -s "$generated" "$tmp/clean-$name/$generated" ||
+                fail "$name: after touching $module, $generated differs from the clean translation"
+        done < <(find . -name '_*')
+    done
+done
+
+[ "$failures" -eq 0 ]
