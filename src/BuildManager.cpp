@@ -31,14 +31,23 @@ BackEndPtr cppBackEnd;
 
 namespace {
 
+// Modules read from their interface files and then again from source: the importers that had
+// bound them still hold them, so they live on outside the registry.
+std::vector<ModulePtr> replacedModules;
+
+void cutImports(Module& module) {
+    for (auto& import : module.imports) import.second->module.reset();
+}
+
 // Modules that import each other hold each other through their imports. They live for the
 // whole run anyway; at its end (and when tests reset the state) the links are cut so that the
 // registry really frees what it owns.
 void releaseModules() {
     for (auto& entry : moduleRegistry)
-        if (entry.second)
-            for (auto& import : entry.second->imports) import.second->module.reset();
+        if (entry.second) cutImports(*entry.second);
+    for (const ModulePtr& module : replacedModules) cutImports(*module);
     moduleRegistry.clear();
+    replacedModules.clear();
 }
 
 struct ModuleRelease {
@@ -137,7 +146,9 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, bool ful
     }
     module->upToDate = upToDate;
     if (module->name.empty()) module->name = dottedName(request);
-    moduleRegistry[request] = module;
+    ModulePtr& entry = moduleRegistry[request];
+    if (entry) replacedModules.push_back(entry);
+    entry = module;
     resolveImports(*module);
     if (runOptions.processImports) pushWork(request);
     return module;

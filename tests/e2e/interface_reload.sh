@@ -7,11 +7,12 @@ source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
 vorn=$build/vorn
 
-# A diamond with inferred types across it: touching Mid must read Base in full, although Top
-# has already taken Base from its interface file.
+# Inferred types across modules, and a cycle: touching Mid must read Base and Pair in full,
+# although Top has already taken both from their interface files (which must then be freed).
 mkdir -p "$tmp/diamond"
 printf 'import Base\nimport Mid\n\nInt main()\n    return mid_total()\n' >"$tmp/diamond/Top.vn"
-printf 'class Box\n    public\n    Int size\n\nBox make_box(Int n)\n    Box b\n    b.size = n\n    return b\n\n[Int] numbers()\n    [Int] xs\n    xs.push_back(2)\n    return xs\n' >"$tmp/diamond/Base.vn"
+printf 'import Pair\n\nclass Box\n    public\n    Int size\n\nBox make_box(Int n)\n    Box b\n    b.size = n\n    return b\n\n[Int] numbers()\n    [Int] xs\n    xs.push_back(pair_size())\n    return xs\n' >"$tmp/diamond/Base.vn"
+printf 'import Base\n\nInt pair_size()\n    return 2\n' >"$tmp/diamond/Pair.vn"
 printf 'import Base\n\nInt mid_total()\n    var box = make_box(3)\n    var xs = numbers()\n    return box.size + xs # 0\n' >"$tmp/diamond/Mid.vn"
 
 # Each program: its directory and the modules named on the command line.
