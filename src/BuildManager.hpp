@@ -52,5 +52,6 @@ void completeModule(Module& module);
 bool buildAll();
 // Writes a make rule "target: sources" naming the source of every module loaded in this run,
 // from source or from its interface file (library modules are vorn's own), for build tools
-// that rerun a translation when an imported module changes. False, with the reason printed, when the file cannot be written.
+// that rerun a translation when an imported module changes. False, with the reason printed,
+// when the file cannot be written.
 bool writeDependencyFile(const std::string& path, const std::string& target);
