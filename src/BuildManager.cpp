@@ -33,14 +33,23 @@ BackEndPtr cppBackEnd;
 
 namespace {
 
+// Modules read from their interface files and then again from source: the importers that had
+// bound them still hold them, so they live on outside the registry.
+std::vector<ModulePtr> replacedModules;
+
+void cutImports(Module& module) {
+    for (auto& import : module.imports) import.second->module.reset();
+}
+
 // Modules that import each other hold each other through their imports. They live for the
 // whole run anyway; at its end (and when tests reset the state) the links are cut so that the
 // registry really frees what it owns.
 void releaseModules() {
     for (auto& entry : moduleRegistry)
-        if (entry.second)
-            for (auto& import : entry.second->imports) import.second->module.reset();
+        if (entry.second) cutImports(*entry.second);
+    for (const ModulePtr& module : replacedModules) cutImports(*module);
     moduleRegistry.clear();
+    replacedModules.clear();
 }
 
 struct ModuleRelease {
@@ -89,18 +98,37 @@ void registerPasses() {
 
 namespace {
 
-ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd) {
+// An up-to-date module's own interface file, when it is no older than the source, stands for
+// the module: a run that rewrites nothing then reads no source at all. Only a module that is
+// not rewritten may be taken this way, and a module that is rewritten reads its imports from
+// source (resolveImports), so no translation ever sees the shorter declarations of the file.
+ModulePtr loadFromInterface(const ModuleName& request, std::time_t source) {
+    if (request.extension != "vn" || LibBackEnd().outputTime(request) < source) return ModulePtr();
+    std::vector<ModulePtr> described = LibFrontEnd().readOwnInterface(request);
+    // Under a flat output directory another module's file may sit at the same path.
+    if (described.empty() || described.front()->name != dottedName(request)) return ModulePtr();
+    verboseProgress("loading: " + dottedName(request) + " from .vnl because its up to date");
+    return described.front();
+}
+
+ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, bool full) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
     // Equal times count as up to date: the outputs were written from this very source.
     bool upToDate = cppBackEndInstance().outputTime(request) >= source;
-    verboseProgress("loading: " + dottedName(request) + " from source");
-    ModulePtr module = frontEnd.loadModule(request);
-    if (!queuedDiagnostics().empty() || !module) return ModulePtr();
+    ModulePtr module;
+    if (upToDate && !full) module = loadFromInterface(request, source);
+    if (!module) {
+        verboseProgress("loading: " + dottedName(request) + " from source");
+        module = frontEnd.loadModule(request);
+        if (!queuedDiagnostics().empty() || !module) return ModulePtr();
+        module->fullyLoaded = true;
+    }
     module->upToDate = upToDate;
-    module->fullyLoaded = true;
     if (module->name.empty()) module->name = dottedName(request);
-    moduleRegistry[request] = module;
+    ModulePtr& entry = moduleRegistry[request];
+    if (entry) replacedModules.push_back(entry);
+    entry = module;
     resolveImports(*module);
     if (runOptions.processImports) pushWork(request);
     return module;
@@ -214,7 +242,7 @@ ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& re
     if (request.extension.empty()) {
         for (const auto& entry : frontEnds) {
             request.extension = entry.first;
-            module = loadFromSource(request, *entry.second);
+            module = loadFromSource(request, *entry.second, full);
             // A front end that found the file but could not read it has said why; trying the
             // next extension would only bury that.
             if (module || !queuedDiagnostics().empty()) break;
@@ -222,7 +250,7 @@ ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& re
         request.extension.clear();
     } else {
         auto frontEnd = frontEnds.find(request.extension);
-        if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second);
+        if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second, full);
     }
     if (module) return module;
     if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request), requestedAt));
@@ -237,7 +265,9 @@ void resolveImports(Module& module) {
         if (import.module) continue;
         ModuleName imported;
         imported.components = import.path;
-        ModulePtr loaded = loadModule(imported, false, import.location);
+        // A module read from source may be completed, and its translation may reach into the
+        // imports of its imports: they all need their full declarations.
+        ModulePtr loaded = loadModule(imported, module.fullyLoaded, import.location);
         if (!loaded) throw CompileError("Unable to load module " + relativeFileName(imported), import.location);
         import.module = loaded;
         for (const std::string& include : loaded->includes) module.addInclude(include);
@@ -330,7 +360,9 @@ bool writeDependencyFile(const std::string& path, const std::string& target) {
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out << makeWord(target) << ':';
     for (const auto& entry : moduleRegistry)
-        if (entry.second && entry.second->fullyLoaded && !isLibraryName(entry.first))
+        // Modules taken from their interface files count too: their sources decide whether
+        // that file is still current.
+        if (entry.second && !isLibraryName(entry.first))
             out << " \\\n  " << makeWord(sourcePath(entry.first, entry.first.extension));
     out << '\n';
     out.close();

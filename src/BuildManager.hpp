@@ -36,8 +36,9 @@ void resetBuildState();
 // tests that drive the passes by hand call it themselves.
 void registerPasses();
 
-// The module of that name: from memory, from the library, or read by a front end. With full,
-// a module read from a library interface file does not do: it is read from source again.
+// The module of that name: from memory, from the library, from its own interface file when
+// it is up to date, or read by a front end. With full, a module read from an interface file
+// does not do: it is read from source again.
 // Empty when it cannot be loaded (the reason has been printed, at requestedAt when that is
 // the import that asked for it).
 ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt = SourceLocation());
@@ -49,7 +50,8 @@ void checkImports(Module& module);
 void completeModule(Module& module);
 // The run's stages; each returns true on success.
 bool buildAll();
-// Writes a make rule "target: sources" naming the source of every module loaded from source
-// in this run (library modules are vorn's own), for build tools that rerun a translation when
-// an imported module changes. False, with the reason printed, when the file cannot be written.
+// Writes a make rule "target: sources" naming the source of every module loaded in this run,
+// from source or from its interface file (library modules are vorn's own), for build tools
+// that rerun a translation when an imported module changes. False, with the reason printed,
+// when the file cannot be written.
 bool writeDependencyFile(const std::string& path, const std::string& target);
