@@ -8,7 +8,7 @@ For each size it generates the program (gen_program.py), then for each binary na
 build/vorn beside this directory) it times, taking the best of --repeat runs:
   clean  translation with no earlier outputs,
   noop   a rerun with nothing to do,
-  touch  a rerun after the first module of a chain (one that imports nothing) was touched.
+  touch  a rerun after the last module of a chain (imported by main alone; it imports the rest of its chain) was touched.
 It also times `g++ -fsyntax-only` on the generated C++ of all modules as one unit. Binaries
 given together are measured side by side, run after run, so they see the same machine load.
 One line per size and binary starts with "vorn-bench" and holds key=value pairs a script can
