@@ -4,8 +4,10 @@
 // nodes of the same classes as the source grammar, and the few C++-only ones.
 #include "CppFrontEnd.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "Diagnostics.hpp"
 #include "Grammar.hpp"
@@ -135,43 +137,50 @@ auto ownContext(P&& body) {
 
 // ---- C basic type words ----
 
-// The longest spelling that matches wins; "long long", "short int" and "long int" are read
-// as C reads them, not as a basic word followed by a declared name.
-constexpr struct {
-    const char* words;
-    const char* name;
-} basicTypeWords[] = {
-    {"unsigned long long int", "ULongLong"}, {"signed long long int", "LongLong"}, {"unsigned long long", "ULongLong"},
-    {"signed long long", "LongLong"}, {"unsigned long int", "ULong"}, {"unsigned short int", "UShort"},
-    {"signed long int", "Long"}, {"signed short int", "Short"}, {"long long int", "LongLong"},
-    {"long long", "LongLong"}, {"unsigned char", "UChar"}, {"unsigned short", "UShort"},
-    {"unsigned int", "UInt"}, {"unsigned long", "ULong"}, {"signed char", "Char"},
-    {"signed short", "Short"}, {"signed int", "Int"}, {"signed long", "Long"},
-    {"short int", "Short"}, {"long int", "Long"}, {"long double", "LongDouble"},
-    {"unsigned", "UInt"}, {"signed", "Int"}, {"char", "Char"}, {"short", "Short"}, {"int", "Int"}, {"long", "Long"},
+// C lets the specifier words come in any order and mixes them freely ("long unsigned int" is
+// what g++ writes for size_t), so the words are counted, not matched as spellings; the counts
+// then name the type. "long long", "short int" and "long int" are read as C reads them, not as
+// a basic word followed by a declared name.
+struct BasicWordCounts {
+    int sign = 0, isUnsigned = 0, charWord = 0, shortWord = 0, intWord = 0, longWord = 0, doubleWord = 0;
 };
 
+constexpr struct {
+    const char* word;
+    int BasicWordCounts::*count;
+} basicTypeWords[] = {
+    {"signed", &BasicWordCounts::sign},      {"unsigned", &BasicWordCounts::isUnsigned}, {"char", &BasicWordCounts::charWord},
+    {"short", &BasicWordCounts::shortWord},  {"int", &BasicWordCounts::intWord},          {"long", &BasicWordCounts::longWord},
+    {"double", &BasicWordCounts::doubleWord},
+};
+
+// The language's name for a combination of words; empty when C has no such type (then the
+// words are not a basic type, and "double" alone stays a name).
+std::string basicTypeName(const BasicWordCounts& c) {
+    if (c.sign + c.isUnsigned > 1 || c.charWord > 1 || c.shortWord > 1 || c.intWord > 1 || c.longWord > 2 || c.doubleWord > 1)
+        return "";
+    if (c.charWord && c.shortWord + c.intWord + c.longWord + c.doubleWord > 0) return "";
+    if (c.shortWord && c.longWord + c.doubleWord > 0) return "";
+    if (c.doubleWord)
+        return c.longWord == 1 && !c.sign && !c.isUnsigned && !c.intWord ? "LongDouble" : "";
+    const char* base = c.charWord ? "Char" : c.shortWord ? "Short" : c.longWord == 1 ? "Long" : c.longWord == 2 ? "LongLong" : "Int";
+    return std::string(c.isUnsigned ? "U" : "") + base;
+}
+
 bool readBasicTypeWords(TokenStream& ts) {
-    for (const auto& row : basicTypeWords) {
-        TokenStream::Position p = ts.current;
-        const char* w = row.words;
-        bool matched = true;
-        while (*w) {
-            const char* blank = std::strchr(w, ' ');
-            size_t length = blank ? static_cast<size_t>(blank - w) : std::strlen(w);
-            if (p->kind == EndOfFile || p->text.compare(0, std::string::npos, w, length) != 0) {
-                matched = false;
-                break;
-            }
-            ++p;
-            w += length + (blank ? 1 : 0);
-        }
-        if (!matched) continue;
-        nodeUnderConstruction<SimpleTypeExpr>().name = row.name;
-        ts.current = p;
-        return true;
+    BasicWordCounts counts;
+    TokenStream::Position p = ts.current;
+    for (; p->kind != EndOfFile; ++p) {
+        auto row = std::find_if(std::begin(basicTypeWords), std::end(basicTypeWords),
+                                [&p](const auto& r) { return p->text == r.word; });
+        if (row == std::end(basicTypeWords)) break;
+        ++(counts.*(row->count));
     }
-    return false;
+    std::string name = p == ts.current ? "" : basicTypeName(counts);
+    if (name.empty()) return false;
+    nodeUnderConstruction<SimpleTypeExpr>().name = name;
+    ts.current = p;
+    return true;
 }
 
 // ---- type definitions in a type position ----
@@ -188,6 +197,8 @@ struct Definition {
 };
 std::map<const Token*, Definition> definitions;
 int anonymousCount = 0;
+// Unnamed definitions by the name they were given, until a typedef names them.
+std::map<std::string, TypeDeclarationPtr> anonymousDefinitions;
 
 // The access the next class body starts with: private after "class", public otherwise.
 Access nextBodyAccess = Public;
@@ -266,7 +277,10 @@ bool typeDefinitionInType(TokenStream& ts) {
             ts.current = begin;
             return false;
         }
-        if (d->declaration->name.empty()) d->declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
+        if (d->declaration->name.empty()) {
+            d->declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
+            anonymousDefinitions[d->declaration->name] = d->declaration;
+        }
         block->statements.push_back(d->declaration);
         d->added = true;
     }
@@ -275,6 +289,57 @@ bool typeDefinitionInType(TokenStream& ts) {
     type->name = d->declaration->name;
     constructionSlot<TypeExpression>() = type;
     return true;
+}
+
+// "typedef struct { ... } Point;": C code knows the record only as Point, so that is its name,
+// and the alias then names itself and goes (see dropSelfAliases).
+bool nameAnonymousDefinition(TokenStream&) {
+    TypeAliasDeclaration& alias = nodeUnderConstruction<TypeAliasDeclaration>();
+    boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(alias.type);
+    if (!simple) return true;
+    auto found = anonymousDefinitions.find(simple->name);
+    if (found == anonymousDefinitions.end()) return true;
+    found->second->name = alias.name;
+    simple->name = alias.name;
+    anonymousDefinitions.erase(found);
+    return true;
+}
+
+bool isSelfAlias(const StatementPtr& statement) {
+    TypeAliasDeclarationPtr alias = boost::dynamic_pointer_cast<TypeAliasDeclaration>(statement);
+    if (!alias) return false;
+    boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(alias->type);
+    return simple && !simple->templateArgs && simple->name == alias->name;
+}
+
+// "typedef struct S S;" declares no new name in C++, and an alias naming itself would send a
+// lookup round in a circle. Where the block defines S, the alias goes; elsewhere (an opaque
+// handle such as "typedef struct sqlite3 sqlite3;") it becomes the declaration "struct S;".
+void dropSelfAliases(Block& block) {
+    std::set<std::string> typeNames;
+    for (const StatementPtr& statement : block.statements)
+        if (TypeDeclarationPtr type = boost::dynamic_pointer_cast<TypeDeclaration>(statement))
+            if (!isSelfAlias(statement)) typeNames.insert(type->name);
+    StatementList kept;
+    for (const StatementPtr& statement : block.statements) {
+        if (isSelfAlias(statement)) {
+            TypeAliasDeclarationPtr alias = boost::static_pointer_cast<TypeAliasDeclaration>(statement);
+            if (!typeNames.insert(alias->name).second) continue;
+            ClassDeclarationPtr record = boost::make_shared<ClassDeclaration>();
+            record->location = alias->location;
+            record->name = alias->name;
+            record->access = alias->access;
+            kept.push_back(record);
+            continue;
+        }
+        kept.push_back(statement);
+        BlockPtr body;
+        if (ClassDeclarationPtr c = boost::dynamic_pointer_cast<ClassDeclaration>(statement)) body = c->body;
+        if (UnionDeclarationPtr u = boost::dynamic_pointer_cast<UnionDeclaration>(statement)) body = u->body;
+        if (NamespaceDeclarationPtr n = boost::dynamic_pointer_cast<NamespaceDeclaration>(statement)) body = n->body;
+        if (body) dropSelfAliases(*body);
+    }
+    block.statements.swap(kept);
 }
 
 // ---- declarators ----
@@ -361,6 +426,20 @@ bool pushPendingFrom(TokenStream&) {
     return true;
 }
 
+// "typedef int handler_t(void *)": the function type, with the type read before the name as result.
+template <class T>
+bool finishFunctionType(TokenStream&) {
+    T& declaration = nodeUnderConstruction<T>();
+    boost::shared_ptr<FunctionPointerType> read = boost::dynamic_pointer_cast<FunctionPointerType>(declaration.type);
+    if (!read) throw VORN_INTERNAL_ERROR("src/CppFrontEnd", "function type without its parameter types");
+    FuncTypePtr function = boost::make_shared<FuncType>();
+    function->location = read->location;
+    function->result = pendingDeclarators.back().result;
+    function->arguments = read->arguments;
+    declaration.type = function;
+    return true;
+}
+
 template <class T>
 bool finishDeclarator(TokenStream&) {
     T& declaration = nodeUnderConstruction<T>();
@@ -429,6 +508,30 @@ bool splitTypedef(TokenStream&) {
     return true;
 }
 
+// "a::b::c" in an expression: c in the scope a::b. Reads ahead by hand so that a "::" not
+// followed by a name leaves the expression as it was.
+bool readNameScope(TokenStream& ts) {
+    StaticExpression& expression = nodeUnderConstruction<StaticExpression>();
+    while (ts.current->text == "::" && std::next(ts.current)->kind == Name) {
+        TypeExpressionPtr scope;
+        if (!expression.scope) {
+            boost::shared_ptr<SimpleTypeExpr> simple = boost::make_shared<SimpleTypeExpr>();
+            simple->name = expression.name;
+            scope = simple;
+        } else {
+            boost::shared_ptr<SubTypeExpr> sub = boost::make_shared<SubTypeExpr>();
+            sub->scope = expression.scope;
+            sub->name = expression.name;
+            scope = sub;
+        }
+        scope->location = expression.location;
+        expression.scope = scope;
+        expression.name = std::next(ts.current)->text;
+        std::advance(ts.current, 2);
+    }
+    return true;
+}
+
 // ---- function names ----
 
 bool nameOperator(TokenStream& ts) {
@@ -462,6 +565,7 @@ bool constructorName(TokenStream& ts) { return readClassName(ts, "construct"); }
 bool destructorName(TokenStream& ts) { return readClassName(ts, "destruct"); }
 
 VORN_RULE(FunctionPointerType, functionPointerRule)
+VORN_RULE(FunctionPointerType, functionTypeRule)
 VORN_RULE(MatchBool, memberInitializerRule)
 VORN_RULE(MatchBool, throwSpecRule)
 VORN_RULE(UsingDeclaration, usingRule)
@@ -516,10 +620,13 @@ void buildCppTypeRules() {
                                                              lit("*") % setTo<Op>(&Op::kind, PointerType) |
                                                              lit("&") % setTo<Op>(&Op::kind, ReferenceType)))));
 
-    // simple type: C basic type words | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
+    // simple type: C basic type words | ( "decltype" | "typeof" ) "(" type or expression ")"
+    //   | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
     //   [ "::" ] Name [ template arguments ]
     typedef SimpleTypeExpr Simple;
     simpleTypeRule() = func(readBasicTypeWords) |
+                       (lit("decltype") | lit("__typeof__") | lit("__typeof") | lit("typeof")) % to<Simple>(&Simple::name) >>
+                           "(" >> ownContext(typeRule() >> ")" | expressionRule() >> ")") |
                        opt(lit("typename")) >> opt(lit("struct") | lit("union") | lit("enum") | lit("class")) >>
                            opt(lit("::")) >> tok(Name) % to<Simple>(&Simple::name) >>
                            opt(templateCall % to<Simple>(&Simple::templateArgs));
@@ -599,9 +706,9 @@ void buildCppExpressionRules() {
     constantRule() = text % setTo<Const>(&Const::encoding, EncodingA) | (lit("L") >> text) % setTo<Const>(&Const::encoding, EncodingU) |
                      tok(Number) % to<Const>(&Const::value);
 
-    // name: [ "::" ] Name
+    // name: [ "::" ] Name { "::" Name }, the names before the last one being its scope
     typedef StaticExpression Static;
-    staticNameRule() = opt(lit("::")) >> tok(Name) % to<Static>(&Static::name);
+    staticNameRule() = opt(lit("::")) >> tok(Name) % to<Static>(&Static::name) >> func(readNameScope);
 
     // brace initialiser: "{" ( expression | brace initialiser ) { "," ... } [ "," ] "}"
     typedef CppBlockInitializer Braces;
@@ -764,8 +871,8 @@ void buildCppFunctionRules() {
     Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
     Rule<ArgumentDeclaration>& argument = argumentRule();
 
-    // function pointer: "(" "*" { "*" } [ Name | function pointer ] ")" "(" [ "void" ] ")"
-    //   | "(" "*" { "*" } [ Name | function pointer ] ")" "(" argument type { "," argument type } ")"
+    // function pointer: "(" "*" { "*" | "const" | "volatile" } [ Name | function pointer ] ")" parameter types
+    // parameter types: "(" [ "void" ] ")" | "(" argument type { "," argument type } ")"
     // argument type: "..." | type [ function pointer ] [ Name ] { "[" [ expression ] "]" }
     typedef FunctionPointerType FnPtr;
     auto innerPointer = func(pushPendingArgument) >>
@@ -774,9 +881,11 @@ void buildCppFunctionRules() {
                                          many("[" >> opt(ownContext(expressionRule())) >> "]");
     auto nestedDeclarator = func(pushNested) >>
                             finally(functionPointerRule() % to<FnPtr>(&FnPtr::result) >> func(takeNestedName), popPending);
-    functionPointerRule() = nested("(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >>
-                                   opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >>
-                                   "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")"));
+    auto parameterTypes = "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
+    functionPointerRule() = nested("(" >> lit("*") >> many(lit("*") >> func(pendingStar) | lit("const") | lit("volatile")) >>
+                                   opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >> parameterTypes);
+    // A typedef of a function type ("typedef int handler_t(void *);") reads the same list.
+    functionTypeRule() = nested(parameterTypes);
 
     // argument: type [ Name ] { array suffix } [ "=" expression ] | type "(" "*" [ Name ] ")" arguments | "..."
     typedef ArgumentDeclaration Arg;
@@ -794,7 +903,7 @@ void buildCppFunctionRules() {
 
     // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }
     //   ( "operator" type | type "operator" ( Operator | "(" ")" | "[" "]" ) | [ "~" ] class name
-    //   | type qualified name ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
+    //   | type qualified name | type "(" Name ")" ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
     //   [ throw ] [ "noexcept" [ "(" expression ")" ] ] [ ":" initialiser { "," initialiser } ]
     //   [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
     typedef FunctionDeclaration Fn;
@@ -808,7 +917,8 @@ void buildCppFunctionRules() {
         ("operator" >> type % to<Fn>(&Fn::type) >> func(nameConversion) |
          lit("~") >> func(destructorName) | func(constructorName) |
          type % to<Fn>(&Fn::type) >> ("operator" >> (tok(Operator) | lit("(") >> ")" | lit("[") >> "]") >> func(nameOperator) |
-                                      tok(Name) % to<Fn>(&Fn::name) >> many("::" >> tok(Name) % to<Fn>(&Fn::name)))) >>
+                                      tok(Name) % to<Fn>(&Fn::name) >> many("::" >> tok(Name) % to<Fn>(&Fn::name)) |
+                                      "(" >> tok(Name) % to<Fn>(&Fn::name) >> ")")) >>
         argumentList >> opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> opt(throwSpecRule()) >> opt("noexcept" >> opt("(" >> ownContext(expression) >> ")")) >>
         opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >>
         opt((lit("=") >> "0") % setTo<Fn>(&Fn::isAbstract, true) | lit("=") >> (lit("default") | lit("delete"))) >> (lit(";") | functionBodyRule() % to<Fn>(&Fn::body));
@@ -842,13 +952,16 @@ void buildCppVariableRules() {
                      many("," >> func(splitVariable) >> many(lit("*") >> func(wrapPointer<Var>)) >> declarator) >> ";";
 
     // typedef: "typedef" type declarator { "," declarator } ";", where a declarator is
-    //   Name { array suffix } or "(" "*" Name ")" arguments
+    //   Name { array suffix }, Name parameter types (a function type) or "(" "*" Name ")" arguments
     typedef TypeAliasDeclaration Alias;
+    auto functionType = func(pushPendingFrom<Alias>) >>
+                        finally(functionTypeRule() % to<Alias>(&Alias::type) >> func(finishFunctionType<Alias>), popPending);
     auto aliasDeclarator = pointerDeclarator<Alias>() |
                            tok(Name) % to<Alias>(&Alias::name) >>
-                               many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Alias>));
+                               (functionType | many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >>
+                                                    func(wrapArray<Alias>)));
     aliasRule().name = "typedef";
-    aliasRule() = "typedef" >> type % to<Alias>(&Alias::type) >> func(keepTypedefType) >> aliasDeclarator >>
+    aliasRule() = "typedef" >> type % to<Alias>(&Alias::type) >> func(keepTypedefType) >> aliasDeclarator >> func(nameAnonymousDefinition) >>
                   many("," >> func(splitTypedef) >> many(lit("*") >> func(wrapPointer<Alias>)) >> aliasDeclarator) >> ";";
 
     // template declaration: "template" "<" [ parameter { "," parameter } ] ">"
@@ -897,9 +1010,12 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
     resetParseState();
     definitions.clear();
     anonymousCount = 0;
+    anonymousDefinitions.clear();
     pendingDeclarators.clear();
     ModulePtr module = moduleRule().parse(ts);
     definitions.clear();
+    anonymousDefinitions.clear();
+    if (module && module->block) dropSelfAliases(*module->block);
     if (module) module->name = moduleName;
     return module;
 }
