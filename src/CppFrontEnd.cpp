@@ -475,9 +475,18 @@ bool wrapPointer(TokenStream&) {
 }
 
 // The type of "A a, b;" before the first name's suffixes, for the names after it.
+// The stars of "char *a, b" belong to a alone: the type reads them, the later names drop them.
+TypeExpressionPtr withoutStars(TypeExpressionPtr type) {
+    while (boost::shared_ptr<TypeOperator> op = boost::dynamic_pointer_cast<TypeOperator>(type)) {
+        if (op->kind != PointerType) break;
+        type = op->operand;
+    }
+    return type;
+}
+
 TypeExpressionPtr variableType;
 bool keepVariableType(TokenStream&) {
-    variableType = nodeUnderConstruction<VariableDeclaration>().type;
+    variableType = withoutStars(nodeUnderConstruction<VariableDeclaration>().type);
     return true;
 }
 
@@ -496,7 +505,7 @@ bool splitVariable(TokenStream&) {
 // The first declared type of "typedef A a, b;" is kept for each later name.
 TypeExpressionPtr typedefType;
 bool keepTypedefType(TokenStream&) {
-    typedefType = nodeUnderConstruction<TypeAliasDeclaration>().type;
+    typedefType = withoutStars(nodeUnderConstruction<TypeAliasDeclaration>().type);
     return true;
 }
 bool splitTypedef(TokenStream&) {
@@ -529,6 +538,65 @@ bool readNameScope(TokenStream& ts) {
         expression.name = std::next(ts.current)->text;
         std::advance(ts.current, 2);
     }
+    return true;
+}
+
+// ---- old-style (K&R) parameter declarations ----
+
+// "int f(a, b) int a; char *b; { ... }": the list names the parameters, each read as a type
+// without a name; the declarations after it give their types. Each declaration joins the list
+// for now, and a later name of "int a, b;" takes the type of the one before it.
+bool repeatOldStyleType(TokenStream&) {
+    ArgumentDeclarationList& arguments = nodeUnderConstruction<FunctionDeclaration>().arguments;
+    ArgumentDeclarationPtr copy = boost::make_shared<ArgumentDeclaration>(*arguments.back());
+    copy->type = variableType;
+    arguments.push_back(copy);
+    return true;
+}
+bool keepOldStyleType(TokenStream&) {
+    variableType = withoutStars(nodeUnderConstruction<FunctionDeclaration>().arguments.back()->type);
+    return true;
+}
+bool oldStylePointer(TokenStream&) {
+    ArgumentDeclaration& last = *nodeUnderConstruction<FunctionDeclaration>().arguments.back();
+    boost::shared_ptr<TypeOperator> pointer = boost::make_shared<TypeOperator>();
+    pointer->location = last.location;
+    pointer->kind = PointerType;
+    pointer->operand = last.type;
+    last.type = pointer;
+    return true;
+}
+bool oldStyleName(TokenStream& ts) {
+    nodeUnderConstruction<FunctionDeclaration>().arguments.back()->name = previousText(ts);
+    return true;
+}
+
+// Puts each declared parameter in the place its name holds in the list; a name without a
+// declaration is an int, as in C. Fails when a declaration names no parameter of the list.
+bool placeOldStyleParameters(TokenStream&) {
+    ArgumentDeclarationList& arguments = nodeUnderConstruction<FunctionDeclaration>().arguments;
+    ArgumentDeclarationList names, declared;
+    for (const ArgumentDeclarationPtr& a : arguments) {
+        boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(a->type);
+        (a->name.empty() && simple && !simple->templateArgs ? names : declared).push_back(a);
+    }
+    for (ArgumentDeclarationPtr& name : names) {
+        std::string parameter = boost::static_pointer_cast<SimpleTypeExpr>(name->type)->name;
+        auto found = std::find_if(declared.begin(), declared.end(),
+                                  [&parameter](const ArgumentDeclarationPtr& d) { return d->name == parameter; });
+        if (found == declared.end()) {
+            boost::shared_ptr<SimpleTypeExpr> integer = boost::make_shared<SimpleTypeExpr>();
+            integer->location = name->location;
+            integer->name = "Int";
+            name->type = integer;
+            name->name = parameter;
+            continue;
+        }
+        name = *found;
+        declared.erase(found);
+    }
+    if (!declared.empty()) return false;
+    arguments = names;
     return true;
 }
 
@@ -565,6 +633,7 @@ bool constructorName(TokenStream& ts) { return readClassName(ts, "construct"); }
 bool destructorName(TokenStream& ts) { return readClassName(ts, "destruct"); }
 
 VORN_RULE(FunctionPointerType, functionPointerRule)
+VORN_RULE(MatchBool, oldStyleParametersRule)
 VORN_RULE(FunctionPointerType, functionTypeRule)
 VORN_RULE(MatchBool, memberInitializerRule)
 VORN_RULE(MatchBool, throwSpecRule)
@@ -896,6 +965,14 @@ void buildCppFunctionRules() {
                         many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Arg>)) >>
                         opt("=" >> ownContext(expression % to<Arg>(&Arg::defaultValue))));
 
+    // old-style parameters: { argument { "," { "*" } Name } ";" }+
+    typedef FunctionDeclaration Fn;
+    oldStyleParametersRule() =
+        many1(argument % to<Fn>(&Fn::arguments) >> func(keepOldStyleType) >>
+              many("," >> func(repeatOldStyleType) >> many(lit("*") >> func(oldStylePointer)) >> tok(Name) >> func(oldStyleName)) >>
+              ";") >>
+        func(placeOldStyleParameters);
+
     // member initialiser: ( Name | type ) "(" [ expression { "," expression } ] ")"
     memberInitializerRule() = type >> "(" >> ownContext(opt(expression >> many("," >> expression))) >> ")";
     // list of thrown types: "throw" "(" { type [ "," ] } ")"
@@ -903,10 +980,9 @@ void buildCppFunctionRules() {
 
     // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }
     //   ( "operator" type | type "operator" ( Operator | "(" ")" | "[" "]" ) | [ "~" ] class name
-    //   | type qualified name | type "(" Name ")" ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
+    //   | type qualified name (its scopes may have template arguments) | type "(" Name ")" ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
     //   [ throw ] [ "noexcept" [ "(" expression ")" ] ] [ ":" initialiser { "," initialiser } ]
-    //   [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
-    typedef FunctionDeclaration Fn;
+    //   [ old-style parameters ] [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
     auto argumentList = "(" >> (lit("void") >> ")" | lit(")") |
                                 argument % to<Fn>(&Fn::arguments) >> many("," >> argument % to<Fn>(&Fn::arguments)) >> ")");
     functionRule().name = "function declaration";
@@ -917,10 +993,11 @@ void buildCppFunctionRules() {
         ("operator" >> type % to<Fn>(&Fn::type) >> func(nameConversion) |
          lit("~") >> func(destructorName) | func(constructorName) |
          type % to<Fn>(&Fn::type) >> ("operator" >> (tok(Operator) | lit("(") >> ")" | lit("[") >> "]") >> func(nameOperator) |
-                                      tok(Name) % to<Fn>(&Fn::name) >> many("::" >> tok(Name) % to<Fn>(&Fn::name)) |
+                                      tok(Name) % to<Fn>(&Fn::name) >>
+                                          many(opt(templateCallRule()) >> "::" >> tok(Name) % to<Fn>(&Fn::name)) |
                                       "(" >> tok(Name) % to<Fn>(&Fn::name) >> ")")) >>
         argumentList >> opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> opt(throwSpecRule()) >> opt("noexcept" >> opt("(" >> ownContext(expression) >> ")")) >>
-        opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >>
+        opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >> opt(oldStyleParametersRule()) >>
         opt((lit("=") >> "0") % setTo<Fn>(&Fn::isAbstract, true) | lit("=") >> (lit("default") | lit("delete"))) >> (lit(";") | functionBodyRule() % to<Fn>(&Fn::body));
 }
 

@@ -12,3 +12,6 @@ typedef struct handle handle;
 enum mode { READ }; typedef enum mode mode;
 int qualified() { return std::max(a::b::c(1), ::x) + std::size_t(3); }
 template <typename T> void deduce(T x) { typedef decltype(x + 1) R; __typeof__(int) y; }
+int old_style(count, text, flag) char *text, **flag; long count; { return count; }
+char *first, second;
+typedef const char *text_t, letter_t;
