@@ -183,6 +183,17 @@ bool readBasicTypeWords(TokenStream& ts) {
     return true;
 }
 
+// "_Complex double" and its GNU spelling: the language has no complex numbers, so the type is
+// read whole and named "_Complex", which a program can name in no declaration it imports.
+bool readComplexType(TokenStream& ts) {
+    if (ts.current->text != "_Complex" && ts.current->text != "__complex__") return false;
+    ++ts.current;
+    const char* words[] = {"float", "double", "long", "_Float32", "_Float64", "_Float128", "_Float32x", "_Float64x"};
+    while (std::find(std::begin(words), std::end(words), ts.current->text) != std::end(words)) ++ts.current;
+    nodeUnderConstruction<SimpleTypeExpr>().name = "_Complex";
+    return true;
+}
+
 // ---- type definitions in a type position ----
 
 // `typedef struct S { ... } T;` defines S where the type of T stands. The definition joins the
@@ -633,6 +644,8 @@ bool constructorName(TokenStream& ts) { return readClassName(ts, "construct"); }
 bool destructorName(TokenStream& ts) { return readClassName(ts, "destruct"); }
 
 VORN_RULE(FunctionPointerType, functionPointerRule)
+VORN_RULE(PrefixOperExpression, sizeOfTypeRule)
+VORN_RULE(CtorExpression, sizeOfOperandRule)
 VORN_RULE(MatchBool, oldStyleParametersRule)
 VORN_RULE(FunctionPointerType, functionTypeRule)
 VORN_RULE(MatchBool, memberInitializerRule)
@@ -689,11 +702,11 @@ void buildCppTypeRules() {
                                                              lit("*") % setTo<Op>(&Op::kind, PointerType) |
                                                              lit("&") % setTo<Op>(&Op::kind, ReferenceType)))));
 
-    // simple type: C basic type words | ( "decltype" | "typeof" ) "(" type or expression ")"
+    // simple type: C basic type words | complex type | ( "decltype" | "typeof" ) "(" type or expression ")"
     //   | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
     //   [ "::" ] Name [ template arguments ]
     typedef SimpleTypeExpr Simple;
-    simpleTypeRule() = func(readBasicTypeWords) |
+    simpleTypeRule() = func(readBasicTypeWords) | func(readComplexType) |
                        (lit("decltype") | lit("__typeof__") | lit("__typeof") | lit("typeof")) % to<Simple>(&Simple::name) >>
                            "(" >> ownContext(typeRule() >> ")" | expressionRule() >> ")") |
                        opt(lit("typename")) >> opt(lit("struct") | lit("union") | lit("enum") | lit("class")) >>
@@ -719,7 +732,8 @@ void buildCppExpressionRules() {
     Rule<Expression>& expression = expressionRule();
     Rule<TypeExpression>& type = typeRule();
 
-    // expression: primary { call | member | conditional | postfix | index | binary }
+    // expression: ( size of a type | prefix operator | constant | construction | cast | parenthesised | name )
+    //   { call | member | conditional | postfix | index | binary }
     // Each operand binds tighter than ",", so arguments and initialisers are one operand each;
     // a comma expression is read only in parentheses and statements.
     typedef FuncExpression Call;
@@ -733,7 +747,7 @@ void buildCppExpressionRules() {
     expression.name = "expression";
     expression = nested(
         func(pushContext) >>
-        finally(none<Expression>() | prefixOperatorRule() | constantRule() | constructionRule() | castRule() |
+        finally(none<Expression>() | sizeOfTypeRule() | prefixOperatorRule() | constantRule() | constructionRule() | castRule() |
                     parenthesisedRule() | staticNameRule(),
                 popPrecedence) >>
         many(link(wrap<Call>(&Call::function, "(" >> arguments(to<Call>(&Call::arguments)) >> ")") |
@@ -749,12 +763,16 @@ void buildCppExpressionRules() {
                   wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
                                                   finally(expression % to<Binary>(&Binary::right), popPrecedence)))));
 
+    // size of a type: "sizeof" "(" type ")", read as the size of a value of the type
+    typedef CtorExpression Ctor;
+    sizeOfTypeRule() = lit("sizeof") % to<Prefix>(&Prefix::op) >> "(" >> sizeOfOperandRule() % to<Prefix>(&Prefix::operand) >> ")";
+    sizeOfOperandRule() = ownContext(type % to<Ctor>(&Ctor::type));
+
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     prefixOperatorRule() = (tok(Operator) | lit("sizeof")) % to<Prefix>(&Prefix::op) >> func(prefixCheck) >>
                            finally(expression % to<Prefix>(&Prefix::operand), popPrecedence);
 
     // construction: "new" type [ "(" arguments ")" ]
-    typedef CtorExpression Ctor;
     constructionRule() = lit("new") % setTo<Ctor>(&Ctor::isHeap, true) >> type % to<Ctor>(&Ctor::type) >>
                          opt(lit("(") % setTo<Ctor>(&Ctor::hasArguments, true) >> arguments(to<Ctor>(&Ctor::arguments)) >> ")");
 
@@ -867,9 +885,9 @@ void buildCppDeclarationRules() {
     declarationRule() = none<Declaration>() | aliasRule() | namespaceRule() | typeDefinitionStatementRule() | functionRule() |
                         variableRule();
 
-    // namespace: "namespace" [ Name ] class body
+    // namespace: [ "inline" ] "namespace" [ Name ] class body
     typedef NamespaceDeclaration Ns;
-    namespaceRule() = "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >> classBodyRule() % to<Ns>(&Ns::body);
+    namespaceRule() = opt(lit("inline")) >> "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >> classBodyRule() % to<Ns>(&Ns::body);
 
     // using: "using" qualified name ";" | "using" "namespace" qualified name ";"
     usingRule() = "using" >> type % to<UsingDeclaration>(&UsingDeclaration::entity) >> ";";
@@ -978,7 +996,7 @@ void buildCppFunctionRules() {
     // list of thrown types: "throw" "(" { type [ "," ] } ")"
     throwSpecRule() = "throw" >> lit("(") >> many(type >> opt(lit(","))) >> ")";
 
-    // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }
+    // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" | "constexpr" }
     //   ( "operator" type | type "operator" ( Operator | "(" ")" | "[" "]" ) | [ "~" ] class name
     //   | type qualified name (its scopes may have template arguments) | type "(" Name ")" ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
     //   [ throw ] [ "noexcept" [ "(" expression ")" ] ] [ ":" initialiser { "," initialiser } ]
@@ -989,7 +1007,7 @@ void buildCppFunctionRules() {
     functionRule() =
         opt(templateDeclaration % to<Fn>(&Fn::templateDecl)) >>
         many(lit("virtual") % setTo<Fn>(&Fn::isVirtual, true) | lit("static") % setTo<Fn>(&Fn::isStatic, true) |
-             lit("inline") % setTo<Fn>(&Fn::isInline, true) | lit("extern") | lit("explicit")) >>
+             lit("inline") % setTo<Fn>(&Fn::isInline, true) | lit("extern") | lit("explicit") | lit("constexpr")) >>
         ("operator" >> type % to<Fn>(&Fn::type) >> func(nameConversion) |
          lit("~") >> func(destructorName) | func(constructorName) |
          type % to<Fn>(&Fn::type) >> ("operator" >> (tok(Operator) | lit("(") >> ")" | lit("[") >> "]") >> func(nameOperator) |
@@ -1009,7 +1027,7 @@ void buildCppVariableRules() {
     auto intoBlock = statementRule() % to<Block>(&Block::statements);
     functionBodyRule() = nested("{" >> many(skip(intoBlock | lit(";"))) >> "}");
 
-    // variable: { "mutable" | "static" | "extern" | "register" } type declarator { "," declarator } ";"
+    // variable: { "mutable" | "static" | "extern" | "register" | "constexpr" | "inline" } type declarator { "," declarator } ";"
     // declarator: Name { array suffix } [ ":" constant ] [ "=" ( expression | brace initialiser )
     //   | "(" expression { "," expression } ")" ], or "(" "*" Name ")" arguments
     typedef VariableDeclaration Var;
@@ -1024,7 +1042,7 @@ void buildCppVariableRules() {
                           opt(":" >> ownContext(expression)) >> opt(initialiser);
     variableRule().name = "variable declaration";
     variableRule() = many(lit("static") % setTo<Var>(&Var::isStatic, true) | lit("mutable") % setTo<Var>(&Var::isMutable, true) |
-                          lit("extern") | lit("register")) >>
+                          lit("extern") | lit("register") | lit("constexpr") | lit("inline")) >>
                      type % to<Var>(&Var::type) >> func(keepVariableType) >> declarator >>
                      many("," >> func(splitVariable) >> many(lit("*") >> func(wrapPointer<Var>)) >> declarator) >> ";";
 

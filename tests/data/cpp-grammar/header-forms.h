@@ -15,3 +15,7 @@ template <typename T> void deduce(T x) { typedef decltype(x + 1) R; __typeof__(i
 int old_style(count, text, flag) char *text, **flag; long count; { return count; }
 char *first, second;
 typedef const char *text_t, letter_t;
+a::b::c deep_type(void);
+enum { SIZE = sizeof(unsigned long int) * 8, HALF = sizeof (SIZE) / 2 };
+typedef _Complex float cfloat_t;
+inline namespace v1 { constexpr inline int one() { return 1; } }
