@@ -303,7 +303,7 @@ bool typeDefinitionInType(TokenStream& ts) {
 }
 
 // "typedef struct { ... } Point;": C code knows the record only as Point, so that is its name,
-// and the alias then names itself and goes (see dropSelfAliases).
+// and the alias then names itself and goes (see tidyBlock).
 bool nameAnonymousDefinition(TokenStream&) {
     TypeAliasDeclaration& alias = nodeUnderConstruction<TypeAliasDeclaration>();
     boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(alias.type);
@@ -323,10 +323,22 @@ bool isSelfAlias(const StatementPtr& statement) {
     return simple && !simple->templateArgs && simple->name == alias->name;
 }
 
+// The body of a union or struct without a name and without a variable of its type, inside a
+// record: C and C++ reach its members as members of the record, so that is where they go.
+BlockPtr anonymousMembers(const StatementPtr& statement, bool inRecord) {
+    if (!inRecord) return BlockPtr();
+    if (UnionDeclarationPtr u = boost::dynamic_pointer_cast<UnionDeclaration>(statement))
+        return u->name.empty() ? u->body : BlockPtr();
+    if (ClassDeclarationPtr c = boost::dynamic_pointer_cast<ClassDeclaration>(statement))
+        return c->name.empty() ? c->body : BlockPtr();
+    return BlockPtr();
+}
+
 // "typedef struct S S;" declares no new name in C++, and an alias naming itself would send a
 // lookup round in a circle. Where the block defines S, the alias goes; elsewhere (an opaque
 // handle such as "typedef struct sqlite3 sqlite3;") it becomes the declaration "struct S;".
-void dropSelfAliases(Block& block) {
+// Anonymous unions and structs of records give up their members to the record.
+void tidyBlock(Block& block, bool inRecord) {
     std::set<std::string> typeNames;
     for (const StatementPtr& statement : block.statements)
         if (TypeDeclarationPtr type = boost::dynamic_pointer_cast<TypeDeclaration>(statement))
@@ -343,12 +355,25 @@ void dropSelfAliases(Block& block) {
             kept.push_back(record);
             continue;
         }
+        if (BlockPtr members = anonymousMembers(statement, inRecord)) {
+            tidyBlock(*members, true);
+            Access access = boost::static_pointer_cast<Declaration>(statement)->access;
+            for (const StatementPtr& member : members->statements) {
+                if (DeclarationPtr d = boost::dynamic_pointer_cast<Declaration>(member)) d->access = access;
+                kept.push_back(member);
+            }
+            continue;
+        }
         kept.push_back(statement);
         BlockPtr body;
+        bool record = true;
         if (ClassDeclarationPtr c = boost::dynamic_pointer_cast<ClassDeclaration>(statement)) body = c->body;
         if (UnionDeclarationPtr u = boost::dynamic_pointer_cast<UnionDeclaration>(statement)) body = u->body;
-        if (NamespaceDeclarationPtr n = boost::dynamic_pointer_cast<NamespaceDeclaration>(statement)) body = n->body;
-        if (body) dropSelfAliases(*body);
+        if (NamespaceDeclarationPtr n = boost::dynamic_pointer_cast<NamespaceDeclaration>(statement)) {
+            body = n->body;
+            record = false;
+        }
+        if (body) tidyBlock(*body, record);
     }
     block.statements.swap(kept);
 }
@@ -1110,7 +1135,7 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
     ModulePtr module = moduleRule().parse(ts);
     definitions.clear();
     anonymousDefinitions.clear();
-    if (module && module->block) dropSelfAliases(*module->block);
+    if (module && module->block) tidyBlock(*module->block, false);
     if (module) module->name = moduleName;
     return module;
 }
