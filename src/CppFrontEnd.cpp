@@ -770,7 +770,9 @@ void buildCppExpressionRules() {
         return ownContext(opt(expressionRule() % target >> many("," >> expressionRule() % target)));
     };
     expression.name = "expression";
-    expression = nested(
+    // Remembered: after a bracket, a call, a cast and a parenthesised expression each read what
+    // follows, and without it unclosed brackets cost time exponential in their number.
+    expression = remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | sizeOfTypeRule() | prefixOperatorRule() | constantRule() | constructionRule() | castRule() |
                     parenthesisedRule() | staticNameRule(),
@@ -786,7 +788,7 @@ void buildCppExpressionRules() {
                                                            popPrecedence)) |
                   wrap<Prefix>(&Prefix::operand, (lit("++") | lit("--")) % to<Prefix>(&Prefix::op)) |
                   wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence)))));
+                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence))))));
 
     // size of a type: "sizeof" "(" type ")", read as the size of a value of the type
     typedef CtorExpression Ctor;
