@@ -337,7 +337,8 @@ BlockPtr anonymousMembers(const StatementPtr& statement, bool inRecord) {
 // "typedef struct S S;" declares no new name in C++, and an alias naming itself would send a
 // lookup round in a circle. Where the block defines S, the alias goes; elsewhere (an opaque
 // handle such as "typedef struct sqlite3 sqlite3;") it becomes the declaration "struct S;".
-// Anonymous unions and structs of records give up their members to the record.
+// Anonymous unions and structs of records give up their members to the record, and unnamed
+// bit fields (padding) go.
 void tidyBlock(Block& block, bool inRecord) {
     std::set<std::string> typeNames;
     for (const StatementPtr& statement : block.statements)
@@ -355,6 +356,8 @@ void tidyBlock(Block& block, bool inRecord) {
             kept.push_back(record);
             continue;
         }
+        VariableDeclarationPtr variable = boost::dynamic_pointer_cast<VariableDeclaration>(statement);
+        if (variable && variable->name.empty()) continue;
         if (BlockPtr members = anonymousMembers(statement, inRecord)) {
             tidyBlock(*members, true);
             Access access = boost::static_pointer_cast<Declaration>(statement)->access;
@@ -1056,14 +1059,15 @@ void buildCppVariableRules() {
 
     // variable: { "mutable" | "static" | "extern" | "register" | "constexpr" | "inline" } type declarator { "," declarator } ";"
     // declarator: Name { array suffix } [ ":" constant ] [ "=" ( expression | brace initialiser )
-    //   | "(" expression { "," expression } ")" ], or "(" "*" Name ")" arguments
+    //   | "(" expression { "," expression } ")" ], or "(" "*" Name ")" arguments, or ":" constant
+    //   (unnamed padding bits, which declare nothing and are dropped afterwards)
     typedef VariableDeclaration Var;
     auto initialiser = "=" >> ownContext(expression % to<Var>(&Var::initializers) |
                                          braceInitializerRule() % to<Var>(&Var::initializers)) |
                        lit("(") % setTo<Var>(&Var::isConstructed, true) >>
                            ownContext(expression % to<Var>(&Var::initializers) >> many("," >> expression % to<Var>(&Var::initializers))) >>
                            ")";
-    auto declarator = pointerDeclarator<Var>() >> opt(initialiser) |
+    auto declarator = pointerDeclarator<Var>() >> opt(initialiser) | ":" >> ownContext(expression) |
                       tok(Name) % to<Var>(&Var::name) >>
                           many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Var>)) >>
                           opt(":" >> ownContext(expression)) >> opt(initialiser);

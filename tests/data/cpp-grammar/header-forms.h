@@ -19,3 +19,4 @@ a::b::c deep_type(void);
 enum { SIZE = sizeof(unsigned long int) * 8, HALF = sizeof (SIZE) / 2 };
 typedef _Complex float cfloat_t;
 inline namespace v1 { constexpr inline int one() { return 1; } }
+struct timex { int a : 3; int : 32; int :32, b; };
