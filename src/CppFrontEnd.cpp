@@ -183,13 +183,18 @@ bool readBasicTypeWords(TokenStream& ts) {
     return true;
 }
 
-// "_Complex double" and its GNU spelling: the language has no complex numbers, so the type is
-// read whole and named "_Complex", which a program can name in no declaration it imports.
+// "_Complex double", "double _Complex" and the GNU spelling: the language has no complex
+// numbers, so the type is read whole and named "_Complex", which a program can name in no
+// declaration it imports.
 bool readComplexType(TokenStream& ts) {
-    if (ts.current->text != "_Complex" && ts.current->text != "__complex__") return false;
-    ++ts.current;
-    const char* words[] = {"float", "double", "long", "_Float32", "_Float64", "_Float128", "_Float32x", "_Float64x"};
-    while (std::find(std::begin(words), std::end(words), ts.current->text) != std::end(words)) ++ts.current;
+    const char* words[] = {"_Complex", "__complex__", "float",     "double",    "long",
+                           "_Float32", "_Float64",    "_Float128", "_Float32x", "_Float64x"};
+    TokenStream::Position p = ts.current;
+    bool complex = false;
+    for (; std::find(std::begin(words), std::end(words), p->text) != std::end(words); ++p)
+        complex = complex || p->text == "_Complex" || p->text == "__complex__";
+    if (!complex) return false;
+    ts.current = p;
     nodeUnderConstruction<SimpleTypeExpr>().name = "_Complex";
     return true;
 }
@@ -730,11 +735,11 @@ void buildCppTypeRules() {
                                                              lit("*") % setTo<Op>(&Op::kind, PointerType) |
                                                              lit("&") % setTo<Op>(&Op::kind, ReferenceType)))));
 
-    // simple type: C basic type words | complex type | ( "decltype" | "typeof" ) "(" type or expression ")"
+    // simple type: complex type | C basic type words | ( "decltype" | "typeof" ) "(" type or expression ")"
     //   | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
     //   [ "::" ] Name [ template arguments ]
     typedef SimpleTypeExpr Simple;
-    simpleTypeRule() = func(readBasicTypeWords) | func(readComplexType) |
+    simpleTypeRule() = func(readComplexType) | func(readBasicTypeWords) |
                        (lit("decltype") | lit("__typeof__") | lit("__typeof") | lit("typeof")) % to<Simple>(&Simple::name) >>
                            "(" >> ownContext(typeRule() >> ")" | expressionRule() >> ")") |
                        opt(lit("typename")) >> opt(lit("struct") | lit("union") | lit("enum") | lit("class")) >>

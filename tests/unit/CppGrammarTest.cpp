@@ -152,4 +152,22 @@ TEST(CppGrammar, ParsesInstalledLibraryHeaders) {
     if (parsed == 0) GTEST_SKIP() << "none of the library headers is installed";
 }
 
+// The C library's own headers, with every header they include read as well (bit fields for
+// padding, "long unsigned int", function type typedefs, _Complex, inline namespaces).
+TEST(CppGrammar, ParsesSystemHeadersWithWhatTheyInclude) {
+    const char* headers[] = {"stdio.h", "stdlib.h", "string.h", "math.h", "time.h",  "signal.h",
+                             "unistd.h", "pthread.h", "wchar.h", "complex.h", "printf.h", "glob.h"};
+    PreProcessorSettings settings;
+    settings.system = platform::askCompilerPreprocessor("g++ -std=c++17");
+    settings.keepIncludedTokens = true;
+    for (const char* header : headers) {
+        std::string path = std::string("/usr/include/") + header;
+        if (!fileExists(path)) continue;
+        clearDiagnostics();
+        ModulePtr module = CppFrontEnd().loadHeader(path, "sys", settings);
+        ASSERT_TRUE(module) << path;
+        EXPECT_EQ(diagnosticsText(), "") << path;
+    }
+}
+
 }  // namespace

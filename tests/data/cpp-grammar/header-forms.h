@@ -18,5 +18,6 @@ typedef const char *text_t, letter_t;
 a::b::c deep_type(void);
 enum { SIZE = sizeof(unsigned long int) * 8, HALF = sizeof (SIZE) / 2 };
 typedef _Complex float cfloat_t;
+double _Complex conjugate(double _Complex z);
 inline namespace v1 { constexpr inline int one() { return 1; } }
 struct timex { int a : 3; int : 32; int :32, b; };
