@@ -17,6 +17,7 @@
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
 #include "Diagnostics.hpp"
+#include "CppFrontEnd.hpp"
 #include "Driver.hpp"
 #include "Grammar.hpp"
 #include "Lexer.hpp"
@@ -237,6 +238,41 @@ inline PreprocessOutcome preprocess(const std::uint8_t* data, std::size_t size) 
     } catch (const CompileError& error) {
         if (error.severity == SeverityInternal) __builtin_trap();
     }
+    clearDiagnostics();
+    return outcome;
+}
+
+// What reading a header with the declaration grammar came to.
+struct HeaderOutcome {
+    bool preprocessed = false;  // false: the preprocessor ended the load (a result)
+    bool parsed = false;        // a module came out
+    std::size_t diagnostics = 0;
+};
+
+// Preprocesses the bytes as a header (as preprocess() does, with no system headers) and parses
+// the tokens with the C++ declaration grammar, then links the tree as the header front end
+// does. Syntax errors are results; only an internal error is a finding.
+inline HeaderOutcome parseHeader(const std::uint8_t* data, std::size_t size) {
+    static const std::string path = platform::createTemporaryFile();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    PreProcessorSettings settings;
+    settings.defines["FUZZ"] = "1";
+    settings.workLimit = 200000;
+    HeaderOutcome outcome;
+    try {
+        PreProcessor preprocessor(path, cHeaderLexerOptions, settings);
+        outcome.preprocessed = true;
+        HeaderTokens tokens(preprocessor);
+        ModulePtr module = parseCppModule(tokens, "fuzz");
+        outcome.parsed = module != nullptr;
+        if (module) ParentFinder().linkModule(*module);
+    } catch (const CompileError& error) {
+        if (error.severity == SeverityInternal) __builtin_trap();
+    }
+    outcome.diagnostics = queuedDiagnostics().size();
     clearDiagnostics();
     return outcome;
 }

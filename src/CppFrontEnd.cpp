@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "Diagnostics.hpp"
 #include "Grammar.hpp"
@@ -137,43 +138,66 @@ auto ownContext(P&& body) {
 
 // ---- C basic type words ----
 
-// The longest spelling that matches wins; "long long", "short int" and "long int" are read
-// as C reads them, not as a basic word followed by a declared name.
-constexpr struct {
-    const char* words;
-    const char* name;
-} basicTypeWords[] = {
-    {"unsigned long long int", "ULongLong"}, {"signed long long int", "LongLong"}, {"unsigned long long", "ULongLong"},
-    {"signed long long", "LongLong"}, {"unsigned long int", "ULong"}, {"unsigned short int", "UShort"},
-    {"signed long int", "Long"}, {"signed short int", "Short"}, {"long long int", "LongLong"},
-    {"long long", "LongLong"}, {"unsigned char", "UChar"}, {"unsigned short", "UShort"},
-    {"unsigned int", "UInt"}, {"unsigned long", "ULong"}, {"signed char", "Char"},
-    {"signed short", "Short"}, {"signed int", "Int"}, {"signed long", "Long"},
-    {"short int", "Short"}, {"long int", "Long"}, {"long double", "LongDouble"},
-    {"unsigned", "UInt"}, {"signed", "Int"}, {"char", "Char"}, {"short", "Short"}, {"int", "Int"}, {"long", "Long"},
+// C lets the specifier words come in any order and mixes them freely ("long unsigned int" is
+// what g++ writes for size_t), so the words are counted, not matched as spellings; the counts
+// then name the type. "long long", "short int" and "long int" are read as C reads them, not as
+// a basic word followed by a declared name.
+struct BasicWordCounts {
+    int sign = 0, isUnsigned = 0, charWord = 0, shortWord = 0, intWord = 0, longWord = 0, doubleWord = 0;
 };
 
+constexpr struct {
+    const char* word;
+    int BasicWordCounts::*count;
+} basicTypeWords[] = {
+    {"signed", &BasicWordCounts::sign},      {"unsigned", &BasicWordCounts::isUnsigned}, {"char", &BasicWordCounts::charWord},
+    {"short", &BasicWordCounts::shortWord},  {"int", &BasicWordCounts::intWord},          {"long", &BasicWordCounts::longWord},
+    {"double", &BasicWordCounts::doubleWord},
+};
+
+// The language's name for a combination of words; empty when C has no such type (then the
+// words are not a basic type, and "double" alone stays a name).
+std::string basicTypeName(const BasicWordCounts& c) {
+    if (c.sign + c.isUnsigned > 1 || c.charWord > 1 || c.shortWord > 1 || c.intWord > 1 || c.longWord > 2 || c.doubleWord > 1)
+        return "";
+    if (c.charWord && c.shortWord + c.intWord + c.longWord + c.doubleWord > 0) return "";
+    if (c.shortWord && c.longWord + c.doubleWord > 0) return "";
+    if (c.doubleWord)
+        return c.longWord == 1 && !c.sign && !c.isUnsigned && !c.intWord ? "LongDouble" : "";
+    const char* base = c.charWord ? "Char" : c.shortWord ? "Short" : c.longWord == 1 ? "Long" : c.longWord == 2 ? "LongLong" : "Int";
+    return std::string(c.isUnsigned ? "U" : "") + base;
+}
+
 bool readBasicTypeWords(TokenStream& ts) {
-    for (const auto& row : basicTypeWords) {
-        TokenStream::Position p = ts.current;
-        const char* w = row.words;
-        bool matched = true;
-        while (*w) {
-            const char* blank = std::strchr(w, ' ');
-            size_t length = blank ? static_cast<size_t>(blank - w) : std::strlen(w);
-            if (p->kind == EndOfFile || p->text.compare(0, std::string::npos, w, length) != 0) {
-                matched = false;
-                break;
-            }
-            ++p;
-            w += length + (blank ? 1 : 0);
-        }
-        if (!matched) continue;
-        nodeUnderConstruction<SimpleTypeExpr>().name = row.name;
-        ts.current = p;
-        return true;
+    BasicWordCounts counts;
+    TokenStream::Position p = ts.current;
+    for (; p->kind != EndOfFile; ++p) {
+        auto row = std::find_if(std::begin(basicTypeWords), std::end(basicTypeWords),
+                                [&p](const auto& r) { return p->text == r.word; });
+        if (row == std::end(basicTypeWords)) break;
+        ++(counts.*(row->count));
     }
-    return false;
+    std::string name = p == ts.current ? "" : basicTypeName(counts);
+    if (name.empty()) return false;
+    nodeUnderConstruction<SimpleTypeExpr>().name = name;
+    ts.current = p;
+    return true;
+}
+
+// "_Complex double", "double _Complex" and the GNU spelling: the language has no complex
+// numbers, so the type is read whole and named "_Complex", which a program can name in no
+// declaration it imports.
+bool readComplexType(TokenStream& ts) {
+    const char* words[] = {"_Complex", "__complex__", "float",     "double",    "long",
+                           "_Float32", "_Float64",    "_Float128", "_Float32x", "_Float64x"};
+    TokenStream::Position p = ts.current;
+    bool complex = false;
+    for (; std::find(std::begin(words), std::end(words), p->text) != std::end(words); ++p)
+        complex = complex || p->text == "_Complex" || p->text == "__complex__";
+    if (!complex) return false;
+    ts.current = p;
+    nodeUnderConstruction<SimpleTypeExpr>().name = "_Complex";
+    return true;
 }
 
 // ---- type definitions in a type position ----
@@ -190,6 +214,8 @@ struct Definition {
 };
 std::map<const Token*, Definition> definitions;
 int anonymousCount = 0;
+// Unnamed definitions by the name they were given, until a typedef names them.
+std::map<std::string, TypeDeclarationPtr> anonymousDefinitions;
 
 // The access the next class body starts with: private after "class", public otherwise.
 Access nextBodyAccess = Public;
@@ -268,7 +294,10 @@ bool typeDefinitionInType(TokenStream& ts) {
             ts.current = begin;
             return false;
         }
-        if (d->declaration->name.empty()) d->declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
+        if (d->declaration->name.empty()) {
+            d->declaration->name = "VORN_ANON" + std::to_string(++anonymousCount);
+            anonymousDefinitions[d->declaration->name] = d->declaration;
+        }
         block->statements.push_back(d->declaration);
         d->added = true;
     }
@@ -277,6 +306,85 @@ bool typeDefinitionInType(TokenStream& ts) {
     type->name = d->declaration->name;
     constructionSlot<TypeExpression>() = type;
     return true;
+}
+
+// "typedef struct { ... } Point;": C code knows the record only as Point, so that is its name,
+// and the alias then names itself and goes (see tidyBlock).
+bool nameAnonymousDefinition(TokenStream&) {
+    TypeAliasDeclaration& alias = nodeUnderConstruction<TypeAliasDeclaration>();
+    boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(alias.type);
+    if (!simple) return true;
+    auto found = anonymousDefinitions.find(simple->name);
+    if (found == anonymousDefinitions.end()) return true;
+    found->second->name = alias.name;
+    simple->name = alias.name;
+    anonymousDefinitions.erase(found);
+    return true;
+}
+
+bool isSelfAlias(const StatementPtr& statement) {
+    TypeAliasDeclarationPtr alias = boost::dynamic_pointer_cast<TypeAliasDeclaration>(statement);
+    if (!alias) return false;
+    boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(alias->type);
+    return simple && !simple->templateArgs && simple->name == alias->name;
+}
+
+// The body of a union or struct without a name and without a variable of its type, inside a
+// record: C and C++ reach its members as members of the record, so that is where they go.
+BlockPtr anonymousMembers(const StatementPtr& statement, bool inRecord) {
+    if (!inRecord) return BlockPtr();
+    if (UnionDeclarationPtr u = boost::dynamic_pointer_cast<UnionDeclaration>(statement))
+        return u->name.empty() ? u->body : BlockPtr();
+    if (ClassDeclarationPtr c = boost::dynamic_pointer_cast<ClassDeclaration>(statement))
+        return c->name.empty() ? c->body : BlockPtr();
+    return BlockPtr();
+}
+
+// "typedef struct S S;" declares no new name in C++, and an alias naming itself would send a
+// lookup round in a circle. Where the block defines S, the alias goes; elsewhere (an opaque
+// handle such as "typedef struct sqlite3 sqlite3;") it becomes the declaration "struct S;".
+// Anonymous unions and structs of records give up their members to the record, and unnamed
+// bit fields (padding) go.
+void tidyBlock(Block& block, bool inRecord) {
+    std::set<std::string> typeNames;
+    for (const StatementPtr& statement : block.statements)
+        if (TypeDeclarationPtr type = boost::dynamic_pointer_cast<TypeDeclaration>(statement))
+            if (!isSelfAlias(statement)) typeNames.insert(type->name);
+    StatementList kept;
+    for (const StatementPtr& statement : block.statements) {
+        if (isSelfAlias(statement)) {
+            TypeAliasDeclarationPtr alias = boost::static_pointer_cast<TypeAliasDeclaration>(statement);
+            if (!typeNames.insert(alias->name).second) continue;
+            ClassDeclarationPtr record = boost::make_shared<ClassDeclaration>();
+            record->location = alias->location;
+            record->name = alias->name;
+            record->access = alias->access;
+            kept.push_back(record);
+            continue;
+        }
+        VariableDeclarationPtr variable = boost::dynamic_pointer_cast<VariableDeclaration>(statement);
+        if (variable && variable->name.empty()) continue;
+        if (BlockPtr members = anonymousMembers(statement, inRecord)) {
+            tidyBlock(*members, true);
+            Access access = boost::static_pointer_cast<Declaration>(statement)->access;
+            for (const StatementPtr& member : members->statements) {
+                if (DeclarationPtr d = boost::dynamic_pointer_cast<Declaration>(member)) d->access = access;
+                kept.push_back(member);
+            }
+            continue;
+        }
+        kept.push_back(statement);
+        BlockPtr body;
+        bool record = true;
+        if (ClassDeclarationPtr c = boost::dynamic_pointer_cast<ClassDeclaration>(statement)) body = c->body;
+        if (UnionDeclarationPtr u = boost::dynamic_pointer_cast<UnionDeclaration>(statement)) body = u->body;
+        if (NamespaceDeclarationPtr n = boost::dynamic_pointer_cast<NamespaceDeclaration>(statement)) {
+            body = n->body;
+            record = false;
+        }
+        if (body) tidyBlock(*body, record);
+    }
+    block.statements.swap(kept);
 }
 
 // ---- declarators ----
@@ -363,6 +471,20 @@ bool pushPendingFrom(TokenStream&) {
     return true;
 }
 
+// "typedef int handler_t(void *)": the function type, with the type read before the name as result.
+template <class T>
+bool finishFunctionType(TokenStream&) {
+    T& declaration = nodeUnderConstruction<T>();
+    boost::shared_ptr<FunctionPointerType> read = boost::dynamic_pointer_cast<FunctionPointerType>(declaration.type);
+    if (!read) throw VORN_INTERNAL_ERROR("src/CppFrontEnd", "function type without its parameter types");
+    FuncTypePtr function = boost::make_shared<FuncType>();
+    function->location = read->location;
+    function->result = pendingDeclarators.back().result;
+    function->arguments = read->arguments;
+    declaration.type = function;
+    return true;
+}
+
 template <class T>
 bool finishDeclarator(TokenStream&) {
     T& declaration = nodeUnderConstruction<T>();
@@ -398,9 +520,18 @@ bool wrapPointer(TokenStream&) {
 }
 
 // The type of "A a, b;" before the first name's suffixes, for the names after it.
+// The stars of "char *a, b" belong to a alone: the type reads them, the later names drop them.
+TypeExpressionPtr withoutStars(TypeExpressionPtr type) {
+    while (boost::shared_ptr<TypeOperator> op = boost::dynamic_pointer_cast<TypeOperator>(type)) {
+        if (op->kind != PointerType) break;
+        type = op->operand;
+    }
+    return type;
+}
+
 TypeExpressionPtr variableType;
 bool keepVariableType(TokenStream&) {
-    variableType = nodeUnderConstruction<VariableDeclaration>().type;
+    variableType = withoutStars(nodeUnderConstruction<VariableDeclaration>().type);
     return true;
 }
 
@@ -419,7 +550,7 @@ bool splitVariable(TokenStream&) {
 // The first declared type of "typedef A a, b;" is kept for each later name.
 TypeExpressionPtr typedefType;
 bool keepTypedefType(TokenStream&) {
-    typedefType = nodeUnderConstruction<TypeAliasDeclaration>().type;
+    typedefType = withoutStars(nodeUnderConstruction<TypeAliasDeclaration>().type);
     return true;
 }
 bool splitTypedef(TokenStream&) {
@@ -428,6 +559,89 @@ bool splitTypedef(TokenStream&) {
     TypeAliasDeclaration& current = nodeUnderConstruction<TypeAliasDeclaration>();
     block->statements.push_back(boost::make_shared<TypeAliasDeclaration>(current));
     current.type = typedefType;
+    return true;
+}
+
+// "a::b::c" in an expression: c in the scope a::b. Reads ahead by hand so that a "::" not
+// followed by a name leaves the expression as it was.
+bool readNameScope(TokenStream& ts) {
+    StaticExpression& expression = nodeUnderConstruction<StaticExpression>();
+    while (ts.current->text == "::" && std::next(ts.current)->kind == Name) {
+        TypeExpressionPtr scope;
+        if (!expression.scope) {
+            boost::shared_ptr<SimpleTypeExpr> simple = boost::make_shared<SimpleTypeExpr>();
+            simple->name = expression.name;
+            scope = simple;
+        } else {
+            boost::shared_ptr<SubTypeExpr> sub = boost::make_shared<SubTypeExpr>();
+            sub->scope = expression.scope;
+            sub->name = expression.name;
+            scope = sub;
+        }
+        scope->location = expression.location;
+        expression.scope = scope;
+        expression.name = std::next(ts.current)->text;
+        std::advance(ts.current, 2);
+    }
+    return true;
+}
+
+// ---- old-style (K&R) parameter declarations ----
+
+// "int f(a, b) int a; char *b; { ... }": the list names the parameters, each read as a type
+// without a name; the declarations after it give their types. Each declaration joins the list
+// for now, and a later name of "int a, b;" takes the type of the one before it.
+bool repeatOldStyleType(TokenStream&) {
+    ArgumentDeclarationList& arguments = nodeUnderConstruction<FunctionDeclaration>().arguments;
+    ArgumentDeclarationPtr copy = boost::make_shared<ArgumentDeclaration>(*arguments.back());
+    copy->type = variableType;
+    arguments.push_back(copy);
+    return true;
+}
+bool keepOldStyleType(TokenStream&) {
+    variableType = withoutStars(nodeUnderConstruction<FunctionDeclaration>().arguments.back()->type);
+    return true;
+}
+bool oldStylePointer(TokenStream&) {
+    ArgumentDeclaration& last = *nodeUnderConstruction<FunctionDeclaration>().arguments.back();
+    boost::shared_ptr<TypeOperator> pointer = boost::make_shared<TypeOperator>();
+    pointer->location = last.location;
+    pointer->kind = PointerType;
+    pointer->operand = last.type;
+    last.type = pointer;
+    return true;
+}
+bool oldStyleName(TokenStream& ts) {
+    nodeUnderConstruction<FunctionDeclaration>().arguments.back()->name = previousText(ts);
+    return true;
+}
+
+// Puts each declared parameter in the place its name holds in the list; a name without a
+// declaration is an int, as in C. Fails when a declaration names no parameter of the list.
+bool placeOldStyleParameters(TokenStream&) {
+    ArgumentDeclarationList& arguments = nodeUnderConstruction<FunctionDeclaration>().arguments;
+    ArgumentDeclarationList names, declared;
+    for (const ArgumentDeclarationPtr& a : arguments) {
+        boost::shared_ptr<SimpleTypeExpr> simple = boost::dynamic_pointer_cast<SimpleTypeExpr>(a->type);
+        (a->name.empty() && simple && !simple->templateArgs ? names : declared).push_back(a);
+    }
+    for (ArgumentDeclarationPtr& name : names) {
+        std::string parameter = boost::static_pointer_cast<SimpleTypeExpr>(name->type)->name;
+        auto found = std::find_if(declared.begin(), declared.end(),
+                                  [&parameter](const ArgumentDeclarationPtr& d) { return d->name == parameter; });
+        if (found == declared.end()) {
+            boost::shared_ptr<SimpleTypeExpr> integer = boost::make_shared<SimpleTypeExpr>();
+            integer->location = name->location;
+            integer->name = "Int";
+            name->type = integer;
+            name->name = parameter;
+            continue;
+        }
+        name = *found;
+        declared.erase(found);
+    }
+    if (!declared.empty()) return false;
+    arguments = names;
     return true;
 }
 
@@ -464,6 +678,10 @@ bool constructorName(TokenStream& ts) { return readClassName(ts, "construct"); }
 bool destructorName(TokenStream& ts) { return readClassName(ts, "destruct"); }
 
 VORN_RULE(FunctionPointerType, functionPointerRule)
+VORN_RULE(PrefixOperExpression, sizeOfTypeRule)
+VORN_RULE(CtorExpression, sizeOfOperandRule)
+VORN_RULE(MatchBool, oldStyleParametersRule)
+VORN_RULE(FunctionPointerType, functionTypeRule)
 VORN_RULE(MatchBool, memberInitializerRule)
 VORN_RULE(MatchBool, throwSpecRule)
 VORN_RULE(UsingDeclaration, usingRule)
@@ -518,10 +736,13 @@ void buildCppTypeRules() {
                                                              lit("*") % setTo<Op>(&Op::kind, PointerType) |
                                                              lit("&") % setTo<Op>(&Op::kind, ReferenceType)))));
 
-    // simple type: C basic type words | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
+    // simple type: complex type | C basic type words | ( "decltype" | "typeof" ) "(" type or expression ")"
+    //   | [ "typename" ] [ "struct" | "union" | "enum" | "class" ]
     //   [ "::" ] Name [ template arguments ]
     typedef SimpleTypeExpr Simple;
-    simpleTypeRule() = func(readBasicTypeWords) |
+    simpleTypeRule() = func(readComplexType) | func(readBasicTypeWords) |
+                       (lit("decltype") | lit("__typeof__") | lit("__typeof") | lit("typeof")) % to<Simple>(&Simple::name) >>
+                           "(" >> ownContext(typeRule() >> ")" | expressionRule() >> ")") |
                        opt(lit("typename")) >> opt(lit("struct") | lit("union") | lit("enum") | lit("class")) >>
                            opt(lit("::")) >> tok(Name) % to<Simple>(&Simple::name) >>
                            opt(templateCall % to<Simple>(&Simple::templateArgs));
@@ -545,7 +766,8 @@ void buildCppExpressionRules() {
     Rule<Expression>& expression = expressionRule();
     Rule<TypeExpression>& type = typeRule();
 
-    // expression: primary { call | member | conditional | postfix | index | binary }
+    // expression: ( size of a type | prefix operator | constant | construction | cast | parenthesised | name )
+    //   { call | member | conditional | postfix | index | binary }
     // Each operand binds tighter than ",", so arguments and initialisers are one operand each;
     // a comma expression is read only in parentheses and statements.
     typedef FuncExpression Call;
@@ -557,9 +779,11 @@ void buildCppExpressionRules() {
         return ownContext(opt(expressionRule() % target >> many("," >> expressionRule() % target)));
     };
     expression.name = "expression";
-    expression = nested(
+    // Remembered: after a bracket, a call, a cast and a parenthesised expression each read what
+    // follows, and without it unclosed brackets cost time exponential in their number.
+    expression = remember<Expression>(nested(
         func(pushContext) >>
-        finally(none<Expression>() | prefixOperatorRule() | constantRule() | constructionRule() | castRule() |
+        finally(none<Expression>() | sizeOfTypeRule() | prefixOperatorRule() | constantRule() | constructionRule() | castRule() |
                     parenthesisedRule() | staticNameRule(),
                 popPrecedence) >>
         many(link(wrap<Call>(&Call::function, "(" >> arguments(to<Call>(&Call::arguments)) >> ")") |
@@ -573,14 +797,18 @@ void buildCppExpressionRules() {
                                                            popPrecedence)) |
                   wrap<Prefix>(&Prefix::operand, (lit("++") | lit("--")) % to<Prefix>(&Prefix::op)) |
                   wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence)))));
+                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence))))));
+
+    // size of a type: "sizeof" "(" type ")", read as the size of a value of the type
+    typedef CtorExpression Ctor;
+    sizeOfTypeRule() = lit("sizeof") % to<Prefix>(&Prefix::op) >> "(" >> sizeOfOperandRule() % to<Prefix>(&Prefix::operand) >> ")";
+    sizeOfOperandRule() = ownContext(type % to<Ctor>(&Ctor::type));
 
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     prefixOperatorRule() = (tok(Operator) | lit("sizeof")) % to<Prefix>(&Prefix::op) >> func(prefixCheck) >>
                            finally(expression % to<Prefix>(&Prefix::operand), popPrecedence);
 
     // construction: "new" type [ "(" arguments ")" ]
-    typedef CtorExpression Ctor;
     constructionRule() = lit("new") % setTo<Ctor>(&Ctor::isHeap, true) >> type % to<Ctor>(&Ctor::type) >>
                          opt(lit("(") % setTo<Ctor>(&Ctor::hasArguments, true) >> arguments(to<Ctor>(&Ctor::arguments)) >> ")");
 
@@ -601,9 +829,9 @@ void buildCppExpressionRules() {
     constantRule() = text % setTo<Const>(&Const::encoding, EncodingA) | (lit("L") >> text) % setTo<Const>(&Const::encoding, EncodingU) |
                      tok(Number) % to<Const>(&Const::value);
 
-    // name: [ "::" ] Name
+    // name: [ "::" ] Name { "::" Name }, the names before the last one being its scope
     typedef StaticExpression Static;
-    staticNameRule() = opt(lit("::")) >> tok(Name) % to<Static>(&Static::name);
+    staticNameRule() = opt(lit("::")) >> tok(Name) % to<Static>(&Static::name) >> func(readNameScope);
 
     // brace initialiser: "{" ( expression | brace initialiser ) { "," ... } [ "," ] "}"
     typedef CppBlockInitializer Braces;
@@ -693,9 +921,9 @@ void buildCppDeclarationRules() {
     declarationRule() = none<Declaration>() | aliasRule() | namespaceRule() | typeDefinitionStatementRule() | functionRule() |
                         variableRule();
 
-    // namespace: "namespace" [ Name ] class body
+    // namespace: [ "inline" ] "namespace" [ Name ] class body
     typedef NamespaceDeclaration Ns;
-    namespaceRule() = "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >> classBodyRule() % to<Ns>(&Ns::body);
+    namespaceRule() = opt(lit("inline")) >> "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >> classBodyRule() % to<Ns>(&Ns::body);
 
     // using: "using" qualified name ";" | "using" "namespace" qualified name ";"
     usingRule() = "using" >> type % to<UsingDeclaration>(&UsingDeclaration::entity) >> ";";
@@ -766,8 +994,8 @@ void buildCppFunctionRules() {
     Rule<TemplateDeclaration>& templateDeclaration = templateDeclarationRule();
     Rule<ArgumentDeclaration>& argument = argumentRule();
 
-    // function pointer: "(" "*" { "*" } [ Name | function pointer ] ")" "(" [ "void" ] ")"
-    //   | "(" "*" { "*" } [ Name | function pointer ] ")" "(" argument type { "," argument type } ")"
+    // function pointer: "(" "*" { "*" | "const" | "volatile" } [ Name | function pointer ] ")" parameter types
+    // parameter types: "(" [ "void" ] ")" | "(" argument type { "," argument type } ")"
     // argument type: "..." | type [ function pointer ] [ Name ] { "[" [ expression ] "]" }
     typedef FunctionPointerType FnPtr;
     auto innerPointer = func(pushPendingArgument) >>
@@ -776,9 +1004,11 @@ void buildCppFunctionRules() {
                                          many("[" >> opt(ownContext(expressionRule())) >> "]");
     auto nestedDeclarator = func(pushNested) >>
                             finally(functionPointerRule() % to<FnPtr>(&FnPtr::result) >> func(takeNestedName), popPending);
-    functionPointerRule() = nested("(" >> lit("*") >> many(lit("*") >> func(pendingStar)) >>
-                                   opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >>
-                                   "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")"));
+    auto parameterTypes = "(" >> (lit(")") | lit("void") >> ")" | argumentType >> many("," >> argumentType) >> ")");
+    functionPointerRule() = nested("(" >> lit("*") >> many(lit("*") >> func(pendingStar) | lit("const") | lit("volatile")) >>
+                                   opt(tok(Name) >> func(pendingName) | nestedDeclarator) >> ")" >> parameterTypes);
+    // A typedef of a function type ("typedef int handler_t(void *);") reads the same list.
+    functionTypeRule() = nested(parameterTypes);
 
     // argument: type [ Name ] { array suffix } [ "=" expression ] | type "(" "*" [ Name ] ")" arguments | "..."
     typedef ArgumentDeclaration Arg;
@@ -789,30 +1019,39 @@ void buildCppFunctionRules() {
                         many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Arg>)) >>
                         opt("=" >> ownContext(expression % to<Arg>(&Arg::defaultValue))));
 
+    // old-style parameters: { argument { "," { "*" } Name } ";" }+
+    typedef FunctionDeclaration Fn;
+    oldStyleParametersRule() =
+        many1(argument % to<Fn>(&Fn::arguments) >> func(keepOldStyleType) >>
+              many("," >> func(repeatOldStyleType) >> many(lit("*") >> func(oldStylePointer)) >> tok(Name) >> func(oldStyleName)) >>
+              ";") >>
+        func(placeOldStyleParameters);
+
     // member initialiser: ( Name | type ) "(" [ expression { "," expression } ] ")"
     memberInitializerRule() = type >> "(" >> ownContext(opt(expression >> many("," >> expression))) >> ")";
     // list of thrown types: "throw" "(" { type [ "," ] } ")"
     throwSpecRule() = "throw" >> lit("(") >> many(type >> opt(lit(","))) >> ")";
 
-    // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" }
+    // function: [ template declaration ] { "virtual" | "static" | "inline" | "extern" | "explicit" | "constexpr" }
     //   ( "operator" type | type "operator" ( Operator | "(" ")" | "[" "]" ) | [ "~" ] class name
-    //   | type qualified name ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
+    //   | type qualified name (its scopes may have template arguments) | type "(" Name ")" ) "(" [ "void" ")" | argument { "," argument } ")" ] [ "const" ]
     //   [ throw ] [ "noexcept" [ "(" expression ")" ] ] [ ":" initialiser { "," initialiser } ]
-    //   [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
-    typedef FunctionDeclaration Fn;
+    //   [ old-style parameters ] [ "=" "0" | "=" "default" | "=" "delete" ] ( block | ";" )
     auto argumentList = "(" >> (lit("void") >> ")" | lit(")") |
                                 argument % to<Fn>(&Fn::arguments) >> many("," >> argument % to<Fn>(&Fn::arguments)) >> ")");
     functionRule().name = "function declaration";
     functionRule() =
         opt(templateDeclaration % to<Fn>(&Fn::templateDecl)) >>
         many(lit("virtual") % setTo<Fn>(&Fn::isVirtual, true) | lit("static") % setTo<Fn>(&Fn::isStatic, true) |
-             lit("inline") % setTo<Fn>(&Fn::isInline, true) | lit("extern") | lit("explicit")) >>
+             lit("inline") % setTo<Fn>(&Fn::isInline, true) | lit("extern") | lit("explicit") | lit("constexpr")) >>
         ("operator" >> type % to<Fn>(&Fn::type) >> func(nameConversion) |
          lit("~") >> func(destructorName) | func(constructorName) |
          type % to<Fn>(&Fn::type) >> ("operator" >> (tok(Operator) | lit("(") >> ")" | lit("[") >> "]") >> func(nameOperator) |
-                                      tok(Name) % to<Fn>(&Fn::name) >> many("::" >> tok(Name) % to<Fn>(&Fn::name)))) >>
+                                      tok(Name) % to<Fn>(&Fn::name) >>
+                                          many(opt(templateCallRule()) >> "::" >> tok(Name) % to<Fn>(&Fn::name)) |
+                                      "(" >> tok(Name) % to<Fn>(&Fn::name) >> ")")) >>
         argumentList >> opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> opt(throwSpecRule()) >> opt("noexcept" >> opt("(" >> ownContext(expression) >> ")")) >>
-        opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >>
+        opt(":" >> memberInitializerRule() >> many("," >> memberInitializerRule())) >> opt(oldStyleParametersRule()) >>
         opt((lit("=") >> "0") % setTo<Fn>(&Fn::isAbstract, true) | lit("=") >> (lit("default") | lit("delete"))) >> (lit(";") | functionBodyRule() % to<Fn>(&Fn::body));
 }
 
@@ -824,33 +1063,37 @@ void buildCppVariableRules() {
     auto intoBlock = statementRule() % to<Block>(&Block::statements);
     functionBodyRule() = nested("{" >> many(skip(intoBlock | lit(";"))) >> "}");
 
-    // variable: { "mutable" | "static" | "extern" | "register" } type declarator { "," declarator } ";"
+    // variable: { "mutable" | "static" | "extern" | "register" | "constexpr" | "inline" } type declarator { "," declarator } ";"
     // declarator: Name { array suffix } [ ":" constant ] [ "=" ( expression | brace initialiser )
-    //   | "(" expression { "," expression } ")" ], or "(" "*" Name ")" arguments
+    //   | "(" expression { "," expression } ")" ], or "(" "*" Name ")" arguments, or ":" constant
+    //   (unnamed padding bits, which declare nothing and are dropped afterwards)
     typedef VariableDeclaration Var;
     auto initialiser = "=" >> ownContext(expression % to<Var>(&Var::initializers) |
                                          braceInitializerRule() % to<Var>(&Var::initializers)) |
                        lit("(") % setTo<Var>(&Var::isConstructed, true) >>
                            ownContext(expression % to<Var>(&Var::initializers) >> many("," >> expression % to<Var>(&Var::initializers))) >>
                            ")";
-    auto declarator = pointerDeclarator<Var>() >> opt(initialiser) |
+    auto declarator = pointerDeclarator<Var>() >> opt(initialiser) | ":" >> ownContext(expression) |
                       tok(Name) % to<Var>(&Var::name) >>
                           many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Var>)) >>
                           opt(":" >> ownContext(expression)) >> opt(initialiser);
     variableRule().name = "variable declaration";
     variableRule() = many(lit("static") % setTo<Var>(&Var::isStatic, true) | lit("mutable") % setTo<Var>(&Var::isMutable, true) |
-                          lit("extern") | lit("register")) >>
+                          lit("extern") | lit("register") | lit("constexpr") | lit("inline")) >>
                      type % to<Var>(&Var::type) >> func(keepVariableType) >> declarator >>
                      many("," >> func(splitVariable) >> many(lit("*") >> func(wrapPointer<Var>)) >> declarator) >> ";";
 
     // typedef: "typedef" type declarator { "," declarator } ";", where a declarator is
-    //   Name { array suffix } or "(" "*" Name ")" arguments
+    //   Name { array suffix }, Name parameter types (a function type) or "(" "*" Name ")" arguments
     typedef TypeAliasDeclaration Alias;
+    auto functionType = func(pushPendingFrom<Alias>) >>
+                        finally(functionTypeRule() % to<Alias>(&Alias::type) >> func(finishFunctionType<Alias>), popPending);
     auto aliasDeclarator = pointerDeclarator<Alias>() |
                            tok(Name) % to<Alias>(&Alias::name) >>
-                               many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >> func(wrapArray<Alias>));
+                               (functionType | many("[" >> func(clearArraySize) >> opt(ownContext(expressionRule())) >> "]" >>
+                                                    func(wrapArray<Alias>)));
     aliasRule().name = "typedef";
-    aliasRule() = "typedef" >> type % to<Alias>(&Alias::type) >> func(keepTypedefType) >> aliasDeclarator >>
+    aliasRule() = "typedef" >> type % to<Alias>(&Alias::type) >> func(keepTypedefType) >> aliasDeclarator >> func(nameAnonymousDefinition) >>
                   many("," >> func(splitTypedef) >> many(lit("*") >> func(wrapPointer<Alias>)) >> aliasDeclarator) >> ";";
 
     // template declaration: "template" "<" [ parameter { "," parameter } ] ">"
@@ -899,9 +1142,12 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
     resetParseState();
     definitions.clear();
     anonymousCount = 0;
+    anonymousDefinitions.clear();
     pendingDeclarators.clear();
     ModulePtr module = moduleRule().parse(ts);
     definitions.clear();
+    anonymousDefinitions.clear();
+    if (module && module->block) tidyBlock(*module->block, false);
     if (module) module->name = moduleName;
     return module;
 }

@@ -59,6 +59,41 @@ TEST(CppGrammar, ReportsABadDeclarationAndGoesOn) {
     EXPECT_EQ(boost::dynamic_pointer_cast<Declaration>(module->block->statements.front())->name, "g");
 }
 
+// C's type words in any order name one type; combinations C rejects are syntax errors.
+TEST(CppGrammar, ReadsTypeWordsInAnyOrder) {
+    const struct {
+        const char* words;
+        const char* name;  // empty: an error
+    } rows[] = {
+        {"unsigned long", "ULong"},       {"unsigned", "UInt"},           {"unsigned char", "UChar"},
+        {"signed", "Int"},                {"signed char", "Char"},        {"short int", "Short"},
+        {"long int", "Long"},             {"long unsigned int", "ULong"}, {"int unsigned short", "UShort"},
+        {"long long", "LongLong"},        {"long int long unsigned", "ULongLong"},
+        {"long double", "LongDouble"},    {"double", "double"},           {"short long", ""},
+        {"long long long", ""},           {"unsigned signed", ""},        {"char int", ""},
+        {"unsigned double", ""},
+    };
+    std::string path = testing::TempDir() + "vorn-words.h";
+    for (const auto& row : rows) {
+        writeFile(path, std::string(row.words) + " v;\n");
+        clearDiagnostics();
+        ModulePtr module = CppFrontEnd().loadHeader(path, "Words");
+        ASSERT_TRUE(module) << row.words;
+        std::string errors = diagnosticsText();
+        if (!*row.name) {
+            EXPECT_NE(errors, "") << row.words;
+            continue;
+        }
+        EXPECT_EQ(errors, "") << row.words;
+        ASSERT_EQ(module->block->statements.size(), 1u) << row.words;
+        VariableDeclarationPtr v = boost::dynamic_pointer_cast<VariableDeclaration>(module->block->statements.front());
+        ASSERT_TRUE(v) << row.words;
+        boost::shared_ptr<SimpleTypeExpr> type = boost::dynamic_pointer_cast<SimpleTypeExpr>(v->type);
+        ASSERT_TRUE(type) << row.words;
+        EXPECT_EQ(type->name, row.name) << row.words;
+    }
+}
+
 // Bad input gives errors, never a crash: each of these nests far deeper than the stack allows
 // a descent parser to follow.
 TEST(CppGrammar, DeepNestingIsAnErrorNotACrash) {
@@ -115,6 +150,24 @@ TEST(CppGrammar, ParsesInstalledLibraryHeaders) {
         ++parsed;
     }
     if (parsed == 0) GTEST_SKIP() << "none of the library headers is installed";
+}
+
+// The C library's own headers, with every header they include read as well (bit fields for
+// padding, "long unsigned int", function type typedefs, _Complex, inline namespaces).
+TEST(CppGrammar, ParsesSystemHeadersWithWhatTheyInclude) {
+    const char* headers[] = {"stdio.h", "stdlib.h", "string.h", "math.h", "time.h",  "signal.h",
+                             "unistd.h", "pthread.h", "wchar.h", "complex.h", "printf.h", "glob.h"};
+    PreProcessorSettings settings;
+    settings.system = platform::askCompilerPreprocessor("g++ -std=c++17");
+    settings.keepIncludedTokens = true;
+    for (const char* header : headers) {
+        std::string path = std::string("/usr/include/") + header;
+        if (!fileExists(path)) continue;
+        clearDiagnostics();
+        ModulePtr module = CppFrontEnd().loadHeader(path, "sys", settings);
+        ASSERT_TRUE(module) << path;
+        EXPECT_EQ(diagnosticsText(), "") << path;
+    }
 }
 
 }  // namespace

@@ -114,4 +114,18 @@ TEST_F(RobustFuzzReplay, PreprocessorInputs) {
     EXPECT_GT(failed, 0u);
 }
 
+TEST_F(RobustFuzzReplay, HeaderGrammarInputs) {
+    std::vector<std::string> inputs = inputsOf("cpp_fuzz");
+    ASSERT_GE(inputs.size(), 5u);
+    size_t clean = 0, reported = 0;
+    for (const std::string& input : inputs) {
+        fuzzing::HeaderOutcome outcome = fuzzing::parseHeader(bytes(input), input.size());
+        if (outcome.parsed && outcome.diagnostics == 0) ++clean;
+        if (outcome.diagnostics > 0) ++reported;
+    }
+    // The seeds hold headers that read cleanly and declarations the grammar reports.
+    EXPECT_GT(clean, 0u);
+    EXPECT_GT(reported, 0u);
+}
+
 }  // namespace

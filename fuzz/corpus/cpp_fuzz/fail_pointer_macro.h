@@ -1,0 +1,2 @@
+#define P (*
+int P P P P P P P P P P f))))))))))(void);

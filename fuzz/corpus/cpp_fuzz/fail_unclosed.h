@@ -1,0 +1,3 @@
+int f(;
+int g(void);
+struct { int a; 

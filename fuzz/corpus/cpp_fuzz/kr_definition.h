@@ -1,0 +1,1 @@
+int f(a, b) int a; char *b; { return a + *b; }
