@@ -895,8 +895,8 @@ void reportUnprocessedStatements(Block& top) {
         ASTObject* node = pending.back();
         pending.pop_back();
         // Macro bodies run at translation time and are never written as C++.
-        if (dynamic_cast<MacroDeclaration*>(node)) continue;
-        Statement* statement = dynamic_cast<Statement*>(node);
+        if (nodeCast<MacroDeclaration>(node)) continue;
+        Statement* statement = nodeCast<Statement>(node);
         if (statement && !statement->processed) {
             reportError(VORN_INTERNAL_ERROR(sourceFile, std::string("a statement was never processed: ") +
                                                             statement->className())
