@@ -130,12 +130,14 @@ private:
 // A failed dynamic_cast walks the class's bases comparing names, which on hot walks over the
 // whole tree (linking, the check that every statement was processed) cost more than the walk.
 template <class T, class Node>
-T* nodeCast(Node* node) {
-    static_assert(std::is_base_of<ASTObject, std::remove_const_t<T>>::value, "a node class");
+std::conditional_t<std::is_const<Node>::value, const T, T>* nodeCast(Node* node) {
+    static_assert(std::is_base_of<ASTObject, T>::value && std::is_base_of<ASTObject, std::remove_const_t<Node>>::value,
+                  "node classes only");
+    typedef std::conditional_t<std::is_const<Node>::value, const T, T> Typed;
     static std::unordered_map<const std::type_info*, bool> isT;
     if (!node) return nullptr;
     const std::type_info* type = &typeid(*node);
     auto known = isT.find(type);
-    if (known == isT.end()) known = isT.emplace(type, dynamic_cast<T*>(node) != nullptr).first;
-    return known->second ? static_cast<T*>(node) : nullptr;
+    if (known == isT.end()) known = isT.emplace(type, dynamic_cast<Typed*>(node) != nullptr).first;
+    return known->second ? static_cast<Typed*>(node) : nullptr;
 }
