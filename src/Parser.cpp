@@ -85,9 +85,8 @@ Expectation classify(TokenStream& ts, int priority) {
 std::vector<ExpectationRecord> journal;
 int openRecordings = 0;
 
-// A name met twice is kept twice: the message's ordered set drops the repeat, and searching the
-// list on every failed alternative cost more than the few repeats do.
 void record(TokenStream& ts, Expectation what, const ExpectedName& name, int priority) {
+    if (what == Expectation::add && std::find(ts.expected.begin(), ts.expected.end(), name) != ts.expected.end()) return;
     if (what == Expectation::restart) {
         ts.furthestError = ts.current;
         ts.expected.clear();

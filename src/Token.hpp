@@ -83,7 +83,7 @@ public:
     // it was expected, and what was expected there.
     Position furthestError;
     int errorPriority = -1;
-    // In the order recorded, repeats included; the message sorts them and drops the repeats.
+    // Without repeats, in the order recorded; the message sorts them.
     std::vector<ExpectedName> expected;
 };
 
