@@ -275,17 +275,17 @@ void buildTypeRules() {
     //   { "." TypeName → SubTypeExpr.name [ template call ] | "(" type { "," type } ")" → FuncType }
     typedef SubTypeExpr Sub;
     typedef FuncType Fn;
-    primaryType = nested(
+    primaryType = delivered<TypeExpression>(nested(
         (none<TypeExpression>() | prefixTypeOperatorRule() | simpleTypeRule() | tupleTypeRule()) >>
         many(link(wrap<Sub>(&Sub::scope, "." >> tok(TypeName) % to<Sub>(&Sub::name) >>
                                              opt(templateCall % to<Sub>(&Sub::templateArgs))) |
                   wrap<Fn>(&Fn::result, "(" >> type % to<Fn>(&Fn::arguments) >>
-                                            many("," >> type % to<Fn>(&Fn::arguments)) >> ")"))));
+                                            many("," >> type % to<Fn>(&Fn::arguments)) >> ")")))));
 
     // type: primary type { postfix type operator wrapping the type so far }
     typedef TypeOperator Op;
     type.name = "type";
-    type = remember<TypeExpression>(treePart(
+    type = delivered<TypeExpression>(remember<TypeExpression>(treePart(
         primaryType >>
         many(link(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
                                                 lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
@@ -293,7 +293,7 @@ void buildTypeRules() {
                                                 lit("&") % setTo<Op>(&Op::kind, ReferenceType) |
                                                 lit("$") % setTo<Op>(&Op::kind, SharedPointerType) |
                                                 lit("#") % setTo<Op>(&Op::kind, ArrayType) >> expression % to<Op>(&Op::size) |
-                                                lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType))))));
+                                                lit("->") % setTo<Op>(&Op::kind, MapType) >> type % to<Op>(&Op::valueType)))))));
 
     // simple type: [ "typename" ] TypeName → name [ template call → templateArgs ]
     typedef SimpleTypeExpr Simple;
@@ -404,7 +404,7 @@ void buildExpressionRules() {
         return ownContext(opt(expressionRule() % target >> many("," >> expressionRule() % target)));
     };
     expression.name = "expression";
-    expression = remember<Expression>(nested(
+    expression = delivered<Expression>(remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
                     constantRule() | constructionRule() | tupleRule() | rangeRule() | staticNameRule(),
@@ -422,7 +422,7 @@ void buildExpressionRules() {
                                                                expression % to<Cond>(&Cond::whenFalse),
                                                            popPrecedence)) |
                   wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence))))));
+                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence)))))));
 
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     typedef PrefixOperExpression Prefix;

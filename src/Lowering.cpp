@@ -37,14 +37,14 @@ StaticExpressionPtr nameNode(const std::string& name, const SourceLocation& at) 
 bool isMemberBody(const Block* block) {
     if (!block) return false;
     const ASTObject* owner = block->parent;
-    return !owner || dynamic_cast<const Module*>(owner) || dynamic_cast<const ClassDeclaration*>(owner) ||
-           dynamic_cast<const UnionDeclaration*>(owner) || dynamic_cast<const NamespaceDeclaration*>(owner);
+    return !owner || nodeCast<Module>(owner) || nodeCast<ClassDeclaration>(owner) ||
+           nodeCast<UnionDeclaration>(owner) || nodeCast<NamespaceDeclaration>(owner);
 }
 
 // The class whose body is the member context of node, or null.
 ClassDeclaration* enclosingClass(const ASTObject& node) {
     Block* context = node.memberContext;
-    ClassDeclaration* cls = context ? dynamic_cast<ClassDeclaration*>(context->parent) : nullptr;
+    ClassDeclaration* cls = context ? nodeCast<ClassDeclaration>(context->parent) : nullptr;
     return cls && cls->body.get() == context ? cls : nullptr;
 }
 
@@ -89,7 +89,7 @@ void processExpressions(ExpressionList& list) {
 void processTemplateArguments(const TemplateCallPtr& call) {
     if (!call) return;
     for (AnyExpressionPtr& argument : call->arguments) {
-        if (TypeExpression* type = dynamic_cast<TypeExpression*>(argument.get())) {
+        if (TypeExpression* type = nodeCast<TypeExpression>(argument.get())) {
             resolveTypeNode(*type, placeOf(call.get()));
         } else if (boost::dynamic_pointer_cast<Expression>(argument)) {
             ExpressionPtr expression = boost::static_pointer_cast<Expression>(argument);
@@ -110,18 +110,18 @@ Declaration* declarationOfName(StaticExpression& name) {
 }
 
 bool isQualifier(const Declaration* declaration) {
-    return dynamic_cast<const TypeDeclaration*>(declaration) || dynamic_cast<const NamespaceDeclaration*>(declaration);
+    return nodeCast<TypeDeclaration>(declaration) || nodeCast<NamespaceDeclaration>(declaration);
 }
 
 // The declaration of the object's own name, when the object is a plain name; null otherwise.
 Declaration* declarationOfObject(Expression* object) {
-    StaticExpression* name = dynamic_cast<StaticExpression*>(object);
+    StaticExpression* name = nodeCast<StaticExpression>(object);
     return name ? declarationOfName(*name) : nullptr;
 }
 
 // Whether a value of this type is reached through at least one pointer or shared pointer.
 bool startsWithPointer(const TypeExpression* type) {
-    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(type)) {
+    while (const TypeOperator* op = nodeCast<TypeOperator>(type)) {
         if (op->kind == PointerType || op->kind == SharedPointerType) return true;
         if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) return false;
         type = op->operand.get();
@@ -129,7 +129,7 @@ bool startsWithPointer(const TypeExpression* type) {
     return false;
 }
 
-PropertyDeclaration* asProperty(Declaration* declaration) { return dynamic_cast<PropertyDeclaration*>(declaration); }
+PropertyDeclaration* asProperty(Declaration* declaration) { return nodeCast<PropertyDeclaration>(declaration); }
 
 Declaration* memberDenoted(SubExpression& access) {
     Declaration* objectDeclaration = declarationOfObject(access.object.get());
@@ -175,7 +175,7 @@ void macroExpression(MacroExpression& node, ExpressionPtr&) {
 // The callee of one of a property's accessors, on the object of a member access or, for a
 // name, with the name's scope.
 ExpressionPtr accessorCallee(const std::string& accessor, Expression& access) {
-    if (SubExpression* member = dynamic_cast<SubExpression*>(&access)) {
+    if (SubExpression* member = nodeCast<SubExpression>(&access)) {
         SubExpressionPtr callee = made<SubExpression>(access.location);
         callee->object = member->object;
         callee->isArrow = member->isArrow;
@@ -236,8 +236,8 @@ void memberAccess(SubExpression& node, ExpressionPtr& slot) {
 
 // The property that an assignment's left side denotes, read before the side is processed.
 PropertyDeclaration* assignedProperty(Expression* left) {
-    if (StaticExpression* name = dynamic_cast<StaticExpression*>(left)) return asProperty(declarationOfName(*name));
-    if (SubExpression* access = dynamic_cast<SubExpression*>(left)) {
+    if (StaticExpression* name = nodeCast<StaticExpression>(left)) return asProperty(declarationOfName(*name));
+    if (SubExpression* access = nodeCast<SubExpression>(left)) {
         processExpression(access->object);
         markArrow(*access);
         return asProperty(memberDenoted(*access));
@@ -274,7 +274,7 @@ bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
     replaceExpression(slot, call);
     // The new operation and the right side are processed in their new places.
     processExpression(call->arguments.front());
-    if (OperExpression* combined = dynamic_cast<OperExpression*>(call->arguments.front().get()))
+    if (OperExpression* combined = nodeCast<OperExpression>(call->arguments.front().get()))
         processExpression(combined->right);
     return true;
 }
@@ -330,11 +330,11 @@ void cast(CastExpression& node, ExpressionPtr&) {
 // static_cast, dynamic_cast and const_cast of a shared pointer are Boost's pointer casts of
 // the pointee type.
 void pointerCast(FuncExpression& node) {
-    StaticExpression* callee = dynamic_cast<StaticExpression*>(node.function.get());
+    StaticExpression* callee = nodeCast<StaticExpression>(node.function.get());
     if (!callee || callee->scope || !node.templateArgs || node.templateArgs->arguments.size() != 1) return;
     const std::string& name = callee->name;
     if (name != "static_cast" && name != "dynamic_cast" && name != "const_cast") return;
-    const TypeOperator* target = dynamic_cast<const TypeOperator*>(node.templateArgs->arguments[0].get());
+    const TypeOperator* target = nodeCast<TypeOperator>(node.templateArgs->arguments[0].get());
     if (!target || target->kind != SharedPointerType) return;
     node.templateArgs->arguments[0] = target->operand;
     callee->name = "boost::" + name.substr(0, name.size() - 5) + "_pointer_cast";
@@ -363,7 +363,7 @@ ExpressionPtr memberOfTemporary(const std::string& temporary, const StaticExpres
 bool rewriteWithStatement(Statement& statement, const std::string& temporary, bool throughPointer);
 
 bool rewriteName(ExpressionPtr& side, const std::string& temporary, bool throughPointer) {
-    StaticExpression* name = dynamic_cast<StaticExpression*>(side.get());
+    StaticExpression* name = nodeCast<StaticExpression>(side.get());
     if (!name) return false;
     const bool plain = !name->scope;
     side = memberOfTemporary(temporary, *name, throughPointer);
@@ -371,14 +371,14 @@ bool rewriteName(ExpressionPtr& side, const std::string& temporary, bool through
 }
 
 bool rewriteWithStatement(Statement& statement, const std::string& temporary, bool throughPointer) {
-    if (ExpressionStatement* expression = dynamic_cast<ExpressionStatement*>(&statement)) {
-        if (FuncExpression* call = dynamic_cast<FuncExpression*>(expression->expression.get()))
+    if (ExpressionStatement* expression = nodeCast<ExpressionStatement>(&statement)) {
+        if (FuncExpression* call = nodeCast<FuncExpression>(expression->expression.get()))
             return rewriteName(call->function, temporary, throughPointer);
-        if (OperExpression* op = dynamic_cast<OperExpression*>(expression->expression.get()))
+        if (OperExpression* op = nodeCast<OperExpression>(expression->expression.get()))
             return rewriteName(op->left, temporary, throughPointer);
         return false;
     }
-    if (IfStatement* branch = dynamic_cast<IfStatement*>(&statement)) {
+    if (IfStatement* branch = nodeCast<IfStatement>(&statement)) {
         BlockList blocks = branch->blocks;
         if (branch->elseBlock) blocks.push_back(branch->elseBlock);
         for (const BlockPtr& block : blocks)
@@ -487,7 +487,7 @@ const ExpressionDispatch& expressionKinds() {
 // The function whose body holds a statement, or null at member level.
 const FunctionDeclaration* enclosingFunction(const ASTObject& node) {
     for (const ASTObject* at = node.parent; at; at = at->parent)
-        if (const FunctionDeclaration* function = dynamic_cast<const FunctionDeclaration*>(at)) return function;
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at)) return function;
     return nullptr;
 }
 
@@ -600,7 +600,7 @@ void friendDeclaration(FriendDeclaration& node, StatementPtr&, bool) { processDe
 // expander's nesting bound.
 void macroStatement(MacroStatement&, StatementPtr& slot, bool last) {
     for (int expansions = 0;; ++expansions) {
-        MacroStatement* statement = dynamic_cast<MacroStatement*>(slot.get());
+        MacroStatement* statement = nodeCast<MacroStatement>(slot.get());
         if (!statement) break;
         if (expansions >= maxMacroDepth)
             throw CompileError("macro expansion nests deeper than " + std::to_string(maxMacroDepth) + " levels",
@@ -653,7 +653,7 @@ const StatementDispatch& statementKinds() {
 
 void runStatement(StatementPtr& slot, bool last) {
     Statement* statement = slot.get();
-    if (!dynamic_cast<Declaration*>(statement)) {
+    if (!nodeCast<Declaration>(statement)) {
         if (statement->processed) return;
         statement->processed = true;
     }
@@ -663,7 +663,7 @@ void runStatement(StatementPtr& slot, bool last) {
 // ---- functions ----
 
 bool isVoid(const TypeExpression* type) {
-    const SimpleTypeExpr* simple = dynamic_cast<const SimpleTypeExpr*>(type);
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type);
     return simple && !simple->templateArgs && (simple->name == "void" || simple->name == "Void");
 }
 
@@ -712,7 +712,7 @@ void nameFunction(FunctionDeclaration& function) {
 // convention: what the argument is converted to.
 TypeExpressionPtr convertedType(TypeExpressionPtr type) {
     for (;;) {
-        const TypeOperator* op = dynamic_cast<const TypeOperator*>(type.get());
+        const TypeOperator* op = nodeCast<TypeOperator>(type.get());
         if (!op || (op->kind != ReferenceType && op->kind != ConstType)) return type;
         type = op->operand;
     }
@@ -799,7 +799,7 @@ void buildDispatcher(FunctionDeclaration& dispatcher, bool returnsValue) {
     const StatementSlot& slot = dispatcher.statementSlot;
     if (slot.isSet()) {
         for (const StatementPtr& statement : slot.block->statements) {
-            const FunctionDeclaration* candidate = dynamic_cast<const FunctionDeclaration*>(statement.get());
+            const FunctionDeclaration* candidate = nodeCast<FunctionDeclaration>(statement.get());
             if (!candidate || candidate == &dispatcher || candidate->arguments.size() != dispatcher.arguments.size() ||
                 hasVirtualArgument(*candidate) || !hasTypedArguments(*candidate))
                 continue;
@@ -877,7 +877,7 @@ void processBody(Block& block, bool returnsValue) {
     for (StatementList::iterator it = block.statements.begin(); it != block.statements.end(); ++it) {
         Statement* statement = it->get();
         if (!statement) continue;
-        if (memberBody && !dynamic_cast<Declaration*>(statement) && !dynamic_cast<MacroStatement*>(statement)) {
+        if (memberBody && !nodeCast<Declaration>(statement) && !nodeCast<MacroStatement>(statement)) {
             reportError("Only declarations allowed in this scope", statement->location);
             statement->processed = true;  // reported: nothing more to do with it
             continue;
@@ -930,8 +930,8 @@ void reportUnprocessedStatements(Block& top) {
         ASTObject* node = pending.back();
         pending.pop_back();
         // Macro bodies run at translation time and are never written as C++.
-        if (dynamic_cast<MacroDeclaration*>(node)) continue;
-        Statement* statement = dynamic_cast<Statement*>(node);
+        if (nodeCast<MacroDeclaration>(node)) continue;
+        Statement* statement = nodeCast<Statement>(node);
         if (statement && !statement->processed) {
             reportError(VORN_INTERNAL_ERROR(sourceFile, std::string("a statement was never processed: ") +
                                                             statement->className())

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "ModuleName.hpp"
+#include "NodeDispatch.hpp"
 #include "RunOptions.hpp"
 #include "TreeModifier.hpp"
 #include "TypeOf.hpp"
@@ -31,14 +32,14 @@ Declaration* found(const Block* block, const std::string& name) {
 // the body they are written for must see them, or every use of one would be a missing name.
 Declaration* ownedByBlockOwner(const Block* block, const std::string& name) {
     Declaration* match = nullptr;
-    if (const FunctionDeclaration* function = dynamic_cast<const FunctionDeclaration*>(block->parent)) {
+    if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(block->parent)) {
         if (function->body.get() != block) return nullptr;
         for (const ArgumentDeclarationPtr& argument : function->arguments)
             if (argument && argument->name == name) {
                 match = argument.get();
                 break;
             }
-    } else if (const ForStatement* loop = dynamic_cast<const ForStatement*>(block->parent)) {
+    } else if (const ForStatement* loop = nodeCast<ForStatement>(block->parent)) {
         if (loop->body.get() != block) return nullptr;
         for (const ForPartPtr& part : loop->parts)
             if (part && part->name == name) {
@@ -55,7 +56,7 @@ Declaration* ownedByBlockOwner(const Block* block, const std::string& name) {
 Block* enclosingBlock(const Block* block) {
     if (block->statementSlot.isSet()) return block->statementSlot.block;
     for (ASTObject* node = block->parent; node; node = node->parent)
-        if (Block* outer = dynamic_cast<Block*>(node)) return outer;
+        if (Block* outer = nodeCast<Block>(node)) return outer;
     return nullptr;
 }
 
@@ -80,7 +81,7 @@ Declaration* lookupInClass(const std::string& name, ClassDeclaration* start) {
         for (const BaseDeclarationPtr& base : cls->bases) {
             if (!base) continue;
             ClassDeclaration* baseClass =
-                dynamic_cast<ClassDeclaration*>(declarationOf(base->type.get(), placeOf(base.get(), context)));
+                nodeCast<ClassDeclaration>(declarationOf(base->type.get(), placeOf(base.get(), context)));
             if (!baseClass) continue;
             const auto& path = current.reachedThrough;
             if (std::find(path.begin(), path.end(), baseClass) != path.end()) continue;
@@ -148,7 +149,7 @@ void bindImport(Block& topLevel, const std::vector<std::string>& path, const Sou
             scope->names.emplace(component, created);
             qualifier = created.get();
         } else {
-            qualifier = dynamic_cast<ModuleDeclaration*>(entry->second.get());
+            qualifier = nodeCast<ModuleDeclaration>(entry->second.get());
             if (!qualifier) return;  // the name means something else here
         }
         if (i + 1 == count) qualifier->moduleBlock = imported ? imported->block.get() : nullptr;
@@ -164,7 +165,7 @@ Block* placeOf(const ASTObject* node, Block* fallback) {
 
 Module* moduleOf(Block* block) {
     for (ASTObject* node = block; node; node = node->parent)
-        if (Module* module = dynamic_cast<Module*>(node)) return module;
+        if (Module* module = nodeCast<Module>(node)) return module;
     return nullptr;
 }
 
@@ -174,18 +175,18 @@ Declaration* lookup(const std::string& name, Block* block) {
         outermost = scope;
         if (Declaration* declaration = found(scope, name)) return declaration;
         if (Declaration* declaration = ownedByBlockOwner(scope, name)) return declaration;
-        if (ClassDeclaration* cls = dynamic_cast<ClassDeclaration*>(scope->parent))
+        if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(scope->parent))
             if (cls->body.get() == scope)
                 if (Declaration* member = lookupMember(name, cls)) return member;
-        if (dynamic_cast<Module*>(scope->parent)) break;  // the top-level block
+        if (nodeCast<Module>(scope->parent)) break;  // the top-level block
     }
-    Module* module = outermost ? dynamic_cast<Module*>(outermost->parent) : nullptr;
+    Module* module = outermost ? nodeCast<Module>(outermost->parent) : nullptr;
     return module ? lookupInImports(name, module) : nullptr;
 }
 
 Declaration* lookupMember(const std::string& name, Declaration* scope) {
-    if (ClassDeclaration* cls = dynamic_cast<ClassDeclaration*>(scope)) return lookupInClass(name, cls);
-    if (TypeAliasDeclaration* alias = dynamic_cast<TypeAliasDeclaration*>(scope)) {
+    if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(scope)) return lookupInClass(name, cls);
+    if (TypeAliasDeclaration* alias = nodeCast<TypeAliasDeclaration>(scope)) {
         // An alias of itself (directly or through a ring of aliases) must end, not recurse.
         static std::set<const TypeAliasDeclaration*> expanding;
         if (!expanding.insert(alias).second) return nullptr;
@@ -196,8 +197,8 @@ Declaration* lookupMember(const std::string& name, Declaration* scope) {
         processDeclaration(alias);
         return lookupMember(name, declarationOf(alias->type.get(), placeOf(alias)));
     }
-    if (ModuleDeclaration* qualifier = dynamic_cast<ModuleDeclaration*>(scope)) return lookupInQualifier(name, qualifier);
-    if (NamespaceDeclaration* space = dynamic_cast<NamespaceDeclaration*>(scope)) return lookupInNamespace(name, space);
+    if (ModuleDeclaration* qualifier = nodeCast<ModuleDeclaration>(scope)) return lookupInQualifier(name, qualifier);
+    if (NamespaceDeclaration* space = nodeCast<NamespaceDeclaration>(scope)) return lookupInNamespace(name, space);
     lookupTrace("    looking for " + name + " in invalid context");
     return nullptr;
 }
@@ -231,11 +232,11 @@ Declaration* lookupInImports(const std::string& name, Module* module) {
 }
 
 Declaration* declarationOf(TypeExpression* type, Block* context) {
-    while (TypeOperator* op = dynamic_cast<TypeOperator*>(type)) {
+    while (TypeOperator* op = nodeCast<TypeOperator>(type)) {
         if (op->kind == VectorType || op->kind == MapType) return transformingClass(*op, placeOf(op, context));
         type = op->operand.get();
     }
-    if (dynamic_cast<SubTypeExpr*>(type) || dynamic_cast<SimpleTypeExpr*>(type)) {
+    if (nodeCast<SubTypeExpr>(type) || nodeCast<SimpleTypeExpr>(type)) {
         resolveTypeNode(*type, context);
         return type->declaration;
     }
@@ -243,7 +244,7 @@ Declaration* declarationOf(TypeExpression* type, Block* context) {
 }
 
 TypeExpressionPtr typeOfDeclaration(Declaration* declaration) {
-    if (FunctionDeclaration* function = dynamic_cast<FunctionDeclaration*>(declaration)) {
+    if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(declaration)) {
         if (!function->funcType) {
             FuncTypePtr type = boost::make_shared<FuncType>();
             type->result = function->type;
@@ -254,8 +255,8 @@ TypeExpressionPtr typeOfDeclaration(Declaration* declaration) {
         return function->funcType;
     }
     // The loop variable of a container is the element; its declared type is the iterator's.
-    if (ForPart* part = dynamic_cast<ForPart*>(declaration)) return part->elementType ? part->elementType : part->type;
+    if (ForPart* part = nodeCast<ForPart>(declaration)) return part->elementType ? part->elementType : part->type;
     // Variables, properties, arguments, caught values and data read from library files.
-    if (DataDeclaration* data = dynamic_cast<DataDeclaration*>(declaration)) return data->type;
+    if (DataDeclaration* data = nodeCast<DataDeclaration>(declaration)) return data->type;
     throw VORN_INTERNAL_ERROR(sourceFile, "Unable to determine type");
 }

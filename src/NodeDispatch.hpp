@@ -68,7 +68,7 @@ public:
     // The index of the row that serves the node's dynamic class. The rows are tested once per
     // class; the answer is remembered, so a visit costs one hash lookup, not a chain of casts.
     size_t rowOf(Node& node) const {
-        std::type_index type(typeid(node));
+        const std::type_info* type = &typeid(node);
         auto known = found_.find(type);
         if (known != found_.end()) return known->second;
         for (size_t i = 0; i < rows_.size(); ++i) {
@@ -120,6 +120,24 @@ private:
     std::string visitorName_;
     std::vector<Row> rows_;
     // One process, one thread: the cache is filled on first use and never invalidated, since
-    // the rows never change.
-    mutable std::unordered_map<std::type_index, size_t> found_;
+    // the rows never change. Keyed by the address of the class's type_info: hashing and
+    // comparing the class names cost more than the handlers of small visits. Were one class to
+    // have two type_info objects, it would merely have two entries with the same answer.
+    mutable std::unordered_map<const std::type_info*, size_t> found_;
 };
+
+// The node as a T, or null: dynamic_cast's answer, asked once per dynamic class and remembered.
+// A failed dynamic_cast walks the class's bases comparing names, which on hot walks over the
+// whole tree (linking, the check that every statement was processed) cost more than the walk.
+template <class T, class Node>
+std::conditional_t<std::is_const<Node>::value, const T, T>* nodeCast(Node* node) {
+    static_assert(std::is_base_of<ASTObject, T>::value && std::is_base_of<ASTObject, std::remove_const_t<Node>>::value,
+                  "node classes only");
+    typedef std::conditional_t<std::is_const<Node>::value, const T, T> Typed;
+    static std::unordered_map<const std::type_info*, bool> isT;
+    if (!node) return nullptr;
+    const std::type_info* type = &typeid(*node);
+    auto known = isT.find(type);
+    if (known == isT.end()) known = isT.emplace(type, dynamic_cast<Typed*>(node) != nullptr).first;
+    return known->second ? static_cast<Typed*>(node) : nullptr;
+}

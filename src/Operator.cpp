@@ -1,22 +1,27 @@
-// Operator facts as tables: each lookup is one scan of one table, so a reviewer checks a row,
-// not a chain of comparisons.
+// Operator facts as tables: each lookup asks one table (through an index made from it once), so
+// a reviewer checks a row, not a chain of comparisons.
 #include "Operator.hpp"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "Diagnostics.hpp"
 
 namespace {
 
-bool inList(const char* const* begin, const char* const* end, const std::string& text) {
-    for (const char* const* p = begin; p != end; ++p)
-        if (text == *p) return true;
-    return false;
+// The tables below are asked for every operator the parser meets; scanning them compared each
+// row's text in turn, so each is indexed once by its spelling. The first row of a spelling wins,
+// as in a scan.
+template <class Row, size_t N, class Key, class Value>
+auto indexOf(const Row (&rows)[N], Key key, Value value) {
+    std::unordered_map<std::string, decltype(value(rows[0]))> index;
+    for (const Row& row : rows) index.emplace(key(row), value(row));
+    return index;
 }
 
 template <size_t N>
-bool inList(const char* const (&list)[N], const std::string& text) {
-    return inList(list, list + N, text);
+std::unordered_map<std::string, bool> listIndex(const char* const (&list)[N]) {
+    return indexOf(list, [](const char* row) { return row; }, [](const char*) { return true; });
 }
 
 constexpr const char* knownOperators[] = {
@@ -86,7 +91,10 @@ constexpr char operatorChars[] = "`~!@#$%^&*-+=<>./?:\\|";
 
 }  // namespace
 
-bool isKnownOperator(const std::string& spelling) { return inList(knownOperators, spelling); }
+bool isKnownOperator(const std::string& spelling) {
+    static const auto index = listIndex(knownOperators);
+    return index.count(spelling) != 0;
+}
 
 bool isNamedOperator(const std::string& spelling) {
     if (spelling.empty() || isKnownOperator(spelling)) return false;
@@ -96,15 +104,18 @@ bool isNamedOperator(const std::string& spelling) {
 }
 
 int binaryPrecedence(const std::string& spelling) {
-    for (const Precedence& row : precedences)
-        if (spelling == row.spelling) return row.precedence;
+    static const auto index = indexOf(precedences, [](const Precedence& row) { return row.spelling; },
+                                [](const Precedence& row) { return row.precedence; });
+    auto found = index.find(spelling);
+    if (found != index.end()) return found->second;
     return isNamedOperator(spelling) ? namedOperatorPrecedence : 0;
 }
 
 int operatorGrouping(const std::string& spelling) {
-    for (const Grouping& row : groupings)
-        if (spelling == row.spelling) return row.grouping;
-    return GroupsLeft;
+    static const auto index = indexOf(groupings, [](const Grouping& row) { return row.spelling; },
+                                [](const Grouping& row) { return row.grouping; });
+    auto found = index.find(spelling);
+    return found != index.end() ? found->second : GroupsLeft;
 }
 
 std::string operatorFunctionName(const std::string& spelling) {
@@ -119,7 +130,10 @@ std::string operatorFunctionName(const std::string& spelling) {
     return name;
 }
 
-bool isBasicTypeName(const std::string& name) { return inList(basicTypeNames, name); }
+bool isBasicTypeName(const std::string& name) {
+    static const auto index = listIndex(basicTypeNames);
+    return index.count(name) != 0;
+}
 
 bool isOperatorChar(int c) {
     return c > 0 && c < 128 && std::strchr(operatorChars, c) != nullptr;

@@ -138,7 +138,7 @@ public:
 
     void child(const char*, ASTObject* child) override {
         if (!child) return;
-        if (Block* block = dynamic_cast<Block*>(child))
+        if (Block* block = nodeCast<Block>(child))
             finder.linkBlock(node, block, opensContext);
         else
             finder.linkChild(node, child, node->statementSlot);
@@ -183,7 +183,7 @@ void detectAccessor(FunctionDeclaration& function) {
         block.names.emplace(name, made);
         property = made.get();
     } else {
-        property = dynamic_cast<PropertyDeclaration*>(found->second.get());
+        property = nodeCast<PropertyDeclaration>(found->second.get());
         // A header may well hold a field beside its getter; that is the header's, not ours.
         if (!property) throw CompileError("variable has same name as property", function.location);
     }
@@ -229,18 +229,18 @@ void ParentFinder::linkInserted(Block* block, StatementList::iterator entry) {
                                                   statement->className());
     // Statements of a member body take that body as their context; others inherit it.
     ASTObject* owner = block->parent;
-    bool opensContext = dynamic_cast<Module*>(owner) || dynamic_cast<ClassDeclaration*>(owner) ||
-                        dynamic_cast<UnionDeclaration*>(owner) || dynamic_cast<NamespaceDeclaration*>(owner);
+    bool opensContext = nodeCast<Module>(owner) || nodeCast<ClassDeclaration>(owner) ||
+                        nodeCast<UnionDeclaration>(owner) || nodeCast<NamespaceDeclaration>(owner);
     linkStatement(block, entry, opensContext);
 }
 
 void ParentFinder::linkChild(ASTObject* parent, ASTObject* child, const StatementSlot& slot) {
     if (!child) return;
-    if (dynamic_cast<Block*>(child))
+    if (nodeCast<Block>(child))
         throw VORN_INTERNAL_ERROR(sourceFile, "findParent should only be called on block POINTERS");
     child->parent = parent;
     child->memberContext = parent ? parent->memberContext : nullptr;
-    if (!child->memberContext && parent && dynamic_cast<Block*>(parent)) child->memberContext = static_cast<Block*>(parent);
+    if (!child->memberContext && parent && nodeCast<Block>(parent)) child->memberContext = static_cast<Block*>(parent);
     child->statementSlot = slot;
     linkBelow(child);
 }
@@ -252,12 +252,12 @@ void ParentFinder::linkBelow(ASTObject* node) {
                                                   node->className());
     if (kind & Leaf) return;
     if ((kind & EntersTable) && node->statementSlot.isSet()) {
-        if (Declaration* declaration = dynamic_cast<Declaration*>(node))
+        if (Declaration* declaration = nodeCast<Declaration>(node))
             enter(*node->statementSlot.block, tableHandle(declaration, node->statementSlot));
     }
-    if (PropertyDeclaration* property = dynamic_cast<PropertyDeclaration*>(node)) nameAccessors(*property);
-    if (FunctionDeclaration* function = dynamic_cast<FunctionDeclaration*>(node)) detectAccessor(*function);
-    if (CatchStatement* handler = dynamic_cast<CatchStatement*>(node)) {
+    if (PropertyDeclaration* property = nodeCast<PropertyDeclaration>(node)) nameAccessors(*property);
+    if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(node)) detectAccessor(*function);
+    if (CatchStatement* handler = nodeCast<CatchStatement>(node)) {
         // The caught variable belongs to the handler's own block, before its statements. The
         // block is the handler's, so its table must not own the handler: that would be a cycle
         // that is never freed. The entry lives no longer than the handler it names.

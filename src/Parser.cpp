@@ -325,6 +325,10 @@ void matchedOutsideFirst() {
     throw VORN_INTERNAL_ERROR("src/Parser", "a parser matched a token that cannot start it");
 }
 
+void matchedWithoutNode() {
+    throw VORN_INTERNAL_ERROR("src/Parser", "a rule matched but none of its alternatives delivered a node");
+}
+
 void nothingConsumedYet() { throw VORN_INTERNAL_ERROR("src/Parser", "no token consumed before a previous-token read"); }
 
 void ruleWithoutBody(const char* name) {

@@ -931,3 +931,29 @@ template <class T, class P>
 Remember<T, P> remember(const P& p) {
     return Remember<T, P>(p);
 }
+
+[[noreturn]] void matchedWithoutNode();
+
+// The body of a rule whose alternatives each deliver the rule's node (an expression is one of
+// its kinds, never a bare expression): the rule starts with an empty slot instead of making a
+// node of its own that every match would replace and throw away.
+template <class T, class P>
+class Delivered : public ParserTag {
+public:
+    typedef boost::shared_ptr<T> Result;
+    explicit Delivered(const P& p) : p(p) {}
+    Result parse(TokenStream& ts) const {
+        SlotGuard<T> guard(Result{});
+        if (!runStep(p, ts)) return Result();
+        Result node = constructionSlot<T>();
+        if (!node) matchedWithoutNode();
+        return node;
+    }
+    FirstSet first() const { return p.first(); }
+    P p;
+};
+
+template <class T, class P>
+Delivered<T, ParserType<P>> delivered(P&& p) {
+    return Delivered<T, ParserType<P>>(toParser(p));
+}

@@ -42,7 +42,10 @@ struct Token {
 struct ExpectedName {
     const char* text;
     bool quoted;
-    bool operator==(const ExpectedName& o) const { return quoted == o.quoted && std::strcmp(text, o.text) == 0; }
+    // Asked for every failed alternative: most names differ already in their first byte.
+    bool operator==(const ExpectedName& o) const {
+        return quoted == o.quoted && (text == o.text || (text[0] == o.text[0] && std::strcmp(text, o.text) == 0));
+    }
     std::string spelled() const { return quoted ? std::string("'") + text + "'" : std::string(text); }
 };
 

@@ -40,7 +40,7 @@ SubTypeExprPtr memberType(const TypeExpressionPtr& scope, const std::string& nam
 }
 
 const TypeOperator* asOperator(const TypeExpressionPtr& type, TypeOperatorType kind) {
-    const TypeOperator* op = dynamic_cast<const TypeOperator*>(type.get());
+    const TypeOperator* op = nodeCast<TypeOperator>(type.get());
     return op && op->kind == kind ? op : nullptr;
 }
 
@@ -81,12 +81,12 @@ TypeExpressionPtr constantType(const ConstantExpression& constant) {
 Declaration* denotedBy(Expression* expression);
 
 bool isQualifier(const Declaration* declaration) {
-    return dynamic_cast<const TypeDeclaration*>(declaration) || dynamic_cast<const NamespaceDeclaration*>(declaration);
+    return nodeCast<TypeDeclaration>(declaration) || nodeCast<NamespaceDeclaration>(declaration);
 }
 
 TypeExpressionPtr dataType(Declaration* declaration) {
     // A name of a class, module or namespace has no value and so no type.
-    if (!dynamic_cast<DataDeclaration*>(declaration)) return TypeExpressionPtr();
+    if (!nodeCast<DataDeclaration>(declaration)) return TypeExpressionPtr();
     return typeOfDeclaration(declaration);
 }
 
@@ -101,7 +101,7 @@ Declaration* denotedByName(StaticExpression& name) {
 
 Declaration* denotedByMember(SubExpression& access) {
     Expression* object = access.object.get();
-    bool objectIsName = dynamic_cast<StaticExpression*>(object) || dynamic_cast<SubExpression*>(object);
+    bool objectIsName = nodeCast<StaticExpression>(object) || nodeCast<SubExpression>(object);
     Declaration* objectDeclaration = objectIsName ? denotedBy(object) : nullptr;
     // a.b.f: the object names a module (or class) qualifier, not a value.
     if (isQualifier(objectDeclaration)) return lookupMember(access.member, objectDeclaration);
@@ -111,8 +111,8 @@ Declaration* denotedByMember(SubExpression& access) {
 }
 
 Declaration* denotedBy(Expression* expression) {
-    if (StaticExpression* name = dynamic_cast<StaticExpression*>(expression)) return denotedByName(*name);
-    if (SubExpression* access = dynamic_cast<SubExpression*>(expression)) return denotedByMember(*access);
+    if (StaticExpression* name = nodeCast<StaticExpression>(expression)) return denotedByName(*name);
+    if (SubExpression* access = nodeCast<SubExpression>(expression)) return denotedByMember(*access);
     return nullptr;
 }
 
@@ -124,7 +124,7 @@ bool isComparison(const std::string& op) { return op == "==" || op == "<" || op 
 // array or pointer the type it holds.
 TypeExpressionPtr indexedType(const TypeExpressionPtr& indexed) {
     TypeExpressionPtr container = indexed;
-    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(container.get())) {
+    while (const TypeOperator* op = nodeCast<TypeOperator>(container.get())) {
         if (op->kind == VectorType) return memberType(container, "value_type");
         if (op->kind == MapType) return memberType(container, "mapped_type");
         if (op->kind == ArrayType || op->kind == PointerType) return op->operand;
@@ -147,7 +147,7 @@ TypeExpressionPtr prefixType(PrefixOperExpression& e) {
     // Dereferencing takes a pointer level off; typing "*p" as p's type would declare a
     // variable of the pointer type that C++ cannot initialise from the value.
     if (e.op == "*") {
-        const TypeOperator* op = dynamic_cast<const TypeOperator*>(operand.get());
+        const TypeOperator* op = nodeCast<TypeOperator>(operand.get());
         if (op && (op->kind == PointerType || op->kind == SharedPointerType)) return op->operand;
     }
     return operand;
@@ -157,7 +157,7 @@ TypeExpressionPtr ternaryType(TernaryOperExpression& e) { return typeOf(e.whenTr
 // "this" in a member function: a pointer to the class whose member the function is.
 TypeExpressionPtr thisType(const StaticExpression& e) {
     Block* context = e.memberContext;
-    ClassDeclaration* cls = context ? dynamic_cast<ClassDeclaration*>(context->parent) : nullptr;
+    ClassDeclaration* cls = context ? nodeCast<ClassDeclaration>(context->parent) : nullptr;
     if (!cls || cls->body.get() != context) return TypeExpressionPtr();
     SimpleTypeExprPtr named = namedType(cls->name);
     named->declaration = cls;
@@ -175,7 +175,7 @@ TypeExpressionPtr subType(SubExpression& e) { return dataType(denotedBy(&e)); }
 // The C++ casts give their template argument; Boost's pointer casts (what lowering makes of
 // a cast of a shared pointer) a shared pointer to it.
 TypeExpressionPtr castType(FuncExpression& e) {
-    const StaticExpression* callee = dynamic_cast<const StaticExpression*>(e.function.get());
+    const StaticExpression* callee = nodeCast<StaticExpression>(e.function.get());
     if (!callee || callee->scope || !e.templateArgs || e.templateArgs->arguments.size() != 1) return TypeExpressionPtr();
     TypeExpressionPtr target = boost::dynamic_pointer_cast<TypeExpression>(e.templateArgs->arguments[0]);
     static const char* const casts[] = {"static_cast", "dynamic_cast", "const_cast", "reinterpret_cast"};
@@ -191,7 +191,7 @@ TypeExpressionPtr castType(FuncExpression& e) {
 TypeExpressionPtr callType(FuncExpression& e) {
     if (TypeExpressionPtr cast = castType(e)) return cast;
     TypeExpressionPtr callee = typeOf(e.function.get());
-    const FuncType* function = dynamic_cast<const FuncType*>(callee.get());
+    const FuncType* function = nodeCast<FuncType>(callee.get());
     return function ? function->result : TypeExpressionPtr();
 }
 
@@ -260,12 +260,12 @@ void recordInclude(Block* place, const std::string& include) {
 void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {
     if (!call) return;
     for (AnyExpressionPtr& argument : call->arguments)
-        if (TypeExpression* type = dynamic_cast<TypeExpression*>(argument.get())) resolveTypeNode(*type, context);
+        if (TypeExpression* type = nodeCast<TypeExpression>(argument.get())) resolveTypeNode(*type, context);
 }
 
 void resolveSimple(SimpleTypeExpr& type, Block* place) {
     Declaration* declaration = lookup(type.name, place);
-    if (dynamic_cast<TypeDeclaration*>(declaration)) {
+    if (nodeCast<TypeDeclaration>(declaration)) {
         type.declaration = declaration;
         type.name = declaration->name;  // "Int" is spelled "int" in C++
     }
@@ -276,7 +276,7 @@ void resolveSimple(SimpleTypeExpr& type, Block* place) {
 // the container was declared with, so members of a loop element or of an indexed element are
 // found in their class.
 Declaration* containedDeclaration(const SubTypeExpr& type, Block* place) {
-    const TypeOperator* container = dynamic_cast<const TypeOperator*>(type.scope.get());
+    const TypeOperator* container = nodeCast<TypeOperator>(type.scope.get());
     if (!container) return nullptr;
     if (container->kind == VectorType && type.name == "value_type") return declarationOf(container->operand.get(), place);
     if (container->kind == MapType && type.name == "mapped_type") return declarationOf(container->valueType.get(), place);
@@ -292,7 +292,7 @@ void resolveSub(SubTypeExpr& type, Block* place) {
     }
     Declaration* scope = declarationOf(type.scope.get(), place);
     Declaration* member = scope ? lookupMember(type.name, scope) : nullptr;
-    if (dynamic_cast<TypeDeclaration*>(member)) {
+    if (nodeCast<TypeDeclaration>(member)) {
         type.declaration = member;
         // A nested type of a header may be known by a name its include interface file gave it.
         Module* module = member->statementSlot.block ? moduleOf(member->statementSlot.block) : nullptr;
@@ -341,7 +341,7 @@ TypeExpressionPtr valueType(TypeExpressionPtr type) {
 
 ClassDeclaration* classOfDirectMember(const Declaration& member) {
     if (!member.memberContext || member.parent != member.memberContext) return nullptr;
-    ClassDeclaration* cls = dynamic_cast<ClassDeclaration*>(member.memberContext->parent);
+    ClassDeclaration* cls = nodeCast<ClassDeclaration>(member.memberContext->parent);
     return cls && cls->body.get() == member.memberContext ? cls : nullptr;
 }
 
@@ -367,7 +367,7 @@ const char* iteratorName(bool reversed, bool constant) {
 void inferContainerPart(ForPart& part, const TypeExpressionPtr& iterated, Block* place) {
     bool constant = false;
     TypeExpressionPtr container = iterated;
-    while (const TypeOperator* op = dynamic_cast<const TypeOperator*>(container.get())) {
+    while (const TypeOperator* op = nodeCast<TypeOperator>(container.get())) {
         if (op->kind == VectorType || op->kind == MapType) break;
         if (op->kind == ConstType) constant = true;
         container = op->operand;  // const, volatile, pointers, references and arrays
@@ -388,9 +388,9 @@ TypeExpressionPtr typeOf(Expression* expression) {
 }
 
 int passingCategory(const TypeExpression* type) {
-    if (const SimpleTypeExpr* simple = dynamic_cast<const SimpleTypeExpr*>(type))
+    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type))
         return !simple->templateArgs && isBasicTypeName(simple->name) ? 1 : 3;
-    if (const TypeOperator* op = dynamic_cast<const TypeOperator*>(type)) {
+    if (const TypeOperator* op = nodeCast<TypeOperator>(type)) {
         switch (op->kind) {
         case PointerType:
             return 1;
@@ -404,7 +404,7 @@ int passingCategory(const TypeExpression* type) {
             return 3;  // shared pointers, arrays, vectors and maps
         }
     }
-    if (!type || dynamic_cast<const FunctionPointerType*>(type)) return 0;
+    if (!type || nodeCast<FunctionPointerType>(type)) return 0;
     return 3;  // nested types, function and tuple types
 }
 
@@ -456,7 +456,7 @@ ASTObjectPtr processForPart(ForPart& part) {
         reportError("Unable to infer type of " + part.name, part.location);
         return ASTObjectPtr();
     }
-    if (dynamic_cast<RangeExpression*>(part.range.get())) {
+    if (nodeCast<RangeExpression>(part.range.get())) {
         // The loop variable is stepped, so it holds a value of the start's type.
         part.type = valueType(iterated);
         part.elementType = part.type;
