@@ -130,9 +130,9 @@ bool binaryCheck(TokenStream& ts) {
     return accept;
 }
 
-// What stands inside the brackets of an argument list or a template call binds on its own, not
-// against the operator left of the callee, whose entry is still on top of the stack when a call
-// follows a right operand. Entered only after the bracket, so a call that is merely tried and
+// What stands inside the brackets of an argument list or a template call, or between a
+// conditional's "?" and ":", binds on its own, not against the operator left of it, whose entry
+// is still on top of the stack (as in C++, where `c ? a = 1 : 2` assigns in the middle). Entered only after the bracket, so a call that is merely tried and
 // not there leaves the last popped entry alone (a logical operator after it reads that entry).
 template <class P>
 auto ownContext(const P& body) {
@@ -418,7 +418,7 @@ void buildExpressionRules() {
                                                     func(binaryCheck) >>
                                                     finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
                   wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
-                                                   finally(expression % to<Cond>(&Cond::whenTrue) >> ":" >>
+                                                   finally(ownContext(expression % to<Cond>(&Cond::whenTrue)) >> ":" >>
                                                                expression % to<Cond>(&Cond::whenFalse),
                                                            popPrecedence)) |
                   wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
