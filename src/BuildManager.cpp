@@ -26,6 +26,10 @@
 std::stack<ModuleName> workStack;
 std::set<ModuleName> visited;
 std::set<ModuleName> converted;
+// Set by a failed translation, also one the import recheck started; later ones are not tried.
+bool translationFailed = false;
+// Modules whose header was written in this run with a text other than before.
+std::set<const Module*> rewrittenHeaders;
 std::set<ModuleName> toCompile;
 std::map<ModuleName, ModulePtr> moduleRegistry;
 std::map<std::string, FrontEndPtr> frontEnds;
@@ -66,6 +70,8 @@ void resetBuildState() {
     workStack = std::stack<ModuleName>();
     visited.clear();
     converted.clear();
+    translationFailed = false;
+    rewrittenHeaders.clear();
     toCompile.clear();
     releaseModules();
     frontEnds.clear();
@@ -157,6 +163,8 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 }
 
 
+bool translateModule(const ModuleName& name);
+
 bool processModule(const ModuleName& name) {
     BackEnd& backEnd = cppBackEndInstance();
     const std::string header = headerLocation(name);
@@ -172,7 +180,13 @@ bool processModule(const ModuleName& name) {
         verboseProgress("  No writing, file is up to date");
         return true;
     }
-    module = loadModule(name, true);
+    return translateModule(name);
+}
+
+// Reads the module whole, runs the passes and writes both interfaces; false after an error.
+bool translateModule(const ModuleName& name) {
+    BackEnd& backEnd = cppBackEndInstance();
+    ModulePtr module = loadModule(name, true);
     if (!module) return false;
     // What an include interface file imports is the library's own: its declarations are used
     // where the program reaches them, its C++ is the header itself, and only reading it again
@@ -204,6 +218,7 @@ bool processModule(const ModuleName& name) {
         LibBackEnd().removeOutputs(name);
         return false;
     }
+    if (!module->headerUnchanged) rewrittenHeaders.insert(module.get());
     return true;
 }
 
@@ -294,6 +309,63 @@ void resolveImports(Module& module) {
     module.importsResolved = true;
 }
 
+namespace {
+// Whether the declarations a module shows its importers changed in this run: its own header's
+// text, or that of a module its header includes (whose names its importers' inference can reach
+// through the types it hands out).
+bool declarationsChanged(const Module& module, std::set<const Module*>& seen) {
+    if (!seen.insert(&module).second) return false;
+    if (rewrittenHeaders.count(&module)) return true;
+    for (const auto& entry : module.imports) {
+        const ImportDeclaration& import = *entry.second;
+        if (import.module && import.inHeader > 0 && !(import.flags & ImportDeclaration::noChangeCheck) &&
+            declarationsChanged(*import.module, seen))
+            return true;
+    }
+    return false;
+}
+
+// A module that was up to date was written against its imports' earlier declarations: what
+// it inferred from them (the type of a `var`, an overload) may no longer hold, so when an
+// import's header changed in this run it is translated again, not only compiled. Imports are
+// checked first, so a change passes up through a chain of importers in one walk.
+void retranslateIfDeclarationsChanged(Module& module) {
+    if (translationFailed || !module.upToDate || !module.headerPath.empty() || dynamic_cast<IncludeModule*>(&module))
+        return;
+    bool changed = false;
+    for (const auto& entry : module.imports) {
+        const ImportDeclaration& import = *entry.second;
+        std::set<const Module*> seen;
+        if (import.module && !(import.flags & ImportDeclaration::noChangeCheck) &&
+            declarationsChanged(*import.module, seen))
+            changed = true;
+    }
+    if (!changed) return;
+    const ModuleName* name = nullptr;
+    for (const auto& known : moduleRegistry)
+        if (known.second.get() == &module) name = &known.first;
+    if (!name || isLibraryName(*name)) return;
+    const ModuleName request = *name;
+    verboseProgress("  declarations of an import changed, translating again: " + dottedName(request));
+    if (!translateModule(request)) {
+        translationFailed = true;
+        cppBackEndInstance().removeObjects(request);
+        return;
+    }
+    ModulePtr written = moduleRegistry[request];
+    // Importers still hold this object: they judge this module by what the new write changed.
+    module.upToDate = false;
+    if (written && !written->headerUnchanged) rewrittenHeaders.insert(&module);
+    if (written) {
+        // A header that includes a changed one counts as changed even when its text is not.
+        module.headerUnchanged = module.headerUnchanged && written->headerUnchanged;
+        module.cppUnchanged = module.cppUnchanged && written->cppUnchanged;
+        written->upToDate = false;
+        written->importsChecked = true;
+    }
+}
+}  // namespace
+
 void checkImports(Module& module) {
     if (module.importsChecked) return;
     module.importsChecked = true;
@@ -313,6 +385,7 @@ void checkImports(Module& module) {
             break;
         }
     }
+    retranslateIfDeclarationsChanged(module);
 }
 
 void completeModule(Module& module) {
@@ -339,8 +412,9 @@ bool buildAll() {
         else
             ok = false;
     }
+    if (!ok) translationFailed = true;
     recheckImports();
-    return ok;
+    return !translationFailed;
 }
 
 namespace {

@@ -100,7 +100,9 @@ outputs '2019-12-31 23:59:59' Util
 outputs '2020-01-01 00:00:00' main
 check older-by-a-second main.vn
 [ -s _Util.cpp ] || fail "older-by-a-second: Util was not rewritten"
-[ ! -s _main.cpp ] || fail "older-by-a-second: main was rewritten"
+# main itself counts as up to date, but Util's declarations changed under it: it is
+# translated again after Util.
+[ -s _main.cpp ] || fail "older-by-a-second: main was not translated again after Util's header changed"
 
 # With -s the out-of-date import Util is loaded for its declarations but not translated.
 start single

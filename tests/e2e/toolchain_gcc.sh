@@ -128,4 +128,17 @@ cd "$tmp/with blank/sub folder"
 "$build/vorn" -c gcc main.vn >"$tmp/out" 2>&1 || fail "blanks: vorn failed: $(cat "$tmp/out")"
 expect_output "blanks" ./main
 
+# What an importer inferred from an import follows the import's new declarations: a rerun
+# translates it again, so the variable takes the new type and the other overload is called.
+mkdir -p "$tmp/infer" && cd "$tmp/infer"
+printf 'Void show(String s)\n    printf("text %%s\\n", s.c_str())\nVoid show(Int i)\n    printf("number %%d\\n", i)\nString name()\n    return "abc"\n' >B.vn
+printf 'import B\n\nInt main()\n    var x = name()\n    show(x)\n    return 0\n' >A.vn
+"$build/vorn" -c gcc A.vn >"$tmp/out" 2>&1 || fail "infer: first build failed: $(cat "$tmp/out")"
+[ "$(./A)" = "text abc" ] || fail "infer: first build printed [$(./A)]"
+age
+change B.vn '^String name()' 'Int name()'
+change B.vn 'return "abc"' 'return 7'
+"$build/vorn" -c gcc A.vn >"$tmp/out" 2>&1 || fail "infer: rebuild failed: $(cat "$tmp/out")"
+[ "$(./A)" = "number 7" ] || fail "infer: rebuild printed [$(./A)]"
+
 [ "$failures" -eq 0 ]
