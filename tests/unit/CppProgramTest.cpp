@@ -397,17 +397,10 @@ protected:
     std::vector<ModuleName> translate(const std::string& caseName) {
         const std::string base = freshDirectory("source");
         // Only the sources: an expected "Geo.hpp" beside "Geo.vn" would be found first by an import.
-        EXPECT_EQ(std::system(("cd '" + sourcesDirectory() + caseName + "' && find . -name '*.vn' -exec cp --parents {} '" +
-                               base + "' \\;")
-                                  .c_str()),
-                  0);
-        for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
-        std::ostringstream reported;
-        std::streambuf* savedErr = std::cerr.rdbuf(reported.rdbuf());
-        const bool built = buildAll();
-        std::cerr.rdbuf(savedErr);
-        EXPECT_TRUE(built) << reported.str();
-        EXPECT_EQ(reported.str(), "") << "the translation reported something";
+        std::string reported;
+        const bool built = translateCopiedSources(sourcesDirectory() + caseName, base, reported);
+        EXPECT_TRUE(built) << reported;
+        EXPECT_EQ(reported, "") << "the translation reported something";
         if (!built) return {};
         return std::vector<ModuleName>(converted.begin(), converted.end());
     }

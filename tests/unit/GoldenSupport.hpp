@@ -14,9 +14,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "BuildManager.hpp"
+#include "ModuleName.hpp"
 
 namespace golden {
 
@@ -126,6 +130,21 @@ inline void compileAndRun(const std::vector<std::string>& sources, const std::st
             EXPECT_EQ(output, readFile(expectedOutput)) << compiler;
     }
     if (used == 0) GTEST_SKIP() << "no C++ compiler";
+}
+
+// Copies the ".vn" files under `from` (keeping their folders) into the fresh directory `base`,
+// queues each as a module and translates them all. What the translation printed on standard
+// error goes to `reported`; true when it succeeded.
+inline bool translateCopiedSources(const std::string& from, const std::string& base, std::string& reported) {
+    EXPECT_EQ(std::system(("cd '" + from + "' && find . -name '*.vn' -exec cp --parents {} '" + base + "' \\;").c_str()),
+              0);
+    for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
+    std::ostringstream stream;
+    std::streambuf* savedErr = std::cerr.rdbuf(stream.rdbuf());
+    const bool built = buildAll();
+    std::cerr.rdbuf(savedErr);
+    reported = stream.str();
+    return built;
 }
 
 }  // namespace golden

@@ -42,17 +42,9 @@ protected:
     void translateAndRun(const std::string& label) {
         const std::string base = freshDirectory("inference");
         ASSERT_FALSE(base.empty());
-        ASSERT_EQ(std::system(("cd '" + caseDirectory(label) + "' && find . -name '*.vn' -exec cp --parents {} '" +
-                               base + "' \\;")
-                                  .c_str()),
-                  0);
-        for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
-        std::ostringstream reported;
-        std::streambuf* savedErr = std::cerr.rdbuf(reported.rdbuf());
-        const bool built = buildAll();
-        std::cerr.rdbuf(savedErr);
-        ASSERT_TRUE(built) << reported.str();
-        EXPECT_EQ(reported.str(), "") << "the translation reported something";
+        std::string reported;
+        ASSERT_TRUE(translateCopiedSources(caseDirectory(label), base, reported)) << reported;
+        EXPECT_EQ(reported, "") << "the translation reported something";
         std::vector<std::string> sources;
         for (const ModuleName& name : converted) {
             for (const char* extension : {"hpp2", "hpp", "cpp"})
