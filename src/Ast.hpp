@@ -1067,6 +1067,8 @@ public:
     bool headerUnchanged = true;
     bool cppUnchanged = true;
     bool fullyLoaded = false;
+    // Read from source with its function bodies left out: enough for importers, never translated.
+    bool declarationsOnly = false;
     bool importsResolved = false;
     bool importsChecked = false;
     bool isLibrary = false;  // a nested module of a library file, imported implicitly

@@ -37,6 +37,10 @@ BackEndPtr cppBackEnd;
 
 namespace {
 
+// How much of a module the caller needs: what its interface file holds, every declaration an
+// importer can reach, or the whole module for its translation.
+enum class LoadDepth { Interface, Declarations, Whole };
+
 // Modules read from their interface files and then again from source: the importers that had
 // bound them still hold them, so they live on outside the registry.
 std::vector<ModulePtr> replacedModules;
@@ -117,16 +121,19 @@ ModulePtr loadFromInterface(const ModuleName& request, std::time_t source) {
     return described.front();
 }
 
-ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, bool full) {
+ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDepth depth) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
     // Equal times count as up to date: the outputs were written from this very source.
     bool upToDate = cppBackEndInstance().outputTime(request) >= source;
     ModulePtr module;
-    if (upToDate && !full) module = loadFromInterface(request, source);
+    if (upToDate && depth == LoadDepth::Interface) module = loadFromInterface(request, source);
     if (!module) {
         verboseProgress("loading: " + dottedName(request) + " from source");
-        module = frontEnd.loadModule(request);
+        // A current module is translated in this run only when an import's declarations
+        // change, and then it is read again whole: until then its importers need no bodies.
+        module = upToDate && depth == LoadDepth::Declarations ? frontEnd.loadDeclarations(request)
+                                                              : frontEnd.loadModule(request);
         if (!queuedDiagnostics().empty() || !module) return ModulePtr();
         module->fullyLoaded = true;
     }
@@ -188,6 +195,8 @@ bool translateModule(const ModuleName& name) {
     BackEnd& backEnd = cppBackEndInstance();
     ModulePtr module = loadModule(name, true);
     if (!module) return false;
+    if (module->declarationsOnly)
+        throw VORN_INTERNAL_ERROR("src/BuildManager", "module without its function bodies to translate: " + module->name);
     // What an include interface file imports is the library's own: its declarations are used
     // where the program reaches them, its C++ is the header itself, and only reading it again
     // gives its declarations back, so no library interface file is written for it.
@@ -240,12 +249,33 @@ void recheckImports() {
 
 }  // namespace
 
+namespace {
+
+ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt);
+
+}  // namespace
+
 ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt) {
+    return loadToDepth(name, full ? LoadDepth::Whole : LoadDepth::Interface, requestedAt);
+}
+
+namespace {
+
+bool deepEnough(const Module& module, LoadDepth depth) {
+    switch (depth) {
+    case LoadDepth::Interface: return true;
+    case LoadDepth::Declarations: return module.fullyLoaded;
+    case LoadDepth::Whole: return module.fullyLoaded && !module.declarationsOnly;
+    }
+    return false;
+}
+
+ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
     VerboseIndentScope indent;
     if (isLibraryName(name)) return loadFromLibrary(name);
     auto known = moduleRegistry.find(name);
     if (known != moduleRegistry.end()) {
-        if (!full || (known->second && known->second->fullyLoaded)) {
+        if (depth == LoadDepth::Interface || (known->second && deepEnough(*known->second, depth))) {
             verboseProgress("loading: " + dottedName(name) + " from memory");
             return known->second;
         }
@@ -257,7 +287,7 @@ ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& re
     if (request.extension.empty()) {
         for (const auto& entry : frontEnds) {
             request.extension = entry.first;
-            module = loadFromSource(request, *entry.second, full);
+            module = loadFromSource(request, *entry.second, depth);
             // A front end that found the file but could not read it has said why; trying the
             // next extension would only bury that.
             if (module || !queuedDiagnostics().empty()) break;
@@ -265,13 +295,15 @@ ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& re
         request.extension.clear();
     } else {
         auto frontEnd = frontEnds.find(request.extension);
-        if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second, full);
+        if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second, depth);
     }
     if (module) return module;
     if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request), requestedAt));
     moduleRegistry[name] = ModulePtr();
     return ModulePtr();
 }
+
+}  // namespace
 
 void resolveImports(Module& module) {
     if (module.importsResolved) return;
@@ -282,7 +314,8 @@ void resolveImports(Module& module) {
         imported.components = import.path;
         // A module read from source may be completed, and its translation may reach into the
         // imports of its imports: they all need their full declarations.
-        ModulePtr loaded = loadModule(imported, module.fullyLoaded, import.location);
+        ModulePtr loaded = loadToDepth(imported, module.fullyLoaded ? LoadDepth::Declarations : LoadDepth::Interface,
+                                       import.location);
         if (!loaded) throw CompileError("Unable to load module " + relativeFileName(imported), import.location);
         import.module = loaded;
         for (const std::string& include : loaded->includes) module.addInclude(include);

@@ -15,6 +15,9 @@ public:
     // A new module read from the name's source, or empty when none could be built; problems
     // go to the diagnostics list.
     virtual ModulePtr loadModule(const ModuleName& name) = 0;
+    // What importers see of a module that this run does not translate: a front end that can
+    // read less than the whole module for that does so and marks the module `declarationsOnly`.
+    virtual ModulePtr loadDeclarations(const ModuleName& name) { return loadModule(name); }
     // Modification time of the module's source, 0 when it does not exist.
     virtual std::time_t sourceTime(const ModuleName& name) = 0;
 };

@@ -217,6 +217,27 @@ bool splitVariable(TokenStream&) {
     return true;
 }
 
+// ---- function bodies read past ----
+
+// Set while a module is read only for the declarations an importer needs: its function bodies
+// are then stepped over as balanced blocks, which costs a fraction of building them.
+bool skippingFunctionBodies = false;
+
+bool skipFunctionBody(TokenStream& ts) {
+    if (!skippingFunctionBodies || ts.atEnd() || ts.kind() != OpeningBrace) return false;
+    SourceLocation at = ts.location();
+    int depth = 0;
+    do {
+        if (ts.kind() == OpeningBrace) ++depth;
+        else if (ts.kind() == ClosingBrace) --depth;
+        ts.advance();
+    } while (depth > 0 && !ts.atEnd());
+    BlockPtr body = boost::make_shared<Block>();
+    body->location = at;
+    nodeUnderConstruction<FunctionDeclaration>().body = body;
+    return true;
+}
+
 // ---- properties: modifiers of one accessor ----
 
 // Read before "get" or "set" and handed to that accessor right after the word.
@@ -528,7 +549,7 @@ void buildDeclarationRules() {
              (("operator" >> (tok(Operator) | lit("(") >> ")")) % setTo<Fn>(&Fn::isOperator, true) | tok(Name)) |
          "construct" | "destruct") >>
         previous % to<Fn>(&Fn::name) >> opt(templateDeclaration % to<Fn>(&Fn::templateDecl)) >> argumentList >>
-        opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> block % to<Fn>(&Fn::body);
+        opt(lit("const") % setTo<Fn>(&Fn::isConst, true)) >> (func(skipFunctionBody) | block % to<Fn>(&Fn::body));
 
     // property: { modifier } type Name, name := previous token, ( "{" { accessor }+ "}" | accessor )
     //   accessor: accessor modifiers ( "get" block → getter | "set" block → setter )
@@ -679,9 +700,13 @@ void buildSourceGrammar() {
     buildDeclarationRules();
 }
 
-ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
+ModulePtr parseModule(TokenStream& ts, const std::string& moduleName, bool declarationsOnly) {
     buildSourceGrammar();
     resetParseState();
+    struct Skipping {
+        explicit Skipping(bool on) { skippingFunctionBodies = on; }
+        ~Skipping() { skippingFunctionBodies = false; }
+    } skipping(declarationsOnly);
     ModulePtr module = moduleRule().parse(ts);
     if (module) module->name = moduleName;
     return module;

@@ -15,8 +15,10 @@
 void buildSourceGrammar();
 
 // Parses a whole module from a fresh stream and stores its name. Delivers no module only when
-// the module rule itself cannot run; syntax errors are in the diagnostics list.
-ModulePtr parseModule(TokenStream& ts, const std::string& moduleName);
+// the module rule itself cannot run; syntax errors are in the diagnostics list. With
+// `declarationsOnly` every function gets an empty body, and errors inside bodies go unseen: for
+// a module whose translation is current and that is read only for what its importers see.
+ModulePtr parseModule(TokenStream& ts, const std::string& moduleName, bool declarationsOnly = false);
 
 // The raw tokens of a macro argument parsed as one statement by the statement rule, all of
 // them used; null when they are not exactly one statement. Ends the tokens with the empty

@@ -33,16 +33,22 @@ boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
     return lexer;
 }
 
-ModulePtr VnFrontEnd::loadModule(const std::string& path, const std::string& moduleName) const {
+ModulePtr VnFrontEnd::loadModule(const std::string& path, const std::string& moduleName, bool declarationsOnly) const {
     boost::shared_ptr<Lexer> lexer = openSource(path);
-    return parseModule(*lexer, moduleName);
+    ModulePtr module = parseModule(*lexer, moduleName, declarationsOnly);
+    if (module) module->declarationsOnly = declarationsOnly;
+    return module;
 }
 
-ModulePtr VnFrontEnd::loadModule(const ModuleName& name) {
+ModulePtr VnFrontEnd::loadModule(const ModuleName& name) { return load(name, false); }
+
+ModulePtr VnFrontEnd::loadDeclarations(const ModuleName& name) { return load(name, true); }
+
+ModulePtr VnFrontEnd::load(const ModuleName& name, bool declarationsOnly) {
     std::string path = sourcePath(name, "vn");
     ModulePtr module;
     try {
-        module = loadModule(path, dottedName(name));
+        module = loadModule(path, dottedName(name), declarationsOnly);
     } catch (const CompileError& error) {
         reportError(error.message, SourceLocation(internFileName(path), -1, -1));
         return ModulePtr();

@@ -33,6 +33,8 @@ public:
     // The build manager's entry: parses the name's ".vn" file and links the tree (back links
     // and declaration tables). A file that cannot be opened is queued as an error at the file.
     ModulePtr loadModule(const ModuleName& name) override;
+    // The same with every function body stepped over unread.
+    ModulePtr loadDeclarations(const ModuleName& name) override;
     // Modification time of the name's ".vn" file, 0 when there is none.
     std::time_t sourceTime(const ModuleName& name) override;
 
@@ -43,7 +45,10 @@ public:
     // Builds (once) and selects the source grammar, lexes and parses `path`, and stores
     // `moduleName` in the module. The module's `complete` flag tells whether the text was one
     // module body up to the end of the file; syntax errors are queued, not thrown.
-    ModulePtr loadModule(const std::string& path, const std::string& moduleName) const;
+    ModulePtr loadModule(const std::string& path, const std::string& moduleName, bool declarationsOnly = false) const;
 
     int tabSize;
+
+private:
+    ModulePtr load(const ModuleName& name, bool declarationsOnly);
 };

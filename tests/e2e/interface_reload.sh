@@ -7,7 +7,7 @@ source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
 vorn=$build/vorn
 
-# Inferred types across modules, and a cycle: touching Mid must read Base and Pair in full,
+# Inferred types across modules, and a cycle: touching Mid must read the declarations of Base and Pair from source,
 # although Top has already taken both from their interface files (which must then be freed).
 mkdir -p "$tmp/diamond"
 printf 'import Base\nimport Mid\n\nInt main()\n    return mid_total()\n' >"$tmp/diamond/Top.vn"
