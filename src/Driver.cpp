@@ -191,7 +191,9 @@ void locateExecutable() {
     if (pathSet) {
         std::vector<std::string> directories = platform::splitPathList(path);
         directories.push_back(".");
-        for (const std::string& directory : directories) {
+        for (std::string directory : directories) {
+            // An empty entry stands for the current directory, as in the shell's own search.
+            if (directory.empty()) directory = ".";
             std::string candidate = directory + "/" + platform::executableFileName();
             if (platform::isExecutableFile(candidate)) {
                 // A link on the search path (bin/vorn) leads to the real program, and the

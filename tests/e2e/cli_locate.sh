@@ -39,6 +39,8 @@ expect "link on the search path followed" "$(missing "$tmp/inst/compiler/zz")" \
 cd "$tmp/inst"
 expect "current directory searched last" "$(missing "./compiler/zz")" \
     env PATH="/nonexistent" "$build/vorn" -c zz x.vn
+expect "an empty entry is the current directory" "$(missing "./compiler/zz")" \
+    env PATH=":$build" "$build/vorn" -c zz x.vn
 
 # A copy under another name has no vorn beside it: every way fails, and the scripts are then
 # looked for relative to the current directory.
