@@ -469,8 +469,11 @@ bool writeDependencyFile(const std::string& path, const std::string& target) {
     for (const auto& entry : moduleRegistry)
         // Modules taken from their interface files count too: their sources decide whether
         // that file is still current.
-        if (entry.second && !isLibraryName(entry.first))
-            out << " \\\n  " << makeWord(sourcePath(entry.first, entry.first.extension));
+        if (entry.second && !isLibraryName(entry.first)) {
+            // A header's module is named for the header but read from where the search found it.
+            const std::string& header = entry.second->headerPath;
+            out << " \\\n  " << makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
+        }
     out << '\n';
     out.close();
     if (out) return true;

@@ -25,6 +25,13 @@ done
 run_example sqlite people -L -lsqlite3
 run_example zlib zlibdemo -L -lz
 run_example widgets draw
+# A build tool reruns the translation when a named file changes: each must exist, the header too.
+"$build/vorn" --depfile "$tmp/deps" draw.vn >/dev/null 2>&1 || fail "widgets: --depfile run failed"
+sed -n 's/^  \(.*[^ \\]\)[ \\]*$/\1/p' "$tmp/deps" >"$tmp/named"
+grep -qxF "$tmp/widgets/widgets.h" "$tmp/named" || fail "widgets: the dependency file does not name widgets.h"
+while read -r named; do
+    [ -f "$named" ] || fail "widgets: the dependency file names $named, which does not exist"
+done <"$tmp/named"
 # Names reach the C++ by the header's spelling, whatever the program called them.
 grep -q 'sqlite3_prepare_v2(' "$tmp/sqlite/_people.cpp" || fail "sqlite: prepare_v2 not written as sqlite3_prepare_v2"
 grep -q 'wg_Counter counter' "$tmp/widgets/_draw.cpp" || fail "widgets: Counter not written as wg_Counter"
