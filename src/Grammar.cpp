@@ -681,8 +681,10 @@ void buildSourceGrammar() {
 
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName) {
     buildSourceGrammar();
-    resetParseState();
-    ModulePtr module = moduleRule().parse(ts);
+    ModulePtr module = parseRecordingOnError(ts, [&] {
+        resetParseState();
+        return moduleRule().parse(ts);
+    });
     if (module) module->name = moduleName;
     return module;
 }
@@ -697,8 +699,10 @@ StatementPtr parseTokensAsStatement(TokensExpression& tokens) {
         tokens.push_back(Token(ClosingBrace, "}", at));
     }
     tokens.rewind();
-    resetParseState();
-    StatementPtr statement = statementRule().parse(tokens);
+    StatementPtr statement = parseRecordingOnError(tokens, [&] {
+        resetParseState();
+        return statementRule().parse(tokens);
+    });
     // Tokens left over would be code silently lost.
     if (!statement || !tokens.atEnd()) return StatementPtr();
     return statement;

@@ -13,6 +13,7 @@
 
 int grammarMode = 0;
 unsigned long long parseSteps = 0;
+bool recordingExpectations = true;
 
 namespace {
 
@@ -85,6 +86,9 @@ Expectation classify(TokenStream& ts, int priority) {
 std::vector<ExpectationRecord> journal;
 int openRecordings = 0;
 
+// The first halves of the operators split since the parse state was reset, oldest first.
+std::vector<TokenStream::Position> splitOperators;
+
 void record(TokenStream& ts, Expectation what, const ExpectedName& name, int priority) {
     if (what == Expectation::add && std::find(ts.expected.begin(), ts.expected.end(), name) != ts.expected.end()) return;
     if (what == Expectation::restart) {
@@ -109,9 +113,11 @@ bool StringParser::parse(TokenStream& ts) const {
         t.text[0] == literal[0] && splittable(t.text)) {
         ts.insert(std::next(ts.current), Token(Operator, t.text.substr(1), t.location));
         t.text.erase(1);
+        splitOperators.push_back(ts.current);
         ts.advance();
         return true;
     }
+    if (!recordingExpectations) return false;
     Expectation what = classify(ts, 0);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{literal, true}, 0);
     return false;
@@ -122,6 +128,7 @@ bool TokenParser::parse(TokenStream& ts) const {
         ts.advance();
         return true;
     }
+    if (!recordingExpectations) return false;
     Expectation what = classify(ts, 0);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{tokenKindName(kind), false}, 0);
     return false;
@@ -160,6 +167,7 @@ FirstSet kindFirst(TokenKind kind) {
 }
 
 void expect(TokenStream& ts, const char* name, int priority) {
+    if (!recordingExpectations) return;
     Expectation what = classify(ts, priority);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{name, false}, priority);
 }
@@ -266,9 +274,21 @@ void resetParseState() {
     rememberDepth = 0;
     rememberedRuns.clear();
     resetExpectationRecordings();
+    splitOperators.clear();
+}
+
+void joinSplitOperators(TokenStream& ts) {
+    // Newest first: a second half may itself have been split again.
+    for (auto it = splitOperators.rbegin(); it != splitOperators.rend(); ++it) {
+        TokenStream::Position second = std::next(*it);
+        (*it)->text += second->text;
+        ts.erase(second);
+    }
+    splitOperators.clear();
 }
 
 void raiseSyntaxError(TokenStream& ts) {
+    if (!recordingExpectations) throw ExpectationsNeeded();
     std::set<std::string> expected;
     for (const ExpectedName& name : ts.expected) expected.insert(name.spelled());
     if (expected.count("operator")) {

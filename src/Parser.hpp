@@ -75,6 +75,13 @@ boost::shared_ptr<T> newNode(TokenStream& ts) {
 
 // ---- Expectation bookkeeping and recovery (members of the token stream in spirit) ----
 
+// Expected names are only needed to word a syntax error, and most files have none. So a parse
+// first runs without keeping them; the first error it meets throws ExpectationsNeeded, and the
+// caller parses again from the start with them kept, so the error reads as it always has.
+// Written by parseRecordingOnError, read by every failing match.
+extern bool recordingExpectations;
+struct ExpectationsNeeded {};
+
 // Records that `name` would have been accepted at the read position.
 void expect(TokenStream& ts, const char* name, int priority);
 // Throws the ParseError for the furthest error position and clears the expected names.
@@ -362,6 +369,8 @@ public:
         try {
             if (runStep(p, ts)) return true;
         } catch (const CompileError& error) {
+            // Later messages depend on what this statement recorded.
+            if (!recordingExpectations && error.severity < SeverityInternal) throw ExpectationsNeeded();
             queueParseDiagnostic(error);
             return skipStatement(ts);
         }
@@ -751,9 +760,30 @@ WrapMember<ParserType<P>, W, B> wrap(boost::shared_ptr<B> Owner::*member, P&& p)
 // Process-wide like the grammar tables. The steps of each grammar read and write it; every
 // front end calls resetParseState before it parses, so each grammar starts each file clean.
 
-// Empties the precedence stack, the nesting depth, the remembered runs and the expectation
-// recordings.
+// Empties the precedence stack, the nesting depth, the remembered runs, the expectation
+// recordings and the log of split operators.
 void resetParseState();
+
+// Runs `parse` (which resets the parse state itself) without keeping expected names; when it
+// meets a syntax error, the operators it split are joined again and it runs once more from the
+// same token, keeping them.
+void joinSplitOperators(TokenStream& ts);
+template <class F>
+auto parseRecordingOnError(TokenStream& ts, F parse) {
+    TokenStream::Position start = ts.current;
+    struct Off {
+        Off() { recordingExpectations = false; }
+        ~Off() { recordingExpectations = true; }
+    };
+    try {
+        Off off;
+        return parse();
+    } catch (const ExpectationsNeeded&) {
+    }
+    joinSplitOperators(ts);
+    ts.current = start;
+    return parse();
+}
 
 // ---- precedence ----
 //
