@@ -494,6 +494,7 @@ public:
             firstKnown = true;
         }
         if (cannotStart(firstSet, ts)) {
+            if (!recordingExpectations) return false;
             // Run for the expectations it records, without a wrapper to build.
             SlotGuard<W> guard(boost::shared_ptr<W>{});
             if (runStep(p, ts)) matchedOutsideFirst();
@@ -585,6 +586,7 @@ public:
         if (!impl) ruleWithoutBody(name);
         ++parseSteps;
         if (cannotStart(first(), ts)) {
+            if (!recordingExpectations) return Result();
             if (name)
                 expect(ts, name, 100);
             else
