@@ -285,7 +285,7 @@ void buildTypeRules() {
     // type: primary type { postfix type operator wrapping the type so far }
     typedef TypeOperator Op;
     type.name = "type";
-    type = delivered<TypeExpression>(remember<TypeExpression>(treePart(
+    type = delivered<TypeExpression>(remember<TypeExpression, AfterBracketOrAtStatementStart>(treePart(
         primaryType >>
         many(link(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
                                                 lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |

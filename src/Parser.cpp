@@ -218,6 +218,10 @@ int nestingDepth = 0;
 std::map<RunKey, RunOutcome> rememberedRuns;
 int rememberDepth = 0;
 
+void forgetRunsOfEarlierStatements() {
+    if (rememberDepth == 0) rememberedRuns.clear();
+}
+
 bool enterNesting(TokenStream& ts) {
     if (++nestingDepth > maxNestingDepth)
         throw CompileError("Nesting too deep: more than " + std::to_string(maxNestingDepth) +

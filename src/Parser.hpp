@@ -360,12 +360,17 @@ public:
     P p;
 };
 
+// Empties the memory of remembered runs (below) unless one is in progress; a statement's runs
+// are never tried again by the next statement.
+void forgetRunsOfEarlierStatements();
+
 template <class P>
 class SkippingParser : public ParserTag {
 public:
     typedef bool Result;
     explicit SkippingParser(const P& p) : p(p) {}
     bool parse(TokenStream& ts) const {
+        forgetRunsOfEarlierStatements();
         try {
             if (runStep(p, ts)) return true;
         } catch (const CompileError& error) {
@@ -889,11 +894,13 @@ auto link(const P& wrapping) {
 // The tuple and the range both start with "(" expression, and a type or an expression after a
 // bracket is tried by several alternatives (construction, static name, tuple type, template
 // argument), so without a memory every bracket would parse what follows it several times, and
-// nested brackets, open or closed, a number of times exponential in their depth. The outcome of
-// an expression or a type depends only on where it starts and on the precedence entry it must
-// exceed, so it is kept under those for as long as the outermost remembered run lasts (the
-// tokens the keys point at live at least that long): where the run ended, the node it built,
-// the last popped entry it left (a binary check after it reads that) and what it expected.
+// nested brackets, open or closed, a number of times exponential in their depth. The same goes
+// for a type at the start of a statement, which the function, property and variable
+// declarations each read before they tell themselves apart. The outcome of an expression or a
+// type depends only on where it starts and on the precedence entry it must exceed, so it is
+// kept under those until the next statement starts outside every remembered run (the tokens
+// the keys point at live at least that long): where the run ended, the node it built, the last
+// popped entry it left (a binary check after it reads that) and what it expected.
 // A run that raised syntax errors inside a nested block reports them once, not per repetition.
 struct RunKey {
     const void* rule;
@@ -916,24 +923,32 @@ struct RunOutcome {
     int height;
 };
 // The runs kept so far and the number of remembered runs in progress (the memory is emptied
-// when the outermost one starts).
+// when a statement starts while none is).
 extern std::map<RunKey, RunOutcome> rememberedRuns;
 extern int rememberDepth;
 
+// Where a rule's runs are tried more than once at one place: right after an opening bracket,
+// and for a type also at the start of a statement (after the "}" that ended the one before).
+enum RememberAt { AfterBracket, AfterBracketOrAtStatementStart };
+
 // The body of a rule building a T, run at most once per key.
-template <class T, class P>
+template <class T, RememberAt where, class P>
 class Remember : public ParserTag {
 public:
     typedef bool Result;
     explicit Remember(const P& p) : p(p) {}
+    static bool worthRemembering(TokenStream& ts) {
+        if (ts.current == ts.begin()) return false;
+        const Token& before = *std::prev(ts.current);
+        if (before.kind == OpeningBrace) return true;
+        return where == AfterBracketOrAtStatementStart && before.kind == ClosingBrace && before.text == "}";
+    }
     bool parse(TokenStream& ts) const {
-        if (rememberDepth == 0) rememberedRuns.clear();
         struct Depth {
             Depth() { ++rememberDepth; }
             ~Depth() { --rememberDepth; }
         } depth;
-        // Only runs right after an opening bracket are tried more than once at one place.
-        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
+        if (!worthRemembering(ts)) return runStep(p, ts);
         PrecedenceEntry top = precedence.top();
         RunKey key{this, &*ts.current, top.precedence, top.op};
         auto found = rememberedRuns.find(key);
@@ -959,9 +974,9 @@ public:
     P p;
 };
 
-template <class T, class P>
-Remember<T, P> remember(const P& p) {
-    return Remember<T, P>(p);
+template <class T, RememberAt where = AfterBracket, class P>
+Remember<T, where, P> remember(const P& p) {
+    return Remember<T, where, P>(p);
 }
 
 [[noreturn]] void matchedWithoutNode();
