@@ -142,14 +142,10 @@ void FirstSet::add(const FirstSet& o) {
     splitStarts |= o.splitStarts;
 }
 
-bool FirstSet::starts(const Token& t) const {
-    if (kinds & (1u << t.kind)) return true;
-    unsigned char c = static_cast<unsigned char>(t.text.empty() ? '\0' : t.text[0]);
-    if (literalStarts[c])
-        for (const std::string& literal : literals)
-            if (t.text == literal) return true;
-    // A superset of the splits StringParser makes, which is enough for a guard.
-    return t.kind == Operator && t.text.size() > 1 && splitStarts[c];
+bool FirstSet::isLiteral(const std::string& text) const {
+    for (const std::string& literal : literals)
+        if (text == literal) return true;
+    return false;
 }
 
 FirstSet literalFirst(const char* literal) {

@@ -150,7 +150,16 @@ struct FirstSet {
         return s;
     }
     void add(const FirstSet& o);
-    bool starts(const Token& t) const;
+    // Asked before nearly every rule run, so the usual answers come from the bit sets here;
+    // only a token whose first byte starts a literal is compared with the literals.
+    bool starts(const Token& t) const {
+        if (kinds & (1u << t.kind)) return true;
+        unsigned char c = static_cast<unsigned char>(t.text[0]);
+        if (literalStarts[c] && isLiteral(t.text)) return true;
+        // A superset of the splits StringParser makes, which is enough for a guard.
+        return splitStarts[c] && t.kind == Operator && t.text.size() > 1;
+    }
+    bool isLiteral(const std::string& text) const;
 };
 FirstSet literalFirst(const char* literal);
 FirstSet kindFirst(TokenKind kind);
