@@ -155,7 +155,7 @@ void Lexer::skipByteOrderMark() {
 
 // ---- Appending tokens --------------------------------------------------------------------
 
-void Lexer::push(TokenKind kind, std::string text, int atLine, int atColumn) {
+void Lexer::push(TokenKind kind, std::string&& text, int atLine, int atColumn) {
     if (pendingBlank) {
         pendingBlank = false;
         emplace_back(Whitespace, " ", SourceLocation(file, blankLine, blankColumn));
@@ -163,13 +163,13 @@ void Lexer::push(TokenKind kind, std::string text, int atLine, int atColumn) {
     emplace_back(kind, std::move(text), SourceLocation(file, atLine, atColumn));
 }
 
-void Lexer::append(TokenKind kind, std::string text) {
+void Lexer::append(TokenKind kind, std::string&& text) {
     push(kind, std::move(text), tokenLine, tokenColumn);
     if (kind != Whitespace) statementEndLine = line;
 }
 
 void Lexer::appendAt(TokenKind kind, const char* text, int atLine) {
-    push(kind, text, atLine, tokenColumn);
+    push(kind, std::string(text), atLine, tokenColumn);
 }
 
 void Lexer::emitSpace(const char* text) {
@@ -467,6 +467,13 @@ void Lexer::readPreprocessingNumber(int c) {
 
 void Lexer::readWord(int c) {
     std::string text(1, static_cast<char>(c));
+    // Straight from the buffer: a word never holds a line end, so only the column moves.
+    if (pushedCount == 0 && input) {
+        for (int next = input->sgetc(); isWordChar(next); next = input->snextc()) {
+            text += static_cast<char>(next);
+            ++currentColumn;
+        }
+    }
     while (isWordChar(peekChar())) text += static_cast<char>(getChar());
     beginToken(Name);
     bool opensRegion = has(VerbatimRegions) && text[0] == '_' && (text == "_HPP" || text == "_CPP");
