@@ -105,7 +105,7 @@ void record(TokenStream& ts, Expectation what, const ExpectedName& name, int pri
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
     // Most tries fail on the first byte; only then is the whole text compared.
-    if (t.text.c_str()[0] == literal[0] && t.text == literal) {
+    if (t.text[0] == literal[0] && t.text.size() == length && std::memcmp(t.text.data(), literal, length) == 0) {
         ts.advance();
         return true;
     }

@@ -10,6 +10,7 @@
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -30,9 +31,11 @@ extern int grammarMode;
 // The node of type T under construction, one process-wide slot per type. Rules save and restore
 // it around their body, so nested rules of one type behave as a stack on the C++ call stack.
 template <class T>
+inline boost::shared_ptr<T> constructionSlotOf;
+// A variable rather than a function's static: asked on every rule run, it needs no first-use check.
+template <class T>
 boost::shared_ptr<T>& constructionSlot() {
-    static boost::shared_ptr<T> slot;
-    return slot;
+    return constructionSlotOf<T>;
 }
 
 // Puts a node into a construction slot and gives the previous one back on scope exit, also when
@@ -217,10 +220,11 @@ bool runStep(const P& p, TokenStream& ts) {
 class StringParser : public ParserTag {
 public:
     typedef bool Result;
-    explicit StringParser(const char* literal) : literal(literal) {}
+    explicit StringParser(const char* literal) : literal(literal), length(std::strlen(literal)) {}
     bool parse(TokenStream& ts) const;
     FirstSet first() const { return literalFirst(literal); }
     const char* literal;
+    size_t length;
 };
 
 class TokenParser : public ParserTag {
