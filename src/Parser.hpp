@@ -792,8 +792,9 @@ template <class F>
 auto parseRecordingOnError(TokenStream& ts, F parse) {
     TokenStream::Position start = ts.current;
     struct Off {
+        bool saved = recordingExpectations;
         Off() { recordingExpectations = false; }
-        ~Off() { recordingExpectations = true; }
+        ~Off() { recordingExpectations = saved; }
     };
     try {
         Off off;
