@@ -92,15 +92,21 @@ bool statementEnded(TokenStream& ts) {
 
 // ---- precedence steps (the state is the framework's) ----
 
+// Run around every expression: the entries are reused in place rather than built anew.
 bool pushContext(TokenStream&) {
-    precedence.stack.push_back(PrecedenceEntry{0, ""});
-    precedence.lastPopped = PrecedenceEntry{0, ""};
+    precedence.stack.emplace_back();
+    precedence.lastPopped.precedence = 0;
+    precedence.lastPopped.op.clear();
     return true;
 }
 
 void popPrecedence(TokenStream&) {
-    precedence.lastPopped = precedence.top();
-    if (!precedence.stack.empty()) precedence.stack.pop_back();
+    if (precedence.stack.empty()) {
+        precedence.lastPopped = PrecedenceState::none;
+        return;
+    }
+    precedence.lastPopped = std::move(precedence.stack.back());
+    precedence.stack.pop_back();
 }
 
 bool prefixCheck(TokenStream& ts) {
@@ -113,7 +119,8 @@ bool binaryCheck(TokenStream& ts) {
     const std::string& op = previousText(ts);
     int p = binaryPrecedence(op);
     if (p < 0) return false;
-    PrecedenceEntry top = precedence.top();
+    // Read before the push below, which may move the stack.
+    const PrecedenceEntry& top = precedence.top();
     bool accept;
     switch (operatorGrouping(op)) {
         case GroupsLeft: accept = p > top.precedence; break;

@@ -209,6 +209,7 @@ void resetExpectationRecordings() {
     openRecordings = 0;
 }
 
+const PrecedenceEntry PrecedenceState::none{0, ""};
 PrecedenceState precedence;
 int nestingDepth = 0;
 std::map<RunKey, RunOutcome> rememberedRuns;

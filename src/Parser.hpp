@@ -818,7 +818,8 @@ struct PrecedenceState {
     std::vector<PrecedenceEntry> stack;
     PrecedenceEntry lastPopped{0, ""};
 
-    PrecedenceEntry top() const { return stack.empty() ? PrecedenceEntry{0, ""} : stack.back(); }
+    const PrecedenceEntry& top() const { return stack.empty() ? none : stack.back(); }
+    static const PrecedenceEntry none;
 };
 extern PrecedenceState precedence;
 
