@@ -357,6 +357,9 @@ public:
             }
         }
         while (runs < max) {
+            // Most loops end on a token their body cannot start; without expected names to
+            // record, that is seen at once instead of by trying every alternative of the body.
+            if (!recordingExpectations && cannotStart(bodyFirst(), ts)) break;
             TokenStream::Position before = ts.current;
             if (!runStep(p, ts)) break;
             ++runs;
@@ -370,7 +373,17 @@ public:
         if (min == 0) s.nullable = true;
         return s;
     }
+    // Worked out on first use, when the grammar is complete.
+    const FirstSet& bodyFirst() const {
+        if (!bodyFirstKnown) {
+            bodyFirstSet = p.first();
+            bodyFirstKnown = true;
+        }
+        return bodyFirstSet;
+    }
     P p;
+    mutable FirstSet bodyFirstSet;
+    mutable bool bodyFirstKnown = false;
 };
 
 // Empties the memory of remembered runs (below) unless one is in progress; a statement's runs
