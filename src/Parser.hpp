@@ -210,7 +210,7 @@ bool runStep(const P& p, TokenStream& ts) {
     if constexpr (IsNodeParser<P>::value) {
         auto node = p.parse(ts);
         if (!node) return false;
-        constructionSlot<typename P::Result::element_type>() = node;
+        constructionSlot<typename P::Result::element_type>() = std::move(node);
         return true;
     } else {
         return p.parse(ts);
@@ -454,7 +454,7 @@ public:
         if constexpr (IsNodeParser<P>::value) {
             auto node = p.parse(ts);
             if (!node) return false;
-            nodeUnderConstruction<T>().*member = node;
+            nodeUnderConstruction<T>().*member = std::move(node);
             return true;
         } else {
             static_assert(std::is_same<M, std::string>::value, "a matching parser can only store text");
@@ -488,7 +488,7 @@ public:
     bool parse(TokenStream& ts) const {
         auto node = p.parse(ts);
         if (!node) return false;
-        (nodeUnderConstruction<T>().*member).push_back(node);
+        (nodeUnderConstruction<T>().*member).push_back(std::move(node));
         return true;
     }
     FirstSet first() const { return settingFirst(p); }
@@ -533,9 +533,10 @@ public:
         }
         SlotGuard<W> guard(newNode<W>(ts));
         if (!runStep(p, ts)) return false;
-        boost::shared_ptr<W> wrapper = constructionSlot<W>();
-        (*wrapper).*member = constructionSlot<B>();
-        constructionSlot<B>() = wrapper;
+        // Moved, not copied: the guard puts the outer W back, and B's slot is refilled here.
+        boost::shared_ptr<W> wrapper = std::move(constructionSlot<W>());
+        (*wrapper).*member = std::move(constructionSlot<B>());
+        constructionSlot<B>() = std::move(wrapper);
         return true;
     }
     FirstSet first() const { return settingFirst(p); }
@@ -581,7 +582,8 @@ public:
                 Result node;
                 {
                     SlotGuard<T> guard(newNode<T>(ts));
-                    if (parser.parse(ts)) node = constructionSlot<T>();
+                    // The guard refills the slot on leaving, so the node is moved out of it.
+                    if (parser.parse(ts)) node = std::move(constructionSlot<T>());
                 }
                 if (!node && name) expect(ts, name, 100);
                 return node;
@@ -1020,7 +1022,7 @@ public:
     Result parse(TokenStream& ts) const {
         SlotGuard<T> guard(Result{});
         if (!runStep(p, ts)) return Result();
-        Result node = constructionSlot<T>();
+        Result node = std::move(constructionSlot<T>());
         if (!node) matchedWithoutNode();
         return node;
     }
