@@ -92,15 +92,21 @@ bool statementEnded(TokenStream& ts) {
 
 // ---- precedence steps (the state is the framework's) ----
 
+// Run around every expression: the entries are reused in place rather than built anew.
 bool pushContext(TokenStream&) {
-    precedence.stack.push_back(PrecedenceEntry{0, ""});
-    precedence.lastPopped = PrecedenceEntry{0, ""};
+    precedence.stack.emplace_back();
+    precedence.lastPopped.precedence = 0;
+    precedence.lastPopped.op.clear();
     return true;
 }
 
 void popPrecedence(TokenStream&) {
-    precedence.lastPopped = precedence.top();
-    if (!precedence.stack.empty()) precedence.stack.pop_back();
+    if (precedence.stack.empty()) {
+        precedence.lastPopped = PrecedenceState::none;
+        return;
+    }
+    precedence.lastPopped = std::move(precedence.stack.back());
+    precedence.stack.pop_back();
 }
 
 bool prefixCheck(TokenStream& ts) {
@@ -113,7 +119,8 @@ bool binaryCheck(TokenStream& ts) {
     const std::string& op = previousText(ts);
     int p = binaryPrecedence(op);
     if (p < 0) return false;
-    PrecedenceEntry top = precedence.top();
+    // Read before the push below, which may move the stack.
+    const PrecedenceEntry& top = precedence.top();
     bool accept;
     switch (operatorGrouping(op)) {
         case GroupsLeft: accept = p > top.precedence; break;
@@ -306,7 +313,7 @@ void buildTypeRules() {
     // type: primary type { postfix type operator wrapping the type so far }
     typedef TypeOperator Op;
     type.name = "type";
-    type = delivered<TypeExpression>(remember<TypeExpression>(treePart(
+    type = delivered<TypeExpression>(remember<TypeExpression, AfterBracketOrAtStatementStart>(treePart(
         primaryType >>
         many(link(wrap<Op>(&Op::operand, lit("const") % setTo<Op>(&Op::kind, ConstType) |
                                                 lit("volatile") % setTo<Op>(&Op::kind, VolatileType) |
@@ -702,12 +709,14 @@ void buildSourceGrammar() {
 
 ModulePtr parseModule(TokenStream& ts, const std::string& moduleName, bool declarationsOnly) {
     buildSourceGrammar();
-    resetParseState();
     struct Skipping {
         explicit Skipping(bool on) { skippingFunctionBodies = on; }
         ~Skipping() { skippingFunctionBodies = false; }
     } skipping(declarationsOnly);
-    ModulePtr module = moduleRule().parse(ts);
+    ModulePtr module = parseRecordingOnError(ts, [&] {
+        resetParseState();
+        return moduleRule().parse(ts);
+    });
     if (module) module->name = moduleName;
     return module;
 }
@@ -722,8 +731,10 @@ StatementPtr parseTokensAsStatement(TokensExpression& tokens) {
         tokens.push_back(Token(ClosingBrace, "}", at));
     }
     tokens.rewind();
-    resetParseState();
-    StatementPtr statement = statementRule().parse(tokens);
+    StatementPtr statement = parseRecordingOnError(tokens, [&] {
+        resetParseState();
+        return statementRule().parse(tokens);
+    });
     // Tokens left over would be code silently lost.
     if (!statement || !tokens.atEnd()) return StatementPtr();
     return statement;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "Operator.hpp"
 
@@ -31,12 +32,28 @@ constexpr std::string_view cppKeywords[] = {
     "signed", "unsigned",
 };
 
-template <size_t N>
-bool isOneOf(std::string_view word, const std::string_view (&list)[N]) {
-    for (std::string_view w : list)
-        if (word == w) return true;
-    return false;
-}
+// The keywords of one table by first letter: a word is compared only with the few that could
+// be it, since nearly every word the lexer reads is a plain name.
+class KeywordIndex {
+public:
+    template <size_t N>
+    explicit KeywordIndex(const std::string_view (&list)[N]) {
+        for (std::string_view w : list) byLetter[static_cast<unsigned char>(w[0])].push_back(w);
+    }
+    bool contains(std::string_view word) const {
+        if (word.empty()) return false;
+        for (std::string_view w : byLetter[static_cast<unsigned char>(word[0])])
+            if (word == w) return true;
+        return false;
+    }
+
+private:
+    std::vector<std::string_view> byLetter[256];
+};
+
+const KeywordIndex commonKeywordIndex(keywords);
+const KeywordIndex ownKeywordIndex(ownKeywords);
+const KeywordIndex cppKeywordIndex(cppKeywords);
 
 // The binary digits after "0b" as text: decimal while the value fits in 64 bits, beyond that
 // the same bits in hexadecimal, so a long literal never silently wraps to another value.
@@ -66,8 +83,8 @@ std::string binaryLiteralText(const std::string& digits) {
 TokenKind classifyWord(const std::string& word, bool ownWords) {
     if (ownWords && !word.empty() && word[0] == '_') return MacroName;
     if (ownWords && !word.empty() && word[0] >= 'A' && word[0] <= 'Z') return TypeName;
-    if (isOneOf(word, keywords)) return Keyword;
-    if (ownWords ? isOneOf(word, ownKeywords) : isOneOf(word, cppKeywords)) return Keyword;
+    if (commonKeywordIndex.contains(word)) return Keyword;
+    if ((ownWords ? ownKeywordIndex : cppKeywordIndex).contains(word)) return Keyword;
     if (word.empty()) return Name;
     int first = static_cast<unsigned char>(word[0]);
     if (isOperatorChar(first)) return Operator;
@@ -138,7 +155,7 @@ void Lexer::skipByteOrderMark() {
 
 // ---- Appending tokens --------------------------------------------------------------------
 
-void Lexer::push(TokenKind kind, std::string text, int atLine, int atColumn) {
+void Lexer::push(TokenKind kind, std::string&& text, int atLine, int atColumn) {
     if (pendingBlank) {
         pendingBlank = false;
         emplace_back(Whitespace, " ", SourceLocation(file, blankLine, blankColumn));
@@ -146,13 +163,13 @@ void Lexer::push(TokenKind kind, std::string text, int atLine, int atColumn) {
     emplace_back(kind, std::move(text), SourceLocation(file, atLine, atColumn));
 }
 
-void Lexer::append(TokenKind kind, std::string text) {
+void Lexer::append(TokenKind kind, std::string&& text) {
     push(kind, std::move(text), tokenLine, tokenColumn);
     if (kind != Whitespace) statementEndLine = line;
 }
 
 void Lexer::appendAt(TokenKind kind, const char* text, int atLine) {
-    push(kind, text, atLine, tokenColumn);
+    push(kind, std::string(text), atLine, tokenColumn);
 }
 
 void Lexer::emitSpace(const char* text) {
@@ -450,9 +467,16 @@ void Lexer::readPreprocessingNumber(int c) {
 
 void Lexer::readWord(int c) {
     std::string text(1, static_cast<char>(c));
+    // Straight from the buffer: a word never holds a line end, so only the column moves.
+    if (pushedCount == 0 && input) {
+        for (int next = input->sgetc(); isWordChar(next); next = input->snextc()) {
+            text += static_cast<char>(next);
+            ++currentColumn;
+        }
+    }
     while (isWordChar(peekChar())) text += static_cast<char>(getChar());
     beginToken(Name);
-    bool opensRegion = has(VerbatimRegions) && (text == "_HPP" || text == "_CPP");
+    bool opensRegion = has(VerbatimRegions) && text[0] == '_' && (text == "_HPP" || text == "_CPP");
     TokenKind kind = classifyWord(text, has(OwnWords));
     append(kind, std::move(text));
     if (opensRegion) ++verbatimDepth;

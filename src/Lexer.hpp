@@ -62,10 +62,10 @@ private:
 
     bool has(LexerOptions bit) const { return (options & bit) != 0; }
     // A token read from the input, located where it began.
-    void append(TokenKind kind, std::string text);
+    void append(TokenKind kind, std::string&& text);
     // A block token the lexer makes up, located on the given line.
     void appendAt(TokenKind kind, const char* text, int atLine);
-    void push(TokenKind kind, std::string text, int atLine, int atColumn);
+    void push(TokenKind kind, std::string&& text, int atLine, int atColumn);
 
     void beginToken(TokenKind coming);
     void endStatement();

@@ -13,6 +13,7 @@
 
 int grammarMode = 0;
 unsigned long long parseSteps = 0;
+bool recordingExpectations = true;
 
 namespace {
 
@@ -85,6 +86,9 @@ Expectation classify(TokenStream& ts, int priority) {
 std::vector<ExpectationRecord> journal;
 int openRecordings = 0;
 
+// The first halves of the operators split since the parse state was reset, oldest first.
+std::vector<TokenStream::Position> splitOperators;
+
 void record(TokenStream& ts, Expectation what, const ExpectedName& name, int priority) {
     if (what == Expectation::add && std::find(ts.expected.begin(), ts.expected.end(), name) != ts.expected.end()) return;
     if (what == Expectation::restart) {
@@ -101,7 +105,7 @@ void record(TokenStream& ts, Expectation what, const ExpectedName& name, int pri
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
     // Most tries fail on the first byte; only then is the whole text compared.
-    if (t.text.c_str()[0] == literal[0] && t.text == literal) {
+    if (t.text[0] == literal[0] && t.text.size() == length && std::memcmp(t.text.data(), literal, length) == 0) {
         ts.advance();
         return true;
     }
@@ -109,9 +113,11 @@ bool StringParser::parse(TokenStream& ts) const {
         t.text[0] == literal[0] && splittable(t.text)) {
         ts.insert(std::next(ts.current), Token(Operator, t.text.substr(1), t.location));
         t.text.erase(1);
+        splitOperators.push_back(ts.current);
         ts.advance();
         return true;
     }
+    if (!recordingExpectations) return false;
     Expectation what = classify(ts, 0);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{literal, true}, 0);
     return false;
@@ -122,6 +128,7 @@ bool TokenParser::parse(TokenStream& ts) const {
         ts.advance();
         return true;
     }
+    if (!recordingExpectations) return false;
     Expectation what = classify(ts, 0);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{tokenKindName(kind), false}, 0);
     return false;
@@ -135,14 +142,10 @@ void FirstSet::add(const FirstSet& o) {
     splitStarts |= o.splitStarts;
 }
 
-bool FirstSet::starts(const Token& t) const {
-    if (kinds & (1u << t.kind)) return true;
-    unsigned char c = static_cast<unsigned char>(t.text.empty() ? '\0' : t.text[0]);
-    if (literalStarts[c])
-        for (const std::string& literal : literals)
-            if (t.text == literal) return true;
-    // A superset of the splits StringParser makes, which is enough for a guard.
-    return t.kind == Operator && t.text.size() > 1 && splitStarts[c];
+bool FirstSet::isLiteral(const std::string& text) const {
+    for (const std::string& literal : literals)
+        if (text == literal) return true;
+    return false;
 }
 
 FirstSet literalFirst(const char* literal) {
@@ -160,6 +163,7 @@ FirstSet kindFirst(TokenKind kind) {
 }
 
 void expect(TokenStream& ts, const char* name, int priority) {
+    if (!recordingExpectations) return;
     Expectation what = classify(ts, priority);
     if (what != Expectation::ignore) record(ts, what, ExpectedName{name, false}, priority);
 }
@@ -205,10 +209,15 @@ void resetExpectationRecordings() {
     openRecordings = 0;
 }
 
+const PrecedenceEntry PrecedenceState::none{0, ""};
 PrecedenceState precedence;
 int nestingDepth = 0;
 std::map<RunKey, RunOutcome> rememberedRuns;
 int rememberDepth = 0;
+
+void forgetRunsOfEarlierStatements() {
+    if (rememberDepth == 0) rememberedRuns.clear();
+}
 
 bool enterNesting(TokenStream& ts) {
     if (++nestingDepth > maxNestingDepth)
@@ -266,9 +275,21 @@ void resetParseState() {
     rememberDepth = 0;
     rememberedRuns.clear();
     resetExpectationRecordings();
+    splitOperators.clear();
+}
+
+void joinSplitOperators(TokenStream& ts) {
+    // Newest first: a second half may itself have been split again.
+    for (auto it = splitOperators.rbegin(); it != splitOperators.rend(); ++it) {
+        TokenStream::Position second = std::next(*it);
+        (*it)->text += second->text;
+        ts.erase(second);
+    }
+    splitOperators.clear();
 }
 
 void raiseSyntaxError(TokenStream& ts) {
+    if (!recordingExpectations) throw ExpectationsNeeded();
     std::set<std::string> expected;
     for (const ExpectedName& name : ts.expected) expected.insert(name.spelled());
     if (expected.count("operator")) {

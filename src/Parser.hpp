@@ -10,6 +10,7 @@
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -30,9 +31,11 @@ extern int grammarMode;
 // The node of type T under construction, one process-wide slot per type. Rules save and restore
 // it around their body, so nested rules of one type behave as a stack on the C++ call stack.
 template <class T>
+inline boost::shared_ptr<T> constructionSlotOf;
+// A variable rather than a function's static: asked on every rule run, it needs no first-use check.
+template <class T>
 boost::shared_ptr<T>& constructionSlot() {
-    static boost::shared_ptr<T> slot;
-    return slot;
+    return constructionSlotOf<T>;
 }
 
 // Puts a node into a construction slot and gives the previous one back on scope exit, also when
@@ -74,6 +77,13 @@ boost::shared_ptr<T> newNode(TokenStream& ts) {
 }
 
 // ---- Expectation bookkeeping and recovery (members of the token stream in spirit) ----
+
+// Expected names are only needed to word a syntax error, and most files have none. So a parse
+// first runs without keeping them; the first error it meets throws ExpectationsNeeded, and the
+// caller parses again from the start with them kept, so the error reads as it always has.
+// Written by parseRecordingOnError, read by every failing match.
+extern bool recordingExpectations;
+struct ExpectationsNeeded {};
 
 // Records that `name` would have been accepted at the read position.
 void expect(TokenStream& ts, const char* name, int priority);
@@ -143,7 +153,16 @@ struct FirstSet {
         return s;
     }
     void add(const FirstSet& o);
-    bool starts(const Token& t) const;
+    // Asked before nearly every rule run, so the usual answers come from the bit sets here;
+    // only a token whose first byte starts a literal is compared with the literals.
+    bool starts(const Token& t) const {
+        if (kinds & (1u << t.kind)) return true;
+        unsigned char c = static_cast<unsigned char>(t.text[0]);
+        if (literalStarts[c] && isLiteral(t.text)) return true;
+        // A superset of the splits StringParser makes, which is enough for a guard.
+        return splitStarts[c] && t.kind == Operator && t.text.size() > 1;
+    }
+    bool isLiteral(const std::string& text) const;
 };
 FirstSet literalFirst(const char* literal);
 FirstSet kindFirst(TokenKind kind);
@@ -191,7 +210,7 @@ bool runStep(const P& p, TokenStream& ts) {
     if constexpr (IsNodeParser<P>::value) {
         auto node = p.parse(ts);
         if (!node) return false;
-        constructionSlot<typename P::Result::element_type>() = node;
+        constructionSlot<typename P::Result::element_type>() = std::move(node);
         return true;
     } else {
         return p.parse(ts);
@@ -201,10 +220,11 @@ bool runStep(const P& p, TokenStream& ts) {
 class StringParser : public ParserTag {
 public:
     typedef bool Result;
-    explicit StringParser(const char* literal) : literal(literal) {}
+    explicit StringParser(const char* literal) : literal(literal), length(std::strlen(literal)) {}
     bool parse(TokenStream& ts) const;
     FirstSet first() const { return literalFirst(literal); }
     const char* literal;
+    size_t length;
 };
 
 class TokenParser : public ParserTag {
@@ -337,6 +357,9 @@ public:
             }
         }
         while (runs < max) {
+            // Most loops end on a token their body cannot start; without expected names to
+            // record, that is seen at once instead of by trying every alternative of the body.
+            if (!recordingExpectations && cannotStart(bodyFirst(), ts)) break;
             TokenStream::Position before = ts.current;
             if (!runStep(p, ts)) break;
             ++runs;
@@ -350,8 +373,22 @@ public:
         if (min == 0) s.nullable = true;
         return s;
     }
+    // Worked out on first use, when the grammar is complete.
+    const FirstSet& bodyFirst() const {
+        if (!bodyFirstKnown) {
+            bodyFirstSet = p.first();
+            bodyFirstKnown = true;
+        }
+        return bodyFirstSet;
+    }
     P p;
+    mutable FirstSet bodyFirstSet;
+    mutable bool bodyFirstKnown = false;
 };
+
+// Empties the memory of remembered runs (below) unless one is in progress; a statement's runs
+// are never tried again by the next statement.
+void forgetRunsOfEarlierStatements();
 
 template <class P>
 class SkippingParser : public ParserTag {
@@ -359,9 +396,12 @@ public:
     typedef bool Result;
     explicit SkippingParser(const P& p) : p(p) {}
     bool parse(TokenStream& ts) const {
+        forgetRunsOfEarlierStatements();
         try {
             if (runStep(p, ts)) return true;
         } catch (const CompileError& error) {
+            // Later messages depend on what this statement recorded.
+            if (!recordingExpectations && error.severity < SeverityInternal) throw ExpectationsNeeded();
             queueParseDiagnostic(error);
             return skipStatement(ts);
         }
@@ -414,7 +454,7 @@ public:
         if constexpr (IsNodeParser<P>::value) {
             auto node = p.parse(ts);
             if (!node) return false;
-            nodeUnderConstruction<T>().*member = node;
+            nodeUnderConstruction<T>().*member = std::move(node);
             return true;
         } else {
             static_assert(std::is_same<M, std::string>::value, "a matching parser can only store text");
@@ -448,7 +488,7 @@ public:
     bool parse(TokenStream& ts) const {
         auto node = p.parse(ts);
         if (!node) return false;
-        (nodeUnderConstruction<T>().*member).push_back(node);
+        (nodeUnderConstruction<T>().*member).push_back(std::move(node));
         return true;
     }
     FirstSet first() const { return settingFirst(p); }
@@ -485,6 +525,7 @@ public:
             firstKnown = true;
         }
         if (cannotStart(firstSet, ts)) {
+            if (!recordingExpectations) return false;
             // Run for the expectations it records, without a wrapper to build.
             SlotGuard<W> guard(boost::shared_ptr<W>{});
             if (runStep(p, ts)) matchedOutsideFirst();
@@ -492,9 +533,10 @@ public:
         }
         SlotGuard<W> guard(newNode<W>(ts));
         if (!runStep(p, ts)) return false;
-        boost::shared_ptr<W> wrapper = constructionSlot<W>();
-        (*wrapper).*member = constructionSlot<B>();
-        constructionSlot<B>() = wrapper;
+        // Moved, not copied: the guard puts the outer W back, and B's slot is refilled here.
+        boost::shared_ptr<W> wrapper = std::move(constructionSlot<W>());
+        (*wrapper).*member = std::move(constructionSlot<B>());
+        constructionSlot<B>() = std::move(wrapper);
         return true;
     }
     FirstSet first() const { return settingFirst(p); }
@@ -540,7 +582,8 @@ public:
                 Result node;
                 {
                     SlotGuard<T> guard(newNode<T>(ts));
-                    if (parser.parse(ts)) node = constructionSlot<T>();
+                    // The guard refills the slot on leaving, so the node is moved out of it.
+                    if (parser.parse(ts)) node = std::move(constructionSlot<T>());
                 }
                 if (!node && name) expect(ts, name, 100);
                 return node;
@@ -576,6 +619,7 @@ public:
         if (!impl) ruleWithoutBody(name);
         ++parseSteps;
         if (cannotStart(first(), ts)) {
+            if (!recordingExpectations) return Result();
             if (name)
                 expect(ts, name, 100);
             else
@@ -751,9 +795,31 @@ WrapMember<ParserType<P>, W, B> wrap(boost::shared_ptr<B> Owner::*member, P&& p)
 // Process-wide like the grammar tables. The steps of each grammar read and write it; every
 // front end calls resetParseState before it parses, so each grammar starts each file clean.
 
-// Empties the precedence stack, the nesting depth, the remembered runs and the expectation
-// recordings.
+// Empties the precedence stack, the nesting depth, the remembered runs, the expectation
+// recordings and the log of split operators.
 void resetParseState();
+
+// Runs `parse` (which resets the parse state itself) without keeping expected names; when it
+// meets a syntax error, the operators it split are joined again and it runs once more from the
+// same token, keeping them.
+void joinSplitOperators(TokenStream& ts);
+template <class F>
+auto parseRecordingOnError(TokenStream& ts, F parse) {
+    TokenStream::Position start = ts.current;
+    struct Off {
+        bool saved = recordingExpectations;
+        Off() { recordingExpectations = false; }
+        ~Off() { recordingExpectations = saved; }
+    };
+    try {
+        Off off;
+        return parse();
+    } catch (const ExpectationsNeeded&) {
+    }
+    joinSplitOperators(ts);
+    ts.current = start;
+    return parse();
+}
 
 // ---- precedence ----
 //
@@ -767,7 +833,8 @@ struct PrecedenceState {
     std::vector<PrecedenceEntry> stack;
     PrecedenceEntry lastPopped{0, ""};
 
-    PrecedenceEntry top() const { return stack.empty() ? PrecedenceEntry{0, ""} : stack.back(); }
+    const PrecedenceEntry& top() const { return stack.empty() ? none : stack.back(); }
+    static const PrecedenceEntry none;
 };
 extern PrecedenceState precedence;
 
@@ -857,11 +924,13 @@ auto link(const P& wrapping) {
 // The tuple and the range both start with "(" expression, and a type or an expression after a
 // bracket is tried by several alternatives (construction, static name, tuple type, template
 // argument), so without a memory every bracket would parse what follows it several times, and
-// nested brackets, open or closed, a number of times exponential in their depth. The outcome of
-// an expression or a type depends only on where it starts and on the precedence entry it must
-// exceed, so it is kept under those for as long as the outermost remembered run lasts (the
-// tokens the keys point at live at least that long): where the run ended, the node it built,
-// the last popped entry it left (a binary check after it reads that) and what it expected.
+// nested brackets, open or closed, a number of times exponential in their depth. The same goes
+// for a type at the start of a statement, which the function, property and variable
+// declarations each read before they tell themselves apart. The outcome of an expression or a
+// type depends only on where it starts and on the precedence entry it must exceed, so it is
+// kept under those until the next statement starts outside every remembered run (the tokens
+// the keys point at live at least that long): where the run ended, the node it built, the last
+// popped entry it left (a binary check after it reads that) and what it expected.
 // A run that raised syntax errors inside a nested block reports them once, not per repetition.
 struct RunKey {
     const void* rule;
@@ -884,24 +953,32 @@ struct RunOutcome {
     int height;
 };
 // The runs kept so far and the number of remembered runs in progress (the memory is emptied
-// when the outermost one starts).
+// when a statement starts while none is).
 extern std::map<RunKey, RunOutcome> rememberedRuns;
 extern int rememberDepth;
 
+// Where a rule's runs are tried more than once at one place: right after an opening bracket,
+// and for a type also at the start of a statement (after the "}" that ended the one before).
+enum RememberAt { AfterBracket, AfterBracketOrAtStatementStart };
+
 // The body of a rule building a T, run at most once per key.
-template <class T, class P>
+template <class T, RememberAt where, class P>
 class Remember : public ParserTag {
 public:
     typedef bool Result;
     explicit Remember(const P& p) : p(p) {}
+    static bool worthRemembering(TokenStream& ts) {
+        if (ts.current == ts.begin()) return false;
+        const Token& before = *std::prev(ts.current);
+        if (before.kind == OpeningBrace) return true;
+        return where == AfterBracketOrAtStatementStart && before.kind == ClosingBrace && before.text == "}";
+    }
     bool parse(TokenStream& ts) const {
-        if (rememberDepth == 0) rememberedRuns.clear();
         struct Depth {
             Depth() { ++rememberDepth; }
             ~Depth() { --rememberDepth; }
         } depth;
-        // Only runs right after an opening bracket are tried more than once at one place.
-        if (ts.current == ts.begin() || std::prev(ts.current)->kind != OpeningBrace) return runStep(p, ts);
+        if (!worthRemembering(ts)) return runStep(p, ts);
         PrecedenceEntry top = precedence.top();
         RunKey key{this, &*ts.current, top.precedence, top.op};
         auto found = rememberedRuns.find(key);
@@ -927,9 +1004,9 @@ public:
     P p;
 };
 
-template <class T, class P>
-Remember<T, P> remember(const P& p) {
-    return Remember<T, P>(p);
+template <class T, RememberAt where = AfterBracket, class P>
+Remember<T, where, P> remember(const P& p) {
+    return Remember<T, where, P>(p);
 }
 
 [[noreturn]] void matchedWithoutNode();
@@ -945,7 +1022,7 @@ public:
     Result parse(TokenStream& ts) const {
         SlotGuard<T> guard(Result{});
         if (!runStep(p, ts)) return Result();
-        Result node = constructionSlot<T>();
+        Result node = std::move(constructionSlot<T>());
         if (!node) matchedWithoutNode();
         return node;
     }

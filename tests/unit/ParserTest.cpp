@@ -409,6 +409,46 @@ TEST_F(ParserTest, ErrorAtTheLastTokenFindsEndOfFile) {
     EXPECT_EQ(syntaxErrorOf(ts), "Syntax error, expected sum instead of 'end-of-file'");
 }
 
+// A parse run first without expected names starts again at the first error, with every split
+// operator joined, and words its errors as a parse that kept them all along.
+TEST_F(ParserTest, ParseRetriedWithExpectationsWordsErrorsTheSame) {
+    const char* input = "{ / o:(( #:1 ) ) { } / #:2 #:3 { } / #:4 o:+ { } / }";
+    ListStream direct(input);
+    ASSERT_TRUE(blockRule().parse(direct));
+    std::vector<CompileError> expected = queuedDiagnostics();
+    ASSERT_EQ(expected.size(), 2u);
+    clearDiagnostics();
+    ListStream retried(input);
+    int runs = 0;
+    boost::shared_ptr<TBlock> b = parseRecordingOnError(retried, [&] {
+        ++runs;
+        resetParseState();
+        if (runs == 1) {
+            EXPECT_FALSE(recordingExpectations);
+        }
+        return blockRule().parse(retried);
+    });
+    EXPECT_EQ(runs, 2);
+    EXPECT_TRUE(recordingExpectations);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->statements.size(), 1u);
+    EXPECT_EQ(retried.texts(), direct.texts());
+    ASSERT_EQ(queuedDiagnostics().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(queuedDiagnostics()[i].message, expected[i].message);
+        EXPECT_EQ(queuedDiagnostics()[i].position, expected[i].position);
+    }
+}
+
+TEST_F(ParserTest, SplitOperatorsAreJoinedNewestFirst) {
+    ListStream ts("o:->* n:x");
+    resetParseState();
+    ASSERT_TRUE((lit("-") >> lit(">") >> lit("*")).parse(ts));
+    EXPECT_EQ(ts.texts(), (std::vector<std::string>{"-", ">", "*", "x"}));
+    joinSplitOperators(ts);
+    EXPECT_EQ(ts.texts(), (std::vector<std::string>{"->*", "x"}));
+}
+
 TEST_F(ParserTest, RulesAreChosenByGrammarMode) {
     static Rule<MatchBool>* modeZero = &endRule();
     grammarMode = 1;
