@@ -924,11 +924,24 @@ void registerLowering() {
 }
 
 void reportUnprocessedStatements(Block& top) {
-    // An explicit stack: expression chains can be far deeper than the call stack.
-    std::vector<ASTObject*> pending{&top};
-    while (!pending.empty()) {
-        ASTObject* node = pending.back();
-        pending.pop_back();
+    // An explicit stack: expression chains can be far deeper than the call stack. Children go
+    // straight onto it, in field order, rather than through a list made per node: this walk
+    // passes every node of the module.
+    class PushChildren : public ChildFieldVisitor {
+    public:
+        void child(const char*, ASTObject* node) override {
+            if (node) pending.push_back(node);
+        }
+        void children(const char*, const std::vector<ASTObject*>& nodes) override {
+            for (ASTObject* node : nodes)
+                if (node) pending.push_back(node);
+        }
+        std::vector<ASTObject*> pending;
+    } walk;
+    walk.pending.push_back(&top);
+    while (!walk.pending.empty()) {
+        ASTObject* node = walk.pending.back();
+        walk.pending.pop_back();
         // Macro bodies run at translation time and are never written as C++.
         if (nodeCast<MacroDeclaration>(node)) continue;
         Statement* statement = nodeCast<Statement>(node);
@@ -939,6 +952,6 @@ void reportUnprocessedStatements(Block& top) {
                         statement->location);
             continue;
         }
-        for (ASTObject* child : childNodes(*node)) pending.push_back(child);
+        node->visitFields(walk);
     }
 }
