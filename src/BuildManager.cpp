@@ -174,6 +174,57 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 }
 
 
+// Whether a module still waiting on the work stack imports this one, directly or through others.
+bool awaitedByPendingImporter(const Module& module) {
+    std::stack<ModuleName> pending = workStack;
+    std::set<const Module*> seen;
+    std::vector<const Module*> reach;
+    for (; !pending.empty(); pending.pop()) {
+        if (visited.count(pending.top())) continue;
+        auto known = moduleRegistry.find(pending.top());
+        if (known != moduleRegistry.end() && known->second) reach.push_back(known->second.get());
+    }
+    while (!reach.empty()) {
+        const Module* at = reach.back();
+        reach.pop_back();
+        if (!seen.insert(at).second) continue;
+        for (const auto& entry : at->imports) {
+            const Module* imported = entry.second->module.get();
+            if (imported == &module) return true;
+            if (imported) reach.push_back(imported);
+        }
+    }
+    return false;
+}
+
+void emptyBody(const BlockPtr& body) {
+    if (!body) return;
+    body->statements.clear();
+    body->names.clear();
+}
+
+// Function bodies are the bulk of a tree. Once written they are read by nothing but a later
+// translation of a module that imports this one, which only needs declarations anyway; freeing
+// them lets the modules still to come reuse the memory. Nested modules are left whole: they are
+// written as modules of their own.
+void releaseBodies(Block& block) {
+    for (const StatementPtr& statement : block.statements) {
+        ASTObject* node = statement.get();
+        if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(node)) {
+            emptyBody(function->body);
+        } else if (PropertyDeclaration* property = nodeCast<PropertyDeclaration>(node)) {
+            emptyBody(property->getter);
+            emptyBody(property->setter);
+        } else if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(node)) {
+            if (cls->body) releaseBodies(*cls->body);
+        } else if (UnionDeclaration* u = nodeCast<UnionDeclaration>(node)) {
+            if (u->body) releaseBodies(*u->body);
+        } else if (NamespaceDeclaration* space = nodeCast<NamespaceDeclaration>(node)) {
+            if (space->body) releaseBodies(*space->body);
+        }
+    }
+}
+
 bool translateModule(const ModuleName& name);
 
 bool processModule(const ModuleName& name) {
@@ -230,6 +281,7 @@ bool translateModule(const ModuleName& name) {
         return false;
     }
     if (!module->headerUnchanged) rewrittenHeaders.insert(module.get());
+    if (module->block && !awaitedByPendingImporter(*module)) releaseBodies(*module->block);
     return true;
 }
 
