@@ -220,6 +220,14 @@ struct StatementSlot {
     bool isSet() const { return block != nullptr; }
 };
 
+// Where a statement or a block stands: the entry of the statement that holds it and the nearest
+// enclosing module, class, union or namespace body. Other nodes stand where their parent does
+// and keep no copy: expressions are most of a tree.
+struct Placement {
+    Block* memberContext = nullptr;
+    StatementSlot statementSlot;
+};
+
 // Read-only walk over the fields of one node, in a fixed order (base class fields first).
 // The tree dump is one listener; passes that only need the children of any node are others.
 // Back links and other bookkeeping are not listed: they are no part of the tree's content.
@@ -260,10 +268,15 @@ public:
     SourceLocation location;
 
     // Bookkeeping of the later passes; none of it owns anything and the parser leaves it empty.
-    ASTObject* parent = nullptr;       // the node whose field or list holds this one
-    Block* memberContext = nullptr;    // nearest enclosing module, class, union or namespace body
-    StatementSlot statementSlot;       // entry of the statement that contains this node
-    bool processed = false;            // set the first time a pass processes the node
+    ASTObject* parent = nullptr;  // the node whose field or list holds this one
+    bool processed = false;       // set the first time a pass processes the node
+
+    // The node's own placement where it keeps one (statements and blocks), else null.
+    virtual Placement* placement() { return nullptr; }
+    const Placement* placement() const { return const_cast<ASTObject*>(this)->placement(); }
+    // The placement of the node or of its nearest ancestor that keeps one.
+    Block* memberContext() const;
+    StatementSlot statementSlot() const;
 };
 
 // The node's children in field order, empty ones left out.
@@ -559,6 +572,9 @@ class Statement : public ASTObject {
 public:
     const char* typeName() const override { return "Statement"; }
     const char* className() const override { return "Statement"; }
+    Placement* placement() override { return &place; }
+
+    Placement place;  // set by the parent finder
 };
 
 class ForStatement : public Statement {
@@ -1037,10 +1053,13 @@ public:
     const char* className() const override { return "Block"; }
     void visitFields(FieldVisitor& visitor) const override;
 
+    Placement* placement() override { return &place; }
+
     StatementList statements;
     Access access;
     DeclarationTable names;  // filled while linking, read by name lookup
     bool completed = false;  // the statements have been processed once
+    Placement place;         // set by the parent finder: that of the block's owner
 };
 
 class Module : public ASTObject {
