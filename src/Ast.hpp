@@ -375,8 +375,9 @@ public:
     const char* className() const override { return "ConstantExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    std::string value;  // as written; string literals keep their quotes
+    // Small fields come first throughout: they fill the padding at the end of the base class.
     CharacterEncoding encoding = NoEncoding;
+    std::string value;  // as written; string literals keep their quotes
 };
 
 class OperExpression : public Expression {
@@ -427,8 +428,8 @@ public:
     const char* className() const override { return "SubExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    ExpressionPtr object;
     bool isArrow = false;
+    ExpressionPtr object;
     std::string member;
 };
 
@@ -470,8 +471,8 @@ public:
 
     bool isHeap = false;
     bool isShared = false;
-    TypeExpressionPtr type;
     bool hasArguments = false;
+    TypeExpressionPtr type;
     ExpressionList arguments;
     BlockPtr initializer;  // the "with" block
 };
@@ -861,8 +862,8 @@ public:
 
     bool isStatic = false;
     bool isMutable = false;
-    ExpressionList initializers;
     bool isConstructed = false;
+    ExpressionList initializers;
 };
 
 class ForPart : public DataDeclaration {
@@ -1055,11 +1056,11 @@ public:
 
     Placement* placement() override { return &place; }
 
-    StatementList statements;
-    Access access;
-    DeclarationTable names;  // filled while linking, read by name lookup
     bool completed = false;  // the statements have been processed once
+    Access access;
     Placement place;         // set by the parent finder: that of the block's owner
+    StatementList statements;
+    DeclarationTable names;  // filled while linking, read by name lookup
 };
 
 class Module : public ASTObject {
