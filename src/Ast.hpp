@@ -268,8 +268,8 @@ public:
     SourceLocation location;
 
     // Bookkeeping of the later passes; none of it owns anything and the parser leaves it empty.
-    ASTObject* parent = nullptr;  // the node whose field or list holds this one
     bool processed = false;       // set the first time a pass processes the node
+    ASTObject* parent = nullptr;  // the node whose field or list holds this one
 
     // The node's own placement where it keeps one (statements and blocks), else null.
     virtual Placement* placement() { return nullptr; }
