@@ -35,6 +35,13 @@ std::map<ModuleName, ModulePtr> moduleRegistry;
 std::map<std::string, FrontEndPtr> frontEnds;
 BackEndPtr cppBackEnd;
 
+// At the end of a run the trees are left to the operating system: freeing every node of a
+// program one by one costs a noticeable share of a translation. They stay reachable from here,
+// so a leak checker sees memory in use, not memory lost; outside the unnamed namespace, so the
+// compiler cannot drop the stores as never read.
+std::map<ModuleName, ModulePtr>* modulesKeptAtExit = nullptr;
+std::vector<ModulePtr>* replacedKeptAtExit = nullptr;
+
 namespace {
 
 // Modules read from their interface files and then again from source: the importers that had
@@ -55,12 +62,6 @@ void releaseModules() {
     moduleRegistry.clear();
     replacedModules.clear();
 }
-
-// At the end of a run the trees are left to the operating system: freeing every node of a
-// program one by one costs a noticeable share of a translation. They stay reachable from here,
-// so a leak checker sees memory in use, not memory lost.
-std::map<ModuleName, ModulePtr>* modulesKeptAtExit = nullptr;
-std::vector<ModulePtr>* replacedKeptAtExit = nullptr;
 
 struct ModuleRelease {
     ~ModuleRelease() {
