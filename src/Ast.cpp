@@ -101,6 +101,24 @@ void resetUniqueNames() { uniqueNameCounter = 0; }
 
 void ASTObject::visitFields(FieldVisitor&) const {}
 
+namespace {
+const Placement* placed(const ASTObject* node) {
+    for (const ASTObject* at = node; at; at = at->parent)
+        if (const Placement* own = at->placement()) return own;
+    return nullptr;
+}
+}  // namespace
+
+Block* ASTObject::memberContext() const {
+    const Placement* own = placed(this);
+    return own ? own->memberContext : nullptr;
+}
+
+StatementSlot ASTObject::statementSlot() const {
+    const Placement* own = placed(this);
+    return own ? own->statementSlot : StatementSlot();
+}
+
 std::vector<ASTObject*> childNodes(const ASTObject& node) {
     class Collect : public ChildFieldVisitor {
     public:

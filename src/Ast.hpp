@@ -220,6 +220,14 @@ struct StatementSlot {
     bool isSet() const { return block != nullptr; }
 };
 
+// Where a statement or a block stands: the entry of the statement that holds it and the nearest
+// enclosing module, class, union or namespace body. Other nodes stand where their parent does
+// and keep no copy: expressions are most of a tree.
+struct Placement {
+    Block* memberContext = nullptr;
+    StatementSlot statementSlot;
+};
+
 // Read-only walk over the fields of one node, in a fixed order (base class fields first).
 // The tree dump is one listener; passes that only need the children of any node are others.
 // Back links and other bookkeeping are not listed: they are no part of the tree's content.
@@ -260,10 +268,15 @@ public:
     SourceLocation location;
 
     // Bookkeeping of the later passes; none of it owns anything and the parser leaves it empty.
-    ASTObject* parent = nullptr;       // the node whose field or list holds this one
-    Block* memberContext = nullptr;    // nearest enclosing module, class, union or namespace body
-    StatementSlot statementSlot;       // entry of the statement that contains this node
-    bool processed = false;            // set the first time a pass processes the node
+    bool processed = false;       // set the first time a pass processes the node
+    ASTObject* parent = nullptr;  // the node whose field or list holds this one
+
+    // The node's own placement where it keeps one (statements and blocks), else null.
+    virtual Placement* placement() { return nullptr; }
+    const Placement* placement() const { return const_cast<ASTObject*>(this)->placement(); }
+    // The placement of the node or of its nearest ancestor that keeps one.
+    Block* memberContext() const;
+    StatementSlot statementSlot() const;
 };
 
 // The node's children in field order, empty ones left out.
@@ -362,8 +375,9 @@ public:
     const char* className() const override { return "ConstantExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    std::string value;  // as written; string literals keep their quotes
+    // Small fields come first throughout: they fill the padding at the end of the base class.
     CharacterEncoding encoding = NoEncoding;
+    std::string value;  // as written; string literals keep their quotes
 };
 
 class OperExpression : public Expression {
@@ -414,8 +428,8 @@ public:
     const char* className() const override { return "SubExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    ExpressionPtr object;
     bool isArrow = false;
+    ExpressionPtr object;
     std::string member;
 };
 
@@ -457,8 +471,8 @@ public:
 
     bool isHeap = false;
     bool isShared = false;
-    TypeExpressionPtr type;
     bool hasArguments = false;
+    TypeExpressionPtr type;
     ExpressionList arguments;
     BlockPtr initializer;  // the "with" block
 };
@@ -559,6 +573,9 @@ class Statement : public ASTObject {
 public:
     const char* typeName() const override { return "Statement"; }
     const char* className() const override { return "Statement"; }
+    Placement* placement() override { return &place; }
+
+    Placement place;  // set by the parent finder
 };
 
 class ForStatement : public Statement {
@@ -845,8 +862,8 @@ public:
 
     bool isStatic = false;
     bool isMutable = false;
-    ExpressionList initializers;
     bool isConstructed = false;
+    ExpressionList initializers;
 };
 
 class ForPart : public DataDeclaration {
@@ -1037,10 +1054,13 @@ public:
     const char* className() const override { return "Block"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    StatementList statements;
-    Access access;
-    DeclarationTable names;  // filled while linking, read by name lookup
+    Placement* placement() override { return &place; }
+
     bool completed = false;  // the statements have been processed once
+    Access access;
+    Placement place;         // set by the parent finder: that of the block's owner
+    StatementList statements;
+    DeclarationTable names;  // filled while linking, read by name lookup
 };
 
 class Module : public ASTObject {

@@ -163,7 +163,7 @@ void addMemberInitializers(ClassDeclaration& cls) {
 }
 
 bool isClassMember(const Declaration& declaration) {
-    const Block* context = declaration.memberContext;
+    const Block* context = declaration.memberContext();
     return context && declaration.parent == context && dynamic_cast<const ClassDeclaration*>(context->parent);
 }
 

@@ -1080,7 +1080,7 @@ void CppEmitter::verbatimBlock(const TokensExpression& tokens) {
     for (size_t i = 1; i + 1 < list.size(); ++i) {
         const Token& token = *list[i];
         out_.markPosition(token.location);
-        if (previous && previous->location.file == token.location.file &&
+        if (previous && previous->location.file() == token.location.file() &&
             previous->location.line == token.location.line &&
             token.location.column > previous->location.column + static_cast<int>(previous->text.size()))
             write(" ");

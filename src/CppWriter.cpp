@@ -2,14 +2,17 @@
 // in step with the source, and the line-by-line comparison with the previous file.
 #include "CppWriter.hpp"
 
+#include <cstdio>
+#include <fstream>
+
 #include "Diagnostics.hpp"
 #include "platform/Platform.hpp"
 
 // ---- DiffingFile ----
 
-bool DiffingFile::isIgnorable(const std::string& line) {
+bool DiffingFile::isIgnorable(std::string_view line) {
     if (line.compare(0, 5, "#line") == 0) return true;
-    return line.find_first_not_of(" \t\r\n") == std::string::npos;
+    return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 void DiffingFile::open(const std::string& path) {
@@ -18,34 +21,52 @@ void DiffingFile::open(const std::string& path) {
     temporaryPath_ = path + ".tmp";
     same_ = true;
     old_.clear();
-    old_.open(path, std::ios::binary);
-    if (!old_.is_open()) same_ = false;
+    oldPosition_ = 0;
+    // What cannot be read (a directory in the file's place) compares as an empty file.
+    std::FILE* old = std::fopen(path.c_str(), "rb");
+    oldOpen_ = old != nullptr;
+    if (old) {
+        char buffer[65536];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, old)) > 0) old_.append(buffer, got);
+        std::fclose(old);
+    } else {
+        same_ = false;
+    }
     new_.clear();
-    new_.open(temporaryPath_, std::ios::binary | std::ios::trunc);
-    written_ = new_.is_open();
+    // Created now, so a file that cannot be made is known before anything is written to it.
+    std::FILE* created = std::fopen(temporaryPath_.c_str(), "wb");
+    written_ = created != nullptr;
+    if (created) std::fclose(created);
     open_ = true;
     if (verbose) verboseLineNoIndent("  diffing file: " + path + " with " + temporaryPath_);
 }
 
-void DiffingFile::write(const std::string& text) {
-    new_ << text;
+void DiffingFile::write(std::string_view text) {
+    new_.append(text);
     if (!same_) {
-        pending_ += text;
+        pending_.append(text);
         return;
     }
-    std::string::size_type start = 0;
-    std::string::size_type newline;
-    while ((newline = text.find('\n', start)) != std::string::npos) {
-        pending_.append(text, start, newline - start);
+    std::string_view::size_type start = 0;
+    std::string_view::size_type newline;
+    while ((newline = text.find('\n', start)) != std::string_view::npos) {
+        pending_.append(text.substr(start, newline - start));
         comparePendingLine();
         start = newline + 1;
     }
-    pending_.append(text, start, std::string::npos);
+    pending_.append(text.substr(start));
 }
 
-bool DiffingFile::readOldLine(std::string& line) {
-    while (std::getline(old_, line))
+bool DiffingFile::readOldLine(std::string_view& line, bool& ended) {
+    while (oldPosition_ < old_.size()) {
+        const std::string::size_type newline = old_.find('\n', oldPosition_);
+        ended = newline != std::string::npos;
+        const std::string::size_type end = ended ? newline : old_.size();
+        line = std::string_view(old_).substr(oldPosition_, end - oldPosition_);
+        oldPosition_ = ended ? end + 1 : end;
         if (!isIgnorable(line)) return true;
+    }
     return false;
 }
 
@@ -54,16 +75,18 @@ void DiffingFile::comparePendingLine() {
         pending_.clear();
         return;
     }
-    std::string oldLine;
-    const bool found = readOldLine(oldLine);
-    if (found && oldLine == pending_ && old_.good()) {
+    std::string_view oldLine;
+    bool ended = false;
+    const bool found = readOldLine(oldLine, ended);
+    // A last line without its newline counts as different: the file was cut short.
+    if (found && oldLine == pending_ && ended) {
         pending_.clear();
         return;
     }
     same_ = false;
     if (verbose) {
         verboseLineNoIndent("    difference: ");
-        verboseLineNoIndent("      old: " + (found ? oldLine : std::string()));
+        verboseLineNoIndent("      old: " + (found ? std::string(oldLine) : std::string()));
         verboseLineNoIndent("      new: " + pending_);
     }
     pending_.clear();
@@ -71,17 +94,20 @@ void DiffingFile::comparePendingLine() {
 
 void DiffingFile::close() {
     if (!open_) return;
-    if (same_ && old_.is_open()) {
-        std::string line;
-        if (readOldLine(line)) same_ = false;
+    if (same_ && oldOpen_) {
+        std::string_view line;
+        bool ended = false;
+        if (readOldLine(line, ended)) same_ = false;
     }
-    old_.close();
-    // A write that failed on the way (a full disk) leaves the stream bad; closing flushes the
-    // rest and fails the same way.
+    old_.clear();
+    old_.shrink_to_fit();
     if (written_) {
-        new_.close();
-        written_ = !new_.fail();
+        std::ofstream out(temporaryPath_, std::ios::binary | std::ios::trunc);
+        out.write(new_.data(), static_cast<std::streamsize>(new_.size()));
+        out.close();
+        written_ = !out.fail();
     }
+    new_.clear();
     open_ = false;
     if (!written_) {
         platform::deleteFile(temporaryPath_);
@@ -119,7 +145,9 @@ void CppWriter::write(const std::string& text) {
     if (text.empty()) return;
     if (text[0] == '}') --indentLevel;
     if (atLineStart) {
-        if (indentLevel > 0) file_.write(std::string(static_cast<size_t>(indentLevel), '\t'));
+        static const std::string tabs(64, '\t');
+        for (int left = indentLevel; left > 0; left -= static_cast<int>(tabs.size()))
+            file_.write(std::string_view(tabs).substr(0, static_cast<size_t>(left)));
         atLineStart = false;
     }
     if (text[0] == '{') ++indentLevel;

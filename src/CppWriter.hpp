@@ -4,8 +4,8 @@
 // Never decides what to write: the back end lays out the files, the emitter writes the nodes.
 #pragma once
 
-#include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Diagnostics.hpp"
@@ -23,10 +23,10 @@ enum EmitPhase : int {
     PhaseForStep = 34,
 };
 
-// Writes a file while comparing it line by line with the file it replaces. The new text goes
-// aside to path + ".tmp" while the old file is read in place, and replaces it when the file is
-// closed; blank lines and #line directives are ignored on both sides, so moving source lines
-// changes nothing.
+// Writes a file while comparing it line by line with the file it replaces. The new text is
+// gathered in memory and goes aside to path + ".tmp" in one write when the file is closed, then
+// replaces the old file, which is read whole when the file is opened; blank lines and #line
+// directives are ignored on both sides, so moving source lines changes nothing.
 //
 // With holdFiles the closed files stay aside until commit(): a module whose writing fails half
 // way keeps all of its previous files, which are older than its source (so the next run
@@ -41,7 +41,7 @@ public:
     }
 
     void open(const std::string& path);
-    void write(const std::string& text);
+    void write(std::string_view text);
     void close();
     // Moves every held file into place; false (and the first path that failed in `failed`)
     // when one could not be moved.
@@ -60,15 +60,18 @@ public:
     bool holdFiles = false;
 
     // Empty, only blanks, or a #line directive.
-    static bool isIgnorable(const std::string& line);
+    static bool isIgnorable(std::string_view line);
 
 private:
     void comparePendingLine();
-    // Reads the next line of the old file that is not ignorable; false at its end.
-    bool readOldLine(std::string& line);
+    // The next line of the old file that is not ignorable; false at its end. `ended` tells
+    // whether a newline closed it.
+    bool readOldLine(std::string_view& line, bool& ended);
 
-    std::ifstream old_;
-    std::ofstream new_;
+    std::string old_;  // the whole previous file
+    std::string::size_type oldPosition_ = 0;
+    bool oldOpen_ = false;
+    std::string new_;  // the text written since open
     std::string path_;
     std::string temporaryPath_;
     std::vector<std::string> held_;  // final paths whose new text waits at path + ".tmp"
@@ -89,7 +92,7 @@ public:
     // opens one after the indentation.
     void write(const std::string& text);
     void newLine();
-    void writeRaw(const std::string& text) { file_.write(text); }
+    void writeRaw(std::string_view text) { file_.write(text); }
     void writeInteger(long long value) { writeRaw(std::to_string(value)); }
     // Brings the output to the position's line: up to 10 lines ahead by blank lines, any other
     // move by a #line directive. Positions without a file are ignored.

@@ -2,6 +2,7 @@
 #include "Diagnostics.hpp"
 
 #include <iostream>
+#include <map>
 #include <set>
 
 namespace {
@@ -14,9 +15,39 @@ std::vector<CompileError>& diagnosticsList() {
 
 int verboseIndent = 0;
 
+namespace {
+// File names by number, from 1, and the numbers of the names; written only while locations are
+// made, which happens on the one thread that translates.
+std::vector<const std::string*>& numberedFiles() {
+    static std::vector<const std::string*> files;
+    return files;
+}
+
+unsigned fileNumber(const std::string* file) {
+    if (!file) return 0;
+    // A file's locations are made one after another: the last answer nearly always holds.
+    static const std::string* lastFile = nullptr;
+    static unsigned lastNumber = 0;
+    if (file == lastFile) return lastNumber;
+    static std::map<const std::string*, unsigned> numbers;
+    unsigned& number = numbers[file];
+    if (number == 0) {
+        numberedFiles().push_back(file);
+        number = static_cast<unsigned>(numberedFiles().size());
+    }
+    lastFile = file;
+    lastNumber = number;
+    return number;
+}
+}  // namespace
+
+SourceLocation::SourceLocation(const std::string* f, int l, int c) : line(l), column(c), fileNumber_(fileNumber(f)) {}
+
+const std::string* SourceLocation::file() const { return fileNumber_ ? numberedFiles()[fileNumber_ - 1] : nullptr; }
+
 const std::string& SourceLocation::fileName() const {
     static const std::string empty;
-    return file ? *file : empty;
+    return fileNumber_ ? *numberedFiles()[fileNumber_ - 1] : empty;
 }
 
 const std::string* internFileName(const std::string& name) {
@@ -27,7 +58,7 @@ const std::string* internFileName(const std::string& name) {
 
 void report(const CompileError& error, std::ostream& out) {
     std::string line;
-    if (error.position.file) line += *error.position.file;
+    if (error.position.hasFile()) line += error.position.fileName();
     if (error.position.line != -1)
         line += "(" + std::to_string(error.position.line) + "," + std::to_string(error.position.column) + ")";
     line += error.severity == SeverityWarning ? " : warning : " : " : error : ";
@@ -75,7 +106,7 @@ bool flushDiagnostics(int threshold) { return flushDiagnostics(threshold, std::c
 
 void fillMissingPositions(const SourceLocation& position) {
     for (CompileError& e : diagnosticsList())
-        if (!e.position.file) e.position = position;
+        if (!e.position.hasFile()) e.position = position;
 }
 
 const std::vector<CompileError>& queuedDiagnostics() { return diagnosticsList(); }

@@ -92,9 +92,9 @@ private:
         Block* block = currentBlock();
         auto entry = block->statements.insert(block->statements.end(), declaration);
         declaration->parent = block;
-        declaration->memberContext = block;
-        declaration->statementSlot.block = block;
-        declaration->statementSlot.entry = entry;
+        declaration->place.memberContext = block;
+        declaration->place.statementSlot.block = block;
+        declaration->place.statementSlot.entry = entry;
         block->names.emplace(key, declaration);  // the first declaration of a name stays
     }
 

@@ -43,14 +43,14 @@ bool isMemberBody(const Block* block) {
 
 // The class whose body is the member context of node, or null.
 ClassDeclaration* enclosingClass(const ASTObject& node) {
-    Block* context = node.memberContext;
+    Block* context = node.memberContext();
     ClassDeclaration* cls = context ? nodeCast<ClassDeclaration>(context->parent) : nullptr;
     return cls && cls->body.get() == context ? cls : nullptr;
 }
 
 // The class of which a declaration is a direct member (not a local of one of its functions).
 ClassDeclaration* classOfMember(const Declaration& member) {
-    return member.parent == member.memberContext ? enclosingClass(member) : nullptr;
+    return member.parent == member.memberContext() ? enclosingClass(member) : nullptr;
 }
 
 StatementList::iterator insertAt(const StatementSlot& slot, const StatementPtr& statement) {
@@ -61,20 +61,20 @@ StatementList::iterator insertAt(const StatementSlot& slot, const StatementPtr& 
 }
 
 StatementList::iterator insertBefore(ASTObject& node, const StatementPtr& statement) {
-    return insertAt(node.statementSlot, statement);
+    return insertAt(node.statementSlot(), statement);
 }
 
 // Puts a rewritten expression where the old one stood and links it there.
 void replaceExpression(ExpressionPtr& slot, const ExpressionPtr& replacement) {
     ASTObject* parent = slot->parent;
-    StatementSlot statement = slot->statementSlot;
+    StatementSlot statement = slot->statementSlot();
     slot = replacement;
     ParentFinder().linkChild(parent, replacement.get(), statement);
 }
 
 // Puts a statement into the entry of the block that held the old one and links it there.
 void replaceStatement(StatementPtr& slot, const StatementPtr& replacement) {
-    StatementSlot at = slot->statementSlot;
+    StatementSlot at = slot->statementSlot();
     slot = replacement;
     if (at.isSet() && &*at.entry == &slot)
         ParentFinder().linkInserted(at.block, at.entry);
@@ -209,7 +209,7 @@ void readProperty(ExpressionPtr& slot, Declaration* declaration) {
 // stripped, an alias replaced); the C++ must name it as the header spells it.
 bool renamedByImport(const Declaration* declaration, const std::string& used) {
     if (!declaration || declaration->name == used || asProperty(const_cast<Declaration*>(declaration))) return false;
-    const Block* holder = declaration->statementSlot.block;
+    const Block* holder = declaration->statementSlot().block;
     const Module* module = holder ? moduleOf(const_cast<Block*>(holder)) : nullptr;
     return module && !module->headerPath.empty();
 }
@@ -411,7 +411,7 @@ void construction(CtorExpression& node, ExpressionPtr& slot) {
     }
     declaration->initializers.push_back(slot);
     // Kept: linking the declaration moves the construction's own slot into it.
-    const StatementSlot current = node.statementSlot;
+    const StatementSlot current = node.statementSlot();
     // The member assignments would stand among declarations (a field's initialiser, say).
     if (isMemberBody(current.block))
         throw CompileError("Only declarations allowed in this scope",
@@ -447,8 +447,8 @@ void anonymousFunction(AnonFuncExpression& node, ExpressionPtr& slot) {
     function->arguments = node.arguments;
     function->body = node.body ? node.body : made<Block>(node.location);
     ASTObject* outer = &node;
-    while (outer->statementSlot.isSet() && !isMemberBody(outer->statementSlot.block))
-        outer = outer->statementSlot.block;
+    while (outer->statementSlot().isSet() && !isMemberBody(outer->statementSlot().block))
+        outer = outer->statementSlot().block;
     insertDeclarationBefore(*outer, function);
     processDeclaration(function.get());
     ConstantExpressionPtr name = made<ConstantExpression>(node.location);
@@ -605,7 +605,7 @@ void macroStatement(MacroStatement&, StatementPtr& slot, bool last) {
         if (expansions >= maxMacroDepth)
             throw CompileError("macro expansion nests deeper than " + std::to_string(maxMacroDepth) + " levels",
                                statement->location);
-        StatementSlot at = statement->statementSlot;
+        StatementSlot at = statement->statementSlot();
         MacroExpansion expansion = expandMacroStatement(*statement);
         if (expansion.outcome == MacroExpansion::NotAMacro) {
             if (statement->call) checkPassThroughCall(*statement->call);
@@ -678,7 +678,7 @@ std::string operatorName(const std::string& spelling) {
 // C++ sees are typed like calls of the declaration.
 void rename(FunctionDeclaration& function, const std::string& name) {
     function.name = name;
-    const StatementSlot& slot = function.statementSlot;
+    const StatementSlot& slot = function.statementSlot();
     if (slot.isSet() && *slot.entry && slot.entry->get() == &function)
         slot.block->names.emplace(name, boost::static_pointer_cast<Declaration>(*slot.entry));
 }
@@ -796,7 +796,7 @@ bool hasTypedArguments(const FunctionDeclaration& function) {
 // silently do nothing.
 void buildDispatcher(FunctionDeclaration& dispatcher, bool returnsValue) {
     BlockPtr body = made<Block>(dispatcher.location);
-    const StatementSlot& slot = dispatcher.statementSlot;
+    const StatementSlot& slot = dispatcher.statementSlot();
     if (slot.isSet()) {
         for (const StatementPtr& statement : slot.block->statements) {
             const FunctionDeclaration* candidate = nodeCast<FunctionDeclaration>(statement.get());
@@ -924,11 +924,24 @@ void registerLowering() {
 }
 
 void reportUnprocessedStatements(Block& top) {
-    // An explicit stack: expression chains can be far deeper than the call stack.
-    std::vector<ASTObject*> pending{&top};
-    while (!pending.empty()) {
-        ASTObject* node = pending.back();
-        pending.pop_back();
+    // An explicit stack: expression chains can be far deeper than the call stack. Children go
+    // straight onto it, in field order, rather than through a list made per node: this walk
+    // passes every node of the module.
+    class PushChildren : public ChildFieldVisitor {
+    public:
+        void child(const char*, ASTObject* node) override {
+            if (node) pending.push_back(node);
+        }
+        void children(const char*, const std::vector<ASTObject*>& nodes) override {
+            for (ASTObject* node : nodes)
+                if (node) pending.push_back(node);
+        }
+        std::vector<ASTObject*> pending;
+    } walk;
+    walk.pending.push_back(&top);
+    while (!walk.pending.empty()) {
+        ASTObject* node = walk.pending.back();
+        walk.pending.pop_back();
         // Macro bodies run at translation time and are never written as C++.
         if (nodeCast<MacroDeclaration>(node)) continue;
         Statement* statement = nodeCast<Statement>(node);
@@ -939,6 +952,6 @@ void reportUnprocessedStatements(Block& top) {
                         statement->location);
             continue;
         }
-        for (ASTObject* child : childNodes(*node)) pending.push_back(child);
+        node->visitFields(walk);
     }
 }

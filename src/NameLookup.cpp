@@ -54,7 +54,7 @@ Declaration* ownedByBlockOwner(const Block* block, const std::string& name) {
 // The next block outwards: the one holding the statement this block belongs to. Blocks read
 // from library files carry no statement slot, so their parents are followed instead.
 Block* enclosingBlock(const Block* block) {
-    if (block->statementSlot.isSet()) return block->statementSlot.block;
+    if (block->statementSlot().isSet()) return block->statementSlot().block;
     for (ASTObject* node = block->parent; node; node = node->parent)
         if (Block* outer = nodeCast<Block>(node)) return outer;
     return nullptr;
@@ -159,7 +159,7 @@ void bindImport(Block& topLevel, const std::vector<std::string>& path, const Sou
 
 Block* placeOf(const ASTObject* node, Block* fallback) {
     for (const ASTObject* at = node; at; at = at->parent)
-        if (at->statementSlot.isSet()) return at->statementSlot.block;
+        if (at->statementSlot().isSet()) return at->statementSlot().block;
     return fallback;
 }
 

@@ -133,15 +133,15 @@ std::string raisedFirst(const std::string& name) {
 // Hands each child node of a node to the parent finder, blocks and other nodes apart.
 class ChildWalker : public ChildFieldVisitor {
 public:
-    ChildWalker(ParentFinder& finder, ASTObject* node, bool opensContext)
-        : finder(finder), node(node), opensContext(opensContext) {}
+    ChildWalker(ParentFinder& finder, ASTObject* node, bool opensContext, const Placement& at)
+        : finder(finder), node(node), opensContext(opensContext), at(at) {}
 
     void child(const char*, ASTObject* child) override {
         if (!child) return;
         if (Block* block = nodeCast<Block>(child))
-            finder.linkBlock(node, block, opensContext);
+            finder.linkBlockAt(node, block, opensContext, at);
         else
-            finder.linkChild(node, child, node->statementSlot);
+            finder.linkChildAt(node, child, at);
     }
     void children(const char* field, const std::vector<ASTObject*>& nodes) override {
         for (ASTObject* each : nodes) child(field, each);
@@ -151,6 +151,7 @@ private:
     ParentFinder& finder;
     ASTObject* node;
     bool opensContext;
+    const Placement& at;  // where node stands
 };
 
 // The rest of a header function's name after a getter prefix of the import, when the function
@@ -167,8 +168,8 @@ std::string accessorProperty(const FunctionDeclaration& function) {
 // reads it like a field.
 void detectAccessor(FunctionDeclaration& function) {
     const std::string name = accessorProperty(function);
-    if (name.empty() || !function.statementSlot.isSet()) return;
-    Block& block = *function.statementSlot.block;
+    if (name.empty() || !function.place.statementSlot.isSet()) return;
+    Block& block = *function.place.statementSlot.block;
     auto found = block.names.find(name);
     PropertyDeclaration* property = nullptr;
     if (found == block.names.end()) {
@@ -178,8 +179,7 @@ void detectAccessor(FunctionDeclaration& function) {
         made->type = function.type;
         made->location = function.location;
         made->parent = function.parent;
-        made->memberContext = function.memberContext;
-        made->statementSlot = function.statementSlot;
+        made->place = function.place;
         block.names.emplace(name, made);
         property = made.get();
     } else {
@@ -204,10 +204,18 @@ void nameAccessors(PropertyDeclaration& property) {
 void ParentFinder::linkModule(Module& module) { linkBlock(&module, module.block.get(), true); }
 
 void ParentFinder::linkBlock(ASTObject* owner, Block* block, bool opensContext) {
+    Placement ownerAt;
+    if (owner) {
+        ownerAt.memberContext = owner->memberContext();
+        ownerAt.statementSlot = owner->statementSlot();
+    }
+    linkBlockAt(owner, block, opensContext, ownerAt);
+}
+
+void ParentFinder::linkBlockAt(ASTObject* owner, Block* block, bool opensContext, const Placement& ownerAt) {
     if (!block) return;
     block->parent = owner;
-    block->memberContext = owner ? owner->memberContext : nullptr;
-    block->statementSlot = owner ? owner->statementSlot : StatementSlot();
+    block->place = owner ? ownerAt : Placement();
     for (auto entry = block->statements.begin(); entry != block->statements.end(); ++entry)
         linkStatement(block, entry, opensContext);
 }
@@ -216,10 +224,10 @@ void ParentFinder::linkStatement(Block* block, StatementList::iterator entry, bo
     Statement* statement = entry->get();
     if (!statement) return;
     statement->parent = block;
-    statement->statementSlot.block = block;
-    statement->statementSlot.entry = entry;
-    statement->memberContext = opensContext ? block : block->memberContext;
-    linkBelow(statement);
+    statement->place.statementSlot.block = block;
+    statement->place.statementSlot.entry = entry;
+    statement->place.memberContext = opensContext ? block : block->place.memberContext;
+    linkBelow(statement, statement->place);
 }
 
 void ParentFinder::linkInserted(Block* block, StatementList::iterator entry) {
@@ -235,25 +243,38 @@ void ParentFinder::linkInserted(Block* block, StatementList::iterator entry) {
 }
 
 void ParentFinder::linkChild(ASTObject* parent, ASTObject* child, const StatementSlot& slot) {
+    Placement at;
+    at.memberContext = parent ? parent->memberContext() : nullptr;
+    at.statementSlot = slot;
+    linkChildAt(parent, child, at);
+}
+
+// A child without a placement of its own stands where its parent does: the slot handed over
+// must be the parent's.
+void ParentFinder::linkChildAt(ASTObject* parent, ASTObject* child, const Placement& parentAt) {
     if (!child) return;
     if (nodeCast<Block>(child))
         throw VORN_INTERNAL_ERROR(sourceFile, "findParent should only be called on block POINTERS");
     child->parent = parent;
-    child->memberContext = parent ? parent->memberContext : nullptr;
-    if (!child->memberContext && parent && nodeCast<Block>(parent)) child->memberContext = static_cast<Block*>(parent);
-    child->statementSlot = slot;
-    linkBelow(child);
+    Placement at = parentAt;
+    if (!at.memberContext && parent && nodeCast<Block>(parent)) at.memberContext = static_cast<Block*>(parent);
+    if (Placement* own = child->placement()) {
+        *own = at;
+        linkBelow(child, *own);
+    } else {
+        linkBelow(child, at);
+    }
 }
 
-void ParentFinder::linkBelow(ASTObject* node) {
+void ParentFinder::linkBelow(ASTObject* node, const Placement& at) {
     const int kind = linkKinds()(*node);
     if (kind == Unknown)
         throw VORN_INTERNAL_ERROR(sourceFile, std::string("Tree node type not support by parent finder: ") +
                                                   node->className());
     if (kind & Leaf) return;
-    if ((kind & EntersTable) && node->statementSlot.isSet()) {
+    if ((kind & EntersTable) && at.statementSlot.isSet()) {
         if (Declaration* declaration = nodeCast<Declaration>(node))
-            enter(*node->statementSlot.block, tableHandle(declaration, node->statementSlot));
+            enter(*at.statementSlot.block, tableHandle(declaration, at.statementSlot));
     }
     if (PropertyDeclaration* property = nodeCast<PropertyDeclaration>(node)) nameAccessors(*property);
     if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(node)) detectAccessor(*function);
@@ -261,9 +282,9 @@ void ParentFinder::linkBelow(ASTObject* node) {
         // The caught variable belongs to the handler's own block, before its statements. The
         // block is the handler's, so its table must not own the handler: that would be a cycle
         // that is never freed. The entry lives no longer than the handler it names.
-        if (handler->body && node->statementSlot.isSet())
+        if (handler->body && at.statementSlot.isSet())
             enter(*handler->body, DeclarationPtr(DeclarationPtr(), handler));
     }
-    ChildWalker walker(*this, node, (kind & OpensContext) != 0);
+    ChildWalker walker(*this, node, (kind & OpensContext) != 0, at);
     node->visitFields(walker);
 }

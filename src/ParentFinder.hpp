@@ -21,9 +21,14 @@ public:
     // A statement that a rewrite put into a block's list at entry (and everything below it).
     void linkInserted(Block* block, StatementList::iterator entry);
 
+    // The steps of the walk down: each node is handed the placement its parent stands at, so
+    // that nodes without one of their own never look it up through their parents.
+    void linkBlockAt(ASTObject* owner, Block* block, bool opensContext, const Placement& ownerAt);
+    void linkChildAt(ASTObject* parent, ASTObject* child, const Placement& parentAt);
+
 private:
     void linkStatement(Block* block, StatementList::iterator entry, bool opensContext);
-    void linkBelow(ASTObject* node);
+    void linkBelow(ASTObject* node, const Placement& at);
 };
 
 // Gives a property the accessor names it lacks: "get"/"set" and its name, first letter raised.

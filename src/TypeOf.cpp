@@ -156,7 +156,7 @@ TypeExpressionPtr prefixType(PrefixOperExpression& e) {
 TypeExpressionPtr ternaryType(TernaryOperExpression& e) { return typeOf(e.whenTrue.get()); }
 // "this" in a member function: a pointer to the class whose member the function is.
 TypeExpressionPtr thisType(const StaticExpression& e) {
-    Block* context = e.memberContext;
+    Block* context = e.memberContext();
     ClassDeclaration* cls = context ? nodeCast<ClassDeclaration>(context->parent) : nullptr;
     if (!cls || cls->body.get() != context) return TypeExpressionPtr();
     SimpleTypeExprPtr named = namedType(cls->name);
@@ -295,7 +295,7 @@ void resolveSub(SubTypeExpr& type, Block* place) {
     if (nodeCast<TypeDeclaration>(member)) {
         type.declaration = member;
         // A nested type of a header may be known by a name its include interface file gave it.
-        Module* module = member->statementSlot.block ? moduleOf(member->statementSlot.block) : nullptr;
+        Module* module = member->statementSlot().block ? moduleOf(member->statementSlot().block) : nullptr;
         if (module && !module->headerPath.empty()) type.name = member->name;
     }
     resolveTemplateArguments(type.templateArgs, place);
@@ -340,9 +340,9 @@ TypeExpressionPtr valueType(TypeExpressionPtr type) {
 }
 
 ClassDeclaration* classOfDirectMember(const Declaration& member) {
-    if (!member.memberContext || member.parent != member.memberContext) return nullptr;
-    ClassDeclaration* cls = nodeCast<ClassDeclaration>(member.memberContext->parent);
-    return cls && cls->body.get() == member.memberContext ? cls : nullptr;
+    if (!member.memberContext() || member.parent != member.memberContext()) return nullptr;
+    ClassDeclaration* cls = nodeCast<ClassDeclaration>(member.memberContext()->parent);
+    return cls && cls->body.get() == member.memberContext() ? cls : nullptr;
 }
 
 void moveInitializers(VariableDeclaration& variable) {

@@ -38,7 +38,7 @@ void print(TokenStream& tokens, bool joinStrings) {
             continue;
         }
         if (previous) {
-            bool sameLine = previous->location.file == t.location.file && previous->location.line == t.location.line;
+            bool sameLine = previous->location.file() == t.location.file() && previous->location.line == t.location.line;
             pending += sameLine ? ' ' : '\n';
         }
         pending += t.text;

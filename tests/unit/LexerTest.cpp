@@ -81,7 +81,7 @@ TEST_F(LexerTest, ExampleProgramGivesTheDocumentedTokens) {
         EXPECT_EQ(got[i].kind, expected[i].kind) << "token " << i;
         EXPECT_EQ(got[i].text, expected[i].text) << "token " << i;
         EXPECT_EQ(got[i].location.line, expected[i].line) << "token " << i;
-        EXPECT_EQ(*got[i].location.file, "test.vn");
+        EXPECT_EQ(got[i].location.fileName(), "test.vn");
     }
     // Real tokens carry the column they start at.
     EXPECT_EQ(got[1].location.column, 3);
@@ -446,7 +446,7 @@ TEST_F(LexerTest, TooManyClosingBraces) {
     const CompileError& e = queuedDiagnostics()[0];
     EXPECT_STREQ(e.what(), "Syntax error, unexpected '}', too much closing braces");
     EXPECT_EQ(e.severity, SeverityError);
-    EXPECT_EQ(*e.position.file, "test.vn");
+    EXPECT_EQ(e.position.fileName(), "test.vn");
     EXPECT_EQ(e.position.line, 2);
     EXPECT_EQ(e.position.column, 0);
     clearDiagnostics();
@@ -509,7 +509,7 @@ TEST_F(LexerTest, StreamNameAndFirstTokenCurrent) {
     EXPECT_EQ(lexer.streamName(), "lexer");
     EXPECT_EQ(lexer.text(), "a");
     EXPECT_EQ(lexer.location().fileName(), "dir/file.vn");
-    EXPECT_EQ(lexer.location().file, internFileName("dir/file.vn"));
+    EXPECT_EQ(lexer.location().file(), internFileName("dir/file.vn"));
 }
 
 }  // namespace

@@ -40,50 +40,50 @@ struct Sample {
     }
 };
 
-bool isDirectMember(const Declaration& d) { return d.parent == d.memberContext; }
+bool isDirectMember(const Declaration& d) { return d.parent == d.memberContext(); }
 
 TEST(ParentFinder, FieldsAndLocalsHaveTheirContexts) {
     Sample s;
     ParentFinder().linkModule(*s.module);
     EXPECT_EQ(s.module->block->parent, s.module.get());
-    EXPECT_EQ(s.module->block->memberContext, nullptr);
-    EXPECT_EQ(s.shape->memberContext, s.module->block.get());
+    EXPECT_EQ(s.module->block->memberContext(), nullptr);
+    EXPECT_EQ(s.shape->memberContext(), s.module->block.get());
     EXPECT_TRUE(isDirectMember(*s.shape));
     EXPECT_TRUE(isDirectMember(*s.top));
     // A field is a direct member of the class body.
-    EXPECT_EQ(s.size->memberContext, s.shape->body.get());
+    EXPECT_EQ(s.size->memberContext(), s.shape->body.get());
     EXPECT_TRUE(isDirectMember(*s.size));
     // A local of a method keeps the class body as context but is no direct member.
-    EXPECT_EQ(s.local->memberContext, s.shape->body.get());
+    EXPECT_EQ(s.local->memberContext(), s.shape->body.get());
     EXPECT_EQ(s.local->parent, s.area->body.get());
     EXPECT_FALSE(isDirectMember(*s.local));
-    EXPECT_EQ(s.deep->memberContext, s.shape->body.get());
+    EXPECT_EQ(s.deep->memberContext(), s.shape->body.get());
     EXPECT_EQ(s.deep->parent, s.branch->blocks[0].get());
     EXPECT_EQ(s.branch->blocks[0]->parent, s.branch.get());
     // The condition sits in the if statement's slot.
     EXPECT_EQ(s.branch->conditions[0]->parent, s.branch.get());
-    EXPECT_EQ(s.branch->conditions[0]->statementSlot.entry->get(), s.branch.get());
+    EXPECT_EQ(s.branch->conditions[0]->statementSlot().entry->get(), s.branch.get());
 }
 
 TEST(ParentFinder, NestedClassMembersTakeTheNestedBody) {
     Sample s;
     ParentFinder().linkModule(*s.module);
-    EXPECT_EQ(s.inner->memberContext, s.shape->body.get());
-    EXPECT_EQ(s.depth->memberContext, s.inner->body.get());
+    EXPECT_EQ(s.inner->memberContext(), s.shape->body.get());
+    EXPECT_EQ(s.depth->memberContext(), s.inner->body.get());
     EXPECT_TRUE(isDirectMember(*s.depth));
-    EXPECT_EQ(s.inner->body->memberContext, s.shape->body.get());
+    EXPECT_EQ(s.inner->body->memberContext(), s.shape->body.get());
 }
 
 TEST(ParentFinder, StatementSlotsPointAtTheHoldingEntry) {
     Sample s;
     ParentFinder().linkModule(*s.module);
-    EXPECT_EQ(s.local->statementSlot.block, s.area->body.get());
-    EXPECT_EQ(s.local->statementSlot.entry->get(), s.local.get());
+    EXPECT_EQ(s.local->statementSlot().block, s.area->body.get());
+    EXPECT_EQ(s.local->statementSlot().entry->get(), s.local.get());
     // The class's base type and its body hang off the class's own slot.
-    EXPECT_EQ(s.shape->bases[0]->statementSlot.entry->get(), s.shape.get());
+    EXPECT_EQ(s.shape->bases[0]->statementSlot().entry->get(), s.shape.get());
     EXPECT_EQ(s.shape->bases[0]->type->parent, s.shape->bases[0].get());
-    EXPECT_EQ(s.size->type->statementSlot.entry->get(), s.size.get());
-    EXPECT_EQ(s.shape->body->statementSlot.entry->get(), s.shape.get());
+    EXPECT_EQ(s.size->type->statementSlot().entry->get(), s.size.get());
+    EXPECT_EQ(s.shape->body->statementSlot().entry->get(), s.shape.get());
 }
 
 TEST(ParentFinder, DeclarationsEnterTheirHoldingBlockFirstOneWins) {
@@ -104,7 +104,7 @@ TEST(ParentFinder, LinkingTwiceGivesTheSameLinks) {
     Sample s;
     ParentFinder finder;
     finder.linkModule(*s.module);
-    Block* firstContext = s.local->memberContext;
+    Block* firstContext = s.local->memberContext();
     ASTObject* firstParent = s.deep->parent;
     // A rewrite moves the local into the if block; a new walk must leave no stale parent.
     VariableDeclarationPtr moved = s.local;
@@ -112,9 +112,9 @@ TEST(ParentFinder, LinkingTwiceGivesTheSameLinks) {
     s.branch->blocks[0]->statements.push_back(moved);
     finder.linkModule(*s.module);
     EXPECT_EQ(s.deep->parent, firstParent);
-    EXPECT_EQ(moved->memberContext, firstContext);
+    EXPECT_EQ(moved->memberContext(), firstContext);
     EXPECT_EQ(moved->parent, s.branch->blocks[0].get());
-    EXPECT_EQ(moved->statementSlot.block, s.branch->blocks[0].get());
+    EXPECT_EQ(moved->statementSlot().block, s.branch->blocks[0].get());
     EXPECT_EQ(s.branch->blocks[0]->names.at("local"), moved);
     EXPECT_EQ(s.module->block->names.size(), 2u);
 }
@@ -218,7 +218,7 @@ TEST(ParentFinder, InsertedStatementJoinsItsBlock) {
     at = s.area->body->statements.insert(s.area->body->statements.end(), temp);
     finder.linkInserted(s.area->body.get(), at);
     EXPECT_FALSE(isDirectMember(*temp));
-    EXPECT_EQ(temp->memberContext, s.shape->body.get());
+    EXPECT_EQ(temp->memberContext(), s.shape->body.get());
 }
 
 }  // namespace
