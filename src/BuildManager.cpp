@@ -291,7 +291,11 @@ bool translateModule(const ModuleName& name) {
         return false;
     }
     if (!module->headerUnchanged) rewrittenHeaders.insert(module.get());
-    if (module->block && !awaitedByPendingImporter(*module)) releaseBodies(*module->block);
+    if (module->block && !awaitedByPendingImporter(*module)) {
+        releaseBodies(*module->block);
+        // Whoever wants the whole module again must read it again.
+        module->declarationsOnly = true;
+    }
     return true;
 }
 
