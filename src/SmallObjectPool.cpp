@@ -5,6 +5,7 @@
 // rounding and its bookkeeping cost about a tenth of the memory and of the time. Never returns
 // pool memory to the system before exit, and is left out of sanitizer builds, which track
 // every block themselves.
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,7 @@ struct Pool {
     char* base;  // the reserved range; null until the first allocation, or when it failed
     bool reserved;
     char* top[classes];  // the next untouched block of each size's region
+    char* backed[classes];  // the end of the part of each region made resident so far
     FreeBlock* freed[classes];
 };
 Pool pool;
@@ -76,6 +78,26 @@ void reserve() {
     for (std::size_t c = 0; c < classes; ++c) pool.top[c] = pool.base + c * regionSize;
 }
 
+// Pages are made resident a run at a time: one call instead of a fault per page, which under
+// a virtual machine costs more than the work that touches the page. A failed call leaves the
+// pages to be faulted in one by one as before.
+constexpr std::size_t backingRun = 32 * 1024;
+
+void backMore(std::size_t c, char* end) {
+    // The first run of a size is faulted in as it is used: most sizes never fill one, and
+    // backing it whole would only add to the resident size.
+    if (!pool.backed[c]) {
+        pool.backed[c] = pool.top[c] + backingRun;
+        return;
+    }
+    char* from = pool.backed[c];
+    std::size_t length = std::min<std::size_t>(backingRun, static_cast<std::size_t>(end - from));
+#ifdef MADV_POPULATE_WRITE
+    madvise(from, length, MADV_POPULATE_WRITE);
+#endif
+    pool.backed[c] = from + length;
+}
+
 void* fromPool(std::size_t size) {
     if (size > largest) return nullptr;
     const std::size_t c = size == 0 ? 0 : (size - 1) / granule;
@@ -89,6 +111,7 @@ void* fromPool(std::size_t size) {
     const std::size_t blockSize = (c + 1) * granule;
     char* end = pool.base + (c + 1) * regionSize;
     if (pool.top[c] + blockSize > end) return nullptr;
+    if (pool.top[c] + blockSize > pool.backed[c]) backMore(c, end);
     void* block = pool.top[c];
     pool.top[c] += blockSize;
     return block;
