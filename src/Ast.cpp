@@ -119,9 +119,10 @@ StatementSlot ASTObject::statementSlot() const {
     return own ? own->statementSlot : StatementSlot();
 }
 
-std::vector<ASTObject*> childNodes(const ASTObject& node) {
+void appendChildNodes(const ASTObject& node, std::vector<ASTObject*>& nodes) {
     class Collect : public ChildFieldVisitor {
     public:
+        explicit Collect(std::vector<ASTObject*>& nodes) : nodes(nodes) {}
         void child(const char*, ASTObject* child) override {
             if (child) nodes.push_back(child);
         }
@@ -129,10 +130,15 @@ std::vector<ASTObject*> childNodes(const ASTObject& node) {
             for (ASTObject* child : list)
                 if (child) nodes.push_back(child);
         }
-        std::vector<ASTObject*> nodes;
-    } collect;
+        std::vector<ASTObject*>& nodes;
+    } collect(nodes);
     node.visitFields(collect);
-    return collect.nodes;
+}
+
+std::vector<ASTObject*> childNodes(const ASTObject& node) {
+    std::vector<ASTObject*> nodes;
+    appendChildNodes(node, nodes);
+    return nodes;
 }
 
 void SimpleTypeExpr::visitFields(FieldVisitor& v) const {

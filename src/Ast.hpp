@@ -281,6 +281,8 @@ public:
 
 // The node's children in field order, empty ones left out.
 std::vector<ASTObject*> childNodes(const ASTObject& node);
+// The same appended to a list, for walks that keep their own stack of nodes.
+void appendChildNodes(const ASTObject& node, std::vector<ASTObject*>& nodes);
 
 // Anything that may stand as a template argument: a type or an expression.
 class AnyExpression : public ASTObject {};

@@ -927,21 +927,11 @@ void reportUnprocessedStatements(Block& top) {
     // An explicit stack: expression chains can be far deeper than the call stack. Children go
     // straight onto it, in field order, rather than through a list made per node: this walk
     // passes every node of the module.
-    class PushChildren : public ChildFieldVisitor {
-    public:
-        void child(const char*, ASTObject* node) override {
-            if (node) pending.push_back(node);
-        }
-        void children(const char*, const std::vector<ASTObject*>& nodes) override {
-            for (ASTObject* node : nodes)
-                if (node) pending.push_back(node);
-        }
-        std::vector<ASTObject*> pending;
-    } walk;
-    walk.pending.push_back(&top);
-    while (!walk.pending.empty()) {
-        ASTObject* node = walk.pending.back();
-        walk.pending.pop_back();
+    std::vector<ASTObject*> pending;
+    pending.push_back(&top);
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
         // Macro bodies run at translation time and are never written as C++.
         if (nodeCast<MacroDeclaration>(node)) continue;
         Statement* statement = nodeCast<Statement>(node);
@@ -952,6 +942,6 @@ void reportUnprocessedStatements(Block& top) {
                         statement->location);
             continue;
         }
-        node->visitFields(walk);
+        appendChildNodes(*node, pending);
     }
 }
