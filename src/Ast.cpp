@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <unordered_map>
 
 namespace {
 
@@ -100,6 +101,19 @@ void resetUniqueNames() { uniqueNameCounter = 0; }
 // ---- field listings, base class first ----
 
 void ASTObject::visitFields(FieldVisitor&) const {}
+
+unsigned short ASTObject::numberClass(const std::type_info& type) {
+    // One thread; a class is numbered once. Keyed by the type_info's address: were one class to
+    // have two type_info objects, it would only get two numbers with the same answers.
+    static std::unordered_map<const std::type_info*, unsigned short> numbers;
+    auto known = numbers.find(&type);
+    if (known != numbers.end()) return known->second;
+    if (numbers.size() >= 0xfffe)
+        throw internalError("src/Ast", __TIMESTAMP__, VORN_STRINGIZE(__LINE__), "too many node classes");
+    unsigned short number = static_cast<unsigned short>(numbers.size() + 1);
+    numbers.emplace(&type, number);
+    return number;
+}
 
 namespace {
 const Placement* placed(const ASTObject* node) {

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "Diagnostics.hpp"
@@ -268,8 +269,28 @@ public:
     SourceLocation location;
 
     // Bookkeeping of the later passes; none of it owns anything and the parser leaves it empty.
-    bool processed = false;       // set the first time a pass processes the node
+    bool processed = false;  // set the first time a pass processes the node
+
+private:
+    // The class number, filled on first ask (a constructor cannot know the most derived
+    // class). Never copied: a node built from another's fields may be of another class. It sits
+    // in the padding before `parent`.
+    struct ClassNumberCache {
+        unsigned short value = 0;
+        ClassNumberCache() = default;
+        ClassNumberCache(const ClassNumberCache&) {}
+        ClassNumberCache& operator=(const ClassNumberCache&) { return *this; }
+    };
+    mutable ClassNumberCache classNumber_;
+
+public:
     ASTObject* parent = nullptr;  // the node whose field or list holds this one
+
+    // A small number for the node's dynamic class, 1 and up, so that visitors can remember
+    // answers per class in an array instead of a hash table.
+    unsigned classNumber() const {
+        return classNumber_.value ? classNumber_.value : (classNumber_.value = numberClass(typeid(*this)));
+    }
 
     // The node's own placement where it keeps one (statements and blocks), else null.
     virtual Placement* placement() { return nullptr; }
@@ -277,6 +298,9 @@ public:
     // The placement of the node or of its nearest ancestor that keeps one.
     Block* memberContext() const;
     StatementSlot statementSlot() const;
+
+private:
+    static unsigned short numberClass(const std::type_info& type);
 };
 
 // The node's children in field order, empty ones left out.

@@ -10,7 +10,6 @@
 #include <type_traits>
 #include <typeindex>
 #include <typeinfo>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -66,14 +65,15 @@ public:
     }
 
     // The index of the row that serves the node's dynamic class. The rows are tested once per
-    // class; the answer is remembered, so a visit costs one hash lookup, not a chain of casts.
+    // class; the answer is remembered by class number, so a visit costs one array read, not a
+    // chain of casts.
     size_t rowOf(Node& node) const {
-        const std::type_info* type = &typeid(node);
-        auto known = found_.find(type);
-        if (known != found_.end()) return known->second;
+        unsigned number = node.classNumber();
+        if (number < found_.size() && found_[number]) return found_[number] - 1;
         for (size_t i = 0; i < rows_.size(); ++i) {
             if (rows_[i].matches(&node)) {
-                found_.emplace(type, i);
+                if (number >= found_.size()) found_.resize(number + 1);
+                found_[number] = i + 1;
                 return i;
             }
         }
@@ -120,10 +120,8 @@ private:
     std::string visitorName_;
     std::vector<Row> rows_;
     // One process, one thread: the cache is filled on first use and never invalidated, since
-    // the rows never change. Keyed by the address of the class's type_info: hashing and
-    // comparing the class names cost more than the handlers of small visits. Were one class to
-    // have two type_info objects, it would merely have two entries with the same answer.
-    mutable std::unordered_map<const std::type_info*, size_t> found_;
+    // the rows never change. By class number: the row's index plus one, 0 while not known.
+    mutable std::vector<size_t> found_;
 };
 
 // The node as a T, or null: dynamic_cast's answer, asked once per dynamic class and remembered.
@@ -134,10 +132,11 @@ std::conditional_t<std::is_const<Node>::value, const T, T>* nodeCast(Node* node)
     static_assert(std::is_base_of<ASTObject, T>::value && std::is_base_of<ASTObject, std::remove_const_t<Node>>::value,
                   "node classes only");
     typedef std::conditional_t<std::is_const<Node>::value, const T, T> Typed;
-    static std::unordered_map<const std::type_info*, bool> isT;
+    enum : unsigned char { Unknown, Yes, No };
+    static std::vector<unsigned char> isT;  // by class number
     if (!node) return nullptr;
-    const std::type_info* type = &typeid(*node);
-    auto known = isT.find(type);
-    if (known == isT.end()) known = isT.emplace(type, dynamic_cast<Typed*>(node) != nullptr).first;
-    return known->second ? static_cast<Typed*>(node) : nullptr;
+    unsigned number = node->classNumber();
+    if (number >= isT.size()) isT.resize(number + 1, Unknown);
+    if (isT[number] == Unknown) isT[number] = dynamic_cast<Typed*>(node) ? Yes : No;
+    return isT[number] == Yes ? static_cast<Typed*>(node) : nullptr;
 }
