@@ -43,11 +43,17 @@ void DiffingFile::open(const std::string& path) {
 }
 
 void DiffingFile::write(std::string_view text) {
-    new_.append(text);
     if (!same_) {
-        pending_.append(text);
+        // Nothing more to compare; the text still pending at close is taken from new_ then,
+        // instead of being copied piece by piece.
+        if (!deferring_) {
+            deferring_ = true;
+            deferredFrom_ = new_.size();
+        }
+        new_.append(text);
         return;
     }
+    new_.append(text);
     std::string_view::size_type start = 0;
     std::string_view::size_type newline;
     while ((newline = text.find('\n', start)) != std::string_view::npos) {
@@ -101,6 +107,11 @@ void DiffingFile::close() {
     }
     old_.clear();
     old_.shrink_to_fit();
+    if (deferring_) {
+        // Carried into the next file's comparison, as if it had been gathered all along.
+        pending_.append(new_, deferredFrom_, std::string::npos);
+        deferring_ = false;
+    }
     if (written_) {
         std::ofstream out(temporaryPath_, std::ios::binary | std::ios::trunc);
         out.write(new_.data(), static_cast<std::streamsize>(new_.size()));

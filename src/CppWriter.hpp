@@ -72,6 +72,9 @@ private:
     std::string::size_type oldPosition_ = 0;
     bool oldOpen_ = false;
     std::string new_;  // the text written since open
+    // Once a difference was found, the pending text is new_ from this offset on.
+    bool deferring_ = false;
+    std::string::size_type deferredFrom_ = 0;
     std::string path_;
     std::string temporaryPath_;
     std::vector<std::string> held_;  // final paths whose new text waits at path + ".tmp"
