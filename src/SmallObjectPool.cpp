@@ -13,6 +13,7 @@
 #include <new>
 
 #include <malloc.h>
+#include <sys/single_threaded.h>
 #include <sys/mman.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -50,15 +51,21 @@ struct Pool {
     FreeBlock* freed[classes];
 };
 Pool pool;
-// vorn runs on one thread today; the lock keeps a later one from corrupting the lists.
+// vorn runs on one thread today; the lock keeps a later one from corrupting the lists. While
+// the C library knows the process to have one thread, the lock is not taken: its atomic
+// exchanges, two per block, cost more than the rest of the work on the lists.
 std::atomic_flag busy = ATOMIC_FLAG_INIT;
 
 struct Lock {
+    const bool taken = !__libc_single_threaded;
     Lock() {
-        while (busy.test_and_set(std::memory_order_acquire)) {
-        }
+        if (taken)
+            while (busy.test_and_set(std::memory_order_acquire)) {
+            }
     }
-    ~Lock() { busy.clear(std::memory_order_release); }
+    ~Lock() {
+        if (taken) busy.clear(std::memory_order_release);
+    }
 };
 
 void reserve() {
