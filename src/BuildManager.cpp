@@ -39,6 +39,9 @@ std::set<const Module*> resolving;
 // Front-end reads in progress (an include interface loads the modules it imports from within
 // its own read); translating then would run passes in the middle of a read.
 int frontEndReads = 0;
+// Set while buildAll takes modules off the work stack: modules read later (by the import
+// recheck) are only loaded, as before.
+bool working = false;
 // For each module translated while the program was still being read: how many include texts it
 // had when read. Until the work reaches it in its own turn, importers take over only those, as
 // they would had the program been read whole before the first translation: the texts its
@@ -110,6 +113,7 @@ void resetBuildState() {
     resolving.clear();
     includesAsRead.clear();
     frontEndReads = 0;
+    working = false;
     translating = false;
     rewrittenHeaders.clear();
     toCompile.clear();
@@ -385,7 +389,7 @@ struct VerboseIndentReset {
 // its bodies freed before the next one is parsed, so the trees of a run are never all alive at
 // once and the next parse reuses memory that is already mapped.
 void translateLoaded() {
-    if (translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
+    if (!working || translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
     Flag busy(translating);
     for (size_t i = 0; i < loadedForWork.size();) {
         const ModuleName name = loadedForWork[i];
@@ -615,12 +619,16 @@ void completeModule(Module& module) {
 
 bool buildAll() {
     workFailed = false;
-    while (!workStack.empty()) {
-        ModuleName name = workStack.top();
-        workStack.pop();
-        workOn(name);
+    {
+        Flag busy(working);
+        while (!workStack.empty()) {
+            ModuleName name = workStack.top();
+            workStack.pop();
+            workOn(name);
+        }
     }
     loadedForWork.clear();
+    includesAsRead.clear();
     if (workFailed) translationFailed = true;
     recheckImports();
     return !translationFailed;
