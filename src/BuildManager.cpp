@@ -225,13 +225,20 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 
 // Whether a module still waiting on the work stack imports this one, directly or through others.
 bool awaitedByPendingImporter(const Module& module) {
-    std::stack<ModuleName> pending = workStack;
     std::set<const Module*> seen;
     std::vector<const Module*> reach;
-    for (; !pending.empty(); pending.pop()) {
-        if (visited.count(pending.top())) continue;
-        auto known = moduleRegistry.find(pending.top());
+    auto await = [&reach](const ModuleName& name) {
+        if (visited.count(name)) return;
+        auto known = moduleRegistry.find(name);
         if (known != moduleRegistry.end() && known->second) reach.push_back(known->second.get());
+    };
+    // While the work runs over every module read, each loaded one still to be translated is
+    // also on the short list of those read but not yet translated; walking the whole stack for each module
+    // would make a run quadratic in the number of modules.
+    if (working && runOptions.processImports) {
+        for (const ModuleName& name : loadedForWork) await(name);
+    } else {
+        for (std::stack<ModuleName> pending = workStack; !pending.empty(); pending.pop()) await(pending.top());
     }
     while (!reach.empty()) {
         const Module* at = reach.back();
