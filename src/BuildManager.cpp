@@ -47,6 +47,8 @@ bool working = false;
 // they would had the program been read whole before the first translation: the texts its
 // translation added show up in the headers of the modules that import it only after that turn.
 std::map<const Module*, size_t> includesAsRead;
+// Modules found to reach no module whose imports are still being loaded; that stays so.
+std::set<const Module*> readyForWork;
 bool translating = false;
 }  // namespace
 // Modules whose header was written in this run with a text other than before.
@@ -112,6 +114,7 @@ void resetBuildState() {
     loadedForWork.clear();
     resolving.clear();
     includesAsRead.clear();
+    readyForWork.clear();
     frontEndReads = 0;
     working = false;
     translating = false;
@@ -233,8 +236,8 @@ bool awaitedByPendingImporter(const Module& module) {
         if (known != moduleRegistry.end() && known->second) reach.push_back(known->second.get());
     };
     // While the work runs over every module read, each loaded one still to be translated is
-    // also on the short list of those read but not yet translated; walking the whole stack for each module
-    // would make a run quadratic in the number of modules.
+    // also on the short list of those read but not yet translated; walking the whole stack for
+    // each module would make a run quadratic in the number of modules.
     if (working && runOptions.processImports) {
         for (const ModuleName& name : loadedForWork) await(name);
     } else {
@@ -364,18 +367,21 @@ void workOn(const ModuleName& name) {
 }
 
 // Whether every module the module reaches through its imports has its own imports loaded:
-// in an import cycle none can be translated before the whole cycle is read.
+// in an import cycle none can be translated before the whole cycle is read. The walk stops at
+// modules found ready before, so each import is walked about once in a run.
 bool importsAllLoaded(const Module& module) {
+    if (readyForWork.count(&module)) return true;
     std::set<const Module*> seen;
     std::vector<const Module*> reach(1, &module);
     while (!reach.empty()) {
         const Module* at = reach.back();
         reach.pop_back();
-        if (!seen.insert(at).second) continue;
+        if (!seen.insert(at).second || readyForWork.count(at)) continue;
         if (resolving.count(at)) return false;
         for (const auto& entry : at->imports)
             if (entry.second->module) reach.push_back(entry.second->module.get());
     }
+    readyForWork.insert(&module);
     return true;
 }
 
