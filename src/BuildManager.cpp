@@ -28,6 +28,29 @@ std::set<ModuleName> visited;
 std::set<ModuleName> converted;
 // Set by a failed translation, also one the import recheck started; later ones are not tried.
 bool translationFailed = false;
+namespace {
+// Set when a module of the work failed: the modules after it are not translated.
+bool workFailed = false;
+// Modules on the work stack in the order their loads finished (imports before importers),
+// until they are translated; read by translateLoaded.
+std::vector<ModuleName> loadedForWork;
+// Modules whose imports are being loaded: one that reaches them cannot be translated yet.
+std::set<const Module*> resolving;
+// Front-end reads in progress (an include interface loads the modules it imports from within
+// its own read); translating then would run passes in the middle of a read.
+int frontEndReads = 0;
+// Set while buildAll takes modules off the work stack: modules read later (by the import
+// recheck) are only loaded, as before.
+bool working = false;
+// For each module translated while the program was still being read: how many include texts it
+// had when read. Until the work reaches it in its own turn, importers take over only those, as
+// they would had the program been read whole before the first translation: the texts its
+// translation added show up in the headers of the modules that import it only after that turn.
+std::map<const Module*, size_t> includesAsRead;
+// Modules found to reach no module whose imports are still being loaded; that stays so.
+std::set<const Module*> readyForWork;
+bool translating = false;
+}  // namespace
 // Modules whose header was written in this run with a text other than before.
 std::set<const Module*> rewrittenHeaders;
 std::set<ModuleName> toCompile;
@@ -87,6 +110,14 @@ void resetBuildState() {
     visited.clear();
     converted.clear();
     translationFailed = false;
+    workFailed = false;
+    loadedForWork.clear();
+    resolving.clear();
+    includesAsRead.clear();
+    readyForWork.clear();
+    frontEndReads = 0;
+    working = false;
+    translating = false;
     rewrittenHeaders.clear();
     toCompile.clear();
     releaseModules();
@@ -133,6 +164,8 @@ ModulePtr loadFromInterface(const ModuleName& request, std::time_t source) {
     return described.front();
 }
 
+void translateLoaded();
+
 ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDepth depth) {
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
@@ -144,8 +177,15 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
         verboseProgress("loading: " + dottedName(request) + " from source");
         // A current module is translated in this run only when an import's declarations
         // change, and then it is read again whole: until then its importers need no bodies.
-        module = upToDate && depth == LoadDepth::Declarations ? frontEnd.loadDeclarations(request)
-                                                              : frontEnd.loadModule(request);
+        ++frontEndReads;
+        try {
+            module = upToDate && depth == LoadDepth::Declarations ? frontEnd.loadDeclarations(request)
+                                                                  : frontEnd.loadModule(request);
+        } catch (...) {
+            --frontEndReads;
+            throw;
+        }
+        --frontEndReads;
         if (!queuedDiagnostics().empty() || !module) return ModulePtr();
         module->fullyLoaded = true;
     }
@@ -155,7 +195,11 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
     if (entry) replacedModules.push_back(entry);
     entry = module;
     resolveImports(*module);
-    if (runOptions.processImports) pushWork(request);
+    if (runOptions.processImports) {
+        pushWork(request);
+        loadedForWork.push_back(request);
+        translateLoaded();
+    }
     return module;
 }
 
@@ -184,13 +228,20 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 
 // Whether a module still waiting on the work stack imports this one, directly or through others.
 bool awaitedByPendingImporter(const Module& module) {
-    std::stack<ModuleName> pending = workStack;
     std::set<const Module*> seen;
     std::vector<const Module*> reach;
-    for (; !pending.empty(); pending.pop()) {
-        if (visited.count(pending.top())) continue;
-        auto known = moduleRegistry.find(pending.top());
+    auto await = [&reach](const ModuleName& name) {
+        if (visited.count(name)) return;
+        auto known = moduleRegistry.find(name);
         if (known != moduleRegistry.end() && known->second) reach.push_back(known->second.get());
+    };
+    // While the work runs over every module read, each loaded one still to be translated is
+    // also on the short list of those read but not yet translated; walking the whole stack for
+    // each module would make a run quadratic in the number of modules.
+    if (working && runOptions.processImports) {
+        for (const ModuleName& name : loadedForWork) await(name);
+    } else {
+        for (std::stack<ModuleName> pending = workStack; !pending.empty(); pending.pop()) await(pending.top());
     }
     while (!reach.empty()) {
         const Module* at = reach.back();
@@ -241,6 +292,8 @@ bool processModule(const ModuleName& name) {
     verboseProgress("Converting file: " + (header.empty() ? sourcePath(name, name.extension) : header));
     ModulePtr module = loadModule(name, false);
     if (flushDiagnostics(2)) return false;
+    // An import translated while this module was read failed: the work ends there.
+    if (workFailed) return false;
     if (!module || !module->complete) {
         verboseProgress("  Loading failed, invalidating output: " + dottedName(name));
         backEnd.removeObjects(name);
@@ -297,6 +350,75 @@ bool translateModule(const ModuleName& name) {
         module->declarationsOnly = true;
     }
     return true;
+}
+
+// One module of the work, once; after a failed one nothing more is translated.
+void workOn(const ModuleName& name) {
+    if (visited.count(name)) {
+        auto known = moduleRegistry.find(name);
+        if (known != moduleRegistry.end()) includesAsRead.erase(known->second.get());
+    }
+    if (workFailed || visited.count(name)) return;
+    visited.insert(name);
+    if (processModule(name))
+        converted.insert(name);
+    else
+        workFailed = true;
+}
+
+// Whether every module the module reaches through its imports has its own imports loaded:
+// in an import cycle none can be translated before the whole cycle is read. The walk stops at
+// modules found ready before, so each import is walked about once in a run.
+bool importsAllLoaded(const Module& module) {
+    if (readyForWork.count(&module)) return true;
+    std::set<const Module*> seen;
+    std::vector<const Module*> reach(1, &module);
+    while (!reach.empty()) {
+        const Module* at = reach.back();
+        reach.pop_back();
+        if (!seen.insert(at).second || readyForWork.count(at)) continue;
+        if (resolving.count(at)) return false;
+        for (const auto& entry : at->imports)
+            if (entry.second->module) reach.push_back(entry.second->module.get());
+    }
+    readyForWork.insert(&module);
+    return true;
+}
+
+struct Flag {
+    bool& flag;
+    explicit Flag(bool& f) : flag(f) { flag = true; }
+    ~Flag() { flag = false; }
+};
+
+struct VerboseIndentReset {
+    int kept = verboseIndent;
+    VerboseIndentReset() { verboseIndent = 0; }
+    ~VerboseIndentReset() { verboseIndent = kept; }
+};
+
+// Translates the loaded modules of the work whose imports are all loaded, in the order their
+// loads finished, while the rest of the program is still to be read: each module is written and
+// its bodies freed before the next one is parsed, so the trees of a run are never all alive at
+// once and the next parse reuses memory that is already mapped.
+void translateLoaded() {
+    if (!working || translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
+    Flag busy(translating);
+    for (size_t i = 0; i < loadedForWork.size();) {
+        const ModuleName name = loadedForWork[i];
+        auto known = moduleRegistry.find(name);
+        const bool done = visited.count(name) || known == moduleRegistry.end() || !known->second;
+        if (!done && !importsAllLoaded(*known->second)) {
+            ++i;
+            continue;
+        }
+        loadedForWork.erase(loadedForWork.begin() + static_cast<std::ptrdiff_t>(i));
+        if (done) continue;
+        includesAsRead.emplace(known->second.get(), known->second->includes.size());
+        // Its lines are those of a module of the work, not of the load that read it.
+        VerboseIndentReset indent;
+        workOn(name);
+    }
 }
 
 void recheckImports() {
@@ -375,6 +497,11 @@ ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocat
 
 void resolveImports(Module& module) {
     if (module.importsResolved) return;
+    struct Resolving {
+        const Module* module;
+        explicit Resolving(const Module* m) : module(m) { resolving.insert(m); }
+        ~Resolving() { resolving.erase(module); }
+    } mark(&module);
     for (const auto& entry : module.imports) {
         ImportDeclaration& import = *entry.second;
         if (import.module) continue;
@@ -386,7 +513,9 @@ void resolveImports(Module& module) {
                                        import.location);
         if (!loaded) throw CompileError("Unable to load module " + relativeFileName(imported), import.location);
         import.module = loaded;
-        for (const std::string& include : loaded->includes) module.addInclude(include);
+        auto asRead = includesAsRead.find(loaded.get());
+        const size_t taken = asRead == includesAsRead.end() ? loaded->includes.size() : asRead->second;
+        for (size_t i = 0; i < taken; ++i) module.addInclude(loaded->includes[i]);
         if (module.block) bindImport(*module.block, import.path, import.location, loaded);
     }
     ModuleName builtin = parseModuleName("Library/Buildin/*", false, true);
@@ -502,18 +631,18 @@ void completeModule(Module& module) {
 }
 
 bool buildAll() {
-    bool ok = true;
-    while (!workStack.empty()) {
-        ModuleName name = workStack.top();
-        workStack.pop();
-        if (!ok || visited.count(name)) continue;
-        visited.insert(name);
-        if (processModule(name))
-            converted.insert(name);
-        else
-            ok = false;
+    workFailed = false;
+    {
+        Flag busy(working);
+        while (!workStack.empty()) {
+            ModuleName name = workStack.top();
+            workStack.pop();
+            workOn(name);
+        }
     }
-    if (!ok) translationFailed = true;
+    loadedForWork.clear();
+    includesAsRead.clear();
+    if (workFailed) translationFailed = true;
     recheckImports();
     return !translationFailed;
 }

@@ -13,7 +13,6 @@
 #include <new>
 
 #include <malloc.h>
-#include <sys/single_threaded.h>
 #include <sys/mman.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -45,31 +44,43 @@ struct FreeBlock {
 // Zero-initialised before any constructor runs, so operator new works from the first call.
 struct Pool {
     char* base;  // the reserved range; null until the first allocation, or when it failed
-    bool reserved;
     char* top[classes];  // the next untouched block of each size's region
     char* backed[classes];  // the end of the part of each region made resident so far
     FreeBlock* freed[classes];
 };
 Pool pool;
-// vorn runs on one thread today; the lock keeps a later one from corrupting the lists. While
-// the C library knows the process to have one thread, the lock is not taken: its atomic
-// exchanges, two per block, cost more than the rest of the work on the lists.
-std::atomic_flag busy = ATOMIC_FLAG_INIT;
 
-struct Lock {
-    const bool taken = !__libc_single_threaded;
-    Lock() {
-        if (taken)
-            while (busy.test_and_set(std::memory_order_acquire)) {
-            }
+// The pool serves the thread that allocated first (the only one vorn has) without a lock: an
+// atomic exchange on every allocation and every release cost more than the lists themselves.
+// Other threads get malloc; a pool block they release is handed back through a lock-free
+// stack, which the owner empties into its lists when one runs dry.
+std::atomic<bool> claimed(false);
+thread_local bool owner = false;
+std::atomic<FreeBlock*> handedBack(nullptr);
+
+bool isOwner() {
+    if (owner) return true;
+    if (claimed.load(std::memory_order_relaxed) || claimed.exchange(true)) return false;
+    owner = true;
+    return true;
+}
+
+std::size_t classOf(const void* p) {
+    return static_cast<std::size_t>(static_cast<const char*>(p) - pool.base) >> regionBits;
+}
+
+void takeBack() {
+    FreeBlock* block = handedBack.exchange(nullptr, std::memory_order_acquire);
+    while (block) {
+        FreeBlock* next = block->next;
+        const std::size_t c = classOf(block);
+        block->next = pool.freed[c];
+        pool.freed[c] = block;
+        block = next;
     }
-    ~Lock() {
-        if (taken) busy.clear(std::memory_order_release);
-    }
-};
+}
 
 void reserve() {
-    pool.reserved = true;
     // With the small blocks gone from malloc's heap, nothing pins its top: it would be given
     // back after every large block (a module's tokens, a generated file) and faulted in again
     // for the next.
@@ -108,11 +119,18 @@ void backMore(std::size_t c, char* end) {
 void* fromPool(std::size_t size) {
     if (size > largest) return nullptr;
     const std::size_t c = size == 0 ? 0 : (size - 1) / granule;
-    Lock lock;
-    if (!pool.reserved) reserve();
+    if (!owner) {
+        if (!isOwner()) return nullptr;
+        reserve();
+    }
     if (!pool.base) return nullptr;
+    if (!pool.freed[c] && handedBack.load(std::memory_order_relaxed)) takeBack();
     if (FreeBlock* block = pool.freed[c]) {
-        pool.freed[c] = block->next;
+        // Freed blocks lie scattered, and reading a cold block's link stalls the allocation:
+        // fetching the next one now has it in cache by the time this size is asked for again.
+        FreeBlock* next = block->next;
+        pool.freed[c] = next;
+        if (next) __builtin_prefetch(next, 1);
         return block;
     }
     const std::size_t blockSize = (c + 1) * granule;
@@ -127,11 +145,17 @@ void* fromPool(std::size_t size) {
 bool toPool(void* p) {
     char* at = static_cast<char*>(p);
     if (!pool.base || at < pool.base || at >= pool.base + classes * regionSize) return false;
-    const std::size_t c = static_cast<std::size_t>(at - pool.base) >> regionBits;
-    Lock lock;
     FreeBlock* block = static_cast<FreeBlock*>(p);
-    block->next = pool.freed[c];
-    pool.freed[c] = block;
+    if (owner) {
+        const std::size_t c = classOf(p);
+        block->next = pool.freed[c];
+        pool.freed[c] = block;
+        return true;
+    }
+    block->next = handedBack.load(std::memory_order_relaxed);
+    while (!handedBack.compare_exchange_weak(block->next, block, std::memory_order_release,
+                                             std::memory_order_relaxed)) {
+    }
     return true;
 }
 

@@ -72,17 +72,17 @@ printf '%s\n' "$util" >Util.vn
 printf 'import Util\n\nInt main()\n    return twice(2)\n' >main.vn
 
 # The first run has no previous files: every file counts as changed, and nothing is printed
-# for the missing ones.
-translate "first run" "_Util.cpp _main.cpp" "writing: main to C++
-  diffing file: _main.hpp2 with _main.hpp2.tmp
-  diffing file: _main.hpp with _main.hpp.tmp
-  header changed for: main
-  diffing file: _main.cpp with _main.cpp.tmp
-writing: Util to C++
+# for the missing ones. The import is written as soon as it is read, before main.
+translate "first run" "_Util.cpp _main.cpp" "writing: Util to C++
   diffing file: _Util.hpp2 with _Util.hpp2.tmp
   diffing file: _Util.hpp with _Util.hpp.tmp
   header changed for: Util
   diffing file: _Util.cpp with _Util.cpp.tmp
+writing: main to C++
+  diffing file: _main.hpp2 with _main.hpp2.tmp
+  diffing file: _main.hpp with _main.hpp.tmp
+  header changed for: main
+  diffing file: _main.cpp with _main.cpp.tmp
 $(invalidating Util)
       import out of date: Util
 $(invalidating main)" main.vn

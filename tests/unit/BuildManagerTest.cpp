@@ -149,14 +149,14 @@ TEST_F(BuildManagerTest, TwoModulesOutOfDate) {
               "    loading: b from source\n"
               "      loading: Library.Buildin.* from library\n"
               "    adding building library to: b\n"
-              "    loading: Library.Buildin.* from library\n"
-              "  adding building library to: a\n"
-              "  loading: a from memory\n"
-              "writing: a to vnl\n"
               "Converting file: <dir>/b.vn\n"
               "  loading: b from memory\n"
               "  loading: b from memory\n"
               "writing: b to vnl\n"
+              "    loading: Library.Buildin.* from library\n"
+              "  adding building library to: a\n"
+              "  loading: a from memory\n"
+              "writing: a to vnl\n"
               "  Rechecking if imports are out of date\n"
               "   Checking a\n"
               "    loading: a from memory\n"
@@ -168,7 +168,8 @@ TEST_F(BuildManagerTest, TwoModulesOutOfDate) {
               "    loading: b from memory\n"
               "  Invalidating b and sending it to compiler\n");
     EXPECT_TRUE(ok);
-    EXPECT_EQ(back->written, (std::vector<std::string>{"a", "b"}));
+    // An import is written as soon as it is read, before the module that imports it.
+    EXPECT_EQ(back->written, (std::vector<std::string>{"b", "a"}));
     EXPECT_EQ(names(converted), (std::set<std::string>{"a", "b"}));
     EXPECT_EQ(names(toCompile), (std::set<std::string>{"a", "b"}));
     EXPECT_TRUE(std::filesystem::exists(directory / "_a.vnl"));
@@ -310,6 +311,22 @@ TEST_F(BuildManagerTest, OnlyDeclarationsAtTopLevel) {
     EXPECT_TRUE(converted.empty());
 }
 
+// An import is translated while its importer is still being read; its failure ends the work
+// there, and the importer is neither translated nor counted as converted.
+TEST_F(BuildManagerTest, AFailedImportStopsItsImporter) {
+    vn->sources["a"].imports = {{"b", 1}};
+    vn->sources["b"].topLevelExpression = true;
+    ::testing::internal::CaptureStderr();
+    bool ok = true;
+    std::string trace = build({"a"}, &ok);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(err, "x.vn(3,0) : error : Only declarations allowed in this scope\n");
+    EXPECT_TRUE(back->written.empty());
+    EXPECT_TRUE(converted.empty());
+    EXPECT_EQ(trace.find("loading: a from memory"), std::string::npos) << trace;
+}
+
 TEST_F(BuildManagerTest, IncompleteSourceFailsAndStopsTheRun) {
     vn->sources["a"].complete = false;
     vn->sources["b"];
@@ -365,7 +382,8 @@ TEST_F(BuildManagerTest, ImportCyclesEnd) {
     bool ok = false;
     build({"a"}, &ok);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(back->written, (std::vector<std::string>{"a", "b"}));
+    // Neither is translated before the whole cycle is read; then in the order the loads ended.
+    EXPECT_EQ(back->written, (std::vector<std::string>{"b", "a"}));
     ModulePtr b = moduleRegistry.at(named("b"));
     EXPECT_EQ(b->imports.at({"a"})->module, moduleRegistry.at(named("a")));
 }
