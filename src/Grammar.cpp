@@ -6,6 +6,7 @@
 #include "Grammar.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <vector>
 
@@ -115,14 +116,38 @@ bool prefixCheck(TokenStream& ts) {
     return true;
 }
 
+struct OperatorFacts {
+    int precedence;
+    int grouping;
+};
+
+// Asked after every operator read, of tables keyed by text: short spellings, nearly all of them,
+// are kept in a small direct-mapped cache keyed by their bytes.
+OperatorFacts operatorFacts(const std::string& op) {
+    if (op.empty() || op.size() > 3) return OperatorFacts{binaryPrecedence(op), operatorGrouping(op)};
+    uint32_t key = static_cast<uint32_t>(op.size()) << 24;
+    for (size_t i = 0; i < op.size(); ++i) key |= static_cast<uint32_t>(static_cast<unsigned char>(op[i])) << (8 * i);
+    static struct Entry {
+        uint32_t key = 0;  // no spelling has key 0
+        OperatorFacts facts;
+    } cache[256];
+    Entry& entry = cache[(key * 2654435761u) >> 24];
+    if (entry.key != key) {
+        entry.facts = OperatorFacts{binaryPrecedence(op), operatorGrouping(op)};
+        entry.key = key;
+    }
+    return entry.facts;
+}
+
 bool binaryCheck(TokenStream& ts) {
     const std::string& op = previousText(ts);
-    int p = binaryPrecedence(op);
+    OperatorFacts facts = operatorFacts(op);
+    int p = facts.precedence;
     if (p < 0) return false;
     // Read before the push below, which may move the stack.
     const PrecedenceEntry& top = precedence.top();
     bool accept;
-    switch (operatorGrouping(op)) {
+    switch (facts.grouping) {
         case GroupsLeft: accept = p > top.precedence; break;
         case GroupsRight: accept = p >= top.precedence; break;
         case GroupsLogical:
