@@ -184,6 +184,18 @@ bool nextIsClosingBrace(TokenStream& ts) {
     return closing;
 }
 
+// ---- initialisers: told apart from other statements by their second token ----
+
+// A name starts an initialiser only when ":" (or an operator starting with it) follows.
+bool mayBeInitialiser(TokenStream& ts) {
+    if (ts.current->kind != Name) return true;
+    TokenStream::Position saved = ts.current;
+    ts.advance();
+    bool colon = ts.current->text[0] == ':';
+    ts.current = saved;
+    return colon;
+}
+
 // ---- macro arguments: raw tokens ----
 
 // Copies up to the "," or ")" that ends one argument of a bracketed call.
@@ -373,7 +385,7 @@ void buildStatementRules() {
     statementRule().name = "statement";
     statementRule() = none<Statement>() | forRule() | ifRule() | tryRule() | whileRule() | deleteRule() |
                       returnRule() | breakRule() | continueRule() | throwRule() | macroStatementRule() |
-                      initStatementRule() | declarationRule() | expressionStatementRule();
+                      guardedBy(mayBeInitialiser, initStatementRule()) | declarationRule() | expressionStatementRule();
 
     // for: "for" for-part { "," for-part } block
     typedef ForStatement For;

@@ -1075,6 +1075,28 @@ Remember<T, where, P> remember(const P& p) {
     return Remember<T, where, P>(p);
 }
 
+// Runs P only where `fits` allows a match, so that a rule does not build a node it would throw
+// away a token later. While expected names are kept, P always runs, for the names it records.
+// `fits` must answer true wherever P could match or raise an error.
+template <class P>
+class Guarded : public ParserTag {
+public:
+    typedef typename P::Result Result;
+    Guarded(const P& p, ParseFunction fits) : p(p), fits(fits) {}
+    Result parse(TokenStream& ts) const {
+        if (!recordingExpectations && !fits(ts)) return Result();
+        return p.parse(ts);
+    }
+    FirstSet first() const { return p.first(); }
+    P p;
+    ParseFunction fits;
+};
+
+template <class P>
+Guarded<ParserType<P>> guardedBy(ParseFunction fits, P&& p) {
+    return Guarded<ParserType<P>>(toParser(p), fits);
+}
+
 [[noreturn]] void matchedWithoutNode();
 
 // The body of a rule whose alternatives each deliver the rule's node (an expression is one of
