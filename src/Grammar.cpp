@@ -196,6 +196,55 @@ bool mayBeInitialiser(TokenStream& ts) {
     return colon;
 }
 
+// ---- functions and properties: told apart from variables by the token after the name ----
+
+// A function, a property and a variable each read modifiers, a type and a name before they
+// differ. The scan finds the first name outside brackets and hands the token after it to
+// `fits`; where it cannot tell (an array size, an operator function, a long scan) it says yes.
+template <class Fits>
+bool declarationMayFit(TokenStream& ts, Fits fits) {
+    TokenStream::Position saved = ts.current;
+    bool verdict = true;
+    int depth = 0;
+    for (int steps = 0; steps < 64 && !ts.atEnd(); ++steps) {
+        const Token& t = *ts.current;
+        if (t.kind == OpeningBrace) {
+            if (t.text == "{") break;
+            ++depth;
+        } else if (t.kind == ClosingBrace) {
+            if (--depth < 0) break;
+        } else if (t.text == "#" || t.text == "operator" || t.text == "construct" || t.text == "destruct") {
+            break;
+        } else if (depth == 0 && t.kind == Name) {
+            ts.advance();
+            TokenStream::Position next = ts.current;
+            verdict = fits(ts, next);
+            break;
+        }
+        ts.advance();
+    }
+    ts.current = saved;
+    return verdict;
+}
+
+bool mayBeFunction(TokenStream& ts) {
+    return declarationMayFit(ts, [](TokenStream&, TokenStream::Position next) {
+        return next->text == "(" || next->text == "[";
+    });
+}
+
+// After the name: an accessor, or "{" opening accessors (a "{" "}" pair ends a variable).
+bool mayBeProperty(TokenStream& ts) {
+    return declarationMayFit(ts, [](TokenStream& stream, TokenStream::Position next) {
+        const std::string& text = next->text;
+        if (text == "{") {
+            stream.advance();
+            return stream.current->text != "}";
+        }
+        return text == "get" || text == "set" || text == "virtual" || text == "abstract" || text == "inline";
+    });
+}
+
 // ---- macro arguments: raw tokens ----
 
 // Copies up to the "," or ")" that ends one argument of a bracketed call.
@@ -557,7 +606,8 @@ void buildDeclarationRules() {
 
     // declaration: class | alias | function | property | variable | enum | macro
     declarationRule().name = "declaration";
-    declarationRule() = none<Declaration>() | classRule() | aliasRule() | functionRule() | propertyRule() |
+    declarationRule() = none<Declaration>() | classRule() | aliasRule() | guardedBy(mayBeFunction, functionRule()) |
+                        guardedBy(mayBeProperty, propertyRule()) |
                         variableRule() | enumRule() | macroDeclarationRule();
 
     // base: { access word | "virtual" } type
