@@ -37,6 +37,10 @@ size_t literalLengths[maxLiterals];
 int literalCount = 0;
 unsigned short literalSlotTable[literalSlots];
 size_t longestLiteral = 0;
+// Which first bytes the literals of each length start with: most names are told apart by these
+// two alone, without a hash.
+const size_t shapeLengths = 16;
+bool literalShapes[shapeLengths][256];
 
 size_t slotOf(const char* text, size_t length) {
     if (length == 0) return 0;
@@ -73,13 +77,17 @@ int literalId(const char* text) {
     literalLengths[id] = length;
     literalSlotTable[slot] = static_cast<unsigned short>(id);
     longestLiteral = std::max(longestLiteral, length);
+    if (length < shapeLengths) literalShapes[length][static_cast<unsigned char>(text[0])] = true;
     noLiteralNow = noLiteralMark + static_cast<unsigned>(id);
     return id;
 }
 
 int lookUpLiteralId(const Token& t) {
     size_t length = t.text.size();
-    int id = length <= longestLiteral ? literalSlotTable[findSlot(t.text.data(), length)] : 0;
+    int id = 0;
+    if (length <= longestLiteral &&
+        (length >= shapeLengths || literalShapes[length][static_cast<unsigned char>(t.text[0])]))
+        id = literalSlotTable[findSlot(t.text.data(), length)];
     t.spellingCache = id != 0 ? static_cast<unsigned>(id) : noLiteralNow;
     return id;
 }
