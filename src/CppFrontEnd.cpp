@@ -63,6 +63,7 @@ HeaderTokens::HeaderTokens(TokenStream& source) {
         for (const auto& r : renamedWords)
             if (p->text == r.spelling) {
                 back().text = r.word;
+                back().textChanged();
                 back().kind = Keyword;
             }
         // Adjacent string literals are one literal, as in C.
@@ -72,6 +73,7 @@ HeaderTokens::HeaderTokens(TokenStream& source) {
             pop_back();
             back().text.pop_back();
             back().text += tail;
+            back().textChanged();
         }
     }
     fill();

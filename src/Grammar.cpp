@@ -6,6 +6,7 @@
 #include "Grammar.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <vector>
 
@@ -115,14 +116,38 @@ bool prefixCheck(TokenStream& ts) {
     return true;
 }
 
+struct OperatorFacts {
+    int precedence;
+    int grouping;
+};
+
+// Asked after every operator read, of tables keyed by text: short spellings, nearly all of them,
+// are kept in a small direct-mapped cache keyed by their bytes.
+OperatorFacts operatorFacts(const std::string& op) {
+    if (op.empty() || op.size() > 3) return OperatorFacts{binaryPrecedence(op), operatorGrouping(op)};
+    uint32_t key = static_cast<uint32_t>(op.size()) << 24;
+    for (size_t i = 0; i < op.size(); ++i) key |= static_cast<uint32_t>(static_cast<unsigned char>(op[i])) << (8 * i);
+    static struct Entry {
+        uint32_t key = 0;  // no spelling has key 0
+        OperatorFacts facts;
+    } cache[256];
+    Entry& entry = cache[(key * 2654435761u) >> 24];
+    if (entry.key != key) {
+        entry.facts = OperatorFacts{binaryPrecedence(op), operatorGrouping(op)};
+        entry.key = key;
+    }
+    return entry.facts;
+}
+
 bool binaryCheck(TokenStream& ts) {
     const std::string& op = previousText(ts);
-    int p = binaryPrecedence(op);
+    OperatorFacts facts = operatorFacts(op);
+    int p = facts.precedence;
     if (p < 0) return false;
     // Read before the push below, which may move the stack.
     const PrecedenceEntry& top = precedence.top();
     bool accept;
-    switch (operatorGrouping(op)) {
+    switch (facts.grouping) {
         case GroupsLeft: accept = p > top.precedence; break;
         case GroupsRight: accept = p >= top.precedence; break;
         case GroupsLogical:
@@ -157,6 +182,67 @@ bool nextIsClosingBrace(TokenStream& ts) {
     bool closing = ts.current->kind == ClosingBrace;
     ts.current = saved;
     return closing;
+}
+
+// ---- initialisers: told apart from other statements by their second token ----
+
+// A name starts an initialiser only when ":" (or an operator starting with it) follows.
+bool mayBeInitialiser(TokenStream& ts) {
+    if (ts.current->kind != Name) return true;
+    TokenStream::Position saved = ts.current;
+    ts.advance();
+    bool colon = ts.current->text[0] == ':';
+    ts.current = saved;
+    return colon;
+}
+
+// ---- functions and properties: told apart from variables by the token after the name ----
+
+// A function, a property and a variable each read modifiers, a type and a name before they
+// differ. The scan finds the first name outside brackets and hands the token after it to
+// `fits`; where it cannot tell (an array size, an operator function, a long scan) it says yes.
+template <class Fits>
+bool declarationMayFit(TokenStream& ts, Fits fits) {
+    TokenStream::Position saved = ts.current;
+    bool verdict = true;
+    int depth = 0;
+    for (int steps = 0; steps < 64 && !ts.atEnd(); ++steps) {
+        const Token& t = *ts.current;
+        if (t.kind == OpeningBrace) {
+            if (t.text == "{") break;
+            ++depth;
+        } else if (t.kind == ClosingBrace) {
+            if (--depth < 0) break;
+        } else if (t.text == "#" || t.text == "operator" || t.text == "construct" || t.text == "destruct") {
+            break;
+        } else if (depth == 0 && t.kind == Name) {
+            ts.advance();
+            TokenStream::Position next = ts.current;
+            verdict = fits(ts, next);
+            break;
+        }
+        ts.advance();
+    }
+    ts.current = saved;
+    return verdict;
+}
+
+bool mayBeFunction(TokenStream& ts) {
+    return declarationMayFit(ts, [](TokenStream&, TokenStream::Position next) {
+        return next->text == "(" || next->text == "[";
+    });
+}
+
+// After the name: an accessor, or "{" opening accessors (a "{" "}" pair ends a variable).
+bool mayBeProperty(TokenStream& ts) {
+    return declarationMayFit(ts, [](TokenStream& stream, TokenStream::Position next) {
+        const std::string& text = next->text;
+        if (text == "{") {
+            stream.advance();
+            return stream.current->text != "}";
+        }
+        return text == "get" || text == "set" || text == "virtual" || text == "abstract" || text == "inline";
+    });
 }
 
 // ---- macro arguments: raw tokens ----
@@ -348,7 +434,7 @@ void buildStatementRules() {
     statementRule().name = "statement";
     statementRule() = none<Statement>() | forRule() | ifRule() | tryRule() | whileRule() | deleteRule() |
                       returnRule() | breakRule() | continueRule() | throwRule() | macroStatementRule() |
-                      initStatementRule() | declarationRule() | expressionStatementRule();
+                      guardedBy(mayBeInitialiser, initStatementRule()) | declarationRule() | expressionStatementRule();
 
     // for: "for" for-part { "," for-part } block
     typedef ForStatement For;
@@ -520,7 +606,8 @@ void buildDeclarationRules() {
 
     // declaration: class | alias | function | property | variable | enum | macro
     declarationRule().name = "declaration";
-    declarationRule() = none<Declaration>() | classRule() | aliasRule() | functionRule() | propertyRule() |
+    declarationRule() = none<Declaration>() | classRule() | aliasRule() | guardedBy(mayBeFunction, functionRule()) |
+                        guardedBy(mayBeProperty, propertyRule()) |
                         variableRule() | enumRule() | macroDeclarationRule();
 
     // base: { access word | "virtual" } type

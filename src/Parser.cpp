@@ -104,8 +104,7 @@ void record(TokenStream& ts, Expectation what, const ExpectedName& name, int pri
 
 bool StringParser::parse(TokenStream& ts) const {
     Token& t = *ts.current;
-    // Most tries fail on the first byte; only then is the whole text compared.
-    if (t.text[0] == literal[0] && t.text.size() == length && std::memcmp(t.text.data(), literal, length) == 0) {
+    if (literalIdOf(t) == id) {
         ts.advance();
         return true;
     }
@@ -113,6 +112,7 @@ bool StringParser::parse(TokenStream& ts) const {
         t.text[0] == literal[0] && splittable(t.text)) {
         ts.insert(std::next(ts.current), Token(Operator, t.text.substr(1), t.location));
         t.text.erase(1);
+        t.textChanged();
         splitOperators.push_back(ts.current);
         ts.advance();
         return true;
@@ -137,21 +137,30 @@ bool TokenParser::parse(TokenStream& ts) const {
 void FirstSet::add(const FirstSet& o) {
     known = known && o.known;
     kinds |= o.kinds;
-    literals.insert(literals.end(), o.literals.begin(), o.literals.end());
-    literalStarts |= o.literalStarts;
+    literals |= o.literals;
     splitStarts |= o.splitStarts;
 }
 
-bool FirstSet::isLiteral(const std::string& text) const {
-    for (const std::string& literal : literals)
-        if (text == literal) return true;
-    return false;
+AlternativeSelection::AlternativeSelection(const std::vector<FirstSet>& alternatives) {
+    for (size_t i = 0; i < alternatives.size(); ++i) {
+        const FirstSet& first = alternatives[i];
+        uint64_t bit = uint64_t(1) << i;
+        if (!first.known || first.nullable) {
+            always |= bit;
+            continue;
+        }
+        for (unsigned kind = 0; kind < 16; ++kind)
+            if (first.kinds & (1u << kind)) byKind[kind] |= bit;
+        for (size_t id = 1; id < static_cast<size_t>(maxLiterals); ++id)
+            if (first.literals[id]) byLiteral[id] |= bit;
+        for (unsigned c = 0; c < 256; ++c)
+            if (first.splitStarts[c]) bySplit[c] |= bit;
+    }
 }
 
 FirstSet literalFirst(const char* literal) {
     FirstSet s;
-    s.literals.push_back(literal);
-    s.literalStarts.set(static_cast<unsigned char>(literal[0]));
+    s.literals.set(static_cast<size_t>(literalId(literal)));
     if (literal[0] != '\0' && literal[1] == '\0') s.splitStarts.set(static_cast<unsigned char>(literal[0]));
     return s;
 }
@@ -283,6 +292,7 @@ void joinSplitOperators(TokenStream& ts) {
     for (auto it = splitOperators.rbegin(); it != splitOperators.rend(); ++it) {
         TokenStream::Position second = std::next(*it);
         (*it)->text += second->text;
+        (*it)->textChanged();
         ts.erase(second);
     }
     splitOperators.clear();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <bitset>
+#include <cstdint>
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
@@ -145,9 +146,8 @@ struct FirstSet {
     bool known = true;
     bool nullable = false;  // may succeed without consuming a token
     unsigned kinds = 0;     // one bit per TokenKind
-    std::vector<std::string> literals;
-    std::bitset<256> literalStarts;  // first bytes of the literals, for a quick no
-    std::bitset<256> splitStarts;    // one-character literals that may be carved off an operator
+    std::bitset<maxLiterals> literals;  // by literal number
+    std::bitset<256> splitStarts;       // one-character literals that may be carved off an operator
 
     static FirstSet unknown() {
         FirstSet s;
@@ -155,16 +155,14 @@ struct FirstSet {
         return s;
     }
     void add(const FirstSet& o);
-    // Asked before nearly every rule run, so the usual answers come from the bit sets here;
-    // only a token whose first byte starts a literal is compared with the literals.
+    // Asked before nearly every rule run: a few bit tests once the token's literal is known.
     bool starts(const Token& t) const {
         if (kinds & (1u << t.kind)) return true;
-        unsigned char c = static_cast<unsigned char>(t.text[0]);
-        if (literalStarts[c] && isLiteral(t.text)) return true;
+        if (literals[static_cast<size_t>(literalIdOf(t))]) return true;
         // A superset of the splits StringParser makes, which is enough for a guard.
+        unsigned char c = static_cast<unsigned char>(t.text[0]);
         return splitStarts[c] && t.kind == Operator && t.text.size() > 1;
     }
-    bool isLiteral(const std::string& text) const;
 };
 FirstSet literalFirst(const char* literal);
 FirstSet kindFirst(TokenKind kind);
@@ -222,11 +220,11 @@ bool runStep(const P& p, TokenStream& ts) {
 class StringParser : public ParserTag {
 public:
     typedef bool Result;
-    explicit StringParser(const char* literal) : literal(literal), length(std::strlen(literal)) {}
+    explicit StringParser(const char* literal) : literal(literal), id(literalId(literal)) {}
     bool parse(TokenStream& ts) const;
     FirstSet first() const { return literalFirst(literal); }
     const char* literal;
-    size_t length;
+    int id;
 };
 
 class TokenParser : public ParserTag {
@@ -303,6 +301,30 @@ public:
     B b;
 };
 
+// Which alternatives of a chain can start at a token, one bit per alternative in the order
+// they are tried. Alternatives that may match nothing or whose starts are unknown are always in.
+struct AlternativeSelection {
+    static const int maxAlternatives = 64;
+    uint64_t always = 0;
+    uint64_t byKind[16] = {};
+    uint64_t bySplit[256] = {};
+    std::vector<uint64_t> byLiteral = std::vector<uint64_t>(maxLiterals, 0);
+
+    explicit AlternativeSelection(const std::vector<FirstSet>& alternatives);
+    uint64_t of(const Token& t) const {
+        uint64_t m = always | byKind[t.kind] | byLiteral[static_cast<size_t>(literalIdOf(t))];
+        if (t.kind == Operator && t.text.size() > 1) m |= bySplit[static_cast<unsigned char>(t.text[0])];
+        return m;
+    }
+};
+
+template <class A, class B>
+class OrParser;
+template <class P>
+struct IsOrParser : std::false_type {};
+template <class A, class B>
+struct IsOrParser<OrParser<A, B>> : std::true_type {};
+
 template <class A, class B>
 class OrParser : public ParserTag {
     static_assert(IsNodeParser<A>::value == IsNodeParser<B>::value,
@@ -310,11 +332,51 @@ class OrParser : public ParserTag {
 
 public:
     typedef typename A::Result Result;
+    // A chain a | b | c nests to the left; its alternatives are counted along that side.
+    static constexpr int alternatives = [] {
+        if constexpr (IsOrParser<A>::value)
+            return A::alternatives + 1;
+        else
+            return 2;
+    }();
+    static_assert(alternatives <= AlternativeSelection::maxAlternatives, "too many alternatives in one chain");
+
     OrParser(const A& a, const B& b) : a(a), b(b) {}
     Result parse(TokenStream& ts) const {
+        // A long chain tries only the alternatives that can start at the token, unless their
+        // expected names are wanted; near the nesting limit every one runs (see cannotStart).
+        if (alternatives >= 3 && !recordingExpectations && nestingDepth < maxNestingDepth && ts.current != ts.end())
+            return parseSelected(ts, selection().of(*ts.current));
         Result r = a.parse(ts);
         if (r) return r;
         return b.parse(ts);
+    }
+    Result parseSelected(TokenStream& ts, uint64_t chosen) const {
+        if constexpr (IsOrParser<A>::value) {
+            Result r = a.parseSelected(ts, chosen);
+            if (r) return r;
+        } else if (chosen & 1u) {
+            Result r = a.parse(ts);
+            if (r) return r;
+        }
+        if (chosen & (uint64_t(1) << (alternatives - 1))) return b.parse(ts);
+        return Result();
+    }
+    void alternativeFirsts(std::vector<FirstSet>& firsts) const {
+        if constexpr (IsOrParser<A>::value)
+            a.alternativeFirsts(firsts);
+        else
+            firsts.push_back(a.first());
+        firsts.push_back(b.first());
+    }
+    // Worked out on first use, when the grammar is complete.
+    const AlternativeSelection& selection() const {
+        if (!chosenBy) {
+            std::vector<FirstSet> firsts;
+            alternativeFirsts(firsts);
+            chosenBy.reset(new AlternativeSelection(firsts));
+        }
+        return *chosenBy;
     }
     FirstSet first() const {
         FirstSet s = a.first();
@@ -325,6 +387,8 @@ public:
     }
     A a;
     B b;
+    // Shared by copies: a chain is copied into bigger parsers while the grammar is built.
+    mutable std::shared_ptr<AlternativeSelection> chosenBy;
 };
 
 template <class A, class B>
@@ -1009,6 +1073,28 @@ public:
 template <class T, RememberAt where = AfterBracket, class P>
 Remember<T, where, P> remember(const P& p) {
     return Remember<T, where, P>(p);
+}
+
+// Runs P only where `fits` allows a match, so that a rule does not build a node it would throw
+// away a token later. While expected names are kept, P always runs, for the names it records.
+// `fits` must answer true wherever P could match or raise an error.
+template <class P>
+class Guarded : public ParserTag {
+public:
+    typedef typename P::Result Result;
+    Guarded(const P& p, ParseFunction fits) : p(p), fits(fits) {}
+    Result parse(TokenStream& ts) const {
+        if (!recordingExpectations && !fits(ts)) return Result();
+        return p.parse(ts);
+    }
+    FirstSet first() const { return p.first(); }
+    P p;
+    ParseFunction fits;
+};
+
+template <class P>
+Guarded<ParserType<P>> guardedBy(ParseFunction fits, P&& p) {
+    return Guarded<ParserType<P>>(toParser(p), fits);
 }
 
 [[noreturn]] void matchedWithoutNode();

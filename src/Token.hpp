@@ -29,12 +29,39 @@ enum TokenKind : int {
 
 struct Token {
     TokenKind kind = EndOfFile;
+    // Which grammar literal the text spells, worked out when first asked (literalIdOf below).
+    // Code that changes `text` after a parser may have looked at the token calls textChanged.
+    mutable unsigned spellingCache = 0;
     std::string text;
     SourceLocation location;
 
     Token() = default;
     Token(TokenKind k, std::string t, const SourceLocation& loc) : kind(k), text(std::move(t)), location(loc) {}
+    void textChanged() { spellingCache = 0; }
 };
+
+// ---- Grammar literals as numbers ----
+//
+// Every literal a grammar names gets a number from 1 up when its parser is made, so that a
+// parser asks "is this token that literal" or "can this token start me" by comparing numbers
+// instead of texts. A token's number is looked up once and kept in the token.
+const int maxLiterals = 1024;
+// The number of `text`, registering it when new.
+int literalId(const char* text);
+
+// A cache word at or above this mark says "no literal", valid while the registry has the count
+// of literals in its low bits; a new literal makes every such word stale.
+const unsigned noLiteralMark = 0x80000000u;
+// noLiteralMark plus the count of registered literals. Written by literalId, read below.
+extern unsigned noLiteralNow;
+int lookUpLiteralId(const Token& t);
+// The number of the literal the token spells, 0 for none.
+inline int literalIdOf(const Token& t) {
+    unsigned c = t.spellingCache;
+    if (c == noLiteralNow) return 0;
+    if (c != 0 && c < noLiteralMark) return static_cast<int>(c);
+    return lookUpLiteralId(t);
+}
 
 // A name a syntax error may list as expected: a literal (shown quoted) or a rule or token kind
 // name. The text is a string literal of the grammar or of the kind table, so recording one

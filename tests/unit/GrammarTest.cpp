@@ -119,6 +119,49 @@ TEST_F(GrammarTest, LogicalAndBitwiseOperatorsDoNotMix) {
     }
 }
 
+// Functions, properties and variables read the same start; a look past the name decides which
+// rules run. A wrong "no" would still parse once the error run keeps expected names, so the
+// first run, the one without them, is checked on its own.
+TEST_F(GrammarTest, DeclarationsSharingAStartKeepTheirKindWithoutTheErrorRun) {
+    const struct {
+        const char* text;
+        const char* kind;
+    } cases[] = {
+        {"Int f(Int a)\n    return a\n", "FunctionDeclaration"},
+        {"T first[T](T a)\n    return a\n", "FunctionDeclaration"},
+        {"Int#4 cells()\n    return\n", "FunctionDeclaration"},
+        {"[Int] (Int, Int) pairs()\n    return\n", "FunctionDeclaration"},
+        {"Bool operator==(Int a)\n    return true\n", "FunctionDeclaration"},
+        {"Int x\n    get\n        return 1\n", "PropertyDeclaration"},
+        {"Int x get\n    return 1\n", "PropertyDeclaration"},
+        {"Int x\n    virtual set\n        return\n", "PropertyDeclaration"},
+        {"Int#n cells\n", "VariableDeclaration"},
+        {"Map[String, Int] m = make(1)\n", "VariableDeclaration"},
+        {"var x = 1\n", "VariableDeclaration"},
+        {"base: (1)\n", "InitStatement"},
+        {"x: (1)\n", "InitStatement"},
+        {"x = y < z\n", "ExpressionStatement"},
+    };
+    buildSourceGrammar();
+    for (const auto& c : cases) {
+        std::istringstream input(c.text);
+        Lexer lexer(input, "text.vn", sourceLexerOptions);
+        resetParseState();
+        StatementPtr statement;
+        bool saved = recordingExpectations;
+        recordingExpectations = false;
+        try {
+            statement = statementRule().parse(lexer);
+        } catch (const ExpectationsNeeded&) {
+        }
+        recordingExpectations = saved;
+        ASSERT_TRUE(statement) << c.text;
+        EXPECT_EQ(statement->typeName(), std::string(c.kind)) << c.text;
+        EXPECT_TRUE(lexer.atEnd()) << c.text;
+    }
+    resetParseState();
+}
+
 std::string nestedBlocks(int depth) {
     std::string text;
     for (int i = 0; i < depth; ++i) text += std::string(i * 2, ' ') + "if a\n";

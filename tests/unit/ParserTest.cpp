@@ -193,6 +193,23 @@ TEST_F(ParserTest, OneCharacterLiteralSplitsAnOperatorButNotComparisons) {
     }
 }
 
+// Literals are matched by number, kept in the token once looked up: a split or a join must
+// make the token look its number up again, or the old text would still match.
+TEST_F(ParserTest, SplitAndJoinedOperatorsMatchTheirNewText) {
+    resetParseState();
+    StringParser greater = lit(">"), shift = lit(">>");
+    ListStream ts("o:>> n:a");
+    TokenStream::Position start = ts.current;
+    EXPECT_TRUE(shift.parse(ts));  // the token now knows its number
+    ts.current = start;
+    EXPECT_TRUE(greater.parse(ts));  // splits it
+    ts.current = start;
+    EXPECT_FALSE(shift.parse(ts));
+    joinSplitOperators(ts);
+    EXPECT_TRUE(shift.parse(ts));
+    EXPECT_EQ(ts.current->text, "a");
+}
+
 TEST_F(ParserTest, FailingSequenceRestoresTheReadPosition) {
     ListStream ts("n:a n:b n:c n:x");
     auto p = lit("a") >> "b" >> "c" >> "d";
