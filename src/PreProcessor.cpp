@@ -1194,6 +1194,7 @@ struct PreProcessor::Engine {
             if (lexer.size() == 2 && lexer.front().kind != Whitespace) {
                 left.token.kind = lexer.front().kind;
                 left.token.text = text;
+                left.token.textChanged();
                 left.painted = false;
                 return;
             }
