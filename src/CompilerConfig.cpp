@@ -99,6 +99,8 @@ namespace {
 struct Substitution {
     const char* command;
     std::string (*value)();
+    // Options are shell text by intent; every other value is a path or name taken as it is.
+    bool shellText = false;
 };
 
 const Substitution substitutions[] = {
@@ -121,8 +123,8 @@ const Substitution substitutions[] = {
          if (dir.empty()) return std::string(".");
          return dir.size() == 1 ? dir : dir.substr(0, dir.size() - 1);
      }},
-    {"compilerOptions", [] { return runOptions.compilerOptions; }},
-    {"linkerOptions", [] { return runOptions.linkerOptions; }},
+    {"compilerOptions", [] { return runOptions.compilerOptions; }, true},
+    {"linkerOptions", [] { return runOptions.linkerOptions; }, true},
     // The program a link makes: the -o name, else the first input's path without extension.
     {"outputName", [] { return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName; }},
 };
@@ -131,7 +133,7 @@ const Substitution substitutions[] = {
 // a block that is dropped is still expanded, so its commands are checked all the same.
 class TemplateExpander {
 public:
-    explicit TemplateExpander(const std::string& text) : text(text) {}
+    TemplateExpander(const std::string& text, bool forShell) : text(text), forShell(forShell) {}
 
     std::string run() {
         std::string out;
@@ -145,6 +147,10 @@ private:
     static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
 
     const std::string& text;
+    // A command line is read by the shell: each value is quoted for where it stands, so a
+    // folder named "$(rm x)" or holding a quote reaches the compiler as the very name.
+    const bool forShell;
+    platform::ShellQuoting quoting = platform::ShellQuoting::none;
     std::string::size_type pos = 0;
     std::string::size_type written = 0;  // characters put into any block's text so far
     // A $perFile; block sets the current module itself, so its text and its end depend only
@@ -152,6 +158,7 @@ private:
     struct ExpandedBlock {
         std::string text;
         std::string::size_type end;
+        platform::ShellQuoting quotingAfter;
     };
     std::map<std::string::size_type, ExpandedBlock> perFileBlocks;
 
@@ -170,11 +177,11 @@ private:
         while (pos < text.size()) {
             std::string::size_type dollar = text.find('$', pos);
             if (dollar == std::string::npos) {
-                put(out, text, pos);
+                putShellText(out, text.substr(pos));
                 pos = text.size();
                 return;
             }
-            put(out, text, pos, dollar - pos);
+            putShellText(out, text.substr(pos, dollar - pos));
             std::string::size_type semicolon = text.find(';', dollar + 1);
             if (semicolon == std::string::npos)
                 throw CompileError("$" + text.substr(dollar + 1) + " should be terminated with a semicolon");
@@ -185,10 +192,20 @@ private:
         }
     }
 
+    // Text of the template itself (or options): the shell reads it as it stands.
+    void putShellText(std::string& out, const std::string& piece) {
+        if (forShell) quoting = platform::shellQuotingAfter(quoting, piece);
+        put(out, piece);
+    }
+
     void conditionalBlock(bool keep, std::string& out) {
+        const platform::ShellQuoting before = quoting;
         std::string inner;
         expandBlock(inner);
-        if (keep) put(out, inner);
+        if (keep)
+            put(out, inner);
+        else
+            quoting = before;
     }
 
     void perFileBlock(std::string& out) {
@@ -206,10 +223,12 @@ private:
                 expandBlock(block.text);
             }
             block.end = pos;
+            block.quotingAfter = quoting;
             known = perFileBlocks.emplace(start, std::move(block)).first;
         } else if (!visited.empty()) {
             currentModule = *visited.rbegin();
         }
+        quoting = known->second.quotingAfter;
         pos = known->second.end;
         put(out, known->second.text);
     }
@@ -221,7 +240,10 @@ private:
     void runCommand(const std::string& command, std::string& out) {
         for (const Substitution& row : substitutions) {
             if (command == row.command) {
-                put(out, row.value());
+                if (row.shellText)
+                    putShellText(out, row.value());
+                else
+                    put(out, forShell ? platform::shellQuoted(row.value(), quoting) : row.value());
                 return;
             }
         }
@@ -239,7 +261,9 @@ private:
 
 }  // namespace
 
-std::string expandTemplate(const std::string& text) { return TemplateExpander(text).run(); }
+std::string expandTemplate(const std::string& text) { return TemplateExpander(text, false).run(); }
+
+std::string expandCommandTemplate(const std::string& text) { return TemplateExpander(text, true).run(); }
 
 void loadVisualCppDirectories(const std::string& keyPath, platform::Registry& registry, std::ostream& err) {
     if (!registry.openKey(keyPath)) {

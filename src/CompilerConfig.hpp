@@ -41,6 +41,9 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 // Expands $command; templates for the current module. Throws on a command without its ';'
 // and on an unknown command.
 std::string expandTemplate(const std::string& text);
+// The same for a command line that the shell reads: every path and name is quoted for the
+// place it stands in (the options are shell text and stay as they are).
+std::string expandCommandTemplate(const std::string& text);
 
 // Imports Visual C++'s include and library directories from the registry key: sets the
 // "include" and "lib" environment variables and appends the include directories to

@@ -81,7 +81,7 @@ void addModulesWithStaleObjects(const std::string& objectFileTemplate) {
 }
 
 bool runTemplate(const std::string& commandTemplate, int successCode) {
-    return runCommand(expandTemplate(commandTemplate)) == successCode;
+    return runCommand(expandCommandTemplate(commandTemplate)) == successCode;
 }
 
 }  // namespace

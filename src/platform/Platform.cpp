@@ -228,27 +228,6 @@ CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand)
     return facts;
 }
 
-int runShellCommand(const std::string& commandLine) {
-    // The shell stands in for the command processor; no shell at all is a failure to start.
-    if (std::system(nullptr) == 0) return -1;
-    int status = std::system(commandLine.c_str());
-    if (status == -1) return -1;
-    return decodeWaitStatus(status);
-}
-
-int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    if (argv.empty()) argv.push_back(const_cast<char*>(program.c_str()));
-    argv.push_back(nullptr);
-    pid_t child;
-    if (::posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status;
-    while (::waitpid(child, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    return decodeWaitStatus(status);
-}
-
 namespace {
 // The run time's rule: backslashes are literal unless a double quote follows them, so a run
 // of them before a quote (or before the closing quote) is doubled.
@@ -279,6 +258,83 @@ std::string escapedForCommandProcessor(const std::string& text) {
     return escaped;
 }
 }  // namespace
+
+ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text) {
+#ifdef _WIN32
+    // The command processor knows only double quotes, and no escape inside them.
+    for (char c : text)
+        if (c == '"') state = state == ShellQuoting::inDouble ? ShellQuoting::none : ShellQuoting::inDouble;
+#else
+    bool escaped = false;
+    for (char c : text) {
+        if (escaped) {
+            escaped = false;
+        } else if (state == ShellQuoting::inSingle) {
+            if (c == '\'') state = ShellQuoting::none;
+        } else if (c == '\\') {
+            escaped = true;
+        } else if (c == '"') {
+            state = state == ShellQuoting::inDouble ? ShellQuoting::none : ShellQuoting::inDouble;
+        } else if (c == '\'' && state == ShellQuoting::none) {
+            state = ShellQuoting::inSingle;
+        }
+    }
+#endif
+    return state;
+}
+
+std::string shellQuoted(const std::string& value, ShellQuoting state) {
+    std::string quoted;
+#ifdef _WIN32
+    // A Windows path holds no '"'; '%' cannot be escaped inside quotes, so a value outside
+    // quotes is quoted and the characters the command processor acts on are escaped.
+    if (state == ShellQuoting::inDouble) {
+        for (char c : value)
+            if (c != '"') quoted += c;
+        return quoted;
+    }
+    return escapedForCommandProcessor(quotedArgument(value));
+#else
+    switch (state) {
+    case ShellQuoting::inSingle:
+        // Close the quotes, give the quote itself escaped, open them again.
+        for (char c : value) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted;
+    case ShellQuoting::inDouble:
+        // Inside double quotes only these four keep a meaning, and a backslash takes it away.
+        for (char c : value) {
+            if (c == '$' || c == '`' || c == '"' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
+        return quoted;
+    case ShellQuoting::none:
+        break;
+    }
+    return "'" + shellQuoted(value, ShellQuoting::inSingle) + "'";
+#endif
+}
+
+int runShellCommand(const std::string& commandLine) {
+    // The shell stands in for the command processor; no shell at all is a failure to start.
+    if (std::system(nullptr) == 0) return -1;
+    int status = std::system(commandLine.c_str());
+    if (status == -1) return -1;
+    return decodeWaitStatus(status);
+}
+
+int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    if (argv.empty()) argv.push_back(const_cast<char*>(program.c_str()));
+    argv.push_back(nullptr);
+    pid_t child;
+    if (::posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return decodeWaitStatus(status);
+}
+
 
 std::string commandProcessorLine(const std::string& program, const std::vector<std::string>& arguments) {
     std::string line = escapedForCommandProcessor(program);

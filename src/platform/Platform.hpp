@@ -57,6 +57,16 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 // Entries of a directory (not "." or "..") whose names match the pattern, sorted by name.
 std::vector<std::string> listDirectory(const std::string& directory, const std::string& pattern);
 
+// Where a piece of text stands in a command line the shell reads: outside quotes, inside
+// double quotes or inside single quotes.
+enum class ShellQuoting { none, inDouble, inSingle };
+// The quoting in force after `text` when `state` was in force before it.
+ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text);
+// `value` written so that the shell hands it on as exactly these characters, whatever they
+// are (blanks, quotes, "$(...)", backquotes, ';', newlines), given where it stands; the
+// quoting in force afterwards is the same as before.
+std::string shellQuoted(const std::string& value, ShellQuoting state);
+
 // Runs a command line through the system shell and waits; the child's exit status, or -1
 // when no shell could be started.
 int runShellCommand(const std::string& commandLine);

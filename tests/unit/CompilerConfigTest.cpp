@@ -221,6 +221,24 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
     }
 }
 
+#ifndef _WIN32
+// A command line is read by the shell: paths are quoted for the place they stand in, whatever
+// quotes the script wrote around them, and options stay shell text.
+TEST_F(CompilerConfigTest, CommandTemplatesQuotePathsForTheShell) {
+    baseDirectory = "/w/a \"$(x)\" `y` 'z'/";
+    currentModule = moduleNamed({"m"});
+    visited = {currentModule};
+    runOptions.compilerOptions = "-DX='1 2'";
+    EXPECT_EQ(expandCommandTemplate(R"-(cc "$cppFile;" $compilerOptions; -I$baseDir; -o '$outFile;.o')-"),
+              R"-(cc "/w/a \"\$(x)\" \`y\` 'z'/_m.cpp" -DX='1 2' -I'/w/a "$(x)" `y` '\''z'\''' )-"
+              R"-(-o '/w/a "$(x)" `y` '\''z'\''/_m.o')-");
+    // A block left out keeps the quoting that stood before it.
+    EXPECT_EQ(expandCommandTemplate(R"-($ifnone;"$;$file;)-"), R"-('/w/a "$(x)" `y` '\''z'\''/m')-");
+    // Response files are not read by the shell: their text is taken as it is.
+    EXPECT_EQ(expandTemplate(R"-("$outFile;")-"), R"-("/w/a "$(x)" `y` 'z'/_m")-");
+}
+#endif
+
 // A registry holding fixed keys, values and failures, that counts how it was used.
 class FakeRegistry : public platform::Registry {
 public:
