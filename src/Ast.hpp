@@ -820,6 +820,9 @@ public:
     const char* className() const override { return "DataDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
+    // Set by lowering on names it makes that the program may never read (an unnamed
+    // argument, a loop's element): C++ is told so, and does not warn.
+    bool maybeUnused = false;
     TypeExpressionPtr type;
 };
 

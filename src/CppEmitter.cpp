@@ -645,6 +645,7 @@ void CppEmitter::functionBody(const FunctionDeclaration& node) {
 }
 
 void CppEmitter::argument(const ArgumentDeclaration& node) {
+    if (node.maybeUnused && has(PhaseImplementation)) write("[[maybe_unused]] ");
     visit(resolvedType(node.type, node, "argument " + node.name));
     if (has(PhaseImplementation)) {
         write(node.name);
@@ -693,6 +694,7 @@ void CppEmitter::variable(const VariableDeclaration& node) {
         writeLabel(node, node.access);
         if (topLevel) write("extern ");
     }
+    if (node.maybeUnused) write("[[maybe_unused]] ");
     if ((has(PhaseDeclarations) && node.isStatic) || moduleStatic) write("static ");
     if (node.isMutable) write("mutable ");
     // C++ puts an array's sizes after the declared name: Int#4 v is "int v[4]".
@@ -937,98 +939,17 @@ void CppEmitter::cppCase(const CppCaseStatement& node) {
     write(":");
 }
 
-// ---- the for loop: "{" init "for(;;){" tests body steps "}}" ----
-
+// Loops reach the back end as the C++ for statements that lowering made of them.
 void CppEmitter::forStatement(const ForStatement& node) {
-    mark(node);
-    write("{");
-    {
-        Restore<EmitPhase> init(phase, PhaseForInit);
-        writeList(node.parts, "");
-    }
-    write("for(;;){");
-    {
-        Restore<EmitPhase> test(phase, PhaseForTest);
-        writeList(node.parts, "");
-    }
-    if (node.body) writeBlock(*node.body, false);
-    {
-        Restore<EmitPhase> step(phase, PhaseForStep);
-        writeList(node.parts, "");
-    }
-    write("}}");
+    CompileError error = VORN_INTERNAL_ERROR(sourceName, "a for loop reached the back end without being lowered");
+    error.position = node.location;
+    throw error;
 }
 
 void CppEmitter::forPart(const ForPart& node) {
-    resolvedType(node.type, node, node.name);
-    if (const RangeExpression* range = dynamic_cast<const RangeExpression*>(node.range.get()))
-        rangePart(node, *range);
-    else
-        containerPart(node);
-}
-
-void CppEmitter::rangePart(const ForPart& node, const RangeExpression& range) {
-    ExpressionPtr start = range.start;
-    ExpressionPtr end = range.end;
-    bool startIncluded = range.startIncluded;
-    bool endIncluded = range.endIncluded;
-    if (node.isReverse) {
-        std::swap(start, end);
-        std::swap(startIncluded, endIncluded);
-    }
-    auto endTest = [&] {
-        write("if(" + node.name + "==");
-        visit(end);
-        write(") break;");
-    };
-    auto step = [&] { write((node.isReverse ? "--" : "++") + node.name + ";"); };
-
-    switch (phase) {
-    case PhaseForInit:
-        visit(resolvedType(node.type, node, node.name));
-        write(node.name + "=");
-        visit(start);
-        write(";");
-        break;
-    case PhaseForTest:
-        // With the start excluded, step first: the body then never sees an excluded end.
-        if (!startIncluded) step();
-        if (!endIncluded && end) endTest();
-        break;
-    case PhaseForStep:
-        if (endIncluded && end) endTest();
-        if (startIncluded) step();
-        break;
-    default:
-        break;
-    }
-}
-
-void CppEmitter::containerPart(const ForPart& node) {
-    const std::string iterator = "VORN_IT" + node.name;
-    const std::string end = "VORN_END" + node.name;
-    switch (phase) {
-    case PhaseForInit:
-        visit(resolvedType(node.type, node, node.name));
-        write(iterator + "=");
-        visit(node.range);
-        write(node.isReverse ? ".rbegin();" : ".begin();");
-        visit(node.type);
-        write(end + "=");
-        visit(node.range);
-        write(node.isReverse ? ".rend();" : ".end();");
-        break;
-    case PhaseForTest:
-        write("if(" + iterator + "==" + end + ") break;");
-        visit(resolvedType(node.elementType, node, node.name));
-        write(node.name + "= *" + iterator + ";");
-        break;
-    case PhaseForStep:
-        write("++" + iterator + ";");
-        break;
-    default:
-        break;
-    }
+    CompileError error = VORN_INTERNAL_ERROR(sourceName, "a for loop reached the back end without being lowered");
+    error.position = node.location;
+    throw error;
 }
 
 // ---- macro leftovers and verbatim C++ ----

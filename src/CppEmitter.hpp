@@ -137,8 +137,6 @@ private:
     void defineFunction(const FunctionDeclaration& node);
     void functionBody(const FunctionDeclaration& node);
     size_t initialiserRank(const InitStatement& init) const;
-    void rangePart(const ForPart& node, const RangeExpression& range);
-    void containerPart(const ForPart& node);
     void verbatimBlock(const TokensExpression& tokens);
 
     CppWriter& out_;

@@ -119,16 +119,6 @@ Declaration* declarationOfObject(Expression* object) {
     return name ? declarationOfName(*name) : nullptr;
 }
 
-// Whether a value of this type is reached through at least one pointer or shared pointer.
-bool startsWithPointer(const TypeExpression* type) {
-    while (const TypeOperator* op = nodeCast<TypeOperator>(type)) {
-        if (op->kind == PointerType || op->kind == SharedPointerType) return true;
-        if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) return false;
-        type = op->operand.get();
-    }
-    return false;
-}
-
 PropertyDeclaration* asProperty(Declaration* declaration) { return nodeCast<PropertyDeclaration>(declaration); }
 
 Declaration* memberDenoted(SubExpression& access) {
@@ -222,8 +212,7 @@ void staticName(StaticExpression& node, ExpressionPtr& slot) {
 
 void markArrow(SubExpression& node) {
     if (node.isArrow) return;
-    TypeExpressionPtr objectType = typeOf(node.object.get());
-    if (startsWithPointer(objectType.get())) node.isArrow = true;
+    if (memberThroughPointer(typeOf(node.object.get()), node.member, placeOf(&node))) node.isArrow = true;
 }
 
 void memberAccess(SubExpression& node, ExpressionPtr& slot) {
@@ -555,10 +544,240 @@ void tryStatement(TryStatement& node, StatementPtr&, bool last) {
     }
 }
 
+// ---- loops ----
+
+// Nodes that lowering builds stand as they are: no pass reads them again.
+template <class T>
+boost::shared_ptr<T> built(const SourceLocation& at) {
+    boost::shared_ptr<T> node = made<T>(at);
+    node->processed = true;
+    return node;
+}
+
+ExpressionPtr builtName(const std::string& name, const SourceLocation& at) {
+    StaticExpressionPtr node = nameNode(name, at);
+    node->processed = true;
+    return node;
+}
+
+ExpressionPtr binary(const ExpressionPtr& left, const std::string& op, const ExpressionPtr& right) {
+    OperExpressionPtr node = built<OperExpression>(left->location);
+    node->left = left;
+    node->op = op;
+    node->right = right;
+    return node;
+}
+
+ExpressionPtr prefixed(const std::string& op, const ExpressionPtr& operand) {
+    PrefixOperExpressionPtr node = built<PrefixOperExpression>(operand->location);
+    node->op = op;
+    node->operand = operand;
+    return node;
+}
+
+ExpressionPtr postfixed(const ExpressionPtr& operand, const std::string& op) {
+    PostfixOperExpressionPtr node = built<PostfixOperExpression>(operand->location);
+    node->operand = operand;
+    node->op = op;
+    return node;
+}
+
+// object.member() or, for a function of the standard library, std::member(object).
+ExpressionPtr memberCall(const ExpressionPtr& object, const std::string& member, bool freeFunction) {
+    FuncExpressionPtr call = built<FuncExpression>(object->location);
+    if (freeFunction) {
+        call->function = builtName("std::" + member, object->location);
+        call->arguments.push_back(object);
+        return call;
+    }
+    SubExpressionPtr callee = built<SubExpression>(object->location);
+    callee->object = object;
+    callee->member = member;
+    call->function = callee;
+    return call;
+}
+
+TypeExpressionPtr spelledType(const std::string& spelling, const SourceLocation& at) {
+    SimpleTypeExprPtr type = built<SimpleTypeExpr>(at);
+    type->name = spelling;
+    return type;
+}
+
+VariableDeclarationPtr hiddenVariable(const std::string& name, const TypeExpressionPtr& type, const ExpressionPtr& value,
+                                      const SourceLocation& at) {
+    VariableDeclarationPtr variable = built<VariableDeclaration>(at);
+    variable->name = name;
+    variable->type = type;
+    variable->initializers.push_back(value);
+    return variable;
+}
+
+ExpressionPtr joined(const ExpressionPtr& first, const std::string& op, const ExpressionPtr& second) {
+    if (!first) return second;
+    if (!second) return first;
+    return binary(first, op, second);
+}
+
+// What one part of a loop adds to the C++ for statement: declarations before it, its share
+// of the first clause, of the test and of the step, and declarations at the top of the body.
+struct LoopPieces {
+    StatementList before;
+    ExpressionPtr start, test, step;
+    StatementList bodyStart;
+};
+
+bool isEnumType(const TypeExpressionPtr& type, Block* place) {
+    return nodeCast<EnumDeclaration>(declarationOf(type.get(), place)) != nullptr;
+}
+
+// A bound that is read on every round is evaluated once, before the loop, unless it is a
+// literal.
+ExpressionPtr boundOnce(const ExpressionPtr& bound, const TypeExpressionPtr& type, const std::string& name,
+                        LoopPieces& pieces) {
+    if (nodeCast<ConstantExpression>(bound.get())) return bound;
+    TypeOperatorPtr constant = built<TypeOperator>(bound->location);
+    constant->kind = ConstType;
+    constant->operand = type;
+    pieces.before.push_back(hiddenVariable(name, constant, bound, bound->location));
+    return builtName(name, bound->location);
+}
+
+ExpressionPtr asInt(const ExpressionPtr& value) {
+    FuncExpressionPtr cast = built<FuncExpression>(value->location);
+    cast->function = builtName("static_cast", value->location);
+    cast->templateArgs = built<TemplateCall>(value->location);
+    cast->templateArgs->arguments.push_back(spelledType("int", value->location));
+    cast->arguments.push_back(value);
+    return cast;
+}
+
+// A range walks a counter: the loop variable itself, or for an enum an int converted to the
+// enum at the top of the body (C++ has no ++ on enums). An empty range runs no round, an end
+// is tested before each round, and a reversed range never steps below its lower bound, so
+// unsigned counters down to 0 end too.
+void rangePieces(ForPart& part, RangeExpression& range, LoopPieces& pieces) {
+    const SourceLocation& at = part.location;
+    const bool isEnum = isEnumType(part.type, placeOf(&part));
+    const std::string counter = isEnum ? "VORN_COUNT" + part.name : part.name;
+    const TypeExpressionPtr counterType = isEnum ? spelledType("int", at) : part.type;
+    auto value = [&](const ExpressionPtr& bound) { return isEnum ? asInt(bound) : bound; };
+    auto name = [&] { return builtName(counter, at); };
+    if (!part.isReverse) {
+        pieces.before.push_back(hiddenVariable(counter, counterType, value(range.start), at));
+        if (!range.startIncluded) pieces.start = prefixed("++", name());
+        if (range.end) {
+            ExpressionPtr end = boundOnce(value(range.end), counterType, "VORN_END" + part.name, pieces);
+            pieces.test = binary(name(), range.endIncluded ? "<=" : "<", end);
+        }
+        pieces.step = prefixed("++", name());
+    } else {
+        if (!range.end)
+            throw CompileError("A reversed range needs an end: " + part.name, part.location);
+        pieces.before.push_back(hiddenVariable(counter, counterType, value(range.end), at));
+        ExpressionPtr low = boundOnce(value(range.start), counterType, "VORN_END" + part.name, pieces);
+        if (range.endIncluded && !range.startIncluded) {
+            pieces.test = binary(name(), ">", low);
+            pieces.step = prefixed("--", name());
+        } else if (range.startIncluded) {
+            // The test steps down before each round, from one above the top when the top is in.
+            if (range.endIncluded) pieces.start = prefixed("++", name());
+            pieces.test = binary(postfixed(name(), "--"), ">", low);
+        } else {
+            pieces.test = binary(binary(name(), ">", low), "&&", binary(prefixed("--", name()), ">", low));
+        }
+    }
+    if (isEnum) {
+        FuncExpressionPtr cast = built<FuncExpression>(at);
+        cast->function = builtName("static_cast", at);
+        cast->templateArgs = built<TemplateCall>(at);
+        cast->templateArgs->arguments.push_back(part.type);
+        cast->arguments.push_back(name());
+        VariableDeclarationPtr variable = hiddenVariable(part.name, part.type, cast, at);
+        variable->maybeUnused = true;
+        pieces.bodyStart.push_back(variable);
+    }
+}
+
+// Only a name or a chain of members of a name is read twice (for begin and end) as written;
+// anything else, a call above all, is evaluated once into a reference.
+bool readsAsWritten(const Expression* expression) {
+    while (const SubExpression* access = nodeCast<SubExpression>(expression)) expression = access->object.get();
+    return nodeCast<StaticExpression>(expression) != nullptr;
+}
+
+// A container walks an iterator from begin to end (rbegin to rend reversed); the loop
+// variable refers to each element in turn.
+void containerPieces(ForPart& part, LoopPieces& pieces) {
+    const SourceLocation& at = part.location;
+    ExpressionPtr container = part.range;
+    TypeExpressionPtr containerType = typeOf(container.get());
+    bool isArray = false;
+    for (TypeExpressionPtr type = containerType; const TypeOperator* op = nodeCast<TypeOperator>(type.get());
+         type = op->operand) {
+        if (op->kind == PointerType || op->kind == SharedPointerType) {
+            container = prefixed("*", container);
+            continue;
+        }
+        if (op->kind == ArrayType) isArray = true;
+        if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) break;
+    }
+    if (!readsAsWritten(container.get())) {
+        const std::string holder = "VORN_RANGE" + part.name;
+        pieces.before.push_back(hiddenVariable(holder, spelledType("auto&&", at), container, at));
+        container = builtName(holder, at);
+    }
+    const std::string iterator = "VORN_IT" + part.name;
+    const std::string end = "VORN_END" + part.name;
+    pieces.before.push_back(hiddenVariable(
+        iterator, spelledType("auto", at), memberCall(container, part.isReverse ? "rbegin" : "begin", isArray), at));
+    pieces.before.push_back(
+        hiddenVariable(end, spelledType("auto", at), memberCall(container, part.isReverse ? "rend" : "end", isArray), at));
+    pieces.test = binary(builtName(iterator, at), "!=", builtName(end, at));
+    pieces.step = prefixed("++", builtName(iterator, at));
+    // A written type is the variable's; an inferred one is vorn's, and C++ deduces the same.
+    TypeExpressionPtr elementType = part.elementType ? spelledType("auto&&", at) : part.type;
+    VariableDeclarationPtr element = hiddenVariable(part.name, elementType, prefixed("*", builtName(iterator, at)), at);
+    element->maybeUnused = true;
+    pieces.bodyStart.push_back(element);
+}
+
+// A loop of parts walked in step becomes
+//   { hidden variables; for(first; test && test; step, step) { element variables; body } }
+// so that continue still steps every part and the iterated expression is evaluated once.
+void lowerLoop(ForStatement& node, StatementPtr& slot) {
+    const SourceLocation& at = node.location;
+    BlockPtr outer = built<Block>(at);
+    CppForStatementPtr loop = built<CppForStatement>(at);
+    BlockPtr body = node.body ? node.body : built<Block>(at);
+    StatementList bodyStart;
+    for (const ForPartPtr& part : node.parts) {
+        if (!part) continue;
+        LoopPieces pieces;
+        if (RangeExpression* range = nodeCast<RangeExpression>(part->range.get()))
+            rangePieces(*part, *range, pieces);
+        else
+            containerPieces(*part, pieces);
+        outer->statements.splice(outer->statements.end(), pieces.before);
+        bodyStart.splice(bodyStart.end(), pieces.bodyStart);
+        loop->initialization = joined(loop->initialization, ",", pieces.start);
+        loop->condition = joined(loop->condition, "&&", pieces.test);
+        loop->step = joined(loop->step, ",", pieces.step);
+    }
+    body->statements.splice(body->statements.begin(), bodyStart);
+    loop->body = body;
+    outer->statements.push_back(loop);
+    BlockStatementPtr replacement = built<BlockStatement>(at);
+    replacement->block = outer;
+    replaceStatement(slot, replacement);
+}
+
 // A loop never yields the function's value.
-void forStatement(ForStatement& node, StatementPtr&, bool) {
+void forStatement(ForStatement& node, StatementPtr& slot, bool) {
     for (const ForPartPtr& part : node.parts) processDeclaration(part.get());
     processBlock(node.body, false);
+    for (const ForPartPtr& part : node.parts)
+        if (!part || !part->type) return;  // reported where its type could not be found
+    lowerLoop(node, slot);
 }
 
 void whileStatement(WhileStatement& node, StatementPtr&, bool) {
@@ -840,7 +1059,10 @@ ASTObjectPtr processFunction(FunctionDeclaration& function) {
     const bool returnsValue = function.type && !isVoid(function.type.get());
     for (const ArgumentDeclarationPtr& argument : function.arguments) {
         if (!argument) continue;
-        if (argument->name.empty()) argument->name = makeUniqueName("ARG");
+        if (argument->name.empty()) {
+            argument->name = makeUniqueName("ARG");
+            argument->maybeUnused = true;
+        }
         processDeclaration(argument.get());
     }
     if (hasVirtualArgument(function)) {

@@ -194,6 +194,30 @@ void detectAccessor(FunctionDeclaration& function) {
     property->getterLocation = function.location;
 }
 
+// The items of an enum are names of the block that holds it, as in C++: each is entered as a
+// constant of the enum's type (an int for an enum without a name), so that lookup finds it
+// and inference types it. They are no statements: nothing writes them but the enum.
+void enterEnumItems(EnumDeclaration& enumeration, const Placement& at) {
+    if (!at.statementSlot.isSet()) return;
+    Block& block = *at.statementSlot.block;
+    for (const EnumItemPtr& item : enumeration.items) {
+        if (!item) continue;
+        boost::shared_ptr<VariableDeclaration> constant = boost::make_shared<VariableDeclaration>();
+        constant->name = item->name;
+        constant->access = enumeration.access;
+        constant->location = item->location;
+        constant->parent = enumeration.parent;
+        constant->place = at;
+        constant->processed = true;
+        SimpleTypeExprPtr type = boost::make_shared<SimpleTypeExpr>();
+        type->name = enumeration.name.empty() ? "int" : enumeration.name;
+        if (!enumeration.name.empty()) type->declaration = &enumeration;
+        type->processed = true;
+        constant->type = type;
+        block.names.emplace(item->name, constant);
+    }
+}
+
 }  // namespace
 
 void nameAccessors(PropertyDeclaration& property) {
@@ -278,6 +302,7 @@ void ParentFinder::linkBelow(ASTObject* node, const Placement& at) {
     }
     if (PropertyDeclaration* property = nodeCast<PropertyDeclaration>(node)) nameAccessors(*property);
     if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(node)) detectAccessor(*function);
+    if (EnumDeclaration* enumeration = nodeCast<EnumDeclaration>(node)) enterEnumItems(*enumeration, at);
     if (CatchStatement* handler = nodeCast<CatchStatement>(node)) {
         // The caught variable belongs to the handler's own block, before its statements. The
         // block is the handler's, so its table must not own the handler: that would be a cycle

@@ -71,8 +71,10 @@ TypeExpressionPtr constantType(const ConstantExpression& constant) {
     unsigned char first = static_cast<unsigned char>(text[0]);
     bool number = std::isdigit(first) || (first == '.' && text.size() > 1 && std::isdigit(static_cast<unsigned char>(text[1])));
     if (number) return namedType(numberTypeName(text));
-    if (first == '"') return namedType("const char*");
-    if (first == '\'') return namedType("char");
+    // A wide constant is written with C++'s "L" prefix; UTF-8 ones are still char in C++17.
+    const bool wide = constant.encoding == EncodingU;
+    if (first == '"') return namedType(wide ? "const wchar_t*" : "const char*");
+    if (first == '\'') return namedType(wide ? "wchar_t" : "char");
     return TypeExpressionPtr();
 }
 
@@ -120,18 +122,135 @@ Declaration* denotedBy(Expression* expression) {
 
 bool isComparison(const std::string& op) { return op == "==" || op == "<" || op == ">" || op == "<=" || op == ">="; }
 
-// Indexing gives an element: of a vector its value_type, of a map its mapped_type, of an
-// array or pointer the type it holds.
-TypeExpressionPtr indexedType(const TypeExpressionPtr& indexed) {
-    TypeExpressionPtr container = indexed;
-    while (const TypeOperator* op = nodeCast<TypeOperator>(container.get())) {
-        if (op->kind == VectorType) return memberType(container, "value_type");
-        if (op->kind == MapType) return memberType(container, "mapped_type");
-        if (op->kind == ArrayType || op->kind == PointerType) return op->operand;
+// ---- containers, iterators and pointers ----
+
+// The type with its const, volatile and reference levels looked through; `constant` notes a
+// const on the way.
+TypeExpressionPtr strippedType(TypeExpressionPtr type, bool* constant = nullptr) {
+    while (const TypeOperator* op = nodeCast<TypeOperator>(type.get())) {
         if (op->kind != ConstType && op->kind != VolatileType && op->kind != ReferenceType) break;
-        container = op->operand;
+        if (op->kind == ConstType && constant) *constant = true;
+        type = op->operand;
+    }
+    return type;
+}
+
+const TypeOperator* containerOf(const TypeExpressionPtr& type) {
+    const TypeOperator* op = nodeCast<TypeOperator>(type.get());
+    return op && (op->kind == VectorType || op->kind == MapType) ? op : nullptr;
+}
+
+bool isStringType(const TypeExpressionPtr& type) {
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get());
+    return simple && !simple->templateArgs && (simple->name == "std::string" || simple->name == "String");
+}
+
+// What one step through a container gives: a vector's element, a map's key and value pair
+// (the map's value_type, whose members first and second are typed below).
+TypeExpressionPtr elementOf(const TypeOperator& container, const TypeExpressionPtr& containerType) {
+    if (container.kind == VectorType) return container.operand;
+    return memberType(containerType, "value_type");
+}
+
+const char* const iteratorNames[] = {"iterator", "const_iterator", "reverse_iterator", "const_reverse_iterator"};
+
+// An iterator of a vector or map, as inference names one: the container's member type.
+const SubTypeExpr* asIterator(const TypeExpressionPtr& type) {
+    const SubTypeExpr* sub = nodeCast<SubTypeExpr>(strippedType(type).get());
+    if (!sub || !containerOf(strippedType(sub->scope))) return nullptr;
+    for (const char* name : iteratorNames)
+        if (sub->name == name) return sub;
+    return nullptr;
+}
+
+// The pair a map's iterator reaches.
+const SubTypeExpr* asMapEntry(const TypeExpressionPtr& type) {
+    const SubTypeExpr* sub = nodeCast<SubTypeExpr>(strippedType(type).get());
+    const TypeOperator* map = sub ? containerOf(strippedType(sub->scope)) : nullptr;
+    return map && map->kind == MapType && sub->name == "value_type" ? sub : nullptr;
+}
+
+// Indexing gives an element: of a vector the type it holds, of a map its value, of an array
+// or pointer the type it points at, of a string a char.
+TypeExpressionPtr indexedType(const TypeExpressionPtr& indexed) {
+    TypeExpressionPtr container = strippedType(indexed);
+    if (isStringType(container)) return namedType("char");
+    const TypeOperator* op = nodeCast<TypeOperator>(container.get());
+    if (!op) return TypeExpressionPtr();
+    if (op->kind == VectorType) return op->operand;
+    if (op->kind == MapType) return op->valueType;
+    if (op->kind == ArrayType || op->kind == PointerType) return op->operand;
+    return TypeExpressionPtr();
+}
+
+// Members that vorn's library does not type: those of the standard containers, strings,
+// iterators' pairs and shared pointers themselves.
+enum MemberResult { ElementResult, MappedResult, IteratorResult, ElementPointerResult, PointeeResult, NamedResult };
+
+struct BuiltinMember {
+    int owner;  // VectorType, MapType, SharedPointerType, or -1 for strings
+    const char* name;
+    MemberResult result;
+    const char* type;  // for NamedResult
+};
+
+const BuiltinMember builtinMembers[] = {
+    {VectorType, "front", ElementResult, nullptr},
+    {VectorType, "back", ElementResult, nullptr},
+    {VectorType, "at", ElementResult, nullptr},
+    {VectorType, "data", ElementPointerResult, nullptr},
+    {VectorType, "begin", IteratorResult, nullptr},
+    {VectorType, "end", IteratorResult, nullptr},
+    {VectorType, "capacity", NamedResult, "ULong"},
+    {MapType, "at", MappedResult, nullptr},
+    {MapType, "find", IteratorResult, nullptr},
+    {MapType, "begin", IteratorResult, nullptr},
+    {MapType, "end", IteratorResult, nullptr},
+    {MapType, "lower_bound", IteratorResult, nullptr},
+    {MapType, "upper_bound", IteratorResult, nullptr},
+    {SharedPointerType, "get", ElementPointerResult, nullptr},
+    {SharedPointerType, "use_count", NamedResult, "Long"},
+    {SharedPointerType, "unique", NamedResult, "Bool"},
+    {SharedPointerType, "reset", NamedResult, "Void"},
+    {SharedPointerType, "swap", NamedResult, "Void"},
+    {-1, "size", NamedResult, "ULong"},
+    {-1, "length", NamedResult, "ULong"},
+    {-1, "empty", NamedResult, "Bool"},
+    {-1, "c_str", NamedResult, "const char*"},
+    {-1, "data", NamedResult, "const char*"},
+    {-1, "substr", NamedResult, "std::string"},
+    {-1, "find", NamedResult, "ULong"},
+    {-1, "rfind", NamedResult, "ULong"},
+    {-1, "at", NamedResult, "char"},
+    {-1, "front", NamedResult, "char"},
+    {-1, "back", NamedResult, "char"},
+};
+
+const BuiltinMember* builtinMember(int owner, const std::string& name) {
+    for (const BuiltinMember& row : builtinMembers)
+        if (row.owner == owner && name == row.name) return &row;
+    return nullptr;
+}
+
+// What a pointer, shared pointer or container iterator leads to; null for other types.
+TypeExpressionPtr pointeeType(const TypeExpressionPtr& type) {
+    TypeExpressionPtr stripped = strippedType(type);
+    if (const TypeOperator* op = nodeCast<TypeOperator>(stripped.get()))
+        return op->kind == PointerType || op->kind == SharedPointerType ? op->operand : TypeExpressionPtr();
+    if (const SubTypeExpr* iterator = asIterator(stripped)) {
+        TypeExpressionPtr containerType = strippedType(iterator->scope);
+        return elementOf(*containerOf(containerType), containerType);
     }
     return TypeExpressionPtr();
+}
+
+// A shared pointer's own function (get, reset, use_count, ...) is meant when the object it
+// points to has no member of that name.
+bool sharedPointerOwnMember(const TypeExpressionPtr& sharedType, const std::string& member, Block* place) {
+    const TypeOperator* shared = nodeCast<TypeOperator>(strippedType(sharedType).get());
+    if (!shared || shared->kind != SharedPointerType || !builtinMember(SharedPointerType, member)) return false;
+    Declaration* pointee = declarationOf(shared->operand.get(), place);
+    return !pointee || !lookupMember(member, pointee);
 }
 
 TypeExpressionPtr operType(OperExpression& e) {
@@ -147,9 +266,9 @@ TypeExpressionPtr prefixType(PrefixOperExpression& e) {
     // Dereferencing takes a pointer level off; typing "*p" as p's type would declare a
     // variable of the pointer type that C++ cannot initialise from the value.
     if (e.op == "*") {
-        const TypeOperator* op = nodeCast<TypeOperator>(operand.get());
-        if (op && (op->kind == PointerType || op->kind == SharedPointerType)) return op->operand;
+        if (TypeExpressionPtr pointee = pointeeType(operand)) return pointee;
     }
+    if (e.op == "!") return namedType("Bool");
     return operand;
 }
 
@@ -170,7 +289,148 @@ TypeExpressionPtr staticType(StaticExpression& e) {
         if (TypeExpressionPtr self = thisType(e)) return self;
     return dataType(denotedBy(&e));
 }
-TypeExpressionPtr subType(SubExpression& e) { return dataType(denotedBy(&e)); }
+// The class template parameters of the object's type bound to its arguments (Box[Int]: T is
+// Int), so that a member's type reads as the instance's.
+typedef std::vector<std::pair<std::string, TypeExpressionPtr>> TemplateBindings;
+
+TemplateBindings templateBindings(const TypeExpressionPtr& objectType) {
+    TemplateBindings bindings;
+    TypeExpressionPtr type = strippedType(objectType);
+    if (TypeExpressionPtr pointee = pointeeType(type)) type = strippedType(pointee);
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get());
+    if (!simple || !simple->templateArgs) return bindings;
+    const ClassDeclaration* cls = nodeCast<ClassDeclaration>(simple->declaration);
+    if (!cls || !cls->templateDecl) return bindings;
+    const TemplateArgumentDeclarationList& parameters = cls->templateDecl->arguments;
+    const AnyExpressionList& arguments = simple->templateArgs->arguments;
+    for (size_t i = 0; i < parameters.size() && i < arguments.size(); ++i) {
+        TypeExpressionPtr argument = boost::dynamic_pointer_cast<TypeExpression>(arguments[i]);
+        if (parameters[i] && parameters[i]->isType && argument) bindings.emplace_back(parameters[i]->name, argument);
+    }
+    return bindings;
+}
+
+TypeExpressionPtr substituted(const TypeExpressionPtr& type, const TemplateBindings& bindings);
+
+TemplateCallPtr substitutedArguments(const TemplateCallPtr& call, const TemplateBindings& bindings, bool& changed) {
+    if (!call) return call;
+    TemplateCallPtr copy = boost::make_shared<TemplateCall>(*call);
+    for (AnyExpressionPtr& argument : copy->arguments) {
+        TypeExpressionPtr type = boost::dynamic_pointer_cast<TypeExpression>(argument);
+        TypeExpressionPtr replaced = type ? substituted(type, bindings) : type;
+        if (replaced != type) {
+            argument = replaced;
+            changed = true;
+        }
+    }
+    return changed ? copy : call;
+}
+
+TypeExpressionPtr substituted(const TypeExpressionPtr& type, const TemplateBindings& bindings) {
+    if (!type || bindings.empty()) return type;
+    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get())) {
+        if (!simple->templateArgs && !nodeCast<TypeDeclaration>(simple->declaration))
+            for (const auto& binding : bindings)
+                if (binding.first == simple->name) return binding.second;
+        bool changed = false;
+        TemplateCallPtr arguments = substitutedArguments(simple->templateArgs, bindings, changed);
+        if (!changed) return type;
+        SimpleTypeExprPtr copy = boost::make_shared<SimpleTypeExpr>(*simple);
+        copy->templateArgs = arguments;
+        return copy;
+    }
+    if (const SubTypeExpr* sub = nodeCast<SubTypeExpr>(type.get())) {
+        TypeExpressionPtr scope = substituted(sub->scope, bindings);
+        if (scope == sub->scope) return type;
+        SubTypeExprPtr copy = boost::make_shared<SubTypeExpr>(*sub);
+        copy->scope = scope;
+        return copy;
+    }
+    if (const TypeOperator* op = nodeCast<TypeOperator>(type.get())) {
+        TypeExpressionPtr operand = substituted(op->operand, bindings);
+        TypeExpressionPtr value = substituted(op->valueType, bindings);
+        if (operand == op->operand && value == op->valueType) return type;
+        TypeOperatorPtr copy = boost::make_shared<TypeOperator>(*op);
+        copy->operand = operand;
+        copy->valueType = value;
+        return copy;
+    }
+    if (const FuncType* function = nodeCast<FuncType>(type.get())) {
+        FuncTypePtr copy = boost::make_shared<FuncType>(*function);
+        copy->result = substituted(function->result, bindings);
+        for (TypeExpressionPtr& argument : copy->arguments) argument = substituted(argument, bindings);
+        return copy;
+    }
+    return type;
+}
+
+// The type of a member that vorn's library leaves untyped, from the object's type: a pair's
+// first and second, a container's, string's or shared pointer's own functions.
+TypeExpressionPtr builtinMemberType(const TypeExpressionPtr& objectType, const std::string& member, Block* place) {
+    TypeExpressionPtr object = strippedType(objectType);
+    if (const SubTypeExpr* entry = asMapEntry(pointeeType(object) ? pointeeType(object) : object)) {
+        const TypeOperator* map = containerOf(strippedType(entry->scope));
+        if (member == "first") return wrapped(ConstType, map->operand);
+        if (member == "second") return map->valueType;
+        return TypeExpressionPtr();
+    }
+    if (const TypeOperator* op = nodeCast<TypeOperator>(object.get())) {
+        if (op->kind == SharedPointerType && sharedPointerOwnMember(object, member, place)) {
+            const BuiltinMember* row = builtinMember(SharedPointerType, member);
+            FuncTypePtr function = boost::make_shared<FuncType>();
+            if (row->result == ElementPointerResult)
+                function->result = wrapped(PointerType, op->operand);
+            else
+                function->result = namedType(row->type);
+            return function;
+        }
+        if (op->kind == PointerType) object = strippedType(op->operand);
+    }
+    const TypeOperator* container = containerOf(object);
+    const BuiltinMember* row = container ? builtinMember(container->kind, member)
+                                         : isStringType(object) ? builtinMember(-1, member) : nullptr;
+    if (!row) return TypeExpressionPtr();
+    FuncTypePtr function = boost::make_shared<FuncType>();
+    switch (row->result) {
+    case ElementResult:
+        function->result = elementOf(*container, object);
+        break;
+    case MappedResult:
+        function->result = container->valueType;
+        break;
+    case IteratorResult:
+        function->result = memberType(object, "iterator");
+        break;
+    case ElementPointerResult:
+        function->result = wrapped(PointerType, elementOf(*container, object));
+        break;
+    case PointeeResult:
+    case NamedResult:
+        function->result = namedType(row->type);
+        break;
+    }
+    return function;
+}
+
+TypeExpressionPtr subType(SubExpression& e) {
+    Expression* object = e.object.get();
+    TypeExpressionPtr objectType;
+    StaticExpression* name = nodeCast<StaticExpression>(object);
+    if (name && !name->scope && name->name == "this") {
+        objectType = thisType(*name);
+    } else if (name || nodeCast<SubExpression>(object)) {
+        // a.b.f: the object may name a module (or class) qualifier, not a value.
+        Declaration* objectDeclaration = denotedBy(object);
+        if (isQualifier(objectDeclaration)) return dataType(lookupMember(e.member, objectDeclaration));
+        objectType = name ? dataType(objectDeclaration) : typeOf(object);
+    } else {
+        objectType = typeOf(object);
+    }
+    if (!objectType) return objectType;
+    if (TypeExpressionPtr builtin = builtinMemberType(objectType, e.member, placeOf(&e))) return builtin;
+    Declaration* member = lookupMember(e.member, declarationOf(objectType.get(), placeOf(&e)));
+    return substituted(dataType(member), templateBindings(objectType));
+}
 
 // The C++ casts give their template argument; Boost's pointer casts (what lowering makes of
 // a cast of a shared pointer) a shared pointer to it.
@@ -190,6 +450,8 @@ TypeExpressionPtr castType(FuncExpression& e) {
 
 TypeExpressionPtr callType(FuncExpression& e) {
     if (TypeExpressionPtr cast = castType(e)) return cast;
+    const StaticExpression* name = nodeCast<StaticExpression>(e.function.get());
+    if (name && !name->scope && name->name == "sizeof") return namedType("ULong");
     TypeExpressionPtr callee = typeOf(e.function.get());
     const FuncType* function = nodeCast<FuncType>(callee.get());
     return function ? function->result : TypeExpressionPtr();
@@ -364,16 +626,28 @@ const char* iteratorName(bool reversed, bool constant) {
     return constant ? "const_iterator" : "iterator";
 }
 
+// A loop over a container: the loop variable is a reference to each element (const when the
+// container is), found through pointers and shared pointers to the container.
 void inferContainerPart(ForPart& part, const TypeExpressionPtr& iterated, Block* place) {
     bool constant = false;
-    TypeExpressionPtr container = iterated;
+    TypeExpressionPtr container = strippedType(iterated, &constant);
     while (const TypeOperator* op = nodeCast<TypeOperator>(container.get())) {
-        if (op->kind == VectorType || op->kind == MapType) break;
-        if (op->kind == ConstType) constant = true;
-        container = op->operand;  // const, volatile, pointers, references and arrays
+        if (op->kind != PointerType && op->kind != SharedPointerType) break;
+        container = strippedType(op->operand, &constant);
     }
-    part.type = memberType(container, iteratorName(part.isReverse, constant));
-    TypeExpressionPtr element = memberType(container, "value_type");
+    TypeExpressionPtr element;
+    const TypeOperator* op = nodeCast<TypeOperator>(container.get());
+    if (op && op->kind == ArrayType) {
+        element = op->operand;
+        part.type = wrapped(PointerType, element);
+    } else if (isStringType(container)) {
+        element = namedType("char");
+        part.type = memberType(container, iteratorName(part.isReverse, constant));
+    } else {
+        // A class of a header may walk like a standard container, with the same member types.
+        element = op && containerOf(container) ? elementOf(*op, container) : memberType(container, "value_type");
+        part.type = memberType(container, iteratorName(part.isReverse, constant));
+    }
     if (constant) element = wrapped(ConstType, element);
     part.elementType = wrapped(ReferenceType, element);
     resolveType(part.type, place);
@@ -385,6 +659,11 @@ void inferContainerPart(ForPart& part, const TypeExpressionPtr& iterated, Block*
 TypeExpressionPtr typeOf(Expression* expression) {
     if (!expression) return TypeExpressionPtr();
     return expressionTypers()(*expression);
+}
+
+bool memberThroughPointer(const TypeExpressionPtr& objectType, const std::string& member, Block* place) {
+    if (!pointeeType(objectType)) return false;
+    return !sharedPointerOwnMember(objectType, member, place);
 }
 
 int passingCategory(const TypeExpression* type) {

@@ -152,17 +152,7 @@ TEST(CppEmitterExpressions, AMissingTypeIsAnInternalErrorAtItsNode) {
     CtorExpressionPtr construction = make<CtorExpression>(6);
     CastExpressionPtr cast = make<CastExpression>(7);
     cast->operand = a();
-    ForPartPtr walked = make<ForPart>(9);
-    walked->range = a();
-    walked->type = type("It");  // the element type is missing
-    auto loopOf = [](const ForPartPtr& part) {
-        ForStatementPtr loop = make<ForStatement>(1);
-        loop->parts = {part};
-        loop->body = block({});
-        return loop;
-    };
-    const std::pair<ASTObjectPtr, int> cases[] = {
-        {argument, 4}, {alias, 5}, {construction, 6}, {cast, 7}, {loopOf(walked), 9}};
+    const std::pair<ASTObjectPtr, int> cases[] = {{argument, 4}, {alias, 5}, {construction, 6}, {cast, 7}};
     for (const auto& c : cases) {
         try {
             emit(c.first, PhaseBody);
@@ -240,76 +230,20 @@ TEST(CppEmitterStatements, IfElseChainAndTryCatch) {
     EXPECT_EQ(emit(bare, PhaseBody), "{f();}");
 }
 
-namespace {
-
-ForStatementPtr rangeLoop(bool startIncluded, bool endIncluded, bool reverse, bool withEnd = true) {
-    RangeExpressionPtr range = make<RangeExpression>();
-    range->start = constant("0");
-    if (withEnd) range->end = constant("4");
-    range->startIncluded = startIncluded;
-    range->endIncluded = endIncluded;
-    ForPartPtr part = make<ForPart>();
-    part->name = "k";
-    part->type = type("int");
-    part->elementType = type("int");
-    part->range = range;
-    part->isReverse = reverse;
-    ForStatementPtr loop = make<ForStatement>(1);
+// Loops are lowered before they are written; one that reaches the back end is a fault.
+TEST(CppEmitterStatements, AnUnloweredLoopIsAnInternalErrorAtItsLine) {
+    ForPartPtr part = make<ForPart>(3);
+    part->range = name("v");
+    ForStatementPtr loop = make<ForStatement>(3);
     loop->parts = {part};
-    loop->body = block({exprStatement(callOf(name("use"), {name("k")}), 1)});
-    return loop;
-}
-
-}  // namespace
-
-// The loop's three passes: "{" init "for(;;){" tests body steps "}}".
-TEST(CppEmitterForLoop, RangesByInclusionAndDirection) {
-    expectTexts(
-        {{"[0..4]", rangeLoop(true, true, false), "{int k=0;for(;;){{use(k);}if(k==4) break;++k;}}"},
-         {"[0...4)", rangeLoop(true, false, false), "{int k=0;for(;;){if(k==4) break;{use(k);}++k;}}"},
-         {"(0..4]", rangeLoop(false, true, false), "{int k=0;for(;;){++k;{use(k);}if(k==4) break;}}"},
-         // Start excluded: the step comes before the end test, so 4 itself is never seen.
-         {"(0...4)", rangeLoop(false, false, false), "{int k=0;for(;;){++k;if(k==4) break;{use(k);}}}"},
-         // Reversed, the ends and their flags change places and the step counts down.
-         {"reverse [0...4)", rangeLoop(true, false, true), "{int k=4;for(;;){--k;{use(k);}if(k==0) break;}}"},
-         {"reverse (0...4)", rangeLoop(false, false, true), "{int k=4;for(;;){--k;if(k==0) break;{use(k);}}}"},
-         {"no end", rangeLoop(true, false, false, false), "{int k=0;for(;;){{use(k);}++k;}}"}},
-        PhaseBody);
-}
-
-TEST(CppEmitterForLoop, ContainerForwardAndReversed) {
-    for (bool reverse : {false, true}) {
-        ForPartPtr part = make<ForPart>();
-        part->name = "x";
-        part->type = make<SubTypeExpr>();
-        auto iteratorType = boost::static_pointer_cast<SubTypeExpr>(part->type);
-        iteratorType->scope = typeOp(VectorType, type("int"));
-        iteratorType->name = reverse ? "reverse_iterator" : "iterator";
-        part->elementType = typeOp(ReferenceType, type("int"));
-        part->range = name("v");
-        part->isReverse = reverse;
-        ForStatementPtr loop = make<ForStatement>(1);
-        loop->parts = {part};
-        loop->body = block({});
-        const std::string iterator = reverse ? "std::vector<int > ::reverse_iterator " : "std::vector<int > ::iterator ";
-        const std::string expected = "{" + iterator + "VORN_ITx=v" + (reverse ? ".rbegin();" : ".begin();") + iterator +
-                                     "VORN_ENDx=v" + (reverse ? ".rend();" : ".end();") +
-                                     "for(;;){if(VORN_ITx==VORN_ENDx) break;int & x= *VORN_ITx;{}++VORN_ITx;}}";
-        EXPECT_EQ(emit(loop, PhaseBody), expected) << reverse;
+    loop->body = block({});
+    try {
+        emit(loop, PhaseBody);
+        ADD_FAILURE() << "an unlowered loop was written";
+    } catch (const CompileError& error) {
+        EXPECT_EQ(error.severity, SeverityInternal);
+        EXPECT_EQ(error.position.line, 3);
     }
-}
-
-TEST(CppEmitterForLoop, PartsRunInParallel) {
-    ForStatementPtr loop = rangeLoop(true, false, false);
-    ForPartPtr second = make<ForPart>();
-    second->name = "x";
-    second->type = type("It");
-    second->elementType = type("int");
-    second->range = name("v");
-    loop->parts.push_back(second);
-    EXPECT_EQ(emit(loop, PhaseBody),
-              "{int k=0;It VORN_ITx=v.begin();It VORN_ENDx=v.end();for(;;){if(k==4) break;"
-              "if(VORN_ITx==VORN_ENDx) break;int x= *VORN_ITx;{use(k);}++k;++VORN_ITx;}}");
 }
 
 TEST(CppEmitterWriter, MarkBridgesTenLinesAndJumpsFurther) {

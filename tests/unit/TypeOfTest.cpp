@@ -298,12 +298,12 @@ TEST_F(TypeOfTest, LoopPartsOverRangesAndContainers) {
     } rows[] = {
         {forPart("i", range(constant("0"), constant("10"))), "int", "int"},
         {forPart("j", range(constant("1.5"), constant("10")), true), "double", "double"},
-        {forPart("a", name("cv")), "vector<int>::const_iterator", "const vector<int>::value_type&"},
-        {forPart("b", name("cv"), true), "vector<int>::const_reverse_iterator", "const vector<int>::value_type&"},
+        {forPart("a", name("cv")), "vector<int>::const_iterator", "const int&"},
+        {forPart("b", name("cv"), true), "vector<int>::const_reverse_iterator", "const int&"},
         {forPart("c", name("mp"), true), "map<int,std::string>::reverse_iterator", "map<int,std::string>::value_type&"},
         {forPart("d", name("mp")), "map<int,std::string>::iterator", "map<int,std::string>::value_type&"},
         {forPart("e", name("ref")), "map<int,int>::const_iterator", "const map<int,int>::value_type&"},
-        {forPart("f", name("pv")), "vector<double>::iterator", "vector<double>::value_type&"},
+        {forPart("f", name("pv")), "vector<double>::iterator", "double&"},
     };
     for (const StatementPtr& s : {StatementPtr(cv), StatementPtr(mp), StatementPtr(ref), StatementPtr(pv)})
         add(m->block, s);
@@ -339,7 +339,7 @@ TEST_F(TypeOfTest, LoopVariablesTypeTheirUsesByElement) {
     add(m->block, forLoop({x}, {copy}));
     link(m);
     processDeclaration(copy.get());
-    EXPECT_EQ(spell(copy->type), "vector<int>::value_type");
+    EXPECT_EQ(spell(copy->type), "int");
 }
 
 // The move is off unless the stage that writes constructors switches it on: without it a

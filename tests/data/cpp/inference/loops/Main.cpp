@@ -7,58 +7,58 @@
 
 #line 2
 void show(std::map<int ,std::string > const & names,std::vector<int > const & values){
-	{std::vector<int > ::const_iterator VORN_ITe=values.begin();std::vector<int > ::const_iterator VORN_ENDe=values.end();for(;;){if(VORN_ITe==VORN_ENDe) break;std::vector<int > ::value_type const & e= *VORN_ITe;{
-			printf("%d ",e);}++VORN_ITe;}}
-	{std::vector<int > ::const_reverse_iterator VORN_ITe=values.rbegin();std::vector<int > ::const_reverse_iterator VORN_ENDe=values.rend();for(;;){if(VORN_ITe==VORN_ENDe) break;std::vector<int > ::value_type const & e= *VORN_ITe;{
-			printf("%d ",e);}++VORN_ITe;}}
-	{std::map<int ,std::string > ::const_iterator VORN_ITn=names.begin();std::map<int ,std::string > ::const_iterator VORN_ENDn=names.end();for(;;){if(VORN_ITn==VORN_ENDn) break;std::map<int ,std::string > ::value_type const & n= *VORN_ITn;{
-			printf("%d=%s ",(n).first,((n).second).c_str());}++VORN_ITn;}}
-	{std::map<int ,std::string > ::const_reverse_iterator VORN_ITn=names.rbegin();std::map<int ,std::string > ::const_reverse_iterator VORN_ENDn=names.rend();for(;;){if(VORN_ITn==VORN_ENDn) break;std::map<int ,std::string > ::value_type const & n= *VORN_ITn;{
-			printf("%d=%s ",(n).first,((n).second).c_str());}++VORN_ITn;}}
+	{auto VORN_ITe=(values).begin();auto VORN_ENDe=(values).end();for(;(VORN_ITe)!=(VORN_ENDe);++(VORN_ITe)){[[maybe_unused]] auto&& e=*(VORN_ITe);
+			printf("%d ",e);}}
+	{auto VORN_ITe=(values).rbegin();auto VORN_ENDe=(values).rend();for(;(VORN_ITe)!=(VORN_ENDe);++(VORN_ITe)){[[maybe_unused]] auto&& e=*(VORN_ITe);
+			printf("%d ",e);}}
+	{auto VORN_ITn=(names).begin();auto VORN_ENDn=(names).end();for(;(VORN_ITn)!=(VORN_ENDn);++(VORN_ITn)){[[maybe_unused]] auto&& n=*(VORN_ITn);
+			printf("%d=%s ",(n).first,((n).second).c_str());}}
+	{auto VORN_ITn=(names).rbegin();auto VORN_ENDn=(names).rend();for(;(VORN_ITn)!=(VORN_ENDn);++(VORN_ITn)){[[maybe_unused]] auto&& n=*(VORN_ITn);
+			printf("%d=%s ",(n).first,((n).second).c_str());}}
 	putchar('\n');
 }
 int main(){
-	{int k=0;for(;;){{
-			printf("%d ",k);}if(k==3) break;++k;}}
+	{int k=0;for(;(k)<=(3);++(k)){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=0;for(;;){if(k==3) break;{
-			printf("%d ",k);}++k;}}
+	{int k=0;for(;(k)<(3);++(k)){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=0;for(;;){++k;{
-			printf("%d ",k);}if(k==3) break;}}
+	{int k=0;for(++(k);(k)<=(3);++(k)){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=0;for(;;){++k;if(k==3) break;{
-			printf("%d ",k);}}}
+	{int k=0;for(++(k);(k)<(3);++(k)){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=3;for(;;){{
-			printf("%d ",k);}if(k==0) break;--k;}}
+	{int k=3;for(++(k);((k)--)>(0);){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=3;for(;;){--k;{
-			printf("%d ",k);}if(k==0) break;}}
+	{int k=3;for(;((k)--)>(0);){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=3;for(;;){if(k==0) break;{
-			printf("%d ",k);}--k;}}
+	{int k=3;for(;(k)>(0);--(k)){
+			printf("%d ",k);}}
 	putchar('\n');
-	{int k=3;for(;;){--k;if(k==0) break;{
-			printf("%d ",k);}}}
+	{int k=3;for(;((k)>(0))&&((--(k))>(0));){
+			printf("%d ",k);}}
 	putchar('\n');
 	std::vector<int > v;
 	(v).push_back(3);
 	(v).push_back(5);
 	(v).push_back(8);
-	{std::vector<int > ::iterator VORN_ITx=v.begin();std::vector<int > ::iterator VORN_ENDx=v.end();for(;;){if(VORN_ITx==VORN_ENDx) break;std::vector<int > ::value_type & x= *VORN_ITx;{
-			printf("%d ",x);}++VORN_ITx;}}
-	{std::vector<int > ::reverse_iterator VORN_ITx=v.rbegin();std::vector<int > ::reverse_iterator VORN_ENDx=v.rend();for(;;){if(VORN_ITx==VORN_ENDx) break;std::vector<int > ::value_type & x= *VORN_ITx;{
-			printf("%d ",x);}++VORN_ITx;}}
+	{auto VORN_ITx=(v).begin();auto VORN_ENDx=(v).end();for(;(VORN_ITx)!=(VORN_ENDx);++(VORN_ITx)){[[maybe_unused]] auto&& x=*(VORN_ITx);
+			printf("%d ",x);}}
+	{auto VORN_ITx=(v).rbegin();auto VORN_ENDx=(v).rend();for(;(VORN_ITx)!=(VORN_ENDx);++(VORN_ITx)){[[maybe_unused]] auto&& x=*(VORN_ITx);
+			printf("%d ",x);}}
 	putchar('\n');
 	std::map<int ,std::string > m;
 	(m).emplace(2,"two");
 	(m).emplace(1,"one");
 	(m).emplace(3,"three");
-	{std::map<int ,std::string > ::iterator VORN_ITentry=m.begin();std::map<int ,std::string > ::iterator VORN_ENDentry=m.end();for(;;){if(VORN_ITentry==VORN_ENDentry) break;std::map<int ,std::string > ::value_type & entry= *VORN_ITentry;{
-			printf("%d:%s ",(entry).first,((entry).second).c_str());}++VORN_ITentry;}}
-	{std::map<int ,std::string > ::reverse_iterator VORN_ITentry=m.rbegin();std::map<int ,std::string > ::reverse_iterator VORN_ENDentry=m.rend();for(;;){if(VORN_ITentry==VORN_ENDentry) break;std::map<int ,std::string > ::value_type & entry= *VORN_ITentry;{
-			printf("%d:%s ",(entry).first,((entry).second).c_str());}++VORN_ITentry;}}
+	{auto VORN_ITentry=(m).begin();auto VORN_ENDentry=(m).end();for(;(VORN_ITentry)!=(VORN_ENDentry);++(VORN_ITentry)){[[maybe_unused]] auto&& entry=*(VORN_ITentry);
+			printf("%d:%s ",(entry).first,((entry).second).c_str());}}
+	{auto VORN_ITentry=(m).rbegin();auto VORN_ENDentry=(m).rend();for(;(VORN_ITentry)!=(VORN_ENDentry);++(VORN_ITentry)){[[maybe_unused]] auto&& entry=*(VORN_ITentry);
+			printf("%d:%s ",(entry).first,((entry).second).c_str());}}
 	putchar('\n');
 	show(m,v);
 	return 0;

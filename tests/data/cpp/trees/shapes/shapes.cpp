@@ -51,18 +51,18 @@ int main(){
 	printf("%d %d %d %d\n",(box).get(),Box<int >  ::count,square(4),helper(10));
 	Square ::Corner corner;
 	printf("%d %d %d %d\n",(corner).where(),seven(),eight(),counter);
-	{int k=0;for(;;){{
-			printf("%d ",k);}if(k==3) break;++k;}}putchar('\n');
-	{int k=0;for(;;){++k;if(k==4) break;{
-			printf("%d ",k);}}}putchar('\n');
-	{int k=4;for(;;){--k;{
-			printf("%d ",k);}if(k==0) break;}}putchar('\n');
+
+
+
+
+
+
 	std::vector<int > v;
 	(v).push_back(7);(v).push_back(8);
-	{std::vector<int > ::iterator VORN_ITx=v.begin();std::vector<int > ::iterator VORN_ENDx=v.end();for(;;){if(VORN_ITx==VORN_ENDx) break;int & x= *VORN_ITx;{
-			printf("%d ",x);}++VORN_ITx;}}putchar('\n');
-	{std::vector<int > ::reverse_iterator VORN_ITx=v.rbegin();std::vector<int > ::reverse_iterator VORN_ENDx=v.rend();for(;;){if(VORN_ITx==VORN_ENDx) break;int & x= *VORN_ITx;{
-			printf("%d ",x);}++VORN_ITx;}}putchar('\n');
+
+
+
+
 	int n=0;
 	while ((n)<(3)){
 		(n)+=(1);}
