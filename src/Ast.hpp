@@ -892,6 +892,9 @@ public:
     bool isStatic = false;
     bool isMutable = false;
     bool isConstructed = false;
+    // Set by inference for an iterator, whose constness only C++ knows for sure (a member's
+    // find() in a const function): the C++ declares it auto.
+    bool writtenAuto = false;
     ExpressionList initializers;
 };
 

@@ -705,7 +705,9 @@ void CppEmitter::variable(const VariableDeclaration& node) {
         arrays.push_back(array);
         declared = array->operand.get();
     }
-    if (arrays.empty())
+    if (node.writtenAuto)
+        write("auto ");
+    else if (arrays.empty())
         visit(resolvedType(node.type, node, node.name));
     else
         visit(arrays.back()->operand);

@@ -4,6 +4,11 @@
 // spells directly. Never lets a failure escape a statement: it is reported there.
 #include "Lowering.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <set>
+
 #include <boost/make_shared.hpp>
 
 #include "Diagnostics.hpp"
@@ -285,12 +290,60 @@ void namedOperator(OperExpression& node, ExpressionPtr& slot) {
     replaceExpression(slot, call);
 }
 
+// The signedness of a whole-number type as vorn or C++ spells it; 0 for any other type.
+int integerSignedness(const TypeExpressionPtr& type) {
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get());
+    if (!simple || simple->templateArgs) return 0;
+    static const char* const unsignedNames[] = {"UInt", "ULong", "UShort", "unsigned int", "unsigned long",
+                                                "unsigned short", "unsigned long long", "size_t", "std::size_t"};
+    static const char* const signedNames[] = {"Int", "Long", "Short", "int", "long", "short", "long long",
+                                              "signed int", "signed long", "signed short", "ptrdiff_t"};
+    for (const char* name : unsignedNames)
+        if (simple->name == name) return 1;
+    for (const char* name : signedNames)
+        if (simple->name == name) return -1;
+    return 0;
+}
+
+bool isNonNegativeLiteral(const Expression* expression) {
+    const ConstantExpression* constant = nodeCast<ConstantExpression>(expression);
+    return constant && !constant->value.empty() && std::isdigit(static_cast<unsigned char>(constant->value[0]));
+}
+
+// `i < v.size()` compares an Int with a ULong. C++ would convert the Int and warn, and a
+// negative one would compare as huge; the unsigned side is compared as a long long instead,
+// which is right for every size a program holds.
+void compareAsSigned(OperExpression& node) {
+    static const char* const comparisons[] = {"<", ">", "<=", ">=", "==", "!="};
+    if (std::find(std::begin(comparisons), std::end(comparisons), node.op) == std::end(comparisons)) return;
+    const int left = integerSignedness(typeOf(node.left.get()));
+    const int right = integerSignedness(typeOf(node.right.get()));
+    if (left * right != -1) return;
+    ExpressionPtr& unsignedSide = left > 0 ? node.left : node.right;
+    if (isNonNegativeLiteral(left > 0 ? node.right.get() : node.left.get())) return;
+    FuncExpressionPtr cast = made<FuncExpression>(unsignedSide->location);
+    cast->processed = true;
+    cast->function = nameNode("static_cast", unsignedSide->location);
+    cast->function->processed = true;
+    cast->templateArgs = made<TemplateCall>(unsignedSide->location);
+    SimpleTypeExprPtr wide = made<SimpleTypeExpr>(unsignedSide->location);
+    wide->name = "long long";
+    wide->processed = true;
+    cast->templateArgs->arguments.push_back(wide);
+    cast->arguments.push_back(unsignedSide);
+    replaceExpression(unsignedSide, cast);
+}
+
 void operation(OperExpression& node, ExpressionPtr& slot) {
     if (node.op == "[") node.op = "#";
     if (assignThroughSetter(node, slot)) return;
     processExpression(node.left);
     processExpression(node.right);
-    if (!isKnownOperator(node.op)) namedOperator(node, slot);
+    if (!isKnownOperator(node.op)) {
+        namedOperator(node, slot);
+        return;
+    }
+    compareAsSigned(node);
 }
 
 void prefix(PrefixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
@@ -1052,6 +1105,36 @@ void processTemplateDeclaration(const TemplateDeclarationPtr& declaration) {
     processTemplateArguments(declaration->specialization);
 }
 
+// The names a body mentions: plain names, and words of verbatim C++ (which may use any).
+void collectMentions(ASTObject& root, std::set<std::string>& names) {
+    std::vector<ASTObject*> pending{&root};
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
+        if (const StaticExpression* name = nodeCast<StaticExpression>(node)) {
+            if (!name->scope) names.insert(name->name);
+        } else if (const TokensExpression* tokens = nodeCast<TokensExpression>(node)) {
+            for (const Token& token : *tokens) names.insert(token.text);
+        }
+        appendChildNodes(*node, pending);
+    }
+}
+
+// An argument that the body never names (a virtual function's default, a callback that
+// ignores one) is valid: C++ is told so instead of warning about it.
+void markUnusedArguments(FunctionDeclaration& function) {
+    std::set<std::string> mentioned;
+    bool collected = false;
+    for (const ArgumentDeclarationPtr& argument : function.arguments) {
+        if (!argument || argument->maybeUnused || argument->name.empty()) continue;
+        if (!collected) {
+            collectMentions(*function.body, mentioned);
+            collected = true;
+        }
+        if (!mentioned.count(argument->name)) argument->maybeUnused = true;
+    }
+}
+
 ASTObjectPtr processFunction(FunctionDeclaration& function) {
     const std::string writtenName = function.name;
     nameFunction(function);
@@ -1072,7 +1155,10 @@ ASTObjectPtr processFunction(FunctionDeclaration& function) {
         buildDispatcher(function, returnsValue);
         function.name = renamed;
     }
-    if (function.body) processBody(*function.body, returnsValue);
+    if (function.body) {
+        processBody(*function.body, returnsValue);
+        markUnusedArguments(function);
+    }
     processTemplateDeclaration(function.templateDecl);
     if (function.isAbstract) function.isVirtual = true;
     return ASTObjectPtr();

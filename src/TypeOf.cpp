@@ -718,8 +718,10 @@ ASTObjectPtr processVariable(VariableDeclaration& variable) {
     // Lowered first, so that the type is that of what C++ will see: a property read is a
     // getter call, a named operator a call of its function.
     for (ExpressionPtr& initializer : variable.initializers) process(initializer);
-    if (!variable.type && variable.initializers.size() == 1)
+    if (!variable.type && variable.initializers.size() == 1) {
         variable.type = valueType(typeOf(variable.initializers[0].get()));
+        variable.writtenAuto = asIterator(variable.type) != nullptr;
+    }
     if (!variable.type) reportError("unable to infer type of " + variable.name, variable.location);
     resolveType(variable.type, place);
     moveInitializers(variable);
