@@ -31,7 +31,7 @@ compile() {
     "$1" -std=c++17 -Wall -Wextra -Werror -I"$build/include" -I"$2" "${cpp[@]}" -o "$3" 2>&1
 }
 
-# run_case FOLDER NAME: writes the case's sections to $work/actual.
+# run_case FOLDER NAME: sets $work and $status (vorn's) and writes the sections to $work/actual.
 run_case() {
     local data=$source_dir/tests/data/$1 name=$2
     work=$tmp/$1/$name
