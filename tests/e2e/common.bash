@@ -16,18 +16,3 @@ private_installation() {
     cp "$build/vorn" "$inst/vorn"
     cp -r "$build/lib" "$build/include" "$inst/"
 }
-
-# check_program_result NAME STATUS ACTUAL GOLDEN: a program named fail_* must end with status 1,
-# any other with 0, and its recorded output must match the golden (VORN_REGENERATE=1 rewrites it).
-check_program_result() {
-    local name=$1 status=$2 actual=$3 golden=$4
-    case "$name" in
-    fail_*) [ "$status" = 1 ] || fail "$name: status $status, expected 1" ;;
-    *) [ "$status" = 0 ] || fail "$name: status $status, expected 0" ;;
-    esac
-    if [ "${VORN_REGENERATE:-}" = 1 ]; then
-        cp "$actual" "$golden"
-    elif ! diff -u "$golden" "$actual"; then
-        fail "$name: output differs from $golden"
-    fi
-}

@@ -169,6 +169,12 @@ TEST(AstTest, SubTypeAnswersSecondWithItsNestedPart) {
 }
 
 TEST(AstTest, DeclarationsTakeTheAccessOfTheBlockUnderConstruction) {
+    // The grammars set the pointer once, when they are first built: it must survive this test.
+    struct Restore {
+        const BlockPtr* saved = blockUnderConstruction;
+        ~Restore() { blockUnderConstruction = saved; }
+    } restore;
+    blockUnderConstruction = nullptr;
     // Outside any parse there is no block under construction: public.
     EXPECT_EQ(boost::make_shared<VariableDeclaration>()->access, Public);
     EXPECT_EQ(boost::make_shared<Block>()->access, Public);

@@ -263,8 +263,9 @@ TEST_F(GrammarTest, ErrorInABlockInsideBracketsIsReportedOnce) {
 TEST_F(GrammarTest, BuildingTwiceKeepsTheRulesAndSelectsModeZero) {
     buildSourceGrammar();
     Rule<Module>* first = &moduleRule();
+    // Whether mode 1 has a body depends on whether an earlier test read a header.
     grammarMode = 1;
-    EXPECT_FALSE(moduleRule().hasBody());  // the C++ grammar has no module rule
+    EXPECT_NE(&moduleRule(), first);
     buildSourceGrammar();
     EXPECT_EQ(grammarMode, 0);
     EXPECT_EQ(&moduleRule(), first);

@@ -1,6 +1,6 @@
 // Lowering on hand-built trees, for what no source text can reach: anonymous functions (the
 // grammar makes none) and statement insertion where there is no statement to insert before.
-// Everything a program can show is tested by translating programs (tests/e2e/lowering.sh).
+// Everything a program can show is tested by translating programs (tests/data/lowering, run by tests/e2e/programs.sh).
 #include <gtest/gtest.h>
 
 #include "Lowering.hpp"

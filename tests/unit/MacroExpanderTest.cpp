@@ -1,7 +1,7 @@
 // The pieces of macro expansion that a whole program does not show: raw tokens turned into a
 // statement by the source grammar, the single-token conversions registered with it, the
 // argument-count exception for a trailing empty pair, and the internal errors of constructs a
-// macro body cannot run. Whole programs are in tests/data/macros (tests/e2e/macros.sh).
+// macro body cannot run. Whole programs are in tests/data/macros (run by tests/e2e/programs.sh).
 #include <gtest/gtest.h>
 
 #include <sstream>

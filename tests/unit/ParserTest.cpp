@@ -131,12 +131,25 @@ void buildToyGrammar() {
     block = "{" >> many(skip(statement % to<TBlock>(&TBlock::statements))) >> "}";
 }
 
+// A node rule run as a step with no enclosing rule of its type leaves its node in the slot;
+// the next test must not find it there.
+void clearToySlots() {
+    constructionSlot<TNum>().reset();
+    constructionSlot<TExpr>().reset();
+    constructionSlot<TStmt>().reset();
+    constructionSlot<TBlock>().reset();
+}
+
 struct ParserTest : ::testing::Test {
     void SetUp() override {
         clearDiagnostics();
+        clearToySlots();
         buildToyGrammar();
     }
-    void TearDown() override { clearDiagnostics(); }
+    void TearDown() override {
+        clearDiagnostics();
+        clearToySlots();
+    }
 };
 
 std::set<std::string> expectedNames(const TokenStream& ts) {
