@@ -902,7 +902,7 @@ void buildCppStatementRules() {
     typedef CppSwitchStatement Switch;
     typedef CppCaseStatement Case;
     switchRule() = "switch" >> lit("(") >> ownContext(expression % to<Switch>(&Switch::expression)) >> ")" >>
-                   classBodyRule() % to<Switch>(&Switch::body);
+                   func(classMembersPublic) >> classBodyRule() % to<Switch>(&Switch::body);
     caseRule() = "case" >> expression % to<Case>(&Case::expression) >> ":" | lit("default") >> ":";
 
     // expression statement: expression ";"
@@ -925,7 +925,8 @@ void buildCppDeclarationRules() {
 
     // namespace: [ "inline" ] "namespace" [ Name ] class body
     typedef NamespaceDeclaration Ns;
-    namespaceRule() = opt(lit("inline")) >> "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >> classBodyRule() % to<Ns>(&Ns::body);
+    namespaceRule() = opt(lit("inline")) >> "namespace" >> opt(tok(Name) % to<Ns>(&Ns::name)) >>
+                      func(classMembersPublic) >> classBodyRule() % to<Ns>(&Ns::body);
 
     // using: "using" qualified name ";" | "using" "namespace" qualified name ";"
     usingRule() = "using" >> type % to<UsingDeclaration>(&UsingDeclaration::entity) >> ";";
@@ -1140,6 +1141,8 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
         int saved = grammarMode;
         ~ModeGuard() { grammarMode = saved; }
     } modeGuard;
+    // Each header starts afresh: what the last class of the previous one set is not ours.
+    nextBodyAccess = Public;
     buildCppGrammar();
     resetParseState();
     definitions.clear();
