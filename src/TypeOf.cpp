@@ -527,6 +527,12 @@ void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {
 
 void resolveSimple(SimpleTypeExpr& type, Block* place) {
     Declaration* declaration = lookup(type.name, place);
+    // A module and its main class often share a name (import Account, then Account a): where
+    // a type is meant, the name is the module's type of that name.
+    if (ModuleDeclaration* module = nodeCast<ModuleDeclaration>(declaration)) {
+        Declaration* inner = lookupMember(type.name, module);
+        if (nodeCast<TypeDeclaration>(inner)) declaration = inner;
+    }
     if (nodeCast<TypeDeclaration>(declaration)) {
         type.declaration = declaration;
         type.name = declaration->name;  // "Int" is spelled "int" in C++
