@@ -260,6 +260,13 @@ ObjectPtr evaluatePrefix(PrefixOperExpression& expression) {
     return operand->unaryOperator(expression.op);
 }
 
+// The value tables spell the postfix steps apart from the prefix ones.
+ObjectPtr evaluatePostfix(PostfixOperExpression& expression) {
+    ObjectPtr operand = evaluate(expression.operand.get());
+    if (!operand) throw NoOperator(expression.op, "void");
+    return operand->unaryOperator("postfix" + expression.op);
+}
+
 ObjectPtr evaluateConditional(TernaryOperExpression& expression) {
     bool condition = castTo<bool>(evaluate(expression.condition.get()))->value;
     return evaluate(condition ? expression.whenTrue.get() : expression.whenFalse.get());
@@ -348,7 +355,7 @@ const ExpressionDispatch& expressionTable() {
                              D::on<CppBlockInitializer, &todo>(),
                              D::on<VariableDeclarationExpression, &todo>(),
                              D::on<CastExpression, &todo>(),
-                             D::on<PostfixOperExpression, &todo>(),
+                             D::on<PostfixOperExpression, &evaluatePostfix>(),
                              D::on<VectorExpression, &evaluateVector>(),
                              D::on<FuncExpression, &evaluateCall>(),
                              D::on<RangeExpression, &evaluateRange>(),
