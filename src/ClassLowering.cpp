@@ -4,6 +4,7 @@
 // Never removes a member the user wrote, and never leaves a member it adds unprocessed.
 #include "ClassLowering.hpp"
 
+#include <algorithm>
 #include <boost/make_shared.hpp>
 #include <iterator>
 #include <set>
@@ -86,9 +87,37 @@ InitStatementPtr initialiser(const std::string& member, const ExpressionList& ar
     return init;
 }
 
+bool isReference(const TypeExpression* type) {
+    const TypeOperator* op = dynamic_cast<const TypeOperator*>(type);
+    while (op && (op->kind == ConstType || op->kind == VolatileType))
+        op = dynamic_cast<const TypeOperator*>(op->operand.get());
+    return op && op->kind == ReferenceType;
+}
+
+bool hasFieldInitialiser(const ClassDeclaration& cls, const std::string& field) {
+    for (const InitStatementPtr& init : cls.memberInitializers)
+        if (init->member == field) return true;
+    return false;
+}
+
+// The fields a generated constructor value-initialises (an Int gets 0, not what the memory
+// held): every field it takes no argument for, other than static ones and those a field
+// initialiser gives a value. A reference cannot be value-initialised; one the constructor
+// does not take is left for the C++ compiler to reject, as before.
+std::vector<const VariableDeclaration*> defaultedFields(const ClassDeclaration& cls,
+                                                        const std::vector<VariableDeclaration*>& taken) {
+    std::vector<const VariableDeclaration*> fields;
+    for (const StatementPtr& statement : cls.body->statements) {
+        const VariableDeclaration* field = dynamic_cast<const VariableDeclaration*>(statement.get());
+        if (!field || field->isStatic || isReference(field->type.get()) || hasFieldInitialiser(cls, field->name)) continue;
+        if (std::find(taken.begin(), taken.end(), field) == taken.end()) fields.push_back(field);
+    }
+    return fields;
+}
+
 // The constructor that takes the first count public fields, each from an argument
-// "VORN_arg" + field name. Its argument types are given after linking, so that the fields'
-// own type nodes keep their places in the tree.
+// "VORN_arg" + field name, and value-initialises the fields it does not take. Its argument
+// types are given after linking, so that the fields' own type nodes keep their places in the tree.
 FunctionDeclarationPtr generatedConstructor(ClassDeclaration& cls, const std::vector<VariableDeclaration*>& fields,
                                             size_t count) {
     FunctionDeclarationPtr constructor = boost::make_shared<FunctionDeclaration>();
@@ -108,6 +137,9 @@ FunctionDeclarationPtr generatedConstructor(ClassDeclaration& cls, const std::ve
         constructor->body->statements.push_back(
             initialiser(fields[i]->name, {nameExpression(argumentName, cls.location)}, cls.location));
     }
+    const std::vector<VariableDeclaration*> taken(fields.begin(), fields.begin() + count);
+    for (const VariableDeclaration* field : defaultedFields(cls, taken))
+        constructor->body->statements.push_back(initialiser(field->name, {}, cls.location));
     return constructor;
 }
 
@@ -116,9 +148,7 @@ FunctionDeclarationPtr generatedConstructor(ClassDeclaration& cls, const std::ve
 bool needsValue(const VariableDeclaration& field, const ClassDeclaration& cls) {
     const TypeOperator* op = dynamic_cast<const TypeOperator*>(field.type.get());
     if (!op || (op->kind != ReferenceType && op->kind != ConstType)) return false;
-    for (const InitStatementPtr& init : cls.memberInitializers)
-        if (init->member == field.name) return false;
-    return true;
+    return !hasFieldInitialiser(cls, field.name);
 }
 
 std::vector<FunctionDeclaration*> addGeneratedConstructors(ClassDeclaration& cls) {

@@ -393,7 +393,27 @@ void CppEmitter::vector(const VectorExpression& node) {
     fail("vector expressions not allowed in C++");
 }
 
+namespace {
+
+// sizeof(Int) reaches here as the size of a value made without arguments; written as that
+// value, int(), C++ would read the type of a function.
+const CtorExpression* sizeOfType(const FuncExpression& node) {
+    const StaticExpression* callee = dynamic_cast<const StaticExpression*>(node.function.get());
+    if (!callee || callee->scope || callee->name != "sizeof" || node.arguments.size() != 1) return nullptr;
+    const CtorExpression* value = dynamic_cast<const CtorExpression*>(node.arguments[0].get());
+    if (!value || value->isHeap || !value->arguments.empty() || value->initializer) return nullptr;
+    return value;
+}
+
+}  // namespace
+
 void CppEmitter::call(const FuncExpression& node) {
+    if (const CtorExpression* value = sizeOfType(node)) {
+        write("sizeof(");
+        visit(resolvedType(value->type, *value, "a construction"));
+        write(")");
+        return;
+    }
     visit(node.function);
     visit(node.templateArgs);
     write("(");

@@ -71,6 +71,12 @@ VORN_RULE(TemplateArgumentDeclaration, templateArgumentRule)
 
 namespace {
 
+// Rules that only this grammar has.
+VORN_RULE(TypeExpression, groupedTypeRule)
+VORN_RULE(FuncExpression, sizeOfTypeRule)
+VORN_RULE(StaticExpression, sizeOfNameRule)
+VORN_RULE(CtorExpression, sizeOfOperandRule)
+
 const std::string& previousText(TokenStream& ts) {
     if (ts.current == ts.begin()) nothingConsumedYet();
     return std::prev(ts.current)->text;
@@ -182,6 +188,34 @@ bool nextIsClosingBrace(TokenStream& ts) {
     bool closing = ts.current->kind == ClosingBrace;
     ts.current = saved;
     return closing;
+}
+
+// After "new" the type is made whatever follows, except an argument list in C++'s spelling,
+// which would otherwise be read as a call of the new pointer.
+bool noCppArguments(TokenStream& ts) { return ts.current->text != "("; }
+
+// A tuple type has no C++ form, so there is nothing to construct.
+bool noTupleConstructed(TokenStream&) {
+    const CtorExpression& construction = nodeUnderConstruction<CtorExpression>();
+    if (dynamic_cast<const TupleType*>(construction.type.get()))
+        throw CompileError("A tuple type cannot be constructed", construction.type->location);
+    return true;
+}
+
+// ---- postfix operators ----
+
+// An expression that ends with an operator at the end of its line (a postfix increment) ends
+// there: the lexer, seeing the operator, continues the line, but the next one is a statement.
+bool continuesExpression(TokenStream& ts) {
+    if (ts.current == ts.begin()) return true;
+    const Token& before = *std::prev(ts.current);
+    return before.kind != Operator || ts.current->location.line == before.location.line;
+}
+
+// One round of the loop after an expression's primary, run only where the expression goes on.
+template <class P>
+auto continuing(const P& round) {
+    return startsLike(func(continuesExpression) >> round, round);
 }
 
 // ---- initialisers: told apart from other statements by their second token ----
@@ -385,12 +419,12 @@ void buildTypeRules() {
     anyExpressionRule().name = "any expresion";
     anyExpressionRule() = none<AnyExpression>() | type | expression;
 
-    // primary type: ( prefix type operator | simple type | tuple type )
+    // primary type: ( prefix type operator | simple type | grouped type | tuple type )
     //   { "." TypeName → SubTypeExpr.name [ template call ] | "(" type { "," type } ")" → FuncType }
     typedef SubTypeExpr Sub;
     typedef FuncType Fn;
     primaryType = delivered<TypeExpression>(nested(
-        (none<TypeExpression>() | prefixTypeOperatorRule() | simpleTypeRule() | tupleTypeRule()) >>
+        (none<TypeExpression>() | prefixTypeOperatorRule() | simpleTypeRule() | groupedTypeRule() | tupleTypeRule()) >>
         many(link(wrap<Sub>(&Sub::scope, "." >> tok(TypeName) % to<Sub>(&Sub::name) >>
                                              opt(templateCall % to<Sub>(&Sub::templateArgs))) |
                   wrap<Fn>(&Fn::result, "(" >> type % to<Fn>(&Fn::arguments) >>
@@ -413,6 +447,9 @@ void buildTypeRules() {
     typedef SimpleTypeExpr Simple;
     simpleTypeRule() = opt(lit("typename")) >> tok(TypeName) % to<Simple>(&Simple::name) >>
                        opt(templateCall % to<Simple>(&Simple::templateArgs));
+
+    // grouped type: "(" type ")", the type itself: `new (Int#8)` makes an array
+    groupedTypeRule() = delivered<TypeExpression>("(" >> type >> ")");
 
     // tuple type: "(" type → elements { "," type → elements } ")"
     typedef TupleType Tuple;
@@ -507,36 +544,41 @@ void buildExpressionRules() {
     Rule<Block>& block = blockRule();
     Rule<TemplateCall>& templateCall = templateCallRule();
 
-    // expression: push context, primary (then pop), { call | index | member | conditional | binary }
+    // expression: push context, primary (then pop), { the expression continues: round }
     // The constant comes before the construction: in A"x" the A is an encoding, not a type
     // constructed without arguments (which it would be where ")" follows the string).
     typedef FuncExpression Call;
     typedef SubExpression Member;
     typedef TernaryOperExpression Cond;
+    typedef PostfixOperExpression Postfix;
     typedef OperExpression Binary;
     auto arguments = [](auto target) {
         return ownContext(opt(expressionRule() % target >> many("," >> expressionRule() % target)));
     };
+    // One round of the loop, wrapping the expression so far: call | index | member |
+    // conditional | postfix | binary.
+    auto round = link(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
+                                                      arguments(to<Call>(&Call::arguments)) >> ")") |
+                      wrap<Binary>(&Binary::left, lit("[") % setTo<Binary>(&Binary::op, std::string("[")) >> func(binaryCheck) >>
+                                                      finally(ownContext(expression % to<Binary>(&Binary::right)) >> "]",
+                                                              popPrecedence)) |
+                      wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
+                                                        func(binaryCheck) >>
+                                                        finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
+                      wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
+                                                       finally(ownContext(expression % to<Cond>(&Cond::whenTrue)) >> ":" >>
+                                                                   expression % to<Cond>(&Cond::whenFalse),
+                                                               popPrecedence)) |
+                      wrap<Postfix>(&Postfix::operand, (lit("++") | lit("--")) % to<Postfix>(&Postfix::op)) |
+                      wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
+                                                      finally(expression % to<Binary>(&Binary::right), popPrecedence)));
     expression.name = "expression";
     expression = delivered<Expression>(remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
-                    constantRule() | constructionRule() | tupleRule() | rangeRule() | staticNameRule(),
+                    constantRule() | constructionRule() | tupleRule() | rangeRule() | sizeOfTypeRule() | staticNameRule(),
                 popPrecedence) >>
-        many(link(wrap<Call>(&Call::function, opt(templateCall % to<Call>(&Call::templateArgs)) >> "(" >>
-                                                  arguments(to<Call>(&Call::arguments)) >> ")") |
-                  wrap<Binary>(&Binary::left, lit("[") % setTo<Binary>(&Binary::op, std::string("[")) >> func(binaryCheck) >>
-                                                  finally(ownContext(expression % to<Binary>(&Binary::right)) >> "]",
-                                                          popPrecedence)) |
-                  wrap<Member>(&Member::object, (lit(".") | lit("->") % setTo<Member>(&Member::isArrow, true)) >>
-                                                    func(binaryCheck) >>
-                                                    finally(tok(Name) % to<Member>(&Member::member), popPrecedence)) |
-                  wrap<Cond>(&Cond::condition, "?" >> func(binaryCheck) >>
-                                                   finally(ownContext(expression % to<Cond>(&Cond::whenTrue)) >> ":" >>
-                                                               expression % to<Cond>(&Cond::whenFalse),
-                                                           popPrecedence)) |
-                  wrap<Binary>(&Binary::left, tok(Operator) % to<Binary>(&Binary::op) >> func(binaryCheck) >>
-                                                  finally(expression % to<Binary>(&Binary::right), popPrecedence)))))));
+        many(continuing(round)))));
 
     // prefix operator: Operator → operator, prefix check, expression → operand, then pop
     typedef PrefixOperExpression Prefix;
@@ -551,16 +593,26 @@ void buildExpressionRules() {
     typedef MacroExpression MacroEx;
     macroExpressionRule() = macroCallRule() % to<MacroEx>(&MacroEx::call);
 
-    // construction: [ "new" [ "$" ] ] type, then either
-    //   ( ":" "(" arguments ")" ⇒ hasArguments, optionally "with" block ) or the next-token check
+    // construction: ( "new" ⇒ isHeap [ "$" ⇒ isShared ] type, then either made or no "(" next
+    //                | type, then either made or the next-token check ), then no tuple type
+    //   made: ( ":" "(" arguments ")" ⇒ hasArguments, optionally "with" block ) | "with" block
     typedef CtorExpression Ctor;
+    auto made = either((":" >> lit("(") >> arguments(to<Ctor>(&Ctor::arguments)) >> ")") %
+                           setTo<Ctor>(&Ctor::hasArguments, true),
+                       "with" >> block % to<Ctor>(&Ctor::initializer));
     constructionRule() =
-        opt(lit("new") % setTo<Ctor>(&Ctor::isHeap, true) >> opt(lit("$") % setTo<Ctor>(&Ctor::isShared, true))) >>
-        type % to<Ctor>(&Ctor::type) >>
-        either(either((":" >> lit("(") >> arguments(to<Ctor>(&Ctor::arguments)) >> ")") %
-                          setTo<Ctor>(&Ctor::hasArguments, true),
-                      "with" >> block % to<Ctor>(&Ctor::initializer)),
-               func(nextIsClosingBrace));
+        (lit("new") % setTo<Ctor>(&Ctor::isHeap, true) >> opt(lit("$") % setTo<Ctor>(&Ctor::isShared, true)) >>
+             type % to<Ctor>(&Ctor::type) >> either(made, func(noCppArguments)) |
+         type % to<Ctor>(&Ctor::type) >> either(made, func(nextIsClosingBrace))) >>
+        func(noTupleConstructed);
+
+    // size of a type: "sizeof" → function "(" type → the one argument, a construction ")"
+    // The size of a value of the type; the back end writes the type itself.
+    typedef StaticExpression Static;
+    sizeOfTypeRule() = sizeOfNameRule() % to<Call>(&Call::function) >> "(" >>
+                       ownContext(sizeOfOperandRule() % to<Call>(&Call::arguments)) >> ")";
+    sizeOfNameRule() = lit("sizeof") % to<Static>(&Static::name);
+    sizeOfOperandRule() = type % to<Ctor>(&Ctor::type);
 
     // tuple: "(" expression { "," expression } ")"
     typedef TupleExpression Tuple;

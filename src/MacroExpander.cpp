@@ -235,9 +235,9 @@ typedef NodeDispatch<ObjectPtr(Expression&, bool)> ExpressionDispatch;
 
 ObjectPtr todo(Expression&) { throw VORN_INTERNAL_ERROR(sourceFile, "TODO"); }
 
-ObjectPtr evaluateConstant(ConstantExpression& constant) {
-    const std::string& text = constant.value;
-    if (!text.empty() && text[0] == '"') return makeValue(text);
+// A literal as written: a string, a character or a number.
+ObjectPtr literalValue(const std::string& text) {
+    if (!text.empty() && text[0] == '"') return makeLiteral(text);
     if (!text.empty() && text[0] == '\'') {
         if (text.size() < 2) throw CompileError("character constant without a character: " + text);
         return makeValue(text[1]);
@@ -245,10 +245,23 @@ ObjectPtr evaluateConstant(ConstantExpression& constant) {
     return makeValue(readText<int>(text));
 }
 
+ObjectPtr evaluateConstant(ConstantExpression& constant) { return literalValue(constant.value); }
+
+// An argument of one literal token is that literal where it is computed with, on either side
+// of an operator as it already is on the right; any other value stays as it is.
+ObjectPtr operandValue(const ObjectPtr& value) {
+    if (!value || !nodeConversions().singleToken) return value;
+    const Token* token = nodeConversions().singleToken(*value);
+    if (!token || (token->kind != Number && token->kind != String)) return value;
+    return literalValue(token->text);
+}
+
 bool isAssignment(const std::string& op) { return binaryPrecedence(op) == binaryPrecedence("="); }
 
 ObjectPtr evaluateBinary(OperExpression& expression) {
-    ObjectPtr left = evaluate(expression.left.get(), isAssignment(expression.op));
+    const bool assignment = isAssignment(expression.op);
+    ObjectPtr left = evaluate(expression.left.get(), assignment);
+    if (!assignment) left = operandValue(left);
     ObjectPtr right = evaluate(expression.right.get());
     if (!left) throw NoOperator(expression.op, "void");
     return left->binaryOperator(expression.op, right);
@@ -256,8 +269,17 @@ ObjectPtr evaluateBinary(OperExpression& expression) {
 
 ObjectPtr evaluatePrefix(PrefixOperExpression& expression) {
     ObjectPtr operand = evaluate(expression.operand.get());
+    // Stepping a copy of an argument would change nothing anyone sees.
+    if (expression.op != "++" && expression.op != "--") operand = operandValue(operand);
     if (!operand) throw NoOperator(expression.op, "void");
     return operand->unaryOperator(expression.op);
+}
+
+// The value tables spell the postfix steps apart from the prefix ones.
+ObjectPtr evaluatePostfix(PostfixOperExpression& expression) {
+    ObjectPtr operand = evaluate(expression.operand.get());
+    if (!operand) throw NoOperator(expression.op, "void");
+    return operand->unaryOperator("postfix" + expression.op);
 }
 
 ObjectPtr evaluateConditional(TernaryOperExpression& expression) {
@@ -266,7 +288,7 @@ ObjectPtr evaluateConditional(TernaryOperExpression& expression) {
 }
 
 ObjectPtr evaluateMember(SubExpression& expression) {
-    ObjectPtr object = evaluate(expression.object.get());
+    ObjectPtr object = operandValue(evaluate(expression.object.get()));
     if (!object) throw NoMember("void", expression.member);
     return object->member(expression.member);
 }
@@ -348,7 +370,7 @@ const ExpressionDispatch& expressionTable() {
                              D::on<CppBlockInitializer, &todo>(),
                              D::on<VariableDeclarationExpression, &todo>(),
                              D::on<CastExpression, &todo>(),
-                             D::on<PostfixOperExpression, &todo>(),
+                             D::on<PostfixOperExpression, &evaluatePostfix>(),
                              D::on<VectorExpression, &evaluateVector>(),
                              D::on<FuncExpression, &evaluateCall>(),
                              D::on<RangeExpression, &evaluateRange>(),

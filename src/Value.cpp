@@ -349,14 +349,32 @@ ObjectPtr elementAt(const T& position) {
         return *position;
 }
 
+// The part of a container that its members and positions walk: all of a list, the text of
+// a string (between the quotes of a literal).
+template <class T>
+typename T::const_iterator contentBegin(const BasicType<T>& c) {
+    if constexpr (std::is_same<T, std::string>::value)
+        return c.value.begin() + (c.quoted ? 1 : 0);
+    else
+        return c.value.begin();
+}
+
+template <class T>
+typename T::const_iterator contentEnd(const BasicType<T>& c) {
+    if constexpr (std::is_same<T, std::string>::value)
+        return c.value.end() - (c.quoted ? 1 : 0);
+    else
+        return c.value.end();
+}
+
 template <class T>
 bool atEnd(const BasicType<T>& p) {
-    return p.container && p.value == p.container->value.end();
+    return p.container && p.value == contentEnd(*p.container);
 }
 
 template <class T>
 bool atBegin(const BasicType<T>& p) {
-    return p.container && p.value == p.container->value.begin();
+    return p.container && p.value == contentBegin(*p.container);
 }
 
 template <class T>
@@ -415,20 +433,21 @@ struct MemberRow {
 template <class F, class T, class Get>
 ObjectPtr bound(BasicType<T>& self, Get get) {
     boost::shared_ptr<BasicType<T>> held = self.shared_from_this();
-    return ObjectPtr(new BuildinFunction<F>([held, get]() { return get(held->value); }, held));
+    return ObjectPtr(new BuildinFunction<F>([held, get]() { return get(*held); }, held));
 }
 
-// The members of strings and lists are the same four.
+// The members of strings and lists are the same four, over the content.
 template <class T>
 struct ContainerMembers {
     typedef typename T::const_iterator Position;
+    typedef const BasicType<T>& C;
     static constexpr MemberRow<T> rows[] = {
         {"size", [](BasicType<T>& s) {
-             return bound<unsigned int()>(s, [](const T& v) { return static_cast<unsigned int>(v.size()); });
+             return bound<unsigned int()>(s, [](C c) { return static_cast<unsigned int>(contentEnd(c) - contentBegin(c)); });
          }},
-        {"empty", [](BasicType<T>& s) { return bound<bool()>(s, [](const T& v) { return v.empty(); }); }},
-        {"begin", [](BasicType<T>& s) { return bound<Position()>(s, [](const T& v) { return v.begin(); }); }},
-        {"end", [](BasicType<T>& s) { return bound<Position()>(s, [](const T& v) { return v.end(); }); }},
+        {"empty", [](BasicType<T>& s) { return bound<bool()>(s, [](C c) { return contentBegin(c) == contentEnd(c); }); }},
+        {"begin", [](BasicType<T>& s) { return bound<Position()>(s, [](C c) { return contentBegin(c); }); }},
+        {"end", [](BasicType<T>& s) { return bound<Position()>(s, [](C c) { return contentEnd(c); }); }},
     };
 };
 
@@ -541,6 +560,12 @@ template class BasicType<ObjectList>;
 template class BasicType<Range>;
 template class BasicType<StringPosition>;
 template class BasicType<ListPosition>;
+
+boost::shared_ptr<BasicType<std::string>> makeLiteral(const std::string& written) {
+    boost::shared_ptr<BasicType<std::string>> literal = makeValue(written);
+    literal->quoted = written.size() >= 2 && written.front() == '"' && written.back() == '"';
+    return literal;
+}
 
 boost::shared_ptr<BasicType<StringPosition>> makePosition(
     const boost::shared_ptr<BasicType<std::string>>& container, StringPosition at) {

@@ -45,7 +45,11 @@ class BasicType;
 template <class T>
 struct ValueExtras {};
 template <>
-struct ValueExtras<std::string> : boost::enable_shared_from_this<BasicType<std::string>> {};
+struct ValueExtras<std::string> : boost::enable_shared_from_this<BasicType<std::string>> {
+    // Made from a string literal, whose quotes the value keeps: the members see the text
+    // between them.
+    bool quoted = false;
+};
 template <>
 struct ValueExtras<ObjectList> : boost::enable_shared_from_this<BasicType<ObjectList>> {};
 template <>
@@ -87,6 +91,9 @@ boost::shared_ptr<BasicType<T>> makeValue(const T& value) {
 inline boost::shared_ptr<BasicType<std::string>> makeValue(const char* text) {
     return makeValue(std::string(text));
 }
+// A string literal as written: printed and compared with its quotes, while its members (size,
+// empty, begin, end) see the text between them. Any other text is an ordinary string.
+boost::shared_ptr<BasicType<std::string>> makeLiteral(const std::string& written);
 // Positions are only made together with the container they point into.
 boost::shared_ptr<BasicType<StringPosition>> makePosition(
     const boost::shared_ptr<BasicType<std::string>>& container, StringPosition at);

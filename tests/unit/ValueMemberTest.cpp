@@ -61,6 +61,12 @@ TEST(ValueMemberTest, ContainerMembers) {
         {items, "size", "unsigned int:2"},
         {items, "empty", "bool:false"},
         {list({}), "empty", "bool:true"},
+        // A literal's members see the text between its quotes.
+        {makeLiteral("\"abc\""), "size", "unsigned int:3"},
+        {makeLiteral("\"\""), "size", "unsigned int:0"},
+        {makeLiteral("\"\""), "empty", "bool:true"},
+        {makeLiteral("\""), "size", "unsigned int:1"},
+        {makeLiteral("abc"), "size", "unsigned int:3"},
     };
     for (const auto& c : cases) {
         ObjectPtr bound = c.value->member(c.member);
@@ -153,6 +159,11 @@ TEST(ValueMemberTest, StringPositionsWalkTheBytes) {
     EXPECT_EQ(describe(seen[0]), "char:97");
     EXPECT_EQ(describe(seen[1]), "char:98");
     EXPECT_TRUE(walk(str("")).empty());
+    seen = walk(makeLiteral("\"ab\""));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(describe(seen[0]), "char:97");
+    EXPECT_EQ(describe(seen[1]), "char:98");
+    EXPECT_TRUE(walk(makeLiteral("\"\"")).empty());
 }
 
 TEST(ValueMemberTest, ListPositionsGiveTheStoredValues) {
@@ -223,6 +234,9 @@ TEST(ValueMemberTest, PositionsStayWithinTheirContainer) {
         {str("a"), "end", "++", "string::const_iterator moved past the end"},
         {str(""), "begin", "postfix++", "string::const_iterator moved past the end"},
         {str("a"), "begin", "--", "string::const_iterator moved before the beginning"},
+        {makeLiteral("\"a\""), "end", "*", "string::const_iterator at the end has no element"},
+        {makeLiteral("\"a\""), "end", "++", "string::const_iterator moved past the end"},
+        {makeLiteral("\"a\""), "begin", "--", "string::const_iterator moved before the beginning"},
         {list({num(1)}), "end", "*", "vector<Object_>::const_iterator at the end has no element"},
         {list({}), "begin", "postfix++", "vector<Object_>::const_iterator moved past the end"},
         {list({num(1)}), "begin", "postfix--", "vector<Object_>::const_iterator moved before the beginning"},

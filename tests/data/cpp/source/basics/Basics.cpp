@@ -14,7 +14,7 @@ int Counter::next(){
 	return count;
 }int Counter::made=0;
 #line 7
-Counter::Counter(){
+Counter::Counter():count(){
 }
 #line 7
 Counter::Counter(int const VORN_argcount):count(VORN_argcount){

@@ -11,10 +11,10 @@ int Tile::total() const {
 	return (area())+((inner).area());
 }
 #line 4
-Tile::Tile(){
+Tile::Tile():inner(),kind(){
 }
 #line 4
-Tile::Tile(Square const & VORN_arginner):inner(VORN_arginner){
+Tile::Tile(Square const & VORN_arginner):inner(VORN_arginner),kind(){
 }
 #line 4
 Tile::Tile(Square const & VORN_arginner,Kind const & VORN_argkind):inner(VORN_arginner),kind(VORN_argkind){

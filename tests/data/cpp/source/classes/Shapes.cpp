@@ -32,7 +32,7 @@ int Square::Corner::twice(){
 	return (x)*(2);
 }int Square::Corner::count=7;
 #line 26
-Square::Corner::Corner(){
+Square::Corner::Corner():x(){
 }
 #line 26
 Square::Corner::Corner(int const VORN_argx):x(VORN_argx){

@@ -6,10 +6,10 @@
 // Implementation of functions
 
 #line 1
-Point::Point(){
+Point::Point():x(),y(){
 }
 #line 1
-Point::Point(int const VORN_argx):x(VORN_argx){
+Point::Point(int const VORN_argx):x(VORN_argx),y(){
 }
 #line 1
 Point::Point(int const VORN_argx,int const VORN_argy):x(VORN_argx),y(VORN_argy){

@@ -4,10 +4,10 @@
 
 
 // Implementation of functions
-Cell::Cell(){
+Cell::Cell():x(),items(){
 }
 #line 4
-Cell::Cell(int const VORN_argx):x(VORN_argx){
+Cell::Cell(int const VORN_argx):x(VORN_argx),items(){
 }
 #line 4
 Cell::Cell(int const VORN_argx,std::vector<int > const & VORN_argitems):x(VORN_argx),items(VORN_argitems){

@@ -6,7 +6,7 @@
 // Implementation of functions
 
 #line 3
-Cell::Cell(){
+Cell::Cell():value(){
 }
 #line 3
 Cell::Cell(int const VORN_argvalue):value(VORN_argvalue){

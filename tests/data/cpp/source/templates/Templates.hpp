@@ -26,7 +26,7 @@ template<typename T> struct Box{
 		(count)+=(1);
 	}
 #line 5
-	public:Box(){
+	public:Box():value(){
 	}
 #line 5
 	public:Box(T const & VORN_argvalue):value(VORN_argvalue){
@@ -45,10 +45,10 @@ template<typename A,typename B> struct Pair{
 		return (second)+(extra);
 	}
 #line 14
-	public:Pair(){
+	public:Pair():first(),second(){
 	}
 #line 14
-	public:Pair(A const & VORN_argfirst):first(VORN_argfirst){
+	public:Pair(A const & VORN_argfirst):first(VORN_argfirst),second(){
 	}
 #line 14
 	public:Pair(A const & VORN_argfirst,B const & VORN_argsecond):first(VORN_argfirst),second(VORN_argsecond){
