@@ -450,6 +450,7 @@ TypeExpressionPtr castType(FuncExpression& e) {
 
 TypeExpressionPtr callType(FuncExpression& e) {
     if (TypeExpressionPtr cast = castType(e)) return cast;
+    // sizeof is an operator of C++, not a function anything declares.
     const StaticExpression* name = nodeCast<StaticExpression>(e.function.get());
     if (name && !name->scope && name->name == "sizeof") return namedType("ULong");
     TypeExpressionPtr callee = typeOf(e.function.get());
@@ -460,9 +461,16 @@ TypeExpressionPtr callType(FuncExpression& e) {
 TypeExpressionPtr ctorType(CtorExpression& e) {
     if (!e.type) return e.type;
     if (e.isHeap && e.isShared) return wrapped(SharedPointerType, e.type);
-    if (e.isHeap) return wrapped(PointerType, e.type);
+    // new Int#8 gives a pointer to the first element, as C++'s new of an array does.
+    if (e.isHeap) {
+        const TypeOperator* array = asOperator(e.type, ArrayType);
+        return wrapped(PointerType, array ? array->operand : e.type);
+    }
     return e.type;
 }
+
+// i++ and i-- give the operand's value.
+TypeExpressionPtr postfixType(PostfixOperExpression& e) { return typeOf(e.operand.get()); }
 
 TypeExpressionPtr rangeType(RangeExpression& e) { return typeOf(e.start.get()); }
 
@@ -504,7 +512,7 @@ const ExpressionTyping& expressionTypers() {
         D::on<CppBlockInitializer, &unknownType>(),
         D::on<VariableDeclarationExpression, &unknownType>(),
         D::on<CastExpression, &unknownType>(),
-        D::on<PostfixOperExpression, &unknownType>(),
+        D::on<PostfixOperExpression, &postfixType>(),
         D::on<MacroExpression, &macroType>(),
         D::on<Expression, &uninferableType>(),
     });
