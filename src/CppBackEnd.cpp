@@ -5,6 +5,8 @@
 // its files must not count as translated.
 #include "CppBackEnd.hpp"
 
+#include <cctype>
+
 #include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
@@ -59,7 +61,22 @@ std::string generatedIncludePath(const std::vector<std::string>& components, con
     return path + "_" + components.back() + "." + extension;
 }
 
-std::string guardName(const std::vector<std::string>& components) { return joined(components, "_"); }
+// A file name may hold what a macro name cannot ("words-2.vn", a folder "mein ordner"): each
+// such byte is spelled by its hexadecimal value, so the guard is an identifier and unique.
+std::string guardName(const std::vector<std::string>& components) {
+    std::string guard;
+    for (unsigned char c : joined(components, "_")) {
+        if (std::isalnum(c) || c == '_') {
+            guard += static_cast<char>(c);
+        } else {
+            static const char digits[] = "0123456789ABCDEF";
+            guard += "_x";
+            guard += digits[c >> 4];
+            guard += digits[c & 15];
+        }
+    }
+    return guard;
+}
 
 // ---- CppBackEnd ----
 
