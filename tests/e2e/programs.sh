@@ -4,7 +4,8 @@
 # holds what vorn printed, its exit status, every file it wrote and, when it succeeded, what the
 # program prints once compiled with g++ and with clang++ (-std=c++17 -Wall -Wextra -Werror); a
 # compiler that rejects or warns fails the case, and so does a clang++ build that prints
-# something else. Files named fail_* must fail. VORN_REGENERATE=1 rewrites the golden files.
+# something else; the g++ build runs under AddressSanitizer and UndefinedBehaviorSanitizer, so
+# a program that touches freed or foreign memory fails too. Files named fail_* must fail. VORN_REGENERATE=1 rewrites the golden files.
 #   programs.sh BUILD_DIR SOURCE_DIR [FOLDER...]    (all program folders when none is named)
 set -u
 source "$(dirname "$0")/common.bash"
@@ -28,7 +29,9 @@ print_file() {
 compile() {
     local cpp
     mapfile -t cpp < <(find "$2" -name '_*.cpp' | LC_ALL=C sort)
-    "$1" -std=c++17 -Wall -Wextra -Werror -I"$build/include" -I"$2" "${cpp[@]}" -o "$3" 2>&1
+    local checks=()
+    [ "$1" = g++ ] && checks=(-fsanitize=address,undefined -fno-sanitize-recover=all)
+    "$1" -std=c++17 -Wall -Wextra -Werror "${checks[@]}" -I"$build/include" -I"$2" "${cpp[@]}" -o "$3" 2>&1
 }
 
 # run_case FOLDER NAME: sets $work and $status (vorn's) and writes the sections to $work/actual.
@@ -57,8 +60,9 @@ run_case() {
                     fail "$1/$name: $compiler rejected the C++: $(print_file "$work/$compiler.log" "$src")" >&3
                     continue
                 fi
-                # A program that loops for ever ends, and its status says so.
-                timeout 60 "$work/$compiler" >"$work/$compiler.out"
+                # A program that loops for ever ends, and its status says so. Test programs
+                # may leak on purpose; what counts is memory used wrongly.
+                ASAN_OPTIONS=detect_leaks=0 timeout 60 "$work/$compiler" >"$work/$compiler.out"
                 local ran=$?
                 [ "$ran" = 0 ] || echo "exit status $ran" >>"$work/$compiler.out"
             done
