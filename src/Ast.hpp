@@ -457,6 +457,9 @@ public:
     bool isArrow = false;
     ExpressionPtr object;
     std::string member;
+    // Its type once inference found one: each link of a chain a.b.c is asked for its
+    // object's type by every pass, so a chain is typed once, not once per link and pass.
+    TypeExpressionPtr knownType;
 };
 
 class StaticExpression : public Expression {

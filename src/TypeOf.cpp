@@ -412,24 +412,34 @@ TypeExpressionPtr builtinMemberType(const TypeExpressionPtr& objectType, const s
     return function;
 }
 
-TypeExpressionPtr subType(SubExpression& e) {
+TypeExpressionPtr memberTypeOf(SubExpression& e) {
     Expression* object = e.object.get();
     TypeExpressionPtr objectType;
     StaticExpression* name = nodeCast<StaticExpression>(object);
     if (name && !name->scope && name->name == "this") {
         objectType = thisType(*name);
-    } else if (name || nodeCast<SubExpression>(object)) {
-        // a.b.f: the object may name a module (or class) qualifier, not a value.
+    } else if (name) {
+        // a.f: the object may name a module (or class) qualifier, not a value.
         Declaration* objectDeclaration = denotedBy(object);
         if (isQualifier(objectDeclaration)) return dataType(lookupMember(e.member, objectDeclaration));
-        objectType = name ? dataType(objectDeclaration) : typeOf(object);
+        objectType = dataType(objectDeclaration);
     } else {
         objectType = typeOf(object);
+        // a.b.f: only an object without a value's type can be a qualifier.
+        if (!objectType && nodeCast<SubExpression>(object)) {
+            Declaration* objectDeclaration = denotedBy(object);
+            if (isQualifier(objectDeclaration)) return dataType(lookupMember(e.member, objectDeclaration));
+        }
     }
     if (!objectType) return objectType;
     if (TypeExpressionPtr builtin = builtinMemberType(objectType, e.member, placeOf(&e))) return builtin;
     Declaration* member = lookupMember(e.member, declarationOf(objectType.get(), placeOf(&e)));
     return substituted(dataType(member), templateBindings(objectType));
+}
+
+TypeExpressionPtr subType(SubExpression& e) {
+    if (!e.knownType) e.knownType = memberTypeOf(e);
+    return e.knownType;
 }
 
 // The C++ casts give their template argument; Boost's pointer casts (what lowering makes of
