@@ -73,10 +73,16 @@ Expectation classify(TokenStream& ts, int priority) {
         return priority == ts.errorPriority ? Expectation::add : Expectation::ignore;
     }
     if (locationBefore(cur->location, far->location)) return Expectation::ignore;
-    // Tokens split from one operator share a location, so only the list order tells whether
-    // the read position lies beyond the furthest failure.
-    for (TokenStream::Position p = cur; p != ts.end(); ++p)
+    // Within one file a later place is a later token; tokens split from one operator (or made
+    // by one macro use) share a place and stand together, so only their order in the list
+    // tells, and the walk stays within them: a long input must not be walked to its end for
+    // every expectation. Across the files of a header only the list order tells.
+    const bool sameFile = cur->location.file() == far->location.file();
+    if (sameFile && locationBefore(far->location, cur->location)) return Expectation::restart;
+    for (TokenStream::Position p = cur; p != ts.end(); ++p) {
         if (p == far) return Expectation::ignore;
+        if (sameFile && locationBefore(cur->location, p->location)) break;
+    }
     return Expectation::restart;
 }
 
