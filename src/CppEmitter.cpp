@@ -423,6 +423,20 @@ void CppEmitter::call(const FuncExpression& node) {
 
 void CppEmitter::construct(const CtorExpression& node) {
     resolvedType(node.type, node, "a construction");
+    // A type of several words (unsigned int) cannot be written as a function-style cast.
+    const SimpleTypeExpr* simple = dynamic_cast<const SimpleTypeExpr*>(node.type.get());
+    if (!node.isHeap && simple && !simple->templateArgs && simple->name.find(' ') != std::string::npos &&
+        node.arguments.size() <= 1) {
+        write("static_cast<");
+        visit(node.type);
+        write(">(");
+        if (node.arguments.empty())
+            write("0");
+        else
+            visit(node.arguments.front());
+        write(")");
+        return;
+    }
     if (node.isShared) {
         write("static_cast<boost::shared_ptr<");
         visit(node.type);
