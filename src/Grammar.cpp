@@ -118,6 +118,9 @@ void popPrecedence(TokenStream&) {
 
 bool prefixCheck(TokenStream& ts) {
     if (!precedence.stack.empty() && precedence.top().precedence > 140) return false;
+    // No operator ending in '=' stands before its operand: "Int x = = 3" is a slip, not a value.
+    const std::string& op = previousText(ts);
+    if (!op.empty() && op.back() == '=') return false;
     precedence.stack.push_back(PrecedenceEntry{140, previousText(ts)});
     return true;
 }
