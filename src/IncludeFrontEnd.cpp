@@ -173,6 +173,11 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
         const SourceLocation at(internFileName(path), include.line, 0);
         const std::vector<FoundHeader> headers = findHeaders(
             include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
+        // Every name the program takes from it would be unknown, far from the cause.
+        if (headers.empty()) {
+            reportError("No header found for include = " + include.value, at);
+            return module;
+        }
         for (const FoundHeader& header : headers) {
             ImportDeclarationPtr import = importHeader(header, at, loadImported);
             // One header that cannot be read fails the import; the next would only fail too.

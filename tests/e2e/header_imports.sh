@@ -2,7 +2,8 @@
 # C libraries imported through include interface files: the sqlite3, zlib and own-header
 # examples translated, compiled, linked with the gcc script and run; an import whose header
 # lies in a read-only folder writes only into the program's folder; the -I search and the
-# verbose search lines; a bad interface line fails the run with its position.
+# verbose search lines; a bad interface line, or an include that finds no header, fails the run
+# with its position.
 set -u
 source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
@@ -82,5 +83,12 @@ status=0
 [ "$status" = 1 ] || fail "bad line: status $status"
 grep -qF "Lib.vni(2,0) : error : Unrecognized line: 'colour = red // note'" "$tmp/out" ||
     fail "bad line: $(cat "$tmp/out")"
+# An include that finds no header fails there, instead of leaving every name it gives unknown.
+printf 'include = no_such_header_anywhere.h\n' >Lib.vni
+status=0
+"$build/vorn" main.vn >"$tmp/out" 2>&1 || status=$?
+[ "$status" = 1 ] || fail "missing header: status $status"
+grep -qF "Lib.vni(1,0) : error : No header found for include = no_such_header_anywhere.h" "$tmp/out" ||
+    fail "missing header: $(cat "$tmp/out")"
 
 [ "$failures" -eq 0 ]
