@@ -37,6 +37,30 @@ StaticExpressionPtr nameNode(const std::string& name, const SourceLocation& at) 
     return node;
 }
 
+// Nodes that lowering builds stand as they are: no pass reads them again.
+template <class T>
+boost::shared_ptr<T> built(const SourceLocation& at) {
+    boost::shared_ptr<T> node = made<T>(at);
+    node->processed = true;
+    return node;
+}
+
+ExpressionPtr builtName(const std::string& name, const SourceLocation& at) {
+    StaticExpressionPtr node = nameNode(name, at);
+    node->processed = true;
+    return node;
+}
+
+// static_cast<type>(value), built whole.
+ExpressionPtr castTo(const TypeExpressionPtr& type, const ExpressionPtr& value) {
+    FuncExpressionPtr cast = built<FuncExpression>(value->location);
+    cast->function = builtName("static_cast", value->location);
+    cast->templateArgs = built<TemplateCall>(value->location);
+    cast->templateArgs->arguments.push_back(type);
+    cast->arguments.push_back(value);
+    return cast;
+}
+
 // A module, class, union or namespace body, where only declarations stand. A block without
 // an owner is a module's top level that has not been linked.
 bool isMemberBody(const Block* block) {
@@ -321,16 +345,9 @@ void compareAsSigned(OperExpression& node) {
     if (left * right != -1) return;
     ExpressionPtr& unsignedSide = left > 0 ? node.left : node.right;
     if (isNonNegativeLiteral(left > 0 ? node.right.get() : node.left.get())) return;
-    FuncExpressionPtr cast = made<FuncExpression>(unsignedSide->location);
-    cast->processed = true;
-    cast->function = nameNode("static_cast", unsignedSide->location);
-    cast->function->processed = true;
-    cast->templateArgs = made<TemplateCall>(unsignedSide->location);
-    SimpleTypeExprPtr wide = made<SimpleTypeExpr>(unsignedSide->location);
+    SimpleTypeExprPtr wide = built<SimpleTypeExpr>(unsignedSide->location);
     wide->name = "long long";
-    wide->processed = true;
-    cast->templateArgs->arguments.push_back(wide);
-    cast->arguments.push_back(unsignedSide);
+    ExpressionPtr cast = castTo(wide, unsignedSide);
     replaceExpression(unsignedSide, cast);
 }
 
@@ -599,20 +616,6 @@ void tryStatement(TryStatement& node, StatementPtr&, bool last) {
 
 // ---- loops ----
 
-// Nodes that lowering builds stand as they are: no pass reads them again.
-template <class T>
-boost::shared_ptr<T> built(const SourceLocation& at) {
-    boost::shared_ptr<T> node = made<T>(at);
-    node->processed = true;
-    return node;
-}
-
-ExpressionPtr builtName(const std::string& name, const SourceLocation& at) {
-    StaticExpressionPtr node = nameNode(name, at);
-    node->processed = true;
-    return node;
-}
-
 ExpressionPtr binary(const ExpressionPtr& left, const std::string& op, const ExpressionPtr& right) {
     OperExpressionPtr node = built<OperExpression>(left->location);
     node->left = left;
@@ -695,14 +698,7 @@ ExpressionPtr boundOnce(const ExpressionPtr& bound, const TypeExpressionPtr& typ
     return builtName(name, bound->location);
 }
 
-ExpressionPtr asInt(const ExpressionPtr& value) {
-    FuncExpressionPtr cast = built<FuncExpression>(value->location);
-    cast->function = builtName("static_cast", value->location);
-    cast->templateArgs = built<TemplateCall>(value->location);
-    cast->templateArgs->arguments.push_back(spelledType("int", value->location));
-    cast->arguments.push_back(value);
-    return cast;
-}
+ExpressionPtr asInt(const ExpressionPtr& value) { return castTo(spelledType("int", value->location), value); }
 
 // A range walks a counter: the loop variable itself, or for an enum an int converted to the
 // enum at the top of the body (C++ has no ++ on enums). An empty range runs no round, an end
@@ -740,12 +736,7 @@ void rangePieces(ForPart& part, RangeExpression& range, LoopPieces& pieces) {
         }
     }
     if (isEnum) {
-        FuncExpressionPtr cast = built<FuncExpression>(at);
-        cast->function = builtName("static_cast", at);
-        cast->templateArgs = built<TemplateCall>(at);
-        cast->templateArgs->arguments.push_back(part.type);
-        cast->arguments.push_back(name());
-        VariableDeclarationPtr variable = hiddenVariable(part.name, part.type, cast, at);
+        VariableDeclarationPtr variable = hiddenVariable(part.name, part.type, castTo(part.type, name()), at);
         variable->maybeUnused = true;
         pieces.bodyStart.push_back(variable);
     }
