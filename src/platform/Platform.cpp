@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <dirent.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -118,6 +121,17 @@ std::time_t modificationTime(const std::string& path) {
 
 bool renameFile(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string uniqueNameBeside(const std::string& path) {
+    // Read and written only here; a run writes its files from one thread.
+    static unsigned long count = 0;
+#ifdef _WIN32
+    const unsigned long id = static_cast<unsigned long>(::GetCurrentProcessId());
+#else
+    const unsigned long id = static_cast<unsigned long>(::getpid());
+#endif
+    return path + "." + std::to_string(id) + "-" + std::to_string(++count) + ".tmp";
 }
 
 bool deleteFile(const std::string& path) { return std::remove(path.c_str()) == 0; }

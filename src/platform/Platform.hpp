@@ -43,6 +43,9 @@ bool isRegularFile(const std::string& path);
 // Modification time of a file, 0 when it does not exist.
 std::time_t modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
+// A name beside `path` for a file to be renamed to it later: it holds the process id and a count,
+// so no other run, and no other file of this run, picks the same one. Nothing is created.
+std::string uniqueNameBeside(const std::string& path);
 bool deleteFile(const std::string& path);
 // The current working directory as the system gives it (no trailing separator added).
 std::string currentDirectory();
