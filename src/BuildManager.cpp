@@ -4,12 +4,12 @@
 #include "BuildManager.hpp"
 
 #include <algorithm>
-#include <fstream>
 #include <boost/make_shared.hpp>
 
 #include "ClassLowering.hpp"
 #include "CppBackEnd.hpp"
 #include "CppFrontEnd.hpp"
+#include "CppWriter.hpp"
 #include "Diagnostics.hpp"
 #include "IncludeFrontEnd.hpp"
 #include "RunOptions.hpp"
@@ -683,19 +683,18 @@ std::string makeWord(const std::string& path) {
 }  // namespace
 
 bool writeDependencyFile(const std::string& path, const std::string& target) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out << makeWord(target) << ':';
+    std::string rule = makeWord(target) + ':';
     for (const auto& entry : moduleRegistry)
         // Modules taken from their interface files count too: their sources decide whether
         // that file is still current.
         if (entry.second && !isLibraryName(entry.first)) {
             // A header's module is named for the header but read from where the search found it.
             const std::string& header = entry.second->headerPath;
-            out << " \\\n  " << makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
+            rule += " \\\n  " + makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
         }
-    out << '\n';
-    out.close();
-    if (out) return true;
+    rule += '\n';
+    const std::string aside = writeBeside(path, rule);
+    if (!aside.empty() && moveIntoPlace(aside, path)) return true;
     report(CompileError("Unable to write the dependency file " + path));
     return false;
 }

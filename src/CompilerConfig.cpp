@@ -88,7 +88,8 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 void loadCompilerConfiguration(const std::string& name) {
     std::string path = runOptions.vornDir + "compiler/" + name;
     std::ifstream in;
-    if (!platform::isDirectory(path)) in.open(path.c_str());
+    // A directory, a pipe or a device is no script (opening a pipe would wait for a writer).
+    if (platform::isRegularFile(path)) in.open(path.c_str());
     if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
 }

@@ -186,8 +186,9 @@ size_t Emulation::object(const Tokens& t, size_t at) {
 
 bool Emulation::readResponseFile(std::string& text) {
     std::ifstream in;
-    // A directory opens as a stream on some systems and would read as an empty file.
-    if (!platform::isDirectory(responseFileName)) in.open(responseFileName.c_str(), std::ios::binary);
+    // A directory opens as a stream on some systems and would read as an empty file; a pipe or
+    // a device may never end.
+    if (platform::isRegularFile(responseFileName)) in.open(responseFileName.c_str(), std::ios::binary);
     if (in.is_open()) {
         std::ostringstream content;
         content << in.rdbuf();
@@ -206,8 +207,9 @@ bool Emulation::readResponseFile(std::string& text) {
 // when one of its imports changed. The file's "lib" record names the module, since flat
 // output names keep only the last component.
 ModulePtr Emulation::loadOwnInterface(const std::string& path) {
-    std::ifstream in(path.c_str());
-    if (!in || platform::isDirectory(path)) return ModulePtr();
+    std::ifstream in;
+    if (platform::isRegularFile(path)) in.open(path.c_str());
+    if (!in.is_open()) return ModulePtr();
     std::vector<ModulePtr> described;
     readLibraryRecords(in, dottedName(parseModuleName(path, false, true)), described, path);
     if (described.empty()) return ModulePtr();
