@@ -36,4 +36,29 @@ refused "vorn-pp on a directory" "Unable to open file: folder.h" "$build/vorn-pp
 refused "vorn-pp on a pipe" "Unable to open file: pipe.h" "$build/vorn-pp" pipe.h
 rm -r Lib.h
 
+# --- A comment or literal still open where the file ends is an error at its opening, in a
+# source and in a header the preprocessor reads; nothing is written for the module.
+mkdir -p open && cd open || exit 1
+unterminated() {  # unterminated NAME TEXT POSITION WHAT
+    printf "$2" >"$1.vn"
+    refused "$1" "$1.vn\\($3\\) : error : Syntax error, unterminated $4\$" "$vorn" "$1.vn"
+    [ ! -e "_$1.cpp" ] || fail "$1: C++ was written"
+}
+unterminated comment 'Int f()\n    return 1\n/* open\nInt g()\n    return 2\n' 3,0 comment
+unterminated nested 'Int f()\n    return 1\n/+ a /+ b +/ c\n' 3,0 "nested comment"
+unterminated char "Char f()\n    Char c = 'a\n    return c\n" 2,13 "character literal"
+unterminated string 'String f()\n    return "abc\n\n' 2,11 "string literal"
+printf 'int a;\n/* open\nint b;\n' >Open.h
+printf 'import Open\n\nInt main()\n    return 0\n' >header.vn
+refused "open comment in a header" "Open.h\\(2,0\\) : error : Syntax error, unterminated comment" "$vorn" header.vn
+refused "open comment in vorn-pp" "Open.h\\(2,0\\) : error : Syntax error, unterminated comment" "$build/vorn-pp" Open.h
+cd ..
+
+# --- Tab stops are bounded.
+printf 'Int main()\n\t\t\treturn 0\n' >tabs.vn
+for size in 65 1073741824 2147483647; do
+    refused "tab size $size" "^tabsize must be at most 64\$" "$vorn" -s -t "$size" tabs.vn
+done
+"$vorn" -s -t 64 tabs.vn || fail "tab size 64 refused"
+
 [ "$failures" -eq 0 ]

@@ -262,8 +262,6 @@ TEST_F(LexerTest, Strings) {
         {"\"a\\\"b\"", "\"a\\\"b\""},      // an escaped quote does not close the literal
         {"\"a\\\\\"", "\"a\\\\\""},        // an escaped backslash does not escape the quote
         {"\"a\nb\"", "\"a\\nb\""},         // a line end becomes the escape
-        {"\"abc", "\"abc\""},              // unterminated: closed at the end of input
-        {"'", "''"},
         {"\"\"", "\"\""},
     };
     for (const TextCase& c : cases) {
@@ -278,6 +276,29 @@ TEST_F(LexerTest, Strings) {
                                        "2:0 opening brace {\n2:0 closing brace }\n3:0 name z\n"
                                        "3:1 opening brace {\n3:1 closing brace }\n3:1 end-of-file \\n\n");
     EXPECT_TRUE(queuedDiagnostics().empty());
+}
+
+// A literal or comment still open at the end of the input (a character literal at the end of
+// its line) is an error at its opening: closing it there would lose the rest of the file.
+TEST_F(LexerTest, UnterminatedConstructsAreErrorsAtTheirOpening) {
+    const TextCase cases[] = {
+        {"x = \"abc", "1:4 unterminated string literal"},
+        {"x = \"abc\\", "1:4 unterminated string literal"},
+        {"c = 'a\ny = 2\n", "1:4 unterminated character literal"},
+        {"x\n  /* open\ny", "2:2 unterminated comment"},
+        {"x\n/+ a /+ b +/ c\n", "2:0 unterminated nested comment"},
+    };
+    for (const TextCase& c : cases) {
+        clearDiagnostics();
+        tokens(c.source);
+        ASSERT_EQ(queuedDiagnostics().size(), 1u) << c.source;
+        const CompileError& d = queuedDiagnostics()[0];
+        EXPECT_EQ(std::to_string(d.position.line) + ":" + std::to_string(d.position.column) + " " +
+                      d.message.substr(d.message.find("unterminated")),
+                  c.expected)
+            << c.source;
+    }
+    clearDiagnostics();
 }
 
 // ---- Words -------------------------------------------------------------------------------
