@@ -92,6 +92,7 @@ void loadCompilerConfiguration(const std::string& name) {
     if (platform::isRegularFile(path)) in.open(path.c_str());
     if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
+    compilerConfiguration.scripts.push_back(path);
 }
 
 namespace {
@@ -134,7 +135,8 @@ const Substitution substitutions[] = {
 // a block that is dropped is still expanded, so its commands are checked all the same.
 class TemplateExpander {
 public:
-    TemplateExpander(const std::string& text, bool forShell) : text(text), forShell(forShell) {}
+    TemplateExpander(const std::string& text, bool forShell, const ListFile* list = nullptr)
+        : text(text), forShell(forShell), list(list) {}
 
     std::string run() {
         std::string out;
@@ -146,11 +148,17 @@ private:
     // Nested $perFile; blocks multiply their text by the number of modules at each level, so a
     // few dozen of them would fill memory; no real command or response file comes near this.
     static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
+    // Blocks are expanded by recursion; no script needs more than a handful of levels.
+    static constexpr int maximumNesting = 256;
 
     const std::string& text;
     // A command line is read by the shell: each value is quoted for where it stands, so a
     // folder named "$(rm x)" or holding a quote reaches the compiler as the very name.
     const bool forShell;
+    // When set, each outermost $perFile; block goes to this file and the command names it.
+    const ListFile* list;
+    int nesting = 0;
+    int perFileNesting = 0;
     platform::ShellQuoting quoting = platform::ShellQuoting::none;
     std::string::size_type pos = 0;
     std::string::size_type written = 0;  // characters put into any block's text so far
@@ -199,7 +207,19 @@ private:
         put(out, piece);
     }
 
+    struct Nested {
+        int& depth;
+        explicit Nested(int& d) : depth(d) {
+            if (++depth > maximumNesting) {
+                --depth;
+                throw CompileError("template blocks nested more than " + std::to_string(maximumNesting) + " deep");
+            }
+        }
+        ~Nested() { --depth; }
+    };
+
     void conditionalBlock(bool keep, std::string& out) {
+        Nested level(nesting);
         const platform::ShellQuoting before = quoting;
         std::string inner;
         expandBlock(inner);
@@ -210,6 +230,25 @@ private:
     }
 
     void perFileBlock(std::string& out) {
+        Nested level(nesting);
+        if (list && perFileNesting == 0) {
+            // Written for the tool's reading of the file, which takes quotes as the shell does
+            // outside any; the command line names the file in its place.
+            const platform::ShellQuoting before = quoting;
+            quoting = platform::ShellQuoting::none;
+            std::string listed;
+            Nested inner(perFileNesting);
+            expandPerFile(listed);
+            quoting = before;
+            list->text += listed;
+            put(out, "@" + platform::shellQuoted(list->path, quoting));
+            return;
+        }
+        Nested inner(perFileNesting);
+        expandPerFile(out);
+    }
+
+    void expandPerFile(std::string& out) {
         std::string::size_type start = pos;
         auto known = perFileBlocks.find(start);
         if (known == perFileBlocks.end()) {
@@ -265,6 +304,11 @@ private:
 std::string expandTemplate(const std::string& text) { return TemplateExpander(text, false).run(); }
 
 std::string expandCommandTemplate(const std::string& text) { return TemplateExpander(text, true).run(); }
+
+std::string expandCommandTemplate(const std::string& text, const ListFile& list) {
+    list.text.clear();
+    return TemplateExpander(text, true, &list).run();
+}
 
 void loadVisualCppDirectories(const std::string& keyPath, platform::Registry& registry, std::ostream& err) {
     if (!registry.openKey(keyPath)) {

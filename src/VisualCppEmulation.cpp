@@ -3,6 +3,8 @@
 // directory, the build, the rewritten response file and the tool started on it.
 #include "VisualCppEmulation.hpp"
 
+#include <algorithm>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -281,6 +283,16 @@ bool Emulation::run() {
     runOptions.includeDirs[0] = baseDirectory;
 
     Tokens tokens = tokenizeResponseFile(text);
+    // Going on would start the tool on nothing, or on a list that lost its end.
+    const SourceLocation file(internFileName(responseFileName), -1, -1);
+    if (tokens.empty()) {
+        report(CompileError("The response file holds no arguments", file));
+        return false;
+    }
+    if (std::count(text.begin(), text.end(), '"') % 2 != 0) {
+        report(CompileError("The response file ends inside a quoted argument", file));
+        return false;
+    }
     for (size_t at = 0; at < tokens.size();) {
         for (const Rule& rule : rules) {
             if (!rule.applies(tokens, at)) continue;

@@ -71,8 +71,11 @@ ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text);
 std::string shellQuoted(const std::string& value, ShellQuoting state);
 
 // Runs a command line through the system shell and waits; the child's exit status, or -1
-// when no shell could be started.
-int runShellCommand(const std::string& commandLine);
+// when no shell could be started, with the system's reason in `failure` when it is given.
+int runShellCommand(const std::string& commandLine, std::string* failure = nullptr);
+// The longest command line runShellCommand can hand to the shell: the system's limit on one
+// argument and on all of them with the environment (on Windows, the command processor's).
+std::string::size_type commandLineLimit();
 // Starts a program found on the search path with the given arguments (arguments[0] is the
 // name the program sees), with no shell in between; its exit status, or -1 when it could
 // not be started.
