@@ -148,8 +148,9 @@ private:
     // Nested $perFile; blocks multiply their text by the number of modules at each level, so a
     // few dozen of them would fill memory; no real command or response file comes near this.
     static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
-    // Blocks are expanded by recursion; no script needs more than a handful of levels.
-    static constexpr int maximumNesting = 256;
+    // Blocks are expanded by recursion; no script needs more than a handful of levels, and this
+    // many stay well inside the stack, also under the sanitizers.
+    static constexpr int maximumNesting = 2048;
 
     const std::string& text;
     // A command line is read by the shell: each value is quoted for where it stands, so a

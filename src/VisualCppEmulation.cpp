@@ -39,7 +39,8 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-std::vector<ResponseToken> tokenizeResponseFile(const std::string& text) {
+std::vector<ResponseToken> tokenizeResponseFile(const std::string& text, bool* cut) {
+    if (cut) *cut = false;
     std::vector<ResponseToken> tokens;
     std::string::size_type pos = 0;
     for (;;) {
@@ -52,6 +53,7 @@ std::vector<ResponseToken> tokenizeResponseFile(const std::string& text) {
             std::string::size_type close = text.find('"', end + 1);
             if (end == pos) {
                 token.quoted = true;
+                if (close == std::string::npos && cut) *cut = true;
                 token.text = text.substr(pos + 1, close == std::string::npos ? std::string::npos : close - pos - 1);
             } else {
                 token.text = text.substr(pos, close == std::string::npos ? std::string::npos : close + 1 - pos);
@@ -282,14 +284,15 @@ bool Emulation::run() {
     if (!endsWith(baseDirectory, "/")) baseDirectory += '/';
     runOptions.includeDirs[0] = baseDirectory;
 
-    Tokens tokens = tokenizeResponseFile(text);
+    bool cut = false;
+    Tokens tokens = tokenizeResponseFile(text, &cut);
     // Going on would start the tool on nothing, or on a list that lost its end.
     const SourceLocation file(internFileName(responseFileName), -1, -1);
     if (tokens.empty()) {
         report(CompileError("The response file holds no arguments", file));
         return false;
     }
-    if (std::count(text.begin(), text.end(), '"') % 2 != 0) {
+    if (cut) {
         report(CompileError("The response file ends inside a quoted argument", file));
         return false;
     }
