@@ -325,7 +325,7 @@ bool translateModule(const ModuleName& name) {
     if (!imported) completeModule(*module);
     if (flushDiagnostics(2)) return false;
     // The interface file goes into place last, and only after the C++ files: until it is there
-    // the module's outputs are not current (CppBackEnd::outputsCurrent), so a run stopped at any
+    // the module's outputs are not current (LibBackEnd::interfaceCurrent), so a run stopped at any
     // point, or one that failed, leaves the module to be translated again. No file of another
     // run is deleted: runs that share a module may write it at the same time.
     LibBackEnd interface;

@@ -4,16 +4,15 @@
 #include "LibBackEnd.hpp"
 
 #include <algorithm>
-#include <set>
-#include <sstream>
-
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "CppWriter.hpp"
 #include "LibFrontEnd.hpp"
-
 #include "ModuleName.hpp"
 #include "RunOptions.hpp"
 #include "NodeDispatch.hpp"

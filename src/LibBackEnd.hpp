@@ -1,7 +1,8 @@
 // Library back end: writes a module's library interface file (".vnl"), the short list of its
 // name, imports, classes, functions, variables and properties that importers read instead of
-// the source. Takes a completed module; gives one text file. Never writes C++ and never
-// compares the file with the one it replaces.
+// the source, closed by digests of the declarations it was made from. Takes a completed module;
+// gives one text file, and tells whether a file on disk still stands for its module. Never
+// writes C++ and never compares the file with the one it replaces.
 #pragma once
 
 #include <iosfwd>
