@@ -278,29 +278,6 @@ TEST_F(LexerTest, Strings) {
     EXPECT_TRUE(queuedDiagnostics().empty());
 }
 
-// A literal or comment still open at the end of the input (a character literal at the end of
-// its line) is an error at its opening: closing it there would lose the rest of the file.
-TEST_F(LexerTest, UnterminatedConstructsAreErrorsAtTheirOpening) {
-    const TextCase cases[] = {
-        {"x = \"abc", "1:4 unterminated string literal"},
-        {"x = \"abc\\", "1:4 unterminated string literal"},
-        {"c = 'a\ny = 2\n", "1:4 unterminated character literal"},
-        {"x\n  /* open\ny", "2:2 unterminated comment"},
-        {"x\n/+ a /+ b +/ c\n", "2:0 unterminated nested comment"},
-    };
-    for (const TextCase& c : cases) {
-        clearDiagnostics();
-        tokens(c.source);
-        ASSERT_EQ(queuedDiagnostics().size(), 1u) << c.source;
-        const CompileError& d = queuedDiagnostics()[0];
-        EXPECT_EQ(std::to_string(d.position.line) + ":" + std::to_string(d.position.column) + " " +
-                      d.message.substr(d.message.find("unterminated")),
-                  c.expected)
-            << c.source;
-    }
-    clearDiagnostics();
-}
-
 // ---- Words -------------------------------------------------------------------------------
 
 TEST(ClassifyWord, SourceAndCppWords) {
