@@ -149,8 +149,8 @@ private:
     // few dozen of them would fill memory; no real command or response file comes near this.
     static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
     // Blocks are expanded by recursion; no script needs more than a handful of levels, and this
-    // many stay well inside the stack, also under the sanitizers.
-    static constexpr int maximumNesting = 2048;
+    // many stay inside the stack also under the address sanitizer (2,000 did not).
+    static constexpr int maximumNesting = 1000;
 
     const std::string& text;
     // A command line is read by the shell: each value is quoted for where it stands, so a
@@ -208,19 +208,18 @@ private:
         put(out, piece);
     }
 
-    struct Nested {
-        int& depth;
-        explicit Nested(int& d) : depth(d) {
-            if (++depth > maximumNesting) {
-                --depth;
-                throw CompileError("template blocks nested more than " + std::to_string(maximumNesting) + " deep");
-            }
-        }
-        ~Nested() { --depth; }
-    };
+    // An expander serves one expansion: after a throw nothing reads the counts again, so they
+    // need no undoing on the way out.
+    void enter() {
+        if (++nesting > maximumNesting) tooDeep();
+    }
+    // Out of line, so that the message's strings take no room in the frames of every level.
+    [[noreturn, gnu::noinline]] static void tooDeep() {
+        throw CompileError("template blocks nested more than " + std::to_string(maximumNesting) + " deep");
+    }
 
     void conditionalBlock(bool keep, std::string& out) {
-        Nested level(nesting);
+        enter();
         const platform::ShellQuoting before = quoting;
         std::string inner;
         expandBlock(inner);
@@ -228,28 +227,13 @@ private:
             put(out, inner);
         else
             quoting = before;
+        --nesting;
     }
 
     void perFileBlock(std::string& out) {
-        Nested level(nesting);
-        if (list && perFileNesting == 0) {
-            // Written for the tool's reading of the file, which takes quotes as the shell does
-            // outside any; the command line names the file in its place.
-            const platform::ShellQuoting before = quoting;
-            quoting = platform::ShellQuoting::none;
-            std::string listed;
-            Nested inner(perFileNesting);
-            expandPerFile(listed);
-            quoting = before;
-            list->text += listed;
-            put(out, "@" + platform::shellQuoted(list->path, quoting));
-            return;
-        }
-        Nested inner(perFileNesting);
-        expandPerFile(out);
-    }
-
-    void expandPerFile(std::string& out) {
+        if (list && perFileNesting == 0) return listPerFile(out);
+        enter();
+        ++perFileNesting;
         std::string::size_type start = pos;
         auto known = perFileBlocks.find(start);
         if (known == perFileBlocks.end()) {
@@ -272,6 +256,24 @@ private:
         quoting = known->second.quotingAfter;
         pos = known->second.end;
         put(out, known->second.text);
+        --perFileNesting;
+        --nesting;
+    }
+
+    // Kept out of perFileBlock, which every level of nested blocks passes through: its locals
+    // would make each of those frames larger.
+    [[gnu::noinline]] void listPerFile(std::string& out) {
+        // Written for the tool's reading of the file, which takes quotes as the shell does
+        // outside any; the command line names the file in its place.
+        const platform::ShellQuoting before = quoting;
+        quoting = platform::ShellQuoting::none;
+        std::string listed;
+        ++perFileNesting;
+        perFileBlock(listed);
+        --perFileNesting;
+        quoting = before;
+        list->text += listed;
+        put(out, "@" + platform::shellQuoted(list->path, quoting));
     }
 
     static bool hasPrefix(const std::string& text, const std::string& prefix) {

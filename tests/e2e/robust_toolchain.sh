@@ -35,7 +35,7 @@ says "command too long to start" "^Unable to run the command \(Argument list too
 # 30,000 nested blocks are refused, not followed until the stack runs out.
 script "compiler=$(printf '$ifdebug;%.0s' {1..30000})cc$(printf '$;%.0s' {1..30000})" 'object file=$outFile;.o' 'linker=ld'
 run "nested blocks" 1 "" -c fake main.vn
-says "nested blocks" "^template blocks nested more than 2048 deep\$"
+says "nested blocks" "^template blocks nested more than 1000 deep\$"
 
 # 600 modules in a folder with a long path: the one link line would be longer than 128 KiB, so
 # its object list goes to the linker in a response file.
