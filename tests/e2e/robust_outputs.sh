@@ -86,7 +86,7 @@ for round in $(seq 30); do
     sleep "$(printf '0.%03d' $((RANDOM % took % 1000)))"
     kill -"${signals[$((round % 3))]}" "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    "$vorn" M49.vn 2>"$tmp/err" || fail "kill $round: rerun failed: $(cat "$tmp/err")"
+    "$vorn" M49.vn 2>"$tmp/err" || fail "kill $round: rerun failed with status $?: $(cat "$tmp/err")"
     same_outputs "kill $round" . "$tmp/kill/ref"
 done
 
