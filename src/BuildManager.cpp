@@ -4,12 +4,12 @@
 #include "BuildManager.hpp"
 
 #include <algorithm>
-#include <fstream>
 #include <boost/make_shared.hpp>
 
 #include "ClassLowering.hpp"
 #include "CppBackEnd.hpp"
 #include "CppFrontEnd.hpp"
+#include "CppWriter.hpp"
 #include "Diagnostics.hpp"
 #include "IncludeFrontEnd.hpp"
 #include "RunOptions.hpp"
@@ -51,6 +51,8 @@ std::map<const Module*, size_t> includesAsRead;
 std::set<const Module*> readyForWork;
 bool translating = false;
 }  // namespace
+// Modules translated and written in this run; their digests are brought up to date at its end.
+std::set<ModuleName> writtenInRun;
 // Modules whose header was written in this run with a text other than before.
 std::set<const Module*> rewrittenHeaders;
 std::set<ModuleName> toCompile;
@@ -119,6 +121,8 @@ void resetBuildState() {
     working = false;
     translating = false;
     rewrittenHeaders.clear();
+    writtenInRun.clear();
+    forgetDeclarationsDigests();
     toCompile.clear();
     releaseModules();
     frontEnds.clear();
@@ -170,7 +174,8 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
     std::time_t source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
     // Equal times count as up to date: the outputs were written from this very source.
-    bool upToDate = cppBackEndInstance().outputTime(request) >= source;
+    bool upToDate = cppBackEndInstance().outputTime(request) >= source &&
+                    (request.extension != "vn" || LibBackEnd::interfaceCurrent(request, source));
     ModulePtr module;
     if (upToDate && depth == LoadDepth::Interface) module = loadFromInterface(request, source);
     if (!module) {
@@ -319,30 +324,39 @@ bool translateModule(const ModuleName& name) {
     const bool imported = !module->headerPath.empty() || dynamic_cast<IncludeModule*>(module.get());
     if (!imported) completeModule(*module);
     if (flushDiagnostics(2)) return false;
-    if (!imported) LibBackEnd().writeModule(*module);
+    // The interface file goes into place last, and only after the C++ files: until it is there
+    // the module's outputs are not current (LibBackEnd::interfaceCurrent), so a run stopped at any
+    // point, or one that failed, leaves the module to be translated again. No file of another
+    // run is deleted: runs that share a module may write it at the same time.
+    LibBackEnd interface;
+    if (!imported && !interface.writeAside(*module)) {
+        flushDiagnostics(2);
+        return false;
+    }
     try {
+        forgetDeclarationsDigest(name);
         backEnd.writeModule(*module);
     } catch (const CompileError& error) {
-        // The C++ files kept their previous content, older than the source, so the next run
-        // translates again; an interface of the failed text must not outlive them.
-        LibBackEnd().removeOutputs(name);
         flushDiagnostics(2);
         // Positioned ones name the user's line that led there; the others end the run as before.
         if (!error.position.hasFile()) throw;
         report(error);
         return false;
-    } catch (...) {
-        LibBackEnd().removeOutputs(name);
-        throw;
     }
     if (flushDiagnostics(2)) {
-        // Some generated file could not be written, or the back end reported an error in what
-        // it wrote: none of them may count as this module's output, or the next run would find
-        // it up to date.
+        // The back end reported an error in what it wrote: the files it has just put in place
+        // are of no use to the compiler.
         backEnd.removeOutputs(name);
-        LibBackEnd().removeOutputs(name);
         return false;
     }
+    if (!imported && !interface.commit()) {
+        // Without their interface file the C++ files this run has just put in place would pass
+        // for the module's when an older one is missing.
+        backEnd.removeOutputs(name);
+        flushDiagnostics(2);
+        return false;
+    }
+    writtenInRun.insert(name);
     if (!module->headerUnchanged) rewrittenHeaders.insert(module.get());
     if (module->block && !awaitedByPendingImporter(*module)) {
         releaseBodies(*module->block);
@@ -644,6 +658,14 @@ bool buildAll() {
     includesAsRead.clear();
     if (workFailed) translationFailed = true;
     recheckImports();
+    // Every module written in a run that succeeded was made from the declarations of its imports
+    // as they now are, also one in an import cycle, which was written before the others.
+    if (!translationFailed)
+        for (const ModuleName& name : writtenInRun)
+            if (!LibBackEnd::refreshDigests(name)) {
+                report(CompileError("Unable to write file " + outputPath(name, "vnl")));
+                return false;
+            }
     return !translationFailed;
 }
 
@@ -661,19 +683,18 @@ std::string makeWord(const std::string& path) {
 }  // namespace
 
 bool writeDependencyFile(const std::string& path, const std::string& target) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out << makeWord(target) << ':';
+    std::string rule = makeWord(target) + ':';
     for (const auto& entry : moduleRegistry)
         // Modules taken from their interface files count too: their sources decide whether
         // that file is still current.
         if (entry.second && !isLibraryName(entry.first)) {
             // A header's module is named for the header but read from where the search found it.
             const std::string& header = entry.second->headerPath;
-            out << " \\\n  " << makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
+            rule += " \\\n  " + makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
         }
-    out << '\n';
-    out.close();
-    if (out) return true;
+    rule += '\n';
+    const std::string aside = writeBeside(path, rule);
+    if (!aside.empty() && moveIntoPlace(aside, path)) return true;
     report(CompileError("Unable to write the dependency file " + path));
     return false;
 }

@@ -88,9 +88,11 @@ void readCompilerConfiguration(std::istream& in, CompilerConfiguration& configur
 void loadCompilerConfiguration(const std::string& name) {
     std::string path = runOptions.vornDir + "compiler/" + name;
     std::ifstream in;
-    if (!platform::isDirectory(path)) in.open(path.c_str());
+    // A directory, a pipe or a device is no script (opening a pipe would wait for a writer).
+    if (platform::isRegularFile(path)) in.open(path.c_str());
     if (!in.is_open()) throw CompileError("compiler configuration file not found:\n" + path);
     readCompilerConfiguration(in, compilerConfiguration);
+    compilerConfiguration.scripts.push_back(path);
 }
 
 namespace {
@@ -133,7 +135,8 @@ const Substitution substitutions[] = {
 // a block that is dropped is still expanded, so its commands are checked all the same.
 class TemplateExpander {
 public:
-    TemplateExpander(const std::string& text, bool forShell) : text(text), forShell(forShell) {}
+    TemplateExpander(const std::string& text, bool forShell, const ListFile* list = nullptr)
+        : text(text), forShell(forShell), list(list) {}
 
     std::string run() {
         std::string out;
@@ -145,11 +148,18 @@ private:
     // Nested $perFile; blocks multiply their text by the number of modules at each level, so a
     // few dozen of them would fill memory; no real command or response file comes near this.
     static constexpr std::string::size_type maximumExpansion = std::string::size_type(1) << 24;
+    // Blocks are expanded by recursion; no script needs more than a handful of levels, and this
+    // many stay inside the stack also under the address sanitizer (2,000 did not).
+    static constexpr int maximumNesting = 1000;
 
     const std::string& text;
     // A command line is read by the shell: each value is quoted for where it stands, so a
     // folder named "$(rm x)" or holding a quote reaches the compiler as the very name.
     const bool forShell;
+    // When set, each outermost $perFile; block goes to this file and the command names it.
+    const ListFile* list;
+    int nesting = 0;
+    int perFileNesting = 0;
     platform::ShellQuoting quoting = platform::ShellQuoting::none;
     std::string::size_type pos = 0;
     std::string::size_type written = 0;  // characters put into any block's text so far
@@ -198,7 +208,18 @@ private:
         put(out, piece);
     }
 
+    // An expander serves one expansion: after a throw nothing reads the counts again, so they
+    // need no undoing on the way out.
+    void enter() {
+        if (++nesting > maximumNesting) tooDeep();
+    }
+    // Out of line, so that the message's strings take no room in the frames of every level.
+    [[noreturn, gnu::noinline]] static void tooDeep() {
+        throw CompileError("template blocks nested more than " + std::to_string(maximumNesting) + " deep");
+    }
+
     void conditionalBlock(bool keep, std::string& out) {
+        enter();
         const platform::ShellQuoting before = quoting;
         std::string inner;
         expandBlock(inner);
@@ -206,9 +227,13 @@ private:
             put(out, inner);
         else
             quoting = before;
+        --nesting;
     }
 
     void perFileBlock(std::string& out) {
+        if (list && perFileNesting == 0) return listPerFile(out);
+        enter();
+        ++perFileNesting;
         std::string::size_type start = pos;
         auto known = perFileBlocks.find(start);
         if (known == perFileBlocks.end()) {
@@ -231,6 +256,24 @@ private:
         quoting = known->second.quotingAfter;
         pos = known->second.end;
         put(out, known->second.text);
+        --perFileNesting;
+        --nesting;
+    }
+
+    // Kept out of perFileBlock, which every level of nested blocks passes through: its locals
+    // would make each of those frames larger.
+    [[gnu::noinline]] void listPerFile(std::string& out) {
+        // Written for the tool's reading of the file, which takes quotes as the shell does
+        // outside any; the command line names the file in its place.
+        const platform::ShellQuoting before = quoting;
+        quoting = platform::ShellQuoting::none;
+        std::string listed;
+        ++perFileNesting;
+        perFileBlock(listed);
+        --perFileNesting;
+        quoting = before;
+        list->text += listed;
+        put(out, "@" + platform::shellQuoted(list->path, quoting));
     }
 
     static bool hasPrefix(const std::string& text, const std::string& prefix) {
@@ -264,6 +307,11 @@ private:
 std::string expandTemplate(const std::string& text) { return TemplateExpander(text, false).run(); }
 
 std::string expandCommandTemplate(const std::string& text) { return TemplateExpander(text, true).run(); }
+
+std::string expandCommandTemplate(const std::string& text, const ListFile& list) {
+    list.text.clear();
+    return TemplateExpander(text, true, &list).run();
+}
 
 void loadVisualCppDirectories(const std::string& keyPath, platform::Registry& registry, std::ostream& err) {
     if (!registry.openKey(keyPath)) {

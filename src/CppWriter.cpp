@@ -18,7 +18,7 @@ bool DiffingFile::isIgnorable(std::string_view line) {
 void DiffingFile::open(const std::string& path) {
     close();
     path_ = path;
-    temporaryPath_ = path + ".tmp";
+    temporaryPath_ = platform::uniqueNameBeside(path);
     same_ = true;
     old_.clear();
     oldPosition_ = 0;
@@ -124,7 +124,7 @@ void DiffingFile::close() {
         platform::deleteFile(temporaryPath_);
         return;
     }
-    held_.push_back(path_);
+    held_.emplace_back(path_, temporaryPath_);
     if (holdFiles) return;
     std::string failed;
     written_ = commit(failed);
@@ -132,13 +132,9 @@ void DiffingFile::close() {
 
 bool DiffingFile::commit(std::string& failed) {
     bool ok = true;
-    for (const std::string& path : held_) {
-        const std::string aside = path + ".tmp";
-        // Where a rename does not replace an existing file, the old one has to go first.
-        if (platform::renameFile(aside, path) || (platform::deleteFile(path) && platform::renameFile(aside, path)))
-            continue;
-        platform::deleteFile(aside);
-        if (ok) failed = path;
+    for (const auto& held : held_) {
+        if (moveIntoPlace(held.second, held.first)) continue;
+        if (ok) failed = held.first;
         ok = false;
     }
     held_.clear();
@@ -146,8 +142,26 @@ bool DiffingFile::commit(std::string& failed) {
 }
 
 void DiffingFile::discard() {
-    for (const std::string& path : held_) platform::deleteFile(path + ".tmp");
+    for (const auto& held : held_) platform::deleteFile(held.second);
     held_.clear();
+}
+
+std::string writeBeside(const std::string& path, std::string_view text) {
+    const std::string aside = platform::uniqueNameBeside(path);
+    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out.fail()) return aside;
+    platform::deleteFile(aside);
+    return std::string();
+}
+
+bool moveIntoPlace(const std::string& aside, const std::string& path) {
+    // Where a rename does not replace an existing file, the old one has to go first.
+    if (platform::renameFile(aside, path) || (platform::deleteFile(path) && platform::renameFile(aside, path)))
+        return true;
+    platform::deleteFile(aside);
+    return false;
 }
 
 // ---- CppWriter ----

@@ -23,10 +23,18 @@ enum EmitPhase : int {
     PhaseForStep = 34,
 };
 
+// Every generated file reaches its name by a rename, so a reader (another run, the compiler, the
+// next run after a kill) finds the previous file whole or the new one whole, never a part.
+// Writes the text to a fresh name beside `path` (platform::uniqueNameBeside); that name, or
+// empty when the text could not be written whole (nothing is left behind then).
+std::string writeBeside(const std::string& path, std::string_view text);
+// Renames a file written beside into place; false, with the file deleted, when it cannot.
+bool moveIntoPlace(const std::string& aside, const std::string& path);
+
 // Writes a file while comparing it line by line with the file it replaces. The new text is
-// gathered in memory and goes aside to path + ".tmp" in one write when the file is closed, then
-// replaces the old file, which is read whole when the file is opened; blank lines and #line
-// directives are ignored on both sides, so moving source lines changes nothing.
+// gathered in memory and goes aside under a name of this run alone in one write when the file
+// is closed, then replaces the old file, which is read whole when the file is opened; blank
+// lines and #line directives are ignored on both sides, so moving source lines changes nothing.
 //
 // With holdFiles the closed files stay aside until commit(): a module whose writing fails half
 // way keeps all of its previous files, which are older than its source (so the next run
@@ -77,7 +85,8 @@ private:
     std::string::size_type deferredFrom_ = 0;
     std::string path_;
     std::string temporaryPath_;
-    std::vector<std::string> held_;  // final paths whose new text waits at path + ".tmp"
+    // Final paths and the names beside them where their new text waits.
+    std::vector<std::pair<std::string, std::string>> held_;
     std::string pending_;
     bool same_ = true;
     bool open_ = false;

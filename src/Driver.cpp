@@ -9,6 +9,7 @@
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "Lexer.hpp"
 #include "Toolchain.hpp"
 #include "VisualCppEmulation.hpp"
 #include "platform/Platform.hpp"
@@ -89,6 +90,8 @@ Status linkerOption(const std::string& value, const std::string&) {
 Status tabSize(const std::string& value, const std::string&) {
     int size = boost::lexical_cast<int>(value);  // its failure text is the user's message
     if (size < 1) throw "tabsize must be a positive integer";
+    if (size > Lexer::maximumTabSize)
+        throw CompileError("tabsize must be at most " + std::to_string(Lexer::maximumTabSize));
     runOptions.tabSize = size;
     return std::nullopt;
 }

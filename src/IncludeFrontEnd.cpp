@@ -150,8 +150,10 @@ std::time_t IncludeFrontEnd::sourceTime(const ModuleName& name) {
 
 ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
     const std::string path = sourcePath(name, "vni");
-    std::ifstream in(path.c_str(), std::ios::binary);
-    if (!in || platform::isDirectory(path)) {
+    // Checked before opening: opening a pipe waits for a writer.
+    std::ifstream in;
+    if (platform::isRegularFile(path)) in.open(path.c_str(), std::ios::binary);
+    if (!in.is_open()) {
         reportError("Unable to open vni file", SourceLocation(internFileName(path), -1, -1));
         return ModulePtr();
     }

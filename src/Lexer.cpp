@@ -250,7 +250,9 @@ void Lexer::fill() {
     if (atLineStart) {
         lineIndent = 0;
         while (c == ' ' || c == '\t') {
-            lineIndent = c == ' ' ? lineIndent + 1 : (lineIndent / tabSize + 1) * tabSize;
+            // Saturates: a line of a billion blanks must not wrap round to a small indentation.
+            if (lineIndent < maximumIndent)
+                lineIndent = c == ' ' ? lineIndent + 1 : (lineIndent / tabSize + 1) * tabSize;
             tokenLine = line;
             tokenColumn = currentColumn;
             c = getChar();
@@ -367,23 +369,36 @@ void Lexer::readLineComment() {
     emitSpace("\n");
 }
 
+// A comment or literal open at the end of the input would take the rest of the file with it,
+// and C++ would be written without all that follows: an error at its opening.
+void Lexer::reportUnterminated(const char* what, int atLine, int atColumn) {
+    reportError(std::string("Syntax error, unterminated ") + what, SourceLocation(file, atLine, atColumn));
+}
+
 void Lexer::readBlockComment() {
+    const int openLine = tokenLine, openColumn = tokenColumn;
     getChar();
-    for (int c = getChar(); c >= 0; c = getChar()) {
+    bool closed = false;
+    for (int c = getChar(); c >= 0 && !closed; c = getChar())
         if (c == '*' && peekChar() == '/') {
             getChar();
+            closed = true;
             break;
         }
-    }
+    if (!closed) reportUnterminated("comment", openLine, openColumn);
     emitSpace(" ");
 }
 
 void Lexer::readNestedComment() {
+    const int openLine = tokenLine, openColumn = tokenColumn;
     getChar();
     int depth = 1;
     while (depth > 0) {
         int c = getChar();
-        if (c < 0) break;
+        if (c < 0) {
+            reportUnterminated("nested comment", openLine, openColumn);
+            break;
+        }
         if (c == '+' && peekChar() == '/') {
             getChar();
             --depth;
@@ -484,10 +499,20 @@ void Lexer::readWord(int c) {
 
 // A literal may span lines; its text then holds "\n" escapes in place of the line ends.
 void Lexer::readString(int quote) {
+    const int openLine = tokenLine, openColumn = tokenColumn;
+    const char* const what = quote == '"' ? "string literal" : "character literal";
     std::string text(1, static_cast<char>(quote));
-    for (int c = getChar(); c >= 0 && c != quote; c = getChar()) {
-        if (c == '\n' && has(CTokens)) {
-            // C ends an unterminated literal at its line; the line end is read again as one.
+    for (int c = getChar();; c = getChar()) {
+        if (c < 0) {
+            reportUnterminated(what, openLine, openColumn);
+            break;
+        }
+        if (c == quote) break;
+        if (c == '\n' && (has(CTokens) || quote == '\'')) {
+            // C ends an unterminated literal at its line, as a C compiler's lexer does (text in a
+            // skipped conditional may hold a lone quote); a character never runs over a line.
+            // The line end is read again as one.
+            if (!has(CTokens)) reportUnterminated(what, openLine, openColumn);
             ungetChar(c);
             break;
         }
@@ -498,7 +523,10 @@ void Lexer::readString(int quote) {
         text += static_cast<char>(c);
         if (c == '\\') {
             int escaped = getChar();
-            if (escaped < 0) break;
+            if (escaped < 0) {
+                reportUnterminated(what, openLine, openColumn);
+                break;
+            }
             text += static_cast<char>(escaped);
         }
     }

@@ -39,6 +39,10 @@ TokenKind classifyWord(const std::string& word, bool ownWords);
 
 class Lexer : public TokenStream {
 public:
+    // The widest tab stop a run may ask for (-t); with it, indentation never overflows.
+    static constexpr int maximumTabSize = 64;
+    static constexpr int maximumIndent = 1 << 24;
+
     // Reads `input` until it is exhausted; `input` must outlive the lexer. The first token is
     // current when the constructor returns. Tabs in indentation advance to multiples of tabSize.
     Lexer(std::istream& input, const std::string& fileName, LexerOptions options, int tabSize = 8);
@@ -78,6 +82,7 @@ private:
     void closeBlocksInsideBracket();
     void readClosingBrace();
     void readLineComment();
+    void reportUnterminated(const char* what, int atLine, int atColumn);
     void readBlockComment();
     void readNestedComment();
     void readNumber(int c);

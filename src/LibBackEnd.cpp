@@ -3,9 +3,16 @@
 // not know ends the run with an internal error rather than being left out unnoticed.
 #include "LibBackEnd.hpp"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
-#include <ostream>
+#include <map>
+#include <set>
+#include <sstream>
 
+#include "CppWriter.hpp"
+#include "LibFrontEnd.hpp"
 #include "ModuleName.hpp"
 #include "RunOptions.hpp"
 #include "NodeDispatch.hpp"
@@ -106,15 +113,131 @@ void writeLibraryRecords(const Module& module, const std::string& dottedName, st
     RecordWriter(out).block(module.block.get());
 }
 
+namespace {
+
+// Written by declarationsDigest, emptied of a module when its C++ is written, wholly by tests;
+// keyed by the path of the module's hpp file.
+std::map<std::string, std::string> knownDigests;
+
+void addToDigest(std::uint64_t& digest, std::string_view text) {
+    // FNV-1a: a change detector, not a guard against chosen collisions.
+    for (unsigned char c : text) {
+        digest ^= c;
+        digest *= 1099511628211ull;
+    }
+}
+
+// False when the file is missing or no regular file.
+bool addFileToDigest(std::uint64_t& digest, const std::string& path, bool skipIgnorable) {
+    if (!platform::isRegularFile(path)) return false;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        if (!skipIgnorable || !DiffingFile::isIgnorable(line)) addToDigest(digest, line + "\n");
+    return !in.bad();
+}
+
+}  // namespace
+
+std::string declarationsDigest(const ModuleName& name, const std::string& headerPath) {
+    const std::string header = outputPath(name, "hpp");
+    auto known = knownDigests.find(header);
+    if (known != knownDigests.end()) return known->second;
+    std::uint64_t digest = 14695981039346656037ull;
+    std::string text = "none";
+    if (addFileToDigest(digest, outputPath(name, "hpp2"), true) && addFileToDigest(digest, header, true)) {
+        // A header that cannot be read counts as one that changed.
+        if (!headerPath.empty() && !addFileToDigest(digest, headerPath, false)) addToDigest(digest, "\n-");
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
+        text = hex;
+    }
+    return knownDigests[header] = text;
+}
+
+void forgetDeclarationsDigest(const ModuleName& name) { knownDigests.erase(outputPath(name, "hpp")); }
+
+void forgetDeclarationsDigests() { knownDigests.clear(); }
+
+namespace {
+
+// The modules whose declarations a translation of `module` read: each import, and what the
+// header of an import includes in turn (an importer's inference reaches through the types it
+// hands out). Library modules are vorn's own and have no header.
+void collectDeclarationSources(const Module& module, bool direct, std::set<const Module*>& seen,
+                               std::vector<RecordedDigest>& found) {
+    for (const auto& entry : module.imports) {
+        const ImportDeclaration& import = *entry.second;
+        const unsigned skipped = ImportDeclaration::builtinImport | ImportDeclaration::implicitImport |
+                                 ImportDeclaration::noChangeCheck;
+        if (!import.module || (import.flags & skipped) || (!direct && import.inHeader == 0)) continue;
+        if (isLibraryName(dottedModuleName(import.module->name)) || !seen.insert(import.module.get()).second) continue;
+        found.push_back(RecordedDigest{std::string(), import.module->name, import.module->headerPath});
+        collectDeclarationSources(*import.module, false, seen, found);
+    }
+}
+
+std::string digestRecords(std::vector<RecordedDigest> digests) {
+    std::sort(digests.begin(), digests.end(),
+              [](const RecordedDigest& a, const RecordedDigest& b) { return a.module < b.module; });
+    std::string text;
+    for (const RecordedDigest& each : digests) {
+        text += "dig " + declarationsDigest(dottedModuleName(each.module), each.headerPath) + " " + each.module;
+        text += each.headerPath.empty() ? "\n" : " " + each.headerPath + "\n";
+    }
+    return text + "eof\n";
+}
+
+}  // namespace
+
+LibBackEnd::~LibBackEnd() {
+    if (!aside_.empty()) platform::deleteFile(aside_);
+}
+
 void LibBackEnd::writeModule(Module& module) {
+    if (writeAside(module)) commit();
+}
+
+bool LibBackEnd::writeAside(const Module& module) {
     if (runOptions.verbose) verboseLineNoIndent("writing: " + module.name + " to vnl");
     // A file that cannot be written is an error, not a loss to pass over: an older file left
     // in its place would give importers declarations the module no longer has.
-    std::string path = outputPath(dottedModuleName(module.name), "vnl");
-    std::ofstream out(path.c_str(), std::ios::out | std::ios::trunc);
-    writeLibraryRecords(module, module.name, out);
-    out.close();
-    if (out.fail()) reportError("Unable to write file " + path, SourceLocation());
+    path_ = outputPath(dottedModuleName(module.name), "vnl");
+    std::ostringstream records;
+    writeLibraryRecords(module, module.name, records);
+    std::set<const Module*> seen;
+    std::vector<RecordedDigest> digests;
+    collectDeclarationSources(module, true, seen, digests);
+    aside_ = writeBeside(path_, records.str() + digestRecords(digests));
+    if (!aside_.empty()) return true;
+    reportError("Unable to write file " + path_, SourceLocation());
+    return false;
+}
+
+bool LibBackEnd::commit() {
+    if (aside_.empty()) return false;
+    const bool moved = moveIntoPlace(aside_, path_);
+    aside_.clear();
+    if (!moved) reportError("Unable to write file " + path_, SourceLocation());
+    return moved;
+}
+
+bool LibBackEnd::interfaceCurrent(const ModuleName& name, std::time_t source) {
+    const std::string path = outputPath(name, "vnl");
+    if (!platform::fileExists(path)) return true;
+    const InterfaceSeal seal = readInterfaceSeal(path);
+    if (!seal.whole || platform::modificationTime(path) < source) return false;
+    for (const RecordedDigest& each : seal.digests)
+        if (declarationsDigest(dottedModuleName(each.module), each.headerPath) != each.digest) return false;
+    return true;
+}
+
+bool LibBackEnd::refreshDigests(const ModuleName& name) {
+    const std::string path = outputPath(name, "vnl");
+    const InterfaceSeal seal = readInterfaceSeal(path);
+    if (!seal.whole || interfaceCurrent(name, 0)) return true;
+    const std::string aside = writeBeside(path, seal.records + digestRecords(seal.digests));
+    return !aside.empty() && moveIntoPlace(aside, path);
 }
 
 std::time_t LibBackEnd::outputTime(const ModuleName& name) {

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <fstream>
 #include <istream>
+#include <iterator>
 
 #include "ModuleName.hpp"
 #include "platform/Platform.hpp"
@@ -228,8 +229,9 @@ namespace {
 
 std::vector<ModulePtr> readLibraryFile(const std::string& path, const ModuleName& name) {
     std::vector<ModulePtr> described;
-    // A directory opens as a stream on some systems and would read as an empty library.
-    if (platform::isDirectory(path)) return described;
+    // A directory opens as a stream on some systems and would read as an empty library; a pipe
+    // or a device would never end.
+    if (!platform::isRegularFile(path)) return described;
     std::ifstream in(path.c_str());
     if (!in) return described;
     readLibraryRecords(in, dottedName(name), described, path);
@@ -253,4 +255,31 @@ std::time_t LibFrontEnd::sourceTime(const ModuleName& name) {
 
 std::vector<ModulePtr> LibFrontEnd::readOwnInterface(const ModuleName& name) {
     return readLibraryFile(outputPath(name, "vnl"), name);
+}
+
+InterfaceSeal readInterfaceSeal(const std::string& path) {
+    InterfaceSeal seal;
+    if (!platform::isRegularFile(path)) return seal;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string end = "eof\n";
+    if (in.bad() || text.size() < end.size() || text.compare(text.size() - end.size(), end.size(), end) != 0 ||
+        (text.size() > end.size() && text[text.size() - end.size() - 1] != '\n'))
+        return seal;
+    text.resize(text.size() - end.size());
+    // The digest records follow all others.
+    std::string::size_type digests = text.find("\ndig ");
+    digests = text.compare(0, 4, "dig ") == 0 ? 0 : digests == std::string::npos ? text.size() : digests + 1;
+    seal.records = text.substr(0, digests);
+    for (std::string::size_type at = digests; at < text.size();) {
+        const std::string::size_type newline = text.find('\n', at);
+        const std::string line = text.substr(at, newline - at);
+        at = newline + 1;
+        if (line.compare(0, 4, "dig ") != 0) return seal;
+        std::pair<std::string, std::string> digest = splitFirst(line.substr(4));
+        std::pair<std::string, std::string> module = splitFirst(digest.second);
+        seal.digests.push_back(RecordedDigest{digest.first, module.first, module.second});
+    }
+    seal.whole = true;
+    return seal;
 }

@@ -16,6 +16,21 @@
 ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
                              const std::string& fileName = std::string());
 
+// One digest record of a module's own interface file: the digest of an import's declarations
+// (declarationsDigest), the import's dotted name and, for a module made from a header, the header.
+struct RecordedDigest {
+    std::string digest, module, headerPath;
+};
+// The end of a module's own interface file. `whole` is false when the file is missing, is no
+// regular file, or does not end in the "eof" record and its newline; `records` is the text
+// before the digest records.
+struct InterfaceSeal {
+    bool whole = false;
+    std::string records;
+    std::vector<RecordedDigest> digests;
+};
+InterfaceSeal readInterfaceSeal(const std::string& path);
+
 class LibFrontEnd : public FrontEnd {
 public:
     // Reads the library file at the name's source path for "vnl": the file's own module first,

@@ -573,8 +573,9 @@ struct PreProcessor::Engine {
 
     void processFile(const std::string& path, int foundAt, bool keepTokens, const std::string& failure) {
         std::ifstream in;
-        if (!platform::isDirectory(path)) in.open(path, std::ios::binary);
-        if (!in) throw CompileError(failure + path);
+        // A directory, a pipe or a device is no header; opening a pipe would wait for a writer.
+        if (platform::isRegularFile(path)) in.open(path, std::ios::binary);
+        if (!in.is_open()) throw CompileError(failure + path);
         processStream(in, path, foundAt, keepTokens);
     }
 
@@ -1226,8 +1227,8 @@ PreProcessor::PreProcessor(const std::string& path, LexerOptions options, const 
     std::istringstream predefined(settings.system.predefines + settings.commandLineMacros);
     engine->processStream(predefined, "<command-line>", -1, false);
     std::ifstream in;
-    if (!platform::isDirectory(path)) in.open(path, std::ios::binary);
-    if (!in) throw CompileError("Unable to open file: " + path);
+    if (platform::isRegularFile(path)) in.open(path, std::ios::binary);
+    if (!in.is_open()) throw CompileError("Unable to open file: " + path);
     engine->processStream(in, path, -1, true);
     advance();
 }

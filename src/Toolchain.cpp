@@ -80,22 +80,72 @@ void addModulesWithStaleObjects(const std::string& objectFileTemplate) {
     }
 }
 
+// A failed command is named in its message; a link line may run to megabytes, of which the start
+// tells enough.
+std::string shownCommand(const std::string& commandLine) {
+    const std::string::size_type shown = 1000;
+    return commandLine.size() <= shown ? commandLine : commandLine.substr(0, shown) + " ...";
+}
+
 bool runTemplate(const std::string& commandTemplate, int successCode) {
-    return runCommand(expandCommandTemplate(commandTemplate)) == successCode;
+    std::string commandLine = expandCommandTemplate(commandTemplate);
+    // A line the system would refuse passes its $perFile; lists in a file instead; the file is
+    // made only then, as a command that does not expect one may not read it.
+    ListFile list;
+    struct Removal {
+        const std::string& path;
+        ~Removal() {
+            if (!path.empty()) platform::deleteFile(path);
+        }
+    } removal{list.path};
+    if (commandLine.size() > platform::commandLineLimit()) {
+        list.path = platform::createTemporaryFile();
+        if (list.path.empty()) {
+            std::cerr << "Unable to write the temporary file " << platform::temporaryDirectory() << '\n' << std::flush;
+            return false;
+        }
+        commandLine = expandCommandTemplate(commandTemplate, list);
+        std::ofstream out(list.path.c_str(), std::ios::out | std::ios::trunc | std::ios::binary);
+        out << list.text;
+        out.close();
+        if (!out) {
+            std::cerr << "Unable to write the temporary file " << list.path << '\n' << std::flush;
+            return false;
+        }
+    }
+    std::string failure;
+    const int status = runCommand(commandLine, &failure);
+    if (status == -1) {
+        std::cerr << "Unable to run the command (" << failure << "): " << shownCommand(commandLine) << '\n'
+                  << std::flush;
+        return false;
+    }
+    if (status == successCode) return true;
+    std::cerr << "The command exited with status " << status << ", not " << successCode << ": "
+              << shownCommand(commandLine) << '\n'
+              << std::flush;
+    return false;
 }
 
 }  // namespace
 
-int runCommand(const std::string& commandLine) {
+int runCommand(const std::string& commandLine, std::string* failure) {
     // The child writes to the same terminal; what vorn has buffered must come out before it.
     std::cout.flush();
     std::cerr.flush();
-    return platform::runShellCommand(commandLine);
+    return platform::runShellCommand(commandLine, failure);
 }
 
 bool compileAll() {
     const CompilerConfiguration& configuration = compilerConfiguration;
-    if (configuration.compileTemplate.empty()) return true;
+    if (configuration.compileTemplate.empty()) {
+        if (converted.empty()) return true;
+        // Going on would link, or stop, with nothing compiled and nothing said.
+        std::string scripts;
+        for (const std::string& script : configuration.scripts) scripts += (scripts.empty() ? "" : ", ") + script;
+        std::cerr << "No compiler line in the compiler script " << scripts << '\n' << std::flush;
+        return false;
+    }
     addModulesWithStaleObjects(configuration.objectFileTemplate);
     bool ok = true;
     for (const ModuleName& name : toCompile) {

@@ -14,4 +14,4 @@ bool compileAll();
 // Runs the link template once; true when it exits with the link success code.
 bool linkAll();
 // Runs a command line through the system's command interpreter and waits; its exit status.
-int runCommand(const std::string& commandLine);
+int runCommand(const std::string& commandLine, std::string* failure = nullptr);

@@ -3,6 +3,8 @@
 // directory, the build, the rewritten response file and the tool started on it.
 #include "VisualCppEmulation.hpp"
 
+#include <algorithm>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -37,7 +39,8 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-std::vector<ResponseToken> tokenizeResponseFile(const std::string& text) {
+std::vector<ResponseToken> tokenizeResponseFile(const std::string& text, bool* cut) {
+    if (cut) *cut = false;
     std::vector<ResponseToken> tokens;
     std::string::size_type pos = 0;
     for (;;) {
@@ -50,6 +53,7 @@ std::vector<ResponseToken> tokenizeResponseFile(const std::string& text) {
             std::string::size_type close = text.find('"', end + 1);
             if (end == pos) {
                 token.quoted = true;
+                if (close == std::string::npos && cut) *cut = true;
                 token.text = text.substr(pos + 1, close == std::string::npos ? std::string::npos : close - pos - 1);
             } else {
                 token.text = text.substr(pos, close == std::string::npos ? std::string::npos : close + 1 - pos);
@@ -186,8 +190,9 @@ size_t Emulation::object(const Tokens& t, size_t at) {
 
 bool Emulation::readResponseFile(std::string& text) {
     std::ifstream in;
-    // A directory opens as a stream on some systems and would read as an empty file.
-    if (!platform::isDirectory(responseFileName)) in.open(responseFileName.c_str(), std::ios::binary);
+    // A directory opens as a stream on some systems and would read as an empty file; a pipe or
+    // a device may never end.
+    if (platform::isRegularFile(responseFileName)) in.open(responseFileName.c_str(), std::ios::binary);
     if (in.is_open()) {
         std::ostringstream content;
         content << in.rdbuf();
@@ -206,8 +211,9 @@ bool Emulation::readResponseFile(std::string& text) {
 // when one of its imports changed. The file's "lib" record names the module, since flat
 // output names keep only the last component.
 ModulePtr Emulation::loadOwnInterface(const std::string& path) {
-    std::ifstream in(path.c_str());
-    if (!in || platform::isDirectory(path)) return ModulePtr();
+    std::ifstream in;
+    if (platform::isRegularFile(path)) in.open(path.c_str());
+    if (!in.is_open()) return ModulePtr();
     std::vector<ModulePtr> described;
     readLibraryRecords(in, dottedName(parseModuleName(path, false, true)), described, path);
     if (described.empty()) return ModulePtr();
@@ -278,7 +284,18 @@ bool Emulation::run() {
     if (!endsWith(baseDirectory, "/")) baseDirectory += '/';
     runOptions.includeDirs[0] = baseDirectory;
 
-    Tokens tokens = tokenizeResponseFile(text);
+    bool cut = false;
+    Tokens tokens = tokenizeResponseFile(text, &cut);
+    // Going on would start the tool on nothing, or on a list that lost its end.
+    const SourceLocation file(internFileName(responseFileName), -1, -1);
+    if (tokens.empty()) {
+        report(CompileError("The response file holds no arguments", file));
+        return false;
+    }
+    if (cut) {
+        report(CompileError("The response file ends inside a quoted argument", file));
+        return false;
+    }
     for (size_t at = 0; at < tokens.size();) {
         for (const Rule& rule : rules) {
             if (!rule.applies(tokens, at)) continue;

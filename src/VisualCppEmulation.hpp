@@ -18,7 +18,8 @@ struct ResponseToken {
 
 // Splits response file text at blanks, tabs and line ends; a double quote before the next
 // blank runs the word on to the matching quote (or the end of the text).
-std::vector<ResponseToken> tokenizeResponseFile(const std::string& text);
+// `cut`, when given, tells whether a quoted word ran to the end of the text.
+std::vector<ResponseToken> tokenizeResponseFile(const std::string& text, bool* cut = nullptr);
 
 // The whole emulation; true when the translation succeeded and the tool it started (if any)
 // exited with status 0.

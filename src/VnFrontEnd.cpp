@@ -11,10 +11,11 @@
 
 namespace {
 // Opens the file before the Lexer base exists; the flag carries the outcome to the caller.
-// A directory opens on some systems but reads as nothing, so it counts as unopenable.
+// A directory opens on some systems but reads as nothing, a pipe may never end and a device may
+// never stop giving bytes: only a regular file counts as openable.
 std::ifstream& openSourceFile(std::ifstream& file, const std::string& path, bool& opened) {
     opened = false;
-    if (platform::isDirectory(path)) return file;
+    if (!platform::isRegularFile(path)) return file;
     // Binary, so every platform sees the same bytes; the lexer itself folds CR LF.
     file.open(path, std::ios::in | std::ios::binary);
     opened = file.is_open();

@@ -9,6 +9,7 @@
 #include "Diagnostics.hpp"
 #include "PreProcessor.hpp"
 #include "RunOptions.hpp"
+#include "platform/Platform.hpp"
 
 namespace {
 
@@ -109,8 +110,9 @@ int main(int argc, char** argv) {
     bool failed = false;
     try {
         if (lexOnly) {
-            std::ifstream in(file, std::ios::binary);
-            if (!in) throw CompileError("Unable to open file: " + file);
+            std::ifstream in;
+            if (platform::isRegularFile(file)) in.open(file, std::ios::binary);
+            if (!in.is_open()) throw CompileError("Unable to open file: " + file);
             Lexer lexer(in, file, cHeaderLexerOptions);
             while (lexer.back().kind != EndOfFile) lexer.fill();
             print(lexer, true);

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <dirent.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -118,6 +121,17 @@ std::time_t modificationTime(const std::string& path) {
 
 bool renameFile(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string uniqueNameBeside(const std::string& path) {
+    // Read and written only here; a run writes its files from one thread.
+    static unsigned long count = 0;
+#ifdef _WIN32
+    const unsigned long id = static_cast<unsigned long>(::GetCurrentProcessId());
+#else
+    const unsigned long id = static_cast<unsigned long>(::getpid());
+#endif
+    return path + "." + std::to_string(id) + "-" + std::to_string(++count) + ".tmp";
 }
 
 bool deleteFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
@@ -314,12 +328,52 @@ std::string shellQuoted(const std::string& value, ShellQuoting state) {
 #endif
 }
 
-int runShellCommand(const std::string& commandLine) {
-    // The shell stands in for the command processor; no shell at all is a failure to start.
-    if (std::system(nullptr) == 0) return -1;
+int runShellCommand(const std::string& commandLine, std::string* failure) {
+#ifdef _WIN32
+    // The command processor stands in for the shell; no shell at all is a failure to start.
+    if (std::system(nullptr) == 0) {
+        if (failure) *failure = "no command processor";
+        return -1;
+    }
     int status = std::system(commandLine.c_str());
-    if (status == -1) return -1;
+    if (status == -1 && failure) *failure = std::strerror(errno);
+    return status;
+#else
+    // Started directly rather than through system(), which cannot tell a shell that could not
+    // be started (a line too long for the system) from one that exited with 127.
+    const char* argv[] = {"sh", "-c", commandLine.c_str(), nullptr};
+    pid_t child;
+    const int error = ::posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
+    if (error != 0) {
+        if (failure) *failure = std::strerror(error);
+        return -1;
+    }
+    int status;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) {
+            if (failure) *failure = std::strerror(errno);
+            return -1;
+        }
     return decodeWaitStatus(status);
+#endif
+}
+
+std::string::size_type commandLineLimit() {
+#ifdef _WIN32
+    return 8191;
+#else
+    std::string::size_type environment = 0;
+    for (char** entry = environ; *entry; ++entry) environment += std::strlen(*entry) + 1 + sizeof(char*);
+    const long total = ::sysconf(_SC_ARG_MAX);
+    std::string::size_type limit = total > 0 ? static_cast<std::string::size_type>(total) : 4096;
+    // Room for "sh", "-c" and their pointers, and a margin for what the system counts itself.
+    limit = limit > environment + 4096 ? limit - environment - 4096 : 0;
+#ifdef __linux__
+    // Linux also limits each single argument, and the shell gets the whole line as one.
+    limit = std::min<std::string::size_type>(limit, 32 * 4096 - 1);
+#endif
+    return limit;
+#endif
 }
 
 int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments) {

@@ -43,6 +43,9 @@ bool isRegularFile(const std::string& path);
 // Modification time of a file, 0 when it does not exist.
 std::time_t modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
+// A name beside `path` for a file to be renamed to it later: it holds the process id and a count,
+// so no other run, and no other file of this run, picks the same one. Nothing is created.
+std::string uniqueNameBeside(const std::string& path);
 bool deleteFile(const std::string& path);
 // The current working directory as the system gives it (no trailing separator added).
 std::string currentDirectory();
@@ -68,8 +71,11 @@ ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text);
 std::string shellQuoted(const std::string& value, ShellQuoting state);
 
 // Runs a command line through the system shell and waits; the child's exit status, or -1
-// when no shell could be started.
-int runShellCommand(const std::string& commandLine);
+// when no shell could be started, with the system's reason in `failure` when it is given.
+int runShellCommand(const std::string& commandLine, std::string* failure = nullptr);
+// The longest command line runShellCommand can hand to the shell: the system's limit on one
+// argument and on all of them with the environment (on Windows, the command processor's).
+std::string::size_type commandLineLimit();
 // Starts a program found on the search path with the given arguments (arguments[0] is the
 // name the program sees), with no shell in between; its exit status, or -1 when it could
 // not be started.

@@ -29,7 +29,7 @@ rewritten() { [ "$(stat -c %Y "$1")" != "$(date -d "$old_date" +%s)" ]; }
 # texts of a difference (they are checked where they matter) and with the directory cut off.
 trace() {
     grep -E 'to C\+\+$|diffing file: |    difference: |header changed for: |import out of date: |Invalidating ' \
-        "$tmp/out" | sed "s|$PWD/||g"
+        "$tmp/out" | sed -e "s|$PWD/||g" -e 's/\.[0-9]*-[0-9]*\.tmp$/.tmp/'
 }
 # translate NAME EXPECTED_COMPILED EXPECTED_TRACE ARGS...: a -v -c run that must succeed.
 translate() {

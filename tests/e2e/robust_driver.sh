@@ -99,6 +99,8 @@ compiles "bad link template" '^\$outfile is not a recognized command$' 'compiler
 # a name longer than the file system allows, and a name that is taken by a directory whose
 # moved-aside name is taken as well.
 mkdir "$tmp/write" && cd "$tmp/write"
+# The names files are written under before the rename into place are longer still: the first
+# of them, the interface file's, is the first that fails.
 long=$(printf 'a%.0s' {1..250})  # _NAME.hpp2 is one byte too long; the other outputs fit
 printf 'Int f()\n    return 1\n' >"$long.vn"
 printf 'Int f()\n    return 1\n' >ok.vn
@@ -117,7 +119,7 @@ unwritable() {
     [ -z "$left" ] || fail "$name: left $left"
     [ -d _ok.cpp/keep ] && [ -d _ok.cpp.tmp/keep ] || fail "$name: a directory in the way was changed"
 }
-unwritable "name too long" "$long.vn" "_$long.hpp2"
+unwritable "name too long" "$long.vn" "_$long.vnl"
 unwritable "name taken by directories" ok.vn _ok.cpp
 unwritable "nothing compiled after a failed write" ok.vn _ok.cpp -c bad
 [ -e compiled ] || [ -e linked ] && fail "failed write: a command ran"

@@ -37,7 +37,9 @@ std::string nestedPerFile(int depth, const std::string& body) {
 TEST_F(RobustConfigTest, NestedPerFileBlocksStayBounded) {
     visit({"x", "y"});
     EXPECT_EQ(expandTemplate(nestedPerFile(3, "$file;")), repeated("xy", 4));
-    EXPECT_EQ(expandTemplate(nestedPerFile(2000, "")), "");
+    EXPECT_EQ(expandTemplate(nestedPerFile(1000, "")), "");
+    EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(1001, "")); }),
+              "template blocks nested more than 1000 deep");
     EXPECT_EQ(expandTemplate(nestedPerFile(20, "a")).size(), size_t(1) << 20);
     for (const char* body : {"a", "$file;", "$if!debug;a$;"}) {
         EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(60, body)); }),
