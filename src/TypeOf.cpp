@@ -368,7 +368,9 @@ TypeExpressionPtr substituted(const TypeExpressionPtr& type, const TemplateBindi
 // first and second, a container's, string's or shared pointer's own functions.
 TypeExpressionPtr builtinMemberType(const TypeExpressionPtr& objectType, const std::string& member, Block* place) {
     TypeExpressionPtr object = strippedType(objectType);
-    if (const SubTypeExpr* entry = asMapEntry(pointeeType(object) ? pointeeType(object) : object)) {
+    // Held here: a pointee may be built for this call, and the entry points into it.
+    const TypeExpressionPtr pointee = pointeeType(object);
+    if (const SubTypeExpr* entry = asMapEntry(pointee ? pointee : object)) {
         const TypeOperator* map = containerOf(strippedType(entry->scope));
         if (member == "first") return wrapped(ConstType, map->operand);
         if (member == "second") return map->valueType;
