@@ -209,8 +209,46 @@ bool renamedByImport(const Declaration* declaration, const std::string& used) {
     return module && !module->headerPath.empty();
 }
 
+bool namesTemplateParameter(const TemplateDeclarationPtr& declaration, const std::string& name) {
+    if (!declaration) return false;
+    for (const TemplateArgumentDeclarationPtr& parameter : declaration->arguments)
+        if (parameter && parameter->name == name) return true;
+    return false;
+}
+
+bool isTemplateParameter(const ASTObject& node, const std::string& name) {
+    for (const ASTObject* at = &node; at; at = at->parent) {
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at))
+            if (namesTemplateParameter(function->templateDecl, name)) return true;
+        if (const ClassDeclaration* cls = nodeCast<ClassDeclaration>(at))
+            if (namesTemplateParameter(cls->templateDecl, name)) return true;
+    }
+    return false;
+}
+
+// Names C++ gives every program, which no vorn module declares.
+bool isCppOwnName(const std::string& name) {
+    static const char* const names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",
+                                        "reinterpret_cast", "boost::static_pointer_cast",
+                                        "boost::dynamic_pointer_cast", "boost::const_pointer_cast"};
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// A name found nowhere is the user's mistake, unless C++ may know it from somewhere vorn did
+// not read (a header's macros, verbatim code): then the C++ compiler has the last word.
+void checkKnownName(const StaticExpression& node) {
+    if (node.scope || isCppOwnName(node.name) || isTemplateParameter(node, node.name)) return;
+    Block* place = placeOf(&node);
+    if (!place || mayUseUnseenNames(moduleOf(place))) return;
+    std::string message = "Unable to find declaration of " + node.name;
+    const std::string near = nearestVisibleName(node.name, place, false);
+    if (!near.empty()) message += ", did you mean " + near + "?";
+    throw CompileError(message, node.location);
+}
+
 void staticName(StaticExpression& node, ExpressionPtr& slot) {
     Declaration* declaration = declarationOfName(node);
+    if (!declaration) checkKnownName(node);
     if (renamedByImport(declaration, node.name)) node.name = declaration->name;
     readProperty(slot, declaration);
 }
