@@ -258,9 +258,48 @@ void markArrow(SubExpression& node) {
     if (memberThroughPointer(typeOf(node.object.get()), node.member, placeOf(&node))) node.isArrow = true;
 }
 
+// Whether vorn has read every member of a class: one of a program module that sees no name
+// vorn did not read, as are all its bases.
+bool membersAllKnown(ClassDeclaration* start) {
+    std::set<ClassDeclaration*> seen;
+    std::vector<ClassDeclaration*> pending{start};
+    while (!pending.empty()) {
+        ClassDeclaration* cls = pending.back();
+        pending.pop_back();
+        if (!seen.insert(cls).second) continue;
+        Block* place = placeOf(cls);
+        Module* module = place ? moduleOf(place) : nullptr;
+        // The library's classes stand for C++ ones (Vector is std::vector) and list only some members.
+        if (!module || module->isLibrary || module->name.compare(0, 8, "Library.") == 0 || mayUseUnseenNames(module))
+            return false;
+        for (const BaseDeclarationPtr& base : cls->bases) {
+            if (!base) continue;
+            ClassDeclaration* baseClass =
+                nodeCast<ClassDeclaration>(declarationOf(base->type.get(), placeOf(base.get(), place)));
+            if (!baseClass) return false;
+            pending.push_back(baseClass);
+        }
+    }
+    return true;
+}
+
+void checkKnownMember(SubExpression& node) {
+    if (isQualifier(declarationOfObject(node.object.get()))) return;
+    TypeExpressionPtr objectType = typeOf(node.object.get());
+    Block* place = placeOf(&node);
+    if (!objectType || isSharedPointerOwnMember(objectType, node.member, place)) return;
+    ClassDeclaration* cls = nodeCast<ClassDeclaration>(declarationOf(objectType.get(), place));
+    if (!cls || !membersAllKnown(cls)) return;
+    std::string message = cls->name + " has no member " + node.member;
+    const std::string near = nearestMemberName(node.member, cls);
+    if (!near.empty()) message += ", did you mean " + near + "?";
+    throw CompileError(message, node.location);
+}
+
 void memberAccess(SubExpression& node, ExpressionPtr& slot) {
     processExpression(node.object);
     Declaration* member = memberDenoted(node);
+    if (!member) checkKnownMember(node);
     markArrow(node);
     if (renamedByImport(member, node.member)) node.member = member->name;
     readProperty(slot, member);
