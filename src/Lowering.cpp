@@ -411,8 +411,23 @@ void compareAsSigned(OperExpression& node) {
     replaceExpression(unsignedSide, cast);
 }
 
+// Arguments are passed const (a scalar as a const value, a class as a const reference); an
+// assignment to one would be reported by C++ against the generated signature.
+void checkNotArgument(const Expression* target) {
+    const StaticExpression* name = nodeCast<StaticExpression>(target);
+    if (!name || name->scope) return;
+    const ArgumentDeclaration* argument = nodeCast<ArgumentDeclaration>(lookup(name->name, placeOf(name)));
+    if (!argument || argument->isMutable) return;
+    const TypeOperator* type = nodeCast<TypeOperator>(argument->type.get());
+    if (type && type->kind == ReferenceType) type = nodeCast<TypeOperator>(type->operand.get());
+    if (type && type->kind == ConstType)
+        throw CompileError("argument " + name->name + " is const; copy it into a variable to change it",
+                           target->location);
+}
+
 void operation(OperExpression& node, ExpressionPtr& slot) {
     if (node.op == "[") node.op = "#";
+    if (node.op == "=" || isCompoundAssignment(node.op)) checkNotArgument(node.left.get());
     if (assignThroughSetter(node, slot)) return;
     processExpression(node.left);
     processExpression(node.right);
@@ -423,8 +438,15 @@ void operation(OperExpression& node, ExpressionPtr& slot) {
     compareAsSigned(node);
 }
 
-void prefix(PrefixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
-void postfix(PostfixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
+void prefix(PrefixOperExpression& node, ExpressionPtr&) {
+    if (node.op == "++" || node.op == "--") checkNotArgument(node.operand.get());
+    processExpression(node.operand);
+}
+
+void postfix(PostfixOperExpression& node, ExpressionPtr&) {
+    if (node.op == "++" || node.op == "--") checkNotArgument(node.operand.get());
+    processExpression(node.operand);
+}
 
 void ternary(TernaryOperExpression& node, ExpressionPtr&) {
     processExpression(node.condition);
