@@ -30,7 +30,6 @@ Usage: vorn [options] files
                         - debug     compile with debug information
                         - windows   create a windows application (non-console)
   -d, --doc           Generates documentation in the form XML files
-      --no-depends    Don't also reprocess files that import the processed files
   -t, --tabsize       Specifies the size of tabstops, default value is 8
   -I  --include-dir   Adds an include directory, include directories are used for:
                         - library files
@@ -49,6 +48,14 @@ run "--help" 0 "$tmp/full" --help
 run "help after an input" 0 "$tmp/full" a.vn -?
 run "help before a bad option" 0 "$tmp/full" --help -t 0 -c missing
 run "help after -s" 0 "$tmp/full" -s -v --help
+
+# Driver mistakes: one line naming the word, status 1.
+printf 'tabsize must be a positive integer: abc\n' >"$tmp/tabsize"
+run "tabsize not a number" 1 "$tmp/tabsize" -t abc a.vn
+printf 'unknown option: --bogus\n' >"$tmp/bogus"
+run "unknown option" 1 "$tmp/bogus" a.vn --bogus
+printf 'unknown option: --no-depends\n' >"$tmp/nodepends"
+run "usage word that is no option" 1 "$tmp/nodepends" --no-depends a.vn
 
 # The program name is printed exactly as it was invoked.
 (cd "$tmp" && "$vorn") 2>"$tmp/err"
