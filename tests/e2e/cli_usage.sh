@@ -49,14 +49,6 @@ run "help after an input" 0 "$tmp/full" a.vn -?
 run "help before a bad option" 0 "$tmp/full" --help -t 0 -c missing
 run "help after -s" 0 "$tmp/full" -s -v --help
 
-# Driver mistakes: one line naming the word, status 1.
-printf 'tabsize must be a positive integer: abc\n' >"$tmp/tabsize"
-run "tabsize not a number" 1 "$tmp/tabsize" -t abc a.vn
-printf 'unknown option: --bogus\n' >"$tmp/bogus"
-run "unknown option" 1 "$tmp/bogus" a.vn --bogus
-printf 'unknown option: --no-depends\n' >"$tmp/nodepends"
-run "usage word that is no option" 1 "$tmp/nodepends" --no-depends a.vn
-
 # The program name is printed exactly as it was invoked.
 (cd "$tmp" && "$vorn") 2>"$tmp/err"
 head -n 1 "$tmp/err" | grep -qxF "Usage: $vorn [options] files" || fail "program name not taken from argv[0]"
