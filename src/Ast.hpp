@@ -1122,6 +1122,8 @@ public:
     bool headerUnchanged = true;
     bool cppUnchanged = true;
     bool fullyLoaded = false;
+    // Whether C++ may know names here that vorn never read (mayUseUnseenNames); -1 until asked.
+    int unseenNames = -1;
     // Read from source with its function bodies left out: enough for importers, never translated.
     bool declarationsOnly = false;
     bool importsResolved = false;

@@ -5,6 +5,7 @@
 #include "ClassLowering.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <boost/make_shared.hpp>
 #include <iterator>
 #include <set>
@@ -242,6 +243,11 @@ void insertAccessor(PropertyDeclaration& property, const FunctionDeclarationPtr&
 
 ASTObjectPtr processClass(ClassDeclaration& cls) {
     Block* place = placeOf(&cls);
+    // The lexer tells type names by their first letter, so a lower-case vorn class could never
+    // be used; a header's classes are named as C wants.
+    Module* module = place ? moduleOf(place) : nullptr;
+    if (module && module->headerPath.empty() && !cls.name.empty() && !std::isupper(static_cast<unsigned char>(cls.name[0])))
+        reportError("type names start with an upper-case letter: " + cls.name, cls.location);
     // The first declaration of the name (the template that a specialisation specialises) is
     // processed before this one.
     lookup(cls.name, place);

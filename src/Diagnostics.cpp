@@ -59,8 +59,10 @@ const std::string* internFileName(const std::string& name) {
 void report(const CompileError& error, std::ostream& out) {
     std::string line;
     if (error.position.hasFile()) line += error.position.fileName();
+    // Stored from 0, printed from 1: the column g++ gives for the same place through #line.
     if (error.position.line != -1)
-        line += "(" + std::to_string(error.position.line) + "," + std::to_string(error.position.column) + ")";
+        line += "(" + std::to_string(error.position.line) + "," +
+                std::to_string(error.position.column >= 0 ? error.position.column + 1 : error.position.column) + ")";
     line += error.severity == SeverityWarning ? " : warning : " : " : error : ";
     line += error.what();
     out << line << '\n' << std::flush;

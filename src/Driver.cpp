@@ -3,12 +3,12 @@
 // Never prints progress (that is the stages' verbose output) and never swallows a failure.
 #include "Driver.hpp"
 
+#include <charconv>
 #include <iostream>
-
-#include <boost/lexical_cast.hpp>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "Diagnostics.hpp"
 #include "Lexer.hpp"
 #include "Toolchain.hpp"
 #include "VisualCppEmulation.hpp"
@@ -88,8 +88,13 @@ Status linkerOption(const std::string& value, const std::string&) {
 }
 
 Status tabSize(const std::string& value, const std::string&) {
-    int size = boost::lexical_cast<int>(value);  // its failure text is the user's message
-    if (size < 1) throw "tabsize must be a positive integer";
+    int size = 0;
+    // An optional '+' and digits only: "4x" and " 4" are refused, not read as 4.
+    const size_t start = !value.empty() && value[0] == '+' ? 1 : 0;
+    const char* end = value.data() + value.size();
+    std::from_chars_result read = std::from_chars(value.data() + start, end, size);
+    if (start == value.size() || read.ec != std::errc() || read.ptr != end || size < 1)
+        throw CompileError("tabsize must be a positive integer: " + value);
     if (size > Lexer::maximumTabSize)
         throw CompileError("tabsize must be at most " + std::to_string(Lexer::maximumTabSize));
     runOptions.tabSize = size;
@@ -158,7 +163,6 @@ const char* const fullUsage[] = {
     "                        - debug     compile with debug information",
     "                        - windows   create a windows application (non-console)",
     "  -d, --doc           Generates documentation in the form XML files",
-    "      --no-depends    Don't also reprocess files that import the processed files",
     "  -t, --tabsize       Specifies the size of tabstops, default value is 8",
     "  -I  --include-dir   Adds an include directory, include directories are used for:",
     "                        - library files",
@@ -225,6 +229,9 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             if (Status status = row->apply(value, programName)) return status;
         } else if (!word.empty() && word[0] == '@') {
             return emulateVisualCpp(word.substr(1)) ? runOptions.successStatus : runOptions.failureStatus;
+        } else if (word.size() > 1 && word[0] == '-' && !findOption(word, true)) {
+            // A value option given last stays a file name, as it always was; "-" alone is a name.
+            throw CompileError("unknown option: " + word);
         } else {
             ModuleName name = parseModuleName(word, true, true);
             if (runOptions.defaultOutputName.empty() && !name.components.empty()) {

@@ -669,11 +669,12 @@ void buildDeclarationRules() {
     typedef BaseDeclaration Base;
     baseRule() = many(accessWord<Base>() | lit("virtual") % setTo<Base>(&Base::isVirtual, true)) >> type % to<Base>(&Base::type);
 
-    // class: { modifier | "static" } "class" TypeName [ template declaration ] [ ":" base { "," base } ] block
+    // class: { modifier | "static" } "class" ( TypeName | Name ) [ template declaration ] [ ":" base { "," base } ] block
+    // (a Name is read so that lowering can say what is wrong with it)
     typedef ClassDeclaration Class;
     classRule().name = "class declaration";
     classRule() = many(accessWord<Class>() | lit("static") % setTo<Class>(&Class::isStatic, true)) >> "class" >>
-                  tok(TypeName) >> previous % to<Class>(&Class::name) >>
+                  (tok(TypeName) | tok(Name)) >> previous % to<Class>(&Class::name) >>
                   opt(templateDeclaration % to<Class>(&Class::templateDecl)) >>
                   opt(":" >> baseRule() % to<Class>(&Class::bases) >> many("," >> baseRule() % to<Class>(&Class::bases))) >>
                   block % to<Class>(&Class::body);

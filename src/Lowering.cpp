@@ -233,8 +233,46 @@ bool renamedByImport(const Declaration* declaration, const std::string& used) {
     return module && !module->headerPath.empty();
 }
 
+bool namesTemplateParameter(const TemplateDeclarationPtr& declaration, const std::string& name) {
+    if (!declaration) return false;
+    for (const TemplateArgumentDeclarationPtr& parameter : declaration->arguments)
+        if (parameter && parameter->name == name) return true;
+    return false;
+}
+
+bool isTemplateParameter(const ASTObject& node, const std::string& name) {
+    for (const ASTObject* at = &node; at; at = at->parent) {
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at))
+            if (namesTemplateParameter(function->templateDecl, name)) return true;
+        if (const ClassDeclaration* cls = nodeCast<ClassDeclaration>(at))
+            if (namesTemplateParameter(cls->templateDecl, name)) return true;
+    }
+    return false;
+}
+
+// Names C++ gives every program, which no vorn module declares.
+bool isCppOwnName(const std::string& name) {
+    static const char* const names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",
+                                        "reinterpret_cast", "boost::static_pointer_cast",
+                                        "boost::dynamic_pointer_cast", "boost::const_pointer_cast"};
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// A name found nowhere is the user's mistake, unless C++ may know it from somewhere vorn did
+// not read (a header's macros, verbatim code): then the C++ compiler has the last word.
+void checkKnownName(const StaticExpression& node) {
+    if (node.scope || isCppOwnName(node.name) || isTemplateParameter(node, node.name)) return;
+    Block* place = placeOf(&node);
+    if (!place || mayUseUnseenNames(moduleOf(place))) return;
+    std::string message = "Unable to find declaration of " + node.name;
+    const std::string near = nearestVisibleName(node.name, place, false);
+    if (!near.empty()) message += ", did you mean " + near + "?";
+    throw CompileError(message, node.location);
+}
+
 void staticName(StaticExpression& node, ExpressionPtr& slot) {
     Declaration* declaration = declarationOfName(node);
+    if (!declaration) checkKnownName(node);
     if (renamedByImport(declaration, node.name)) node.name = declaration->name;
     readProperty(slot, declaration);
 }
@@ -244,9 +282,48 @@ void markArrow(SubExpression& node) {
     if (memberThroughPointer(typeOf(node.object.get()), node.member, placeOf(&node))) node.isArrow = true;
 }
 
+// Whether vorn has read every member of a class: one of a program module that sees no name
+// vorn did not read, as are all its bases.
+bool membersAllKnown(ClassDeclaration* start) {
+    std::set<ClassDeclaration*> seen;
+    std::vector<ClassDeclaration*> pending{start};
+    while (!pending.empty()) {
+        ClassDeclaration* cls = pending.back();
+        pending.pop_back();
+        if (!seen.insert(cls).second) continue;
+        Block* place = placeOf(cls);
+        Module* module = place ? moduleOf(place) : nullptr;
+        // The library's classes stand for C++ ones (Vector is std::vector) and list only some members.
+        if (!module || module->isLibrary || module->name.compare(0, 8, "Library.") == 0 || mayUseUnseenNames(module))
+            return false;
+        for (const BaseDeclarationPtr& base : cls->bases) {
+            if (!base) continue;
+            ClassDeclaration* baseClass =
+                nodeCast<ClassDeclaration>(declarationOf(base->type.get(), placeOf(base.get(), place)));
+            if (!baseClass) return false;
+            pending.push_back(baseClass);
+        }
+    }
+    return true;
+}
+
+void checkKnownMember(SubExpression& node) {
+    if (isQualifier(declarationOfObject(node.object.get()))) return;
+    TypeExpressionPtr objectType = typeOf(node.object.get());
+    Block* place = placeOf(&node);
+    if (!objectType || isSharedPointerOwnMember(objectType, node.member, place)) return;
+    ClassDeclaration* cls = nodeCast<ClassDeclaration>(declarationOf(objectType.get(), place));
+    if (!cls || !membersAllKnown(cls)) return;
+    std::string message = cls->name + " has no member " + node.member;
+    const std::string near = nearestMemberName(node.member, cls);
+    if (!near.empty()) message += ", did you mean " + near + "?";
+    throw CompileError(message, node.location);
+}
+
 void memberAccess(SubExpression& node, ExpressionPtr& slot) {
     processExpression(node.object);
     Declaration* member = memberDenoted(node);
+    if (!member) checkKnownMember(node);
     markArrow(node);
     if (renamedByImport(member, node.member)) node.member = member->name;
     readProperty(slot, member);
@@ -351,8 +428,23 @@ void compareAsSigned(OperExpression& node) {
     replaceExpression(unsignedSide, cast);
 }
 
+// Arguments are passed const (a scalar as a const value, a class as a const reference); an
+// assignment to one would be reported by C++ against the generated signature.
+void checkNotArgument(const Expression* target) {
+    const StaticExpression* name = nodeCast<StaticExpression>(target);
+    if (!name || name->scope) return;
+    const ArgumentDeclaration* argument = nodeCast<ArgumentDeclaration>(lookup(name->name, placeOf(name)));
+    if (!argument || argument->isMutable) return;
+    const TypeOperator* type = nodeCast<TypeOperator>(argument->type.get());
+    if (type && type->kind == ReferenceType) type = nodeCast<TypeOperator>(type->operand.get());
+    if (type && type->kind == ConstType)
+        throw CompileError("argument " + name->name + " is const; copy it into a variable to change it",
+                           target->location);
+}
+
 void operation(OperExpression& node, ExpressionPtr& slot) {
     if (node.op == "[") node.op = "#";
+    if (node.op == "=" || isCompoundAssignment(node.op)) checkNotArgument(node.left.get());
     if (assignThroughSetter(node, slot)) return;
     processExpression(node.left);
     processExpression(node.right);
@@ -363,8 +455,15 @@ void operation(OperExpression& node, ExpressionPtr& slot) {
     compareAsSigned(node);
 }
 
-void prefix(PrefixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
-void postfix(PostfixOperExpression& node, ExpressionPtr&) { processExpression(node.operand); }
+void prefix(PrefixOperExpression& node, ExpressionPtr&) {
+    if (node.op == "++" || node.op == "--") checkNotArgument(node.operand.get());
+    processExpression(node.operand);
+}
+
+void postfix(PostfixOperExpression& node, ExpressionPtr&) {
+    if (node.op == "++" || node.op == "--") checkNotArgument(node.operand.get());
+    processExpression(node.operand);
+}
 
 void ternary(TernaryOperExpression& node, ExpressionPtr&) {
     processExpression(node.condition);
@@ -399,10 +498,179 @@ void pointerCast(FuncExpression& node) {
     callee->name = "boost::" + name.substr(0, name.size() - 5) + "_pointer_cast";
 }
 
+// ---- argument counts of calls ----
+
+// The name a declaration is known by in the program: the table key, which for the library's
+// basic types is the vorn name ("Int") where the declaration holds the C++ one ("int").
+std::string programName(const SimpleTypeExpr& type) {
+    const Declaration* declaration = type.declaration;
+    const Block* block = declaration ? nodeCast<Block>(declaration->parent) : nullptr;
+    if (block)
+        for (const auto& entry : block->names)
+            if (entry.second.get() == declaration) return entry.first;
+    return type.name;
+}
+
+std::string writtenType(const TypeExpression* type) {
+    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type)) return programName(*simple);
+    const TypeOperator* op = nodeCast<TypeOperator>(type);
+    if (!op) return "?";
+    const std::string operand = writtenType(op->operand.get());
+    switch (op->kind) {
+    case PointerType:
+        return operand + "*";
+    case SharedPointerType:
+        return operand + "$";
+    case ReferenceType:
+        return operand + "&";
+    case ArrayType:
+        return operand + "#";
+    case VectorType:
+        return "[" + operand + "]";
+    case MapType:
+        return operand + " -> " + writtenType(op->valueType.get());
+    case ConstType:
+        return operand + " const";
+    default:
+        return operand;
+    }
+}
+
+// An argument's type as written: without the const and reference that passing added.
+std::string writtenArgumentType(const ArgumentDeclaration& argument) {
+    const TypeExpression* type = argument.type.get();
+    if (!argument.keepsWrittenType) {
+        const TypeOperator* reference = nodeCast<TypeOperator>(type);
+        if (reference && reference->kind == ReferenceType) {
+            const TypeOperator* constant = nodeCast<TypeOperator>(reference->operand.get());
+            if (constant && constant->kind == ConstType && passingCategory(constant->operand.get()) == 3)
+                type = constant->operand.get();
+        }
+        const TypeOperator* constant = nodeCast<TypeOperator>(type);
+        if (constant && constant->kind == ConstType && passingCategory(constant->operand.get()) == 1)
+            type = constant->operand.get();
+    }
+    return writtenType(type);
+}
+
+struct ArgumentRange {
+    size_t least = 0;
+    size_t most = 0;
+};
+
+ArgumentRange argumentRange(const FunctionDeclaration& function) {
+    ArgumentRange range;
+    for (const ArgumentDeclarationPtr& argument : function.arguments) {
+        ++range.most;
+        if (argument && !argument->defaultValue) range.least = range.most;
+    }
+    return range;
+}
+
+std::string signature(const FunctionDeclaration& function, const std::string& name) {
+    std::string text = name + "(";
+    for (size_t i = 0; i < function.arguments.size(); ++i) {
+        const ArgumentDeclaration* argument = function.arguments[i].get();
+        if (i > 0) text += ", ";
+        if (!argument) continue;
+        text += writtenArgumentType(*argument);
+        if (argument->name.compare(0, 5, "VORN_") != 0) text += " " + argument->name;
+        if (argument->defaultValue) text += " = ...";
+    }
+    const ArgumentRange range = argumentRange(function);
+    text += ") takes " + std::to_string(range.least);
+    if (range.most != range.least) text += " to " + std::to_string(range.most);
+    return text;
+}
+
+void collectFunctions(const Block* block, const std::string& name, std::vector<const FunctionDeclaration*>& into) {
+    if (!block) return;
+    for (const StatementPtr& statement : block->statements)
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(statement.get()))
+            if (function->name == name && std::find(into.begin(), into.end(), function) == into.end())
+                into.push_back(function);
+}
+
+void collectClassFunctions(ClassDeclaration* start, const std::string& name,
+                           std::vector<const FunctionDeclaration*>& into) {
+    std::set<ClassDeclaration*> seen;
+    std::vector<ClassDeclaration*> pending{start};
+    while (!pending.empty()) {
+        ClassDeclaration* cls = pending.back();
+        pending.pop_back();
+        if (!seen.insert(cls).second) continue;
+        collectFunctions(cls->body.get(), name, into);
+        for (const BaseDeclarationPtr& base : cls->bases)
+            if (base)
+                if (ClassDeclaration* baseClass = nodeCast<ClassDeclaration>(
+                        declarationOf(base->type.get(), placeOf(base.get(), placeOf(cls)))))
+                    pending.push_back(baseClass);
+    }
+}
+
+// Every function of the name that C++ may choose among for the call: those of the class the
+// one found belongs to (and its bases), or those at the top level of the module and of every
+// module it imports. Empty when C++ may know others.
+std::vector<const FunctionDeclaration*> candidates(const FunctionDeclaration& found, const std::string& name,
+                                                   Block* place) {
+    std::vector<const FunctionDeclaration*> all;
+    Module* module = moduleOf(place);
+    if (!module || mayUseUnseenNames(module)) return all;
+    Block* holder = placeOf(&found);
+    if (ClassDeclaration* cls = holder ? nodeCast<ClassDeclaration>(holder->parent) : nullptr) {
+        if (!membersAllKnown(cls)) return all;
+        collectClassFunctions(cls, name, all);
+        return all;
+    }
+    std::set<const Module*> queued{module};
+    std::vector<Module*> pending{module};
+    while (!pending.empty()) {
+        Module* next = pending.back();
+        pending.pop_back();
+        if (next->isLibrary || next->name.compare(0, 8, "Library.") == 0) {
+            if (next->block && next->block->names.count(name)) return {};
+        } else {
+            collectFunctions(next->block.get(), name, all);
+        }
+        for (const auto& imported : next->imports)
+            if (imported.second && imported.second->module && queued.insert(imported.second->module.get()).second)
+                pending.push_back(imported.second->module.get());
+    }
+    return all;
+}
+
+void checkArgumentCount(FuncExpression& node) {
+    std::string name;
+    Declaration* declaration = nullptr;
+    if (StaticExpression* callee = nodeCast<StaticExpression>(node.function.get())) {
+        if (callee->scope) return;
+        name = callee->name;
+        declaration = declarationOfName(*callee);
+    } else if (SubExpression* access = nodeCast<SubExpression>(node.function.get())) {
+        name = access->member;
+        declaration = memberDenoted(*access);
+    }
+    const FunctionDeclaration* found = nodeCast<FunctionDeclaration>(declaration);
+    if (!found || found->name != name) return;
+    std::vector<const FunctionDeclaration*> all = candidates(*found, name, placeOf(&node));
+    if (all.empty()) return;
+    const size_t given = node.arguments.size();
+    std::string declarations;
+    for (const FunctionDeclaration* function : all) {
+        const ArgumentRange range = argumentRange(*function);
+        if (given >= range.least && given <= range.most) return;
+        declarations += (declarations.empty() ? "" : ", ") + signature(*function, name);
+    }
+    throw CompileError("No function " + name + " takes " + std::to_string(given) +
+                           (given == 1 ? " argument; " : " arguments; ") + declarations,
+                       node.location);
+}
+
 void call(FuncExpression& node, ExpressionPtr&) {
     processExpression(node.function);
     processTemplateArguments(node.templateArgs);
     processExpressions(node.arguments);
+    checkArgumentCount(node);
     pointerCast(node);
 }
 

@@ -5,6 +5,7 @@
 #include "NameLookup.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <boost/make_shared.hpp>
 #include <deque>
 #include <set>
@@ -259,4 +260,137 @@ TypeExpressionPtr typeOfDeclaration(Declaration* declaration) {
     // Variables, properties, arguments, caught values and data read from library files.
     if (DataDeclaration* data = nodeCast<DataDeclaration>(declaration)) return data->type;
     throw VORN_INTERNAL_ERROR(sourceFile, "Unable to determine type");
+}
+
+namespace {
+
+bool holdsVerbatimCode(const ASTObject& root) {
+    std::vector<ASTObject*> pending{const_cast<ASTObject*>(&root)};
+    while (!pending.empty()) {
+        ASTObject* node = pending.back();
+        pending.pop_back();
+        const MacroCall* call = nullptr;
+        if (const MacroStatement* statement = nodeCast<MacroStatement>(node)) call = statement->call.get();
+        if (const MacroExpression* expression = nodeCast<MacroExpression>(node)) call = expression->call.get();
+        if (call && (call->name == "_CPP" || call->name == "_HPP")) return true;
+        appendChildNodes(*node, pending);
+    }
+    return false;
+}
+
+bool readsUnseenNamesItself(Module& module) {
+    if (!module.headerPath.empty() || nodeCast<IncludeModule>(&module)) return true;
+    return module.block && holdsVerbatimCode(*module.block);
+}
+
+// Insert, delete, replace one letter, or swap two neighbours.
+bool oneEditApart(const std::string& a, const std::string& b) {
+    if (a == b) return false;
+    const std::string& longer = a.size() >= b.size() ? a : b;
+    const std::string& shorter = a.size() >= b.size() ? b : a;
+    if (longer.size() - shorter.size() > 1) return false;
+    size_t start = 0;
+    while (start < shorter.size() && longer[start] == shorter[start]) ++start;
+    if (longer.size() != shorter.size()) return longer.compare(start + 1, std::string::npos, shorter, start) == 0;
+    if (longer.compare(start + 1, std::string::npos, shorter, start + 1) == 0) return true;
+    return start + 1 < longer.size() && longer[start] == shorter[start + 1] && longer[start + 1] == shorter[start] &&
+           longer.compare(start + 2, std::string::npos, shorter, start + 2) == 0;
+}
+
+bool isTypeName(const std::string& name) { return !name.empty() && std::isupper(static_cast<unsigned char>(name[0])); }
+
+struct NearNames {
+    const std::string& wanted;
+    bool typeNames;
+    std::set<std::string> matches;
+
+    void consider(const std::string& name) {
+        if (wanted.size() > 2 && !name.empty() && name[0] != '_' && isTypeName(name) == typeNames && oneEditApart(name, wanted))
+            matches.insert(name);
+    }
+    void considerTable(const Block* block) {
+        if (!block) return;
+        for (const auto& entry : block->names) consider(entry.first);
+    }
+    std::string single() const { return matches.size() == 1 ? *matches.begin() : std::string(); }
+};
+
+void considerClass(NearNames& near, ClassDeclaration* start) {
+    std::set<const ClassDeclaration*> seen;
+    std::deque<ClassDeclaration*> queue{start};
+    while (!queue.empty()) {
+        ClassDeclaration* cls = queue.front();
+        queue.pop_front();
+        if (!seen.insert(cls).second) continue;
+        near.considerTable(cls->body.get());
+        for (const BaseDeclarationPtr& base : cls->bases)
+            if (base)
+                if (ClassDeclaration* baseClass = nodeCast<ClassDeclaration>(
+                        declarationOf(base->type.get(), placeOf(base.get(), placeOf(cls)))))
+                    queue.push_back(baseClass);
+    }
+}
+
+}  // namespace
+
+bool mayUseUnseenNames(Module* module) {
+    if (!module) return true;
+    if (module->unseenNames >= 0) return module->unseenNames != 0;
+    bool unseen = false;
+    std::set<const Module*> queued{module};
+    std::deque<Module*> queue{module};
+    while (!queue.empty() && !unseen) {
+        Module* next = queue.front();
+        queue.pop_front();
+        unseen = readsUnseenNamesItself(*next);
+        for (const auto& imported : next->imports)
+            if (imported.second && imported.second->module && queued.insert(imported.second->module.get()).second)
+                queue.push_back(imported.second->module.get());
+    }
+    module->unseenNames = unseen ? 1 : 0;
+    return unseen;
+}
+
+std::string nearestVisibleName(const std::string& name, Block* place, bool typeNames) {
+    NearNames near{name, typeNames, {}};
+    Block* outermost = place;
+    for (Block* scope = place; scope; scope = enclosingBlock(scope)) {
+        outermost = scope;
+        near.considerTable(scope);
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(scope->parent)) {
+            if (function->body.get() == scope)
+                for (const ArgumentDeclarationPtr& argument : function->arguments)
+                    if (argument) near.consider(argument->name);
+        } else if (const ForStatement* loop = nodeCast<ForStatement>(scope->parent)) {
+            if (loop->body.get() == scope)
+                for (const ForPartPtr& part : loop->parts)
+                    if (part) near.consider(part->name);
+        } else if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(scope->parent)) {
+            if (cls->body.get() == scope) considerClass(near, cls);
+        }
+        if (nodeCast<Module>(scope->parent)) break;
+    }
+    Module* module = outermost ? nodeCast<Module>(outermost->parent) : nullptr;
+    if (!module) return near.single();
+    std::set<const Module*> queued{module};
+    std::deque<Module*> queue;
+    for (const auto& entry : module->imports)
+        if (entry.second && entry.second->module && queued.insert(entry.second->module.get()).second)
+            queue.push_back(entry.second->module.get());
+    while (!queue.empty()) {
+        Module* next = queue.front();
+        queue.pop_front();
+        near.considerTable(next->block.get());
+        for (const auto& imported : next->imports)
+            if (imported.second && imported.second->inHeader == 2 && imported.second->module &&
+                queued.insert(imported.second->module.get()).second)
+                queue.push_back(imported.second->module.get());
+    }
+    return near.single();
+}
+
+std::string nearestMemberName(const std::string& name, Declaration* scope) {
+    NearNames near{name, isTypeName(name), {}};
+    if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(scope)) considerClass(near, cls);
+    return near.single();
 }

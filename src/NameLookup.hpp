@@ -43,3 +43,15 @@ Block* placeOf(const ASTObject* node, Block* fallback = nullptr);
 
 // The module a block belongs to, or null for a block outside any module.
 Module* moduleOf(Block* block);
+
+// Whether C++ may know names at a place that vorn never read: the module, or one it imports
+// directly or not, is read from a C or C++ header (whose macros vorn does not import) or
+// holds verbatim C++ (`_CPP`, `_HPP`). A name vorn cannot find is then left to the C++ compiler.
+bool mayUseUnseenNames(Module* module);
+
+// The one name visible at place that is a single edit away from name (a letter inserted,
+// deleted or replaced, or two neighbours swapped), among names (lower-case first letter) or
+// among type names (upper-case); empty when there is none or more than one.
+std::string nearestVisibleName(const std::string& name, Block* place, bool typeNames);
+// The same among the members of a class and its bases.
+std::string nearestMemberName(const std::string& name, Declaration* scope);

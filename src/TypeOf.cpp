@@ -687,6 +687,10 @@ TypeExpressionPtr typeOf(Expression* expression) {
     return expressionTypers()(*expression);
 }
 
+bool isSharedPointerOwnMember(const TypeExpressionPtr& objectType, const std::string& member, Block* place) {
+    return sharedPointerOwnMember(objectType, member, place);
+}
+
 bool memberThroughPointer(const TypeExpressionPtr& objectType, const std::string& member, Block* place) {
     if (!pointeeType(objectType)) return false;
     return !sharedPointerOwnMember(objectType, member, place);

@@ -18,6 +18,8 @@ TypeExpressionPtr typeOf(Expression* expression);
 // pointer or a container's iterator, and the member is not one of a shared pointer's own
 // functions (get, reset, use_count, ...) that the object pointed to lacks.
 bool memberThroughPointer(const TypeExpressionPtr& objectType, const std::string& member, Block* place);
+// Whether `object.member` calls a shared pointer's own function rather than the pointee's.
+bool isSharedPointerOwnMember(const TypeExpressionPtr& objectType, const std::string& member, Block* place);
 
 // Resolves the type held in slot, once per node, and gives its passing category: bit 0 asks
 // for const, bit 1 for a reference. context is where names are looked up when the type was

@@ -16,19 +16,20 @@ run() {
     [ "$(cat err)" = "$expected" ] || fail "$name: standard error was [$(cat err)], expected [$expected]"
 }
 
-cast="bad lexical cast: source type value could not be interpreted as target"
 run "-c with -d" 1 "-c and -d are mutually exclusive" -c msvc -d x.vn
 run "-d with -c" 1 "-c and -d are mutually exclusive" --doc x.vn --compiler gcc
-run "tabsize 0" 1 "tabsize must be a positive integer" -t 0 x.vn
-run "tabsize not a number" 1 "$cast" -t abc x.vn
+run "tabsize 0" 1 "tabsize must be a positive integer: 0" -t 0 x.vn
+run "tabsize not a number" 1 "tabsize must be a positive integer: abc" -t abc x.vn
+run "unknown option" 1 "unknown option: --bogus" x.vn --bogus
+run "usage word that is no option" 1 "unknown option: --no-depends" --no-depends x.vn
 run "missing script" 1 "compiler configuration file not found:
 $build/compiler/missing" -c missing x.vn
 run "missing script after a good one" 1 "compiler configuration file not found:
 $build/compiler/nope" -c gcc -c nope x.vn
-run "bad script ends the reading" 1 "tabsize must be a positive integer" -c clang -t 0
+run "bad script ends the reading" 1 "tabsize must be a positive integer: 0" -c clang -t 0
 
 # Stages that do not exist yet must fail, never pass for done.
-for args in "x.vn" "-s x.vn" "-c gcc hello.vn" "-c gcc -s -o hello hello.vn" "x.vn -o" "--no-depends x.vn"; do
+for args in "x.vn" "-s x.vn" "-c gcc hello.vn" "-c gcc -s -o hello hello.vn" "x.vn -o" "- x.vn"; do
     # shellcheck disable=SC2086
     "$vorn" $args >out 2>err
     status=$?

@@ -30,7 +30,6 @@ Usage: vorn [options] files
                         - debug     compile with debug information
                         - windows   create a windows application (non-console)
   -d, --doc           Generates documentation in the form XML files
-      --no-depends    Don't also reprocess files that import the processed files
   -t, --tabsize       Specifies the size of tabstops, default value is 8
   -I  --include-dir   Adds an include directory, include directories are used for:
                         - library files

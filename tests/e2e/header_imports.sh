@@ -81,7 +81,7 @@ printf '// a note = fine\ncolour = red // note\nprefix = x\n' >Lib.vni
 status=0
 "$build/vorn" main.vn >"$tmp/out" 2>&1 || status=$?
 [ "$status" = 1 ] || fail "bad line: status $status"
-grep -qF "Lib.vni(2,0) : error : Unrecognized line: 'colour = red // note'" "$tmp/out" ||
+grep -qF "Lib.vni(2,1) : error : Unrecognized line: 'colour = red // note'" "$tmp/out" ||
     fail "bad line: $(cat "$tmp/out")"
 # An include that finds no header fails there, instead of leaving every name it gives unknown.
 printf 'include = no_such_header_anywhere.h\n' >Lib.vni

@@ -22,27 +22,31 @@ check() {
     cd ..
 }
 
-untyped="main\\.vn\\(3,4\\) : error : unable to infer type of x"
-# A variable whose initialiser has no type vorn can know (a name declared nowhere).
-check local-var 'Int main()\n    Int y = 2\n    var x = missing\n    return x + y\n' "$untyped"
-check local-var-in-method 'class C\n    Int f()\n        Int y = 2\n        var x = missing\n        return x\n' \
-    "main\\.vn\\(4,8\\) : error : unable to infer type of x"
+# A variable whose initialiser has no type vorn can know (a name only verbatim C++ declares).
+known='_HPP({ extern int missing; })\n'
+check local-var "${known}Int main()\n    Int y = 2\n    var x = missing\n    return x + y\n" \
+    "main\\.vn\\(4,5\\) : error : unable to infer type of x"
+check local-var-in-method "${known}class C\n    Int f()\n        Int y = 2\n        var x = missing\n        return x\n" \
+    "main\\.vn\\(5,9\\) : error : unable to infer type of x"
+# Without verbatim code or a header, a name declared nowhere is the error.
+check unknown-name 'Int main()\n    Int total = 2\n    var x = totl\n    return x\n' \
+    "main\\.vn\\(3,13\\) : error : Unable to find declaration of totl, did you mean total\\?"
 
 # Declarations C++ cannot take in a body (enums and aliases there are plain C++).
 inBody="declared inside a function body is not supported in this version"
 check class-in-body 'Int main()\n    class Local\n        Int get()\n            return 3\n    Local l\n    return l.get()\n' \
-    "main\\.vn\\(2,4\\) : error : A class $inBody: Local"
+    "main\\.vn\\(2,5\\) : error : A class $inBody: Local"
 check class-in-method 'class C\n    Int f()\n        class Local\n            Int v\n        return 0\n' \
-    "main\\.vn\\(3,8\\) : error : A class $inBody: Local"
+    "main\\.vn\\(3,9\\) : error : A class $inBody: Local"
 check function-in-body 'Int main()\n    Int inner(Int x)\n        return x\n    return inner(0)\n' \
-    "main\\.vn\\(2,4\\) : error : A function $inBody: inner"
+    "main\\.vn\\(2,5\\) : error : A function $inBody: inner"
 
 # A declared macro called where it cannot be expanded, or whose code is no statement.
 macro='macro _twice(Int x)\n    return x\n'
 check macro-in-expression "${macro}Int main()\n    return _twice(3)\n" \
-    "main\\.vn\\(4,11\\) : error : macro _twice can only be expanded as a statement outside a macro body"
+    "main\\.vn\\(4,12\\) : error : macro _twice can only be expanded as a statement outside a macro body"
 check macro-not-a-statement 'macro _bad()\n    return _code(1 +)\nInt main()\n    _bad()\n    return 0\n' \
-    "main\\.vn\\(4,4\\) : error : expected that macro returns a statement"
+    "main\\.vn\\(4,5\\) : error : expected that macro returns a statement"
 
 # Calls of names that are no macro of the program stay C++ for g++ (here a C macro).
 mkdir passthrough && cd passthrough || exit 1

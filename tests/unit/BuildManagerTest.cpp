@@ -307,7 +307,7 @@ TEST_F(BuildManagerTest, OnlyDeclarationsAtTopLevel) {
     build({"a"}, &ok);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(ok);
-    EXPECT_EQ(err, "x.vn(3,0) : error : Only declarations allowed in this scope\n");
+    EXPECT_EQ(err, "x.vn(3,1) : error : Only declarations allowed in this scope\n");
     EXPECT_TRUE(back->written.empty());
     EXPECT_TRUE(converted.empty());
 }
@@ -322,7 +322,7 @@ TEST_F(BuildManagerTest, AFailedImportStopsItsImporter) {
     std::string trace = build({"a"}, &ok);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(ok);
-    EXPECT_EQ(err, "x.vn(3,0) : error : Only declarations allowed in this scope\n");
+    EXPECT_EQ(err, "x.vn(3,1) : error : Only declarations allowed in this scope\n");
     EXPECT_TRUE(back->written.empty());
     EXPECT_TRUE(converted.empty());
     EXPECT_EQ(trace.find("loading: a from memory"), std::string::npos) << trace;

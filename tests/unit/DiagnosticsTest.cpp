@@ -18,8 +18,8 @@ TEST_F(DiagnosticsTest, ReportLineLayouts) {
         CompileError error;
         const char* expected;
     } cases[] = {
-        {CompileError("bad", SourceLocation(file, 12, 5)), "a.vn(12,5) : error : bad\n"},
-        {CompileWarning("careful", SourceLocation(file, 1, 0)), "a.vn(1,0) : warning : careful\n"},
+        {CompileError("bad", SourceLocation(file, 12, 5)), "a.vn(12,6) : error : bad\n"},
+        {CompileWarning("careful", SourceLocation(file, 1, 0)), "a.vn(1,1) : warning : careful\n"},
         {CompileError("no place"), " : error : no place\n"},
         {CompileError("file only", SourceLocation(file, -1, -1)), "a.vn : error : file only\n"},
         {CompileError("internal", SourceLocation(), SeverityInternal), " : error : internal\n"},
@@ -44,7 +44,7 @@ TEST_F(DiagnosticsTest, AdjacentDuplicatesPrintOnce) {
     reportError("same", at);
     std::ostringstream out;
     EXPECT_TRUE(flushDiagnostics(2, out));
-    EXPECT_EQ(out.str(), "d.vn(3,4) : error : same\nd.vn(3,4) : error : other\nd.vn(3,4) : error : same\n");
+    EXPECT_EQ(out.str(), "d.vn(3,5) : error : same\nd.vn(3,5) : error : other\nd.vn(3,5) : error : same\n");
     EXPECT_TRUE(queuedDiagnostics().empty());
 }
 
@@ -77,7 +77,7 @@ TEST_F(DiagnosticsTest, FillMissingPositionsOnlyTouchesEntriesWithoutFile) {
     fillMissingPositions(statement);
     std::ostringstream out;
     flushDiagnostics(2, out);
-    EXPECT_EQ(out.str(), "s.vn(7,3) : error : deep\nown.vn(2,1) : error : placed\n");
+    EXPECT_EQ(out.str(), "s.vn(7,4) : error : deep\nown.vn(2,2) : error : placed\n");
 }
 
 TEST_F(DiagnosticsTest, InternalErrorHasFourLines) {
