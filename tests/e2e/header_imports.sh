@@ -88,7 +88,7 @@ printf 'include = no_such_header_anywhere.h\n' >Lib.vni
 status=0
 "$build/vorn" main.vn >"$tmp/out" 2>&1 || status=$?
 [ "$status" = 1 ] || fail "missing header: status $status"
-grep -qF "Lib.vni(1,0) : error : No header found for include = no_such_header_anywhere.h" "$tmp/out" ||
+grep -qF "Lib.vni(1,1) : error : No header found for include = no_such_header_anywhere.h" "$tmp/out" ||
     fail "missing header: $(cat "$tmp/out")"
 
 [ "$failures" -eq 0 ]

@@ -44,14 +44,14 @@ unterminated() {  # unterminated NAME TEXT POSITION WHAT
     refused "$1" "$1.vn\\($3\\) : error : Syntax error, unterminated $4\$" "$vorn" "$1.vn"
     [ ! -e "_$1.cpp" ] || fail "$1: C++ was written"
 }
-unterminated comment 'Int f()\n    return 1\n/* open\nInt g()\n    return 2\n' 3,0 comment
-unterminated nested 'Int f()\n    return 1\n/+ a /+ b +/ c\n' 3,0 "nested comment"
-unterminated char "Char f()\n    Char c = 'a\n    return c\n" 2,13 "character literal"
-unterminated string 'String f()\n    return "abc\n\n' 2,11 "string literal"
+unterminated comment 'Int f()\n    return 1\n/* open\nInt g()\n    return 2\n' 3,1 comment
+unterminated nested 'Int f()\n    return 1\n/+ a /+ b +/ c\n' 3,1 "nested comment"
+unterminated char "Char f()\n    Char c = 'a\n    return c\n" 2,14 "character literal"
+unterminated string 'String f()\n    return "abc\n\n' 2,12 "string literal"
 printf 'int a;\n/* open\nint b;\n' >Open.h
 printf 'import Open\n\nInt main()\n    return 0\n' >header.vn
-refused "open comment in a header" "Open.h\\(2,0\\) : error : Syntax error, unterminated comment" "$vorn" header.vn
-refused "open comment in vorn-pp" "Open.h\\(2,0\\) : error : Syntax error, unterminated comment" "$build/vorn-pp" Open.h
+refused "open comment in a header" "Open.h\\(2,1\\) : error : Syntax error, unterminated comment" "$vorn" header.vn
+refused "open comment in vorn-pp" "Open.h\\(2,1\\) : error : Syntax error, unterminated comment" "$build/vorn-pp" Open.h
 cd ..
 
 # --- Tab stops are bounded.
