@@ -1,6 +1,7 @@
 // The syntax tree: enumeration spellings, default access, the one member a node answers,
 // and each class's field listing. Builds no tree itself and looks at no other stage.
 #include "Ast.hpp"
+#include "Lexer.hpp"
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
@@ -302,7 +303,10 @@ void ReturnStatement::visitFields(FieldVisitor& v) const { v.child("value", valu
 
 void ThrowStatement::visitFields(FieldVisitor& v) const { v.child("value", value.get()); }
 
-void ExpressionStatement::visitFields(FieldVisitor& v) const { v.child("expression", expression.get()); }
+void ExpressionStatement::visitFields(FieldVisitor& v) const {
+    v.child("expression", expression.get());
+    v.child("body", body.get());
+}
 
 void MacroStatement::visitFields(FieldVisitor& v) const { v.child("call", call.get()); }
 
@@ -439,8 +443,9 @@ void ModuleDeclaration::visitFields(FieldVisitor& v) const {
 }
 
 void CppConstantMacroDeclaration::visitFields(FieldVisitor& v) const {
-    Declaration::visitFields(v);
+    DataDeclaration::visitFields(v);
     v.text("value", value);
+    v.flag("functionLike", functionLike);
 }
 
 void BaseDeclaration::visitFields(FieldVisitor& v) const {
@@ -499,19 +504,23 @@ void Module::visitFields(FieldVisitor& v) const {
 
 IncludeModulePtr currentIncludeModule;
 
-std::string IncludeModule::importedName(const std::string& name) const {
+std::string IncludeModule::importedName(const std::string& name, bool isType) const {
+    if (isType) {
+        auto whole = aliases.find(name);
+        if (whole != aliases.end() && !whole->second.empty()) return whole->second;
+    }
     std::string result = name;
-    // A name that is nothing but the prefix keeps it: an empty name could not be used.
     for (const std::string& prefix : prefixes) {
         if (prefix.empty() || result.compare(0, prefix.size(), prefix) != 0) continue;
-        if (result.size() > prefix.size()) result.erase(0, prefix.size());
+        const std::string rest = result.substr(prefix.size());
+        // An empty name could not be used, and box_delete is not delete, nor json_true true.
+        if (!rest.empty() && classifyWord(rest, true) != Keyword && rest != "true" && rest != "false" && rest != "this")
+            result = rest;
         break;
     }
-    for (const auto& alias : aliases) {
-        const size_t at = alias.first.empty() ? std::string::npos : result.find(alias.first);
-        if (at == std::string::npos) continue;
-        result.replace(at, alias.first.size(), alias.second);
-        break;
+    if (isType) {
+        auto stripped = aliases.find(result);
+        if (stripped != aliases.end() && !stripped->second.empty()) return stripped->second;
     }
     return result;
 }

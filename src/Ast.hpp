@@ -470,6 +470,9 @@ public:
 
     TypeExpressionPtr scope;
     std::string name;
+    // Kept where lowering wrote a header's own name for the one the program used (open for
+    // sqlite3_open): the C name is in no table the program sees.
+    Declaration* renamedFrom = nullptr;
 };
 
 class TupleExpression : public Expression {
@@ -684,6 +687,7 @@ public:
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr expression;
+    BlockPtr body;  // the statements a C macro that opens a statement runs (cJSON_ArrayForEach)
 };
 
 class BreakStatement : public Statement {
@@ -987,12 +991,15 @@ public:
     const char* className() const override { return "CppIncludeDeclaration"; }
 };
 
-class CppConstantMacroDeclaration : public Declaration {
+// A macro of an imported header that stands for a value or is called like a function. Its type
+// is the value's (null where vorn cannot tell it), a FuncType of the result for a function-like one.
+class CppConstantMacroDeclaration : public DataDeclaration {
 public:
     const char* className() const override { return "CppConstantMacroDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
-    std::string value;
+    std::string value;  // the replacement text
+    bool functionLike = false;
 };
 
 // ---- other nodes ----
@@ -1132,6 +1139,7 @@ public:
     // A module read from a C or C++ header: the header's full path and the macros its include
     // interface file defined, which the generated wrapper hands on to the C++ compiler.
     std::string headerPath;
+    std::string headerInclude;  // "<zlib.h>" where the C++ compiler finds it by that name
     std::map<std::string, std::string> headerDefines;
 };
 
@@ -1149,8 +1157,10 @@ public:
     std::vector<std::string> setterPrefixes;
 
     // The name a header's declaration is known by: without the first prefix it begins with
-    // (file order), then with the first alias (name order) that occurs in it replaced once.
-    std::string importedName(const std::string& name) const;
+    // (file order), unless what is left is empty or a keyword of the language; a type whose
+    // name, whole, is an alias's (before or after the prefix) is known by the alias's value.
+    // Parts of names are never replaced: cJSON_Parse stays itself under alias cJSON = Json.
+    std::string importedName(const std::string& name, bool isType = false) const;
 };
 
 // The include module whose headers are being loaded, empty otherwise. Written only by the

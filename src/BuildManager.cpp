@@ -159,7 +159,7 @@ namespace {
 // the module: a run that rewrites nothing then reads no source at all. Only a module that is
 // not rewritten may be taken this way, and a module that is rewritten reads its imports from
 // source (resolveImports), so no translation ever sees the shorter declarations of the file.
-ModulePtr loadFromInterface(const ModuleName& request, std::time_t source) {
+ModulePtr loadFromInterface(const ModuleName& request, platform::FileTime source) {
     if (request.extension != "vn" || LibBackEnd().outputTime(request) < source) return ModulePtr();
     std::vector<ModulePtr> described = LibFrontEnd().readOwnInterface(request);
     // Under a flat output directory another module's file may sit at the same path.
@@ -171,7 +171,7 @@ ModulePtr loadFromInterface(const ModuleName& request, std::time_t source) {
 void translateLoaded();
 
 ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDepth depth) {
-    std::time_t source = frontEnd.sourceTime(request);
+    platform::FileTime source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
     // Equal times count as up to date: the outputs were written from this very source.
     bool upToDate = cppBackEndInstance().outputTime(request) >= source &&

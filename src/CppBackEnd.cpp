@@ -80,11 +80,11 @@ std::string guardName(const std::vector<std::string>& components) {
 
 // ---- CppBackEnd ----
 
-std::time_t CppBackEnd::outputTime(const ModuleName& name) {
-    std::time_t oldest = 0;
+platform::FileTime CppBackEnd::outputTime(const ModuleName& name) {
+    platform::FileTime oldest = 0;
     bool first = true;
     for (const char* extension : {"cpp", "hpp2", "hpp"}) {
-        const std::time_t time = platform::modificationTime(outputPath(name, extension));
+        const platform::FileTime time = platform::modificationTime(outputPath(name, extension));
         if (first || time < oldest) oldest = time;
         first = false;
     }
@@ -119,7 +119,8 @@ void writeHeaderWrapper(CppWriter& out, const Module& module, const std::string&
     out.writeRaw("#ifndef " + guard + "\n#define " + guard + "\n");
     for (const auto& define : module.headerDefines)
         out.writeRaw("#ifndef " + define.first + "\n#define " + define.first + " " + define.second + "\n#endif\n");
-    out.writeRaw("#include " + quoteCString(module.headerPath) + "\n#endif\n");
+    const std::string& included = module.headerInclude.empty() ? quoteCString(module.headerPath) : module.headerInclude;
+    out.writeRaw("#include " + included + "\n#endif\n");
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ public:
     // that cannot be written is reported as an error in the diagnostics list.
     void writeModule(Module& module) override;
     // The oldest modification time of the module's cpp, hpp2 and hpp files; 0 if one is missing.
-    std::time_t outputTime(const ModuleName& name) override;
+    platform::FileTime outputTime(const ModuleName& name) override;
     // Deletes the hpp, hpp2 and cpp files; failures are ignored.
     void removeOutputs(const ModuleName& name) override;
     // Deletes the obj and o files; failures are ignored.

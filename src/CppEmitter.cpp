@@ -856,7 +856,10 @@ void CppEmitter::blockStatement(const BlockStatement& node) {
 void CppEmitter::expressionStatement(const ExpressionStatement& node) {
     mark(node);
     visit(node.expression);
-    write(";");
+    if (node.body)
+        writeBlock(*node.body, false);
+    else
+        write(";");
 }
 
 void CppEmitter::returnStatement(const ReturnStatement& node) {

@@ -4,6 +4,8 @@
 // nodes of the same classes as the source grammar, and the few C++-only ones.
 #include "CppFrontEnd.hpp"
 
+#include "HeaderMacros.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -1158,10 +1160,13 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
 }
 
 ModulePtr CppFrontEnd::loadHeader(const std::string& path, const std::string& moduleName,
-                                  const PreProcessorSettings& settings) const {
+                                  const PreProcessorSettings& settings,
+                                  std::unordered_map<std::string, PreProcessor::MacroPtr>* macros) const {
     PreProcessor preprocessor(path, cHeaderLexerOptions, settings);
     HeaderTokens tokens(preprocessor);
-    return parseCppModule(tokens, moduleName);
+    ModulePtr module = parseCppModule(tokens, moduleName);
+    if (macros) *macros = std::move(preprocessor.macros);
+    return module;
 }
 
 namespace {
@@ -1178,13 +1183,22 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
     PreProcessorSettings settings;
     if (currentIncludeModule) settings.defines = currentIncludeModule->defines;
     settings.system = systemPreprocessor();
+    // What the header includes is declared through it, as for a C compiler (sqrt is in a file
+    // that math.h includes); the C++ library's templates are left to the C++ compiler.
+    settings.keepIncludedTokens = true;
+    for (const std::string& dir : settings.system.includeDirectories)
+        if (isCppLibraryDirectory(dir)) settings.tokenlessDirectories.push_back(dir);
     ModulePtr module;
     try {
-        module = loadHeader(path, dottedName(name), settings);
+        std::unordered_map<std::string, PreProcessor::MacroPtr> macros;
+        module = loadHeader(path, dottedName(name), settings, &macros);
         if (module) {
             module->headerPath = path;
+            module->headerInclude = headerIncludeText(name);
             module->headerDefines = settings.defines;
             ParentFinder().linkModule(*module);
+            // After linking, so that what the header declares keeps its name.
+            enterHeaderMacros(macros, settings.system.predefines, *module);
         }
     } catch (const CompileError& error) {
         reportError(error.message, error.position.line < 0 ? SourceLocation(internFileName(path), -1, -1) : error.position);
@@ -1193,9 +1207,9 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
     return module;
 }
 
-std::time_t CppFrontEnd::sourceTime(const ModuleName& name) {
+platform::FileTime CppFrontEnd::sourceTime(const ModuleName& name) {
     if (name.extension != "h" && name.extension != "hpp") return 0;
-    const std::time_t header = platform::modificationTime(headerPathOf(name));
+    const platform::FileTime header = platform::modificationTime(headerPathOf(name));
     // The wrapper written for the header carries the interface file's defines, so an edited
     // interface file makes it out of date as much as an edited header.
     if (header == 0 || !currentIncludeModule || !currentIncludeModule->location.hasFile()) return header;

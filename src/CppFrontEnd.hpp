@@ -33,9 +33,11 @@ public:
     // The build manager's entry: parses the name's ".h" or ".hpp" file and links the tree.
     ModulePtr loadModule(const ModuleName& name) override;
     // 0 unless the extension is "h" or "hpp"; else the header's modification time.
-    std::time_t sourceTime(const ModuleName& name) override;
+    platform::FileTime sourceTime(const ModuleName& name) override;
 
-    // Preprocesses and parses `path`; preprocessor failures are thrown as CompileError.
+    // Preprocesses and parses `path`; preprocessor failures are thrown as CompileError. The
+    // macros left defined at the end are handed to `macros` when it is given.
     ModulePtr loadHeader(const std::string& path, const std::string& moduleName,
-                         const PreProcessorSettings& settings = PreProcessorSettings()) const;
+                         const PreProcessorSettings& settings = PreProcessorSettings(),
+                         std::unordered_map<std::string, PreProcessor::MacroPtr>* macros = nullptr) const;
 };

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "Ast.hpp"
+#include "platform/Platform.hpp"
 
 struct ModuleName;
 
@@ -19,7 +20,7 @@ public:
     // read less than the whole module for that does so and marks the module `declarationsOnly`.
     virtual ModulePtr loadDeclarations(const ModuleName& name) { return loadModule(name); }
     // Modification time of the module's source, 0 when it does not exist.
-    virtual std::time_t sourceTime(const ModuleName& name) = 0;
+    virtual platform::FileTime sourceTime(const ModuleName& name) = 0;
 };
 
 typedef boost::shared_ptr<FrontEnd> FrontEndPtr;
@@ -29,7 +30,7 @@ public:
     virtual ~BackEnd() = default;
     virtual void writeModule(Module& module) = 0;
     // Oldest modification time of the generated files, 0 when one of them is missing.
-    virtual std::time_t outputTime(const ModuleName& name) = 0;
+    virtual platform::FileTime outputTime(const ModuleName& name) = 0;
     virtual void removeOutputs(const ModuleName& name) = 0;
     virtual void removeObjects(const ModuleName& name) = 0;
 };

@@ -205,6 +205,18 @@ bool noTupleConstructed(TokenStream&) {
     return true;
 }
 
+// Only an indented (or braced) block may follow an expression: a block of one statement on
+// the same line would take `y = 2 3` for a call with a body.
+bool bracedBlockNext(TokenStream& ts) { return ts.current->text == "{" && ts.current->kind != String; }
+
+// A scope read where no "." followed is none: the capitalised word itself is the name.
+bool scopeBeforeDot(TokenStream& ts) {
+    StaticExpression& name = nodeUnderConstruction<StaticExpression>();
+    if (name.scope && (std::distance(ts.begin(), ts.current) < 2 || std::prev(ts.current, 2)->text != "."))
+        name.scope.reset();
+    return true;
+}
+
 // ---- postfix operators ----
 
 // An expression that ends with an operator at the end of its line (a postfix increment) ends
@@ -536,9 +548,11 @@ void buildStatementRules() {
         opt(expression % to<Init>(&Init::arguments) >> many("," >> expression % to<Init>(&Init::arguments))) >> ")" >>
         endOfStatement;
 
-    // expression statement: expression end-of-statement
+    // expression statement: expression ( end-of-statement | block → body )
+    // The block is for a C macro that opens a statement; lowering checks that one is called.
     typedef ExpressionStatement ExprSt;
-    expressionStatementRule() = expression % to<ExprSt>(&ExprSt::expression) >> endOfStatement;
+    expressionStatementRule() = expression % to<ExprSt>(&ExprSt::expression) >>
+                                (endOfStatement | func(bracedBlockNext) >> block % to<ExprSt>(&ExprSt::body));
 }
 
 void buildExpressionRules() {
@@ -635,9 +649,12 @@ void buildExpressionRules() {
                      (lit("U") >> text) % setTo<Const>(&Const::encoding, EncodingU) |
                      (lit("8") >> text) % setTo<Const>(&Const::encoding, Encoding8) | tok(Number) % to<Const>(&Const::value);
 
-    // static name: [ type "." ] Name
+    // static name: [ type "." ] ( Name | TypeName )
+    // A capitalised word that is not constructed is a value too: a C header's constant (Z_OK).
+    // Lowering tells a type written where a value stands from such a constant.
     typedef StaticExpression Static;
-    staticNameRule() = opt(type % to<Static>(&Static::scope) >> ".") >> tok(Name) % to<Static>(&Static::name);
+    staticNameRule() = opt(type % to<Static>(&Static::scope) >> ".") >>
+                       (tok(Name) | tok(TypeName)) >> previous % to<Static>(&Static::name) >> func(scopeBeforeDot);
 
     // macro call: MacroName [ "(" [ bracketed { "," bracketed } ] ")" | open argument ]
     typedef MacroCall Macro;

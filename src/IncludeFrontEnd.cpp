@@ -15,7 +15,7 @@
 namespace {
 
 // Headers found by the include front end, by module name, for the C++ front end to read.
-std::map<ModuleName, std::string> headerLocations;
+std::map<ModuleName, FoundHeader> headerLocations;
 
 std::string trimmed(const std::string& text) {
     const char* const blanks = " \t\r\n";
@@ -46,7 +46,7 @@ std::string withSlash(const std::string& dir) {
 }
 
 // The entries of one directory matching the file name part of a pattern.
-std::vector<FoundHeader> matches(const std::string& root, const std::string& value) {
+std::vector<FoundHeader> matches(const std::string& root, const std::string& value, bool system = false) {
     const size_t slash = value.find_last_of("/\\");
     const std::string directoryPart = slash == std::string::npos ? std::string() : value.substr(0, slash + 1);
     const std::string filePattern = value.substr(directoryPart.size());
@@ -57,7 +57,7 @@ std::vector<FoundHeader> matches(const std::string& root, const std::string& val
         // A folder that matches a pattern is no header.
         if (!platform::isRegularFile(path)) continue;
         if (runOptions.verbose) verboseLine("  found: " + entry);
-        found.push_back({path, (isAbsolute(value) ? std::string() : directoryPart) + entry});
+        found.push_back({path, (isAbsolute(value) ? std::string() : directoryPart) + entry, system});
     }
     return found;
 }
@@ -67,7 +67,7 @@ ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocatio
     ModuleName name = headerModuleName(header.relative);
     const size_t dot = header.path.find_last_of('.');
     name.extension = dot != std::string::npos && header.path.substr(dot + 1) == "h" ? "h" : "hpp";
-    headerLocations[name] = header.path;
+    headerLocations[name] = header;
     ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
     import->path = name.components;
     import->location = at;
@@ -121,10 +121,16 @@ std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector
     if (value.empty()) return std::vector<FoundHeader>();
     if (isAbsolute(value)) return matches(std::string(), value);
     std::vector<std::string> roots{baseDirectory};
+    const size_t ownRoots = runOptions.includeDirs.empty() ? 1 : runOptions.includeDirs.size();
     for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) roots.push_back(withSlash(runOptions.includeDirs[i]));
-    for (const std::string& dir : systemDirectories) roots.push_back(withSlash(dir));
-    for (const std::string& root : roots) {
-        std::vector<FoundHeader> found = matches(root, value);
+    // The C++ library's own folders hold wrappers of the C headers (its stdlib.h has only
+    // "using std::..." lines): a C header is the C library's.
+    const bool cHeader = value.size() > 2 && value.compare(value.size() - 2, 2, ".h") == 0;
+    for (int pass = cHeader ? 0 : 1; pass < 2; ++pass)
+        for (const std::string& dir : systemDirectories)
+            if (!cHeader || isCppLibraryDirectory(dir) == (pass == 1)) roots.push_back(withSlash(dir));
+    for (size_t i = 0; i < roots.size(); ++i) {
+        std::vector<FoundHeader> found = matches(roots[i], value, i >= ownRoots);
         if (!found.empty()) return found;
     }
     return std::vector<FoundHeader>();
@@ -139,12 +145,25 @@ ModuleName headerModuleName(const std::string& relative) {
     return name;
 }
 
-std::string headerLocation(const ModuleName& name) {
-    auto found = headerLocations.find(name);
-    return found == headerLocations.end() ? std::string() : found->second;
+bool isCppLibraryDirectory(const std::string& dir) {
+    std::string path = dir;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path.find("/c++/") != std::string::npos || (path.size() >= 4 && path.compare(path.size() - 4, 4, "/c++") == 0);
 }
 
-std::time_t IncludeFrontEnd::sourceTime(const ModuleName& name) {
+std::string headerLocation(const ModuleName& name) {
+    auto found = headerLocations.find(name);
+    return found == headerLocations.end() ? std::string() : found->second.path;
+}
+
+std::string headerIncludeText(const ModuleName& name) {
+    auto found = headerLocations.find(name);
+    if (found == headerLocations.end() || !found->second.inSystemDirectory) return std::string();
+    return "<" + found->second.relative + ">";
+}
+
+platform::FileTime IncludeFrontEnd::sourceTime(const ModuleName& name) {
     return platform::modificationTime(sourcePath(name, "vni"));
 }
 
@@ -192,5 +211,8 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
     }
     for (const auto& entry : module->imports)
         if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
+    // Linked too, so that a lookup in it (Json.Json, the module's type of its own name) goes
+    // on into the headers.
+    ParentFinder().linkModule(*module);
     return module;
 }

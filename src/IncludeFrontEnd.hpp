@@ -31,8 +31,12 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
 struct FoundHeader {
     std::string path;      // full path of the header
     std::string relative;  // the value's directory part and the entry name
+    bool inSystemDirectory = false;
 };
 std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories);
+
+// Whether a system include directory is the C++ library's (its C headers are wrappers).
+bool isCppLibraryDirectory(const std::string& dir);
 
 // The module name a found header is imported under: its relative name with every character
 // that cannot stand in a name component made "_" (widgets/wg.h gives widgets_wg_h), so it
@@ -42,6 +46,9 @@ ModuleName headerModuleName(const std::string& relative);
 // Where the header of a header module lies, set when the include front end finds it; empty
 // for a name it has not found (the header is then looked for under the base directory).
 std::string headerLocation(const ModuleName& name);
+// What the generated C++ includes for it when it lies in the compiler's own directories: <name>
+// as the user wrote it, never a path that names the compiler's version. Empty otherwise.
+std::string headerIncludeText(const ModuleName& name);
 
 // The predefined macros and include directories of the system's C++ compiler ("c++"), asked
 // once per run and only when a header is imported; empty when there is no such compiler.
@@ -56,7 +63,7 @@ public:
     explicit IncludeFrontEnd(ModuleLoader loadImported) : loadImported(std::move(loadImported)) {}
 
     ModulePtr loadModule(const ModuleName& name) override;
-    std::time_t sourceTime(const ModuleName& name) override;
+    platform::FileTime sourceTime(const ModuleName& name) override;
 
 private:
     ModuleLoader loadImported;

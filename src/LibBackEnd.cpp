@@ -222,7 +222,7 @@ bool LibBackEnd::commit() {
     return moved;
 }
 
-bool LibBackEnd::interfaceCurrent(const ModuleName& name, std::time_t source) {
+bool LibBackEnd::interfaceCurrent(const ModuleName& name, platform::FileTime source) {
     const std::string path = outputPath(name, "vnl");
     if (!platform::fileExists(path)) return true;
     const InterfaceSeal seal = readInterfaceSeal(path);
@@ -240,7 +240,7 @@ bool LibBackEnd::refreshDigests(const ModuleName& name) {
     return !aside.empty() && moveIntoPlace(aside, path);
 }
 
-std::time_t LibBackEnd::outputTime(const ModuleName& name) {
+platform::FileTime LibBackEnd::outputTime(const ModuleName& name) {
     return platform::modificationTime(outputPath(name, "vnl"));
 }
 

@@ -43,12 +43,12 @@ public:
     // its interface file, moved into place after them, is no older either, reads whole and was
     // made from the declarations its digests name as they are now. A module without an interface
     // file (never written, or deleted by hand) is judged by its C++ files alone.
-    static bool interfaceCurrent(const ModuleName& name, std::time_t source);
+    static bool interfaceCurrent(const ModuleName& name, platform::FileTime source);
     // Writes the digest records again when the declarations they name changed after the file was
     // written: in an import cycle the modules are translated from each other's sources before the
     // later ones' headers exist. False when the file could not be rewritten.
     static bool refreshDigests(const ModuleName& name);
-    std::time_t outputTime(const ModuleName& name) override;
+    platform::FileTime outputTime(const ModuleName& name) override;
     void removeOutputs(const ModuleName& name) override;
     // Object files are the C++ back end's; asking this one is a fault.
     void removeObjects(const ModuleName& name) override;

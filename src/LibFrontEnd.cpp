@@ -249,7 +249,7 @@ ModulePtr LibFrontEnd::loadModule(const ModuleName& name) {
     return described.empty() ? ModulePtr() : described.front();
 }
 
-std::time_t LibFrontEnd::sourceTime(const ModuleName& name) {
+platform::FileTime LibFrontEnd::sourceTime(const ModuleName& name) {
     return platform::modificationTime(sourcePath(name, "vnl"));
 }
 

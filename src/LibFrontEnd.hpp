@@ -39,7 +39,7 @@ public:
     std::vector<ModulePtr> readLibrary(const ModuleName& name);
     // The file's own module alone (the nested ones are only reachable through readLibrary).
     ModulePtr loadModule(const ModuleName& name) override;
-    std::time_t sourceTime(const ModuleName& name) override;
+    platform::FileTime sourceTime(const ModuleName& name) override;
     // Reads a module's own interface file, the one written beside its generated C++, in the
     // order readLibrary gives.
     std::vector<ModulePtr> readOwnInterface(const ModuleName& name);

@@ -131,6 +131,7 @@ void processTemplateArguments(const TemplateCallPtr& call) {
 // ---- what a name or member access denotes ----
 
 Declaration* declarationOfName(StaticExpression& name) {
+    if (name.renamedFrom) return name.renamedFrom;
     Block* place = placeOf(&name);
     if (!name.scope) return lookup(name.name, place);
     resolveType(name.scope, place);
@@ -270,10 +271,19 @@ void checkKnownName(const StaticExpression& node) {
     throw CompileError(message, node.location);
 }
 
+bool isCapitalised(const std::string& name) { return !name.empty() && std::isupper(static_cast<unsigned char>(name[0])); }
+
 void staticName(StaticExpression& node, ExpressionPtr& slot) {
     Declaration* declaration = declarationOfName(node);
     if (!declaration) checkKnownName(node);
-    if (renamedByImport(declaration, node.name)) node.name = declaration->name;
+    // A type where a value stands: C++ would read it as a type and say so in its own terms.
+    if (!node.scope && isCapitalised(node.name) && nodeCast<TypeDeclaration>(declaration))
+        throw CompileError(node.name + " is a type, not a value; write " + node.name + ":() to make one",
+                           node.location);
+    if (renamedByImport(declaration, node.name)) {
+        node.name = declaration->name;
+        node.renamedFrom = declaration;
+    }
     readProperty(slot, declaration);
 }
 
@@ -718,7 +728,23 @@ bool rewriteWithStatement(Statement& statement, const std::string& temporary, bo
     return false;
 }
 
+// A capitalised word alone reads as a construction without arguments (Point p = Point); when
+// it names a value instead (a header's constant, an enumerator), it is that value.
+bool namesValue(const CtorExpression& node) {
+    if (node.isHeap || node.hasArguments || node.initializer) return false;
+    const SimpleTypeExpr* type = nodeCast<SimpleTypeExpr>(node.type.get());
+    if (!type || type->templateArgs) return false;
+    Declaration* declaration = lookup(type->name, placeOf(&node));
+    return nodeCast<DataDeclaration>(declaration) && !nodeCast<FunctionDeclaration>(declaration);
+}
+
 void construction(CtorExpression& node, ExpressionPtr& slot) {
+    if (namesValue(node)) {
+        StaticExpressionPtr name = nameNode(static_cast<SimpleTypeExpr&>(*node.type).name, node.location);
+        replaceExpression(slot, name);
+        processExpression(slot);
+        return;
+    }
     resolveType(node.type, placeOf(&node));
     processExpressions(node.arguments);
     if (!node.initializer) return;
@@ -855,7 +881,25 @@ void processBlock(const BlockPtr& block, bool last) {
     if (block) processBody(*block, last);
 }
 
+// Only a C macro can take a body after its call (it expands to the head of a for or while);
+// after a function C++ would run the call and then the block once, unrelated.
+void checkStatementMacro(ExpressionStatement& node) {
+    const FuncExpression* call = nodeCast<FuncExpression>(node.expression.get());
+    StaticExpression* callee = call ? nodeCast<StaticExpression>(call->function.get()) : nullptr;
+    Declaration* declaration = callee ? declarationOfName(*callee) : nullptr;
+    const CppConstantMacroDeclaration* macro = nodeCast<CppConstantMacroDeclaration>(declaration);
+    if (macro && macro->functionLike) return;
+    if (callee && !declaration && mayUseUnseenNames(moduleOf(placeOf(&node)))) return;
+    throw CompileError("Only a call of a C macro that opens a statement takes an indented body", node.body->location);
+}
+
 void expressionStatement(ExpressionStatement& node, StatementPtr& slot, bool last) {
+    if (node.body) {
+        checkStatementMacro(node);
+        processExpression(node.expression);
+        processBlock(node.body, false);
+        return;
+    }
     processExpression(node.expression);
     if (!last || !node.expression) return;
     ReturnStatementPtr result = made<ReturnStatement>(node.location);

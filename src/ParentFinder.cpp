@@ -119,8 +119,10 @@ DeclarationPtr tableHandle(Declaration* declaration, const StatementSlot& slot) 
 // While a header is imported its declarations are known by the names its include interface
 // file gives them; the declaration keeps its own name, which the C++ is written with.
 void enter(Block& block, const DeclarationPtr& declaration) {
-    const std::string name =
-        currentIncludeModule ? currentIncludeModule->importedName(declaration->name) : declaration->name;
+    const std::string name = currentIncludeModule
+                                 ? currentIncludeModule->importedName(declaration->name,
+                                                                      nodeCast<TypeDeclaration>(declaration.get()) != nullptr)
+                                 : declaration->name;
     block.names.emplace(name, declaration);  // an existing entry stays
 }
 

@@ -23,7 +23,10 @@ const char* const unsplittable[] = {"...", "==", ">=", "!=", "<="};
 bool splittable(const std::string& text) {
     for (const char* u : unsplittable)
         if (text == u) return false;
-    return true;
+    // The language has no reference to a reference: "&&" after a capitalised word (NULL && x)
+    // is the logical operator, which a type tried first must not carve up. C++ headers spell
+    // rvalue references so.
+    return grammarMode != 0 || text != "&&";
 }
 
 bool locationBefore(const SourceLocation& a, const SourceLocation& b) {

@@ -912,6 +912,14 @@ struct PreProcessor::Engine {
         includeFile(name, quoted, next, where);
     }
 
+    bool inTokenlessDirectory(const std::string& path) const {
+        for (const std::string& dir : settings.tokenlessDirectories)
+            if (!dir.empty() && path.compare(0, dir.size(), dir) == 0 &&
+                (path.size() == dir.size() || dir.back() == '/' || path[dir.size()] == '/' || path[dir.size()] == '\\'))
+                return true;
+        return false;
+    }
+
     void includeFile(const std::string& name, bool quoted, bool next, const SourceLocation& where) {
         if (pp.includeDepth + 1 > maxIncludeDepth) throw CompileError("Too much include, probably recursion", where);
         int foundAt = -1;
@@ -922,7 +930,9 @@ struct PreProcessor::Engine {
         if (guard != guards.end() && pp.isDefined(guard->second)) return;
         pp.included.insert(path);
         ++pp.includeDepth;
-        processFile(path, foundAt, settings.keepIncludedTokens, "Unable to open include file: ");
+        const bool outerKept = files.empty() || files.back()->keepTokens;
+        processFile(path, foundAt, settings.keepIncludedTokens && outerKept && !inTokenlessDirectory(path),
+                    "Unable to open include file: ");
         --pp.includeDepth;
     }
 

@@ -31,6 +31,9 @@ struct PreProcessorSettings {
     platform::CompilerPreprocessor system;
     // The tokens of included files reach the output too, as a C compiler's would.
     bool keepIncludedTokens = false;
+    // With keepIncludedTokens: files under these directories, and all they include, give no
+    // tokens (the C++ library's, whose templates the header grammar does not read).
+    std::vector<std::string> tokenlessDirectories;
     // Tokens read from files plus tokens made by expansion, at most; past it the load fails.
     std::size_t workLimit = 10u * 1000u * 1000u;
 };

@@ -75,7 +75,7 @@ void addModulesWithStaleObjects(const std::string& objectFileTemplate) {
     for (const ModuleName& name : converted) {
         if (toCompile.count(name)) continue;
         currentModule = name;
-        const std::time_t object = platform::modificationTime(expandTemplate(objectFileTemplate));
+        const platform::FileTime object = platform::modificationTime(expandTemplate(objectFileTemplate));
         if (object == 0 || object < platform::modificationTime(outputPath(name, "cpp"))) toCompile.insert(name);
     }
 }

@@ -93,6 +93,7 @@ TypeExpressionPtr dataType(Declaration* declaration) {
 }
 
 Declaration* denotedByName(StaticExpression& name) {
+    if (name.renamedFrom) return name.renamedFrom;
     Block* place = placeOf(&name);
     Declaration* declaration =
         name.scope ? lookupMember(name.name, declarationOf(name.scope.get(), place)) : lookup(name.name, place);
@@ -545,6 +546,17 @@ void resolveTemplateArguments(const TemplateCallPtr& call, Block* context) {
         if (TypeExpression* type = nodeCast<TypeExpression>(argument.get())) resolveTypeNode(*type, context);
 }
 
+// A C struct that shares its name with a function (struct stat and stat()) is hidden by it in
+// C++ unless it is called a struct.
+bool hiddenByFunction(const Declaration& declaration) {
+    const ClassDeclaration* cls = nodeCast<ClassDeclaration>(&declaration);
+    Block* holder = cls ? cls->statementSlot().block : nullptr;
+    Module* module = holder ? moduleOf(holder) : nullptr;
+    if (!module || module->headerPath.empty() || cls->templateDecl) return false;
+    auto same = holder->names.find(cls->name);
+    return same != holder->names.end() && nodeCast<FunctionDeclaration>(same->second.get());
+}
+
 void resolveSimple(SimpleTypeExpr& type, Block* place) {
     Declaration* declaration = lookup(type.name, place);
     // A module and its main class often share a name (import Account, then Account a): where
@@ -556,6 +568,7 @@ void resolveSimple(SimpleTypeExpr& type, Block* place) {
     if (nodeCast<TypeDeclaration>(declaration)) {
         type.declaration = declaration;
         type.name = declaration->name;  // "Int" is spelled "int" in C++
+        if (hiddenByFunction(*declaration)) type.name = "struct " + type.name;
     }
     resolveTemplateArguments(type.templateArgs, place);
 }

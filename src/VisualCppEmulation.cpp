@@ -222,7 +222,7 @@ ModulePtr Emulation::loadOwnInterface(const std::string& path) {
     if (name.components.empty() || isLibraryName(name) || outputPath(name, "vnl") != path) return ModulePtr();
     // A module named in the response file is translated from its source.
     if (toCompile.count(name) || moduleRegistry.count(name)) return ModulePtr();
-    std::time_t source = platform::modificationTime(sourcePath(name, "vn"));
+    platform::FileTime source = platform::modificationTime(sourcePath(name, "vn"));
     if (source == 0 || platform::modificationTime(path) < source || CppBackEnd().outputTime(name) < source)
         return ModulePtr();
     VerboseIndentScope indent;

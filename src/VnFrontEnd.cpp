@@ -63,6 +63,6 @@ ModulePtr VnFrontEnd::load(const ModuleName& name, bool declarationsOnly) {
     return module;
 }
 
-std::time_t VnFrontEnd::sourceTime(const ModuleName& name) {
+platform::FileTime VnFrontEnd::sourceTime(const ModuleName& name) {
     return platform::modificationTime(sourcePath(name, "vn"));
 }

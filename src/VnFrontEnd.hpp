@@ -36,7 +36,7 @@ public:
     // The same with every function body stepped over unread.
     ModulePtr loadDeclarations(const ModuleName& name) override;
     // Modification time of the name's ".vn" file, 0 when there is none.
-    std::time_t sourceTime(const ModuleName& name) override;
+    platform::FileTime sourceTime(const ModuleName& name) override;
 
     // Opens `path` and returns its lexer; throws CompileError("Unable to open file") when the
     // file cannot be read.

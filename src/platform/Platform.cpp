@@ -113,10 +113,22 @@ bool isRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-std::time_t modificationTime(const std::string& path) {
+FileTime modificationTime(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return 0;
-    return status.st_mtime;
+#ifdef _WIN32
+    // The C runtime's stat keeps whole seconds; the file system keeps 100 ns steps.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const unsigned long long ticks =
+            (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        const unsigned long long ticksTo1970 = 116444736000000000ULL;
+        return static_cast<FileTime>((ticks - ticksTo1970) * 100);
+    }
+    return static_cast<FileTime>(status.st_mtime) * 1000000000LL;
+#else
+    return static_cast<FileTime>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
+#endif
 }
 
 bool renameFile(const std::string& from, const std::string& to) {

@@ -40,8 +40,11 @@ bool isExecutableFile(const std::string& path);
 bool isDirectory(const std::string& path);
 // True when the path names a regular file: no directory, device or pipe.
 bool isRegularFile(const std::string& path);
+// A file's modification time in nanoseconds since 1970, at the precision the file system keeps:
+// an edit in the same second as the last run must still count as newer.
+typedef long long FileTime;
 // Modification time of a file, 0 when it does not exist.
-std::time_t modificationTime(const std::string& path);
+FileTime modificationTime(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
 // A name beside `path` for a file to be renamed to it later: it holds the process id and a count,
 // so no other run, and no other file of this run, picks the same one. Nothing is created.

@@ -14,7 +14,7 @@
 namespace {
 
 struct FakeSource {
-    std::time_t time = 100;
+    platform::FileTime time = 100;
     std::vector<std::pair<std::string, int>> imports;  // dotted name, inHeader
     bool complete = true;
     bool topLevelExpression = false;
@@ -63,7 +63,7 @@ public:
         module->block->statements.push_back(boost::make_shared<MacroStatement>());
         return module;
     }
-    std::time_t sourceTime(const ModuleName& name) override {
+    platform::FileTime sourceTime(const ModuleName& name) override {
         if (asked) asked->push_back(dottedName(name) + "." + name.extension);
         auto found = sources.find(dottedName(name));
         return found == sources.end() ? 0 : found->second.time;
@@ -72,7 +72,7 @@ public:
 
 class FakeBackEnd : public BackEnd {
 public:
-    std::map<std::string, std::time_t> outputs;
+    std::map<std::string, platform::FileTime> outputs;
     std::set<std::string> changesCpp, changesHeader;
     std::vector<std::string> written, removedObjects;
 
@@ -81,7 +81,7 @@ public:
         if (changesCpp.count(module.name)) module.cppUnchanged = false;
         if (changesHeader.count(module.name)) module.headerUnchanged = false;
     }
-    std::time_t outputTime(const ModuleName& name) override {
+    platform::FileTime outputTime(const ModuleName& name) override {
         auto found = outputs.find(dottedName(name));
         return found == outputs.end() ? 0 : found->second;
     }
@@ -182,7 +182,7 @@ TEST_F(BuildManagerTest, TwoModulesOutOfDate) {
 
 TEST_F(BuildManagerTest, UpToDateWhenOutputsAreNotOlder) {
     struct Row {
-        std::time_t output;
+        platform::FileTime output;
         bool upToDate;
     };
     for (const Row& row : {Row{99, false}, Row{100, true}, Row{101, true}, Row{0, false}}) {

@@ -72,19 +72,22 @@ TEST(IncludeInterface, ReadsEveryKeyAndReportsTheRest) {
     for (const auto& c : cases) EXPECT_EQ(readBack(c.text), c.expected) << "file: " << c.text;
 }
 
-TEST(IncludeInterface, RenamesByFirstPrefixThenFirstAlias) {
+TEST(IncludeInterface, RenamesByFirstPrefixThenWholeTypeAliases) {
     IncludeModule module;
-    module.prefixes = {"wg_", "w", "x"};
-    module.aliases = {{"Colour", "Color"}, {"our", "OUR"}, {"stmt", "Statement"}};
+    module.prefixes = {"wg_", "w", "x", "json_"};
+    module.aliases = {{"Colour", "Color"}, {"cJSON", "Json"}, {"stmt", "Statement"}, {"png_struct", "Png"}};
     const struct {
         const char* name;
+        bool isType;
         const char* known;
     } cases[] = {
-        {"wg_draw", "draw"},          {"wdraw", "draw"},         {"draw", "draw"},
-        {"setColour", "setColor"},    {"wg_Colour_our", "Color_our"}, {"ColourColour", "ColorColour"},
-        {"wg_", "wg_"},               {"x", "x"},                {"wg_stmt", "Statement"},
+        {"wg_draw", false, "draw"},      {"wdraw", false, "draw"},        {"draw", false, "draw"},
+        {"wg_", false, "wg_"},           {"x", false, "x"},               {"wg_stmt", true, "Statement"},
+        {"wg_Colour", true, "Color"},    {"setColour", false, "setColour"}, {"cJSON_Parse", false, "cJSON_Parse"},
+        {"cJSON", true, "Json"},         {"cJSON", false, "cJSON"},        {"png_struct", true, "Png"},
+        {"png_structp", true, "png_structp"}, {"json_true", false, "json_true"}, {"json_dumps", false, "dumps"},
     };
-    for (const auto& c : cases) EXPECT_EQ(module.importedName(c.name), c.known) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(module.importedName(c.name, c.isType), c.known) << c.name;
 }
 
 struct HeaderSearch : runtest::RunStateTest {};
@@ -137,7 +140,6 @@ TEST_F(Getters, ConstGettersWithoutArgumentsBecomeProperties) {
     currentIncludeModule = boost::make_shared<IncludeModule>();
     currentIncludeModule->getterPrefixes = {"get_"};
     currentIncludeModule->prefixes = {"wg_"};
-    currentIncludeModule->aliases = {{"colour", "color"}};
     ModulePtr module = CppFrontEnd().loadHeader(dir + "g.hpp", "g");
     ASSERT_TRUE(module);
     ParentFinder().linkModule(*module);
@@ -149,7 +151,7 @@ TEST_F(Getters, ConstGettersWithoutArgumentsBecomeProperties) {
     auto size = dynamic_cast<PropertyDeclaration*>(members.at("size").get());
     ASSERT_TRUE(size);
     EXPECT_EQ(size->getterName, "get_wg_size");
-    auto colour = dynamic_cast<PropertyDeclaration*>(members.at("color").get());
+    auto colour = dynamic_cast<PropertyDeclaration*>(members.at("colour").get());
     ASSERT_TRUE(colour);
     EXPECT_TRUE(colour->getterModifiers.isVirtual && colour->getterModifiers.isAbstract);
     EXPECT_FALSE(members.count("open"));
