@@ -429,6 +429,7 @@ void TypeAliasDeclaration::visitFields(FieldVisitor& v) const {
 void EnumDeclaration::visitFields(FieldVisitor& v) const {
     Declaration::visitFields(v);
     v.children("items", nodes(items));
+    if (isScoped) v.flag("isScoped", isScoped);
 }
 
 void UnionDeclaration::visitFields(FieldVisitor& v) const {
@@ -537,4 +538,5 @@ void IncludeModule::visitFields(FieldVisitor& v) const {
     v.texts("prefixes", prefixes);
     v.texts("getterPrefixes", getterPrefixes);
     v.texts("setterPrefixes", setterPrefixes);
+    v.texts("namespaces", namespaces);
 }

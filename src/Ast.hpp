@@ -963,6 +963,8 @@ public:
     void visitFields(FieldVisitor& visitor) const override;
 
     EnumItemList items;
+    bool isScoped = false;  // a C++ "enum class": its items are reached through it (Unit.Foot)
+    DeclarationTable scopedItems;  // the items of a scoped enum as constants, for member lookup
 };
 
 class UnionDeclaration : public TypeDeclaration {
@@ -1140,6 +1142,7 @@ public:
     // interface file defined, which the generated wrapper hands on to the C++ compiler.
     std::string headerPath;
     std::string headerInclude;  // "<zlib.h>" where the C++ compiler finds it by that name
+    std::vector<std::string> headerNamespaces;  // opened after the include by "using namespace"
     std::map<std::string, std::string> headerDefines;
 };
 
@@ -1155,6 +1158,8 @@ public:
     std::vector<std::string> prefixes;
     std::vector<std::string> getterPrefixes;
     std::vector<std::string> setterPrefixes;
+    // C++ namespaces whose names the program uses without qualification ("namespace = geo").
+    std::vector<std::string> namespaces;
 
     // The name a header's declaration is known by: without the first prefix it begins with
     // (file order), unless what is left is empty or a keyword of the language; a type whose

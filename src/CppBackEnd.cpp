@@ -120,7 +120,9 @@ void writeHeaderWrapper(CppWriter& out, const Module& module, const std::string&
     for (const auto& define : module.headerDefines)
         out.writeRaw("#ifndef " + define.first + "\n#define " + define.first + " " + define.second + "\n#endif\n");
     const std::string& included = module.headerInclude.empty() ? quoteCString(module.headerPath) : module.headerInclude;
-    out.writeRaw("#include " + included + "\n#endif\n");
+    out.writeRaw("#include " + included + "\n");
+    for (const std::string& space : module.headerNamespaces) out.writeRaw("using namespace " + space + ";\n");
+    out.writeRaw("#endif\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "CppFrontEnd.hpp"
 
 #include "HeaderMacros.hpp"
+#include "NodeDispatch.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -170,6 +171,16 @@ std::string basicTypeName(const BasicWordCounts& c) {
         return c.longWord == 1 && !c.sign && !c.isUnsigned && !c.intWord ? "LongDouble" : "";
     const char* base = c.charWord ? "Char" : c.shortWord ? "Short" : c.longWord == 1 ? "Long" : c.longWord == 2 ? "LongLong" : "Int";
     return std::string(c.isUnsigned ? "U" : "") + base;
+}
+
+// The type after "enum E :" up to the body or the end of the declaration.
+bool skipUnderlyingType(TokenStream& ts) {
+    bool any = false;
+    while (ts.current->kind != EndOfFile && ts.current->text != "{" && ts.current->text != ";") {
+        ts.advance();
+        any = true;
+    }
+    return any;
 }
 
 bool readBasicTypeWords(TokenStream& ts) {
@@ -983,11 +994,14 @@ void buildCppClassRules() {
     unionRule() = opt(templateDeclaration % to<Union>(&Union::templateDecl)) >> "union" >> func(classMembersPublic) >>
                   opt(tok(Name) % to<Union>(&Union::name)) >> opt(classBodyRule() % to<Union>(&Union::body));
 
-    // enum: "enum" [ Name ] [ "{" [ item { "," item } ] [ "," ] "}" ]; item: Name [ "=" expression ]
+    // enum: "enum" [ ( "class" | "struct" ) ⇒ isScoped ] [ Name ] [ ":" type ]
+    //   [ "{" [ item { "," item } ] [ "," ] "}" ]; item: Name [ "=" expression ]
+    // The underlying type is read and dropped: C++ reads the header itself.
     typedef EnumDeclaration Enum;
     typedef EnumItem Item;
     enumItemRule() = tok(Name) % to<Item>(&Item::name) >> opt("=" >> ownContext(expression % to<Item>(&Item::value)));
-    enumRule() = "enum" >> opt(tok(Name) % to<Enum>(&Enum::name)) >>
+    enumRule() = "enum" >> opt((lit("class") | lit("struct")) % setTo<Enum>(&Enum::isScoped, true)) >>
+                 opt(tok(Name) % to<Enum>(&Enum::name)) >> opt(":" >> func(skipUnderlyingType)) >>
                  opt("{" >> opt(enumItemRule() % to<Enum>(&Enum::items) >> many("," >> enumItemRule() % to<Enum>(&Enum::items))) >>
                      opt(lit(",")) >> "}");
     (void)block;
@@ -1176,6 +1190,33 @@ std::string headerPathOf(const ModuleName& name) {
     const std::string found = headerLocation(name);
     return found.empty() ? sourcePath(name, name.extension) : found;
 }
+
+// The names of each namespace the include interface file opens ("a::b" for a nested one) join
+// the header's top level, where the program looks; the wrapper opens it for C++ alike.
+void openNamespaces(Module& module, const std::vector<std::string>& spaces) {
+    for (const std::string& path : spaces) {
+        std::vector<Block*> scopes{module.block.get()};
+        size_t start = 0;
+        while (start <= path.size() && !scopes.empty()) {
+            const size_t end = std::min(path.find("::", start), path.size());
+            const std::string part = path.substr(start, end - start);
+            std::vector<Block*> inner;
+            for (Block* scope : scopes)
+                for (const StatementPtr& statement : scope->statements)
+                    if (const NamespaceDeclaration* space = nodeCast<NamespaceDeclaration>(statement.get()))
+                        if (space->name == part && space->body) inner.push_back(space->body.get());
+            scopes = inner;
+            start = end + 2;
+        }
+        if (scopes.empty()) {
+            reportError("No namespace " + path + " in " + module.headerPath, module.location);
+            continue;
+        }
+        for (Block* scope : scopes)
+            for (const auto& entry : scope->names) module.block->names.emplace(entry.first, entry.second);
+        module.headerNamespaces.push_back(path);
+    }
+}
 }  // namespace
 
 ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
@@ -1199,6 +1240,7 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
             ParentFinder().linkModule(*module);
             // After linking, so that what the header declares keeps its name.
             enterHeaderMacros(macros, settings.system.predefines, *module);
+            if (currentIncludeModule) openNamespaces(*module, currentIncludeModule->namespaces);
         }
     } catch (const CompileError& error) {
         reportError(error.message, error.position.line < 0 ? SourceLocation(internFileName(path), -1, -1) : error.position);

@@ -45,6 +45,7 @@ VORN_RULE(TupleExpression, tupleRule)
 VORN_RULE(RangeExpression, rangeRule)
 VORN_RULE(ConstantExpression, constantRule)
 VORN_RULE(StaticExpression, staticNameRule)
+VORN_RULE(StaticExpression, scopedValueRule)
 VORN_RULE(MacroCall, macroCallRule)
 VORN_RULE(TokensExpression, bracketedArgumentRule)
 VORN_RULE(TokensExpression, openArgumentRule)
@@ -208,6 +209,17 @@ bool noTupleConstructed(TokenStream&) {
 // Only an indented (or braced) block may follow an expression: a block of one statement on
 // the same line would take `y = 2 3` for a call with a body.
 bool bracedBlockNext(TokenStream& ts) { return ts.current->text == "{" && ts.current->kind != String; }
+
+bool lastPartIsName(TokenStream& ts) {
+    // Square.Corner.count is the member count of the nested type: the static name reads it.
+    if (ts.current->text == "." && ts.current->kind != String) return false;
+    StaticExpression& value = nodeUnderConstruction<StaticExpression>();
+    const SubTypeExpr* nested = dynamic_cast<const SubTypeExpr*>(value.scope.get());
+    if (!nested || nested->templateArgs || !nested->scope) return false;
+    value.name = nested->name;
+    value.scope = nested->scope;
+    return true;
+}
 
 // A scope read where no "." followed is none: the capitalised word itself is the name.
 bool scopeBeforeDot(TokenStream& ts) {
@@ -593,7 +605,8 @@ void buildExpressionRules() {
     expression = delivered<Expression>(remember<Expression>(nested(
         func(pushContext) >>
         finally(none<Expression>() | prefixOperatorRule() | conditionalRule() | macroExpressionRule() |
-                    constantRule() | constructionRule() | tupleRule() | rangeRule() | sizeOfTypeRule() | staticNameRule(),
+                    constantRule() | constructionRule() | tupleRule() | rangeRule() | sizeOfTypeRule() |
+                    scopedValueRule() | staticNameRule(),
                 popPrecedence) >>
         many(continuing(round)))));
 
@@ -648,6 +661,10 @@ void buildExpressionRules() {
     constantRule() = text | (lit("A") >> text) % setTo<Const>(&Const::encoding, EncodingA) |
                      (lit("U") >> text) % setTo<Const>(&Const::encoding, EncodingU) |
                      (lit("8") >> text) % setTo<Const>(&Const::encoding, Encoding8) | tok(Number) % to<Const>(&Const::value);
+
+    // scoped value: type, which names a value through its last part (Unit.Foot)
+    // A type reads A.B as a nested type; where a value stands, B is a member of A.
+    scopedValueRule() = type % to<Static>(&Static::scope) >> func(lastPartIsName);
 
     // static name: [ type "." ] ( Name | TypeName )
     // A capitalised word that is not constructed is a value too: a C header's constant (Z_OK).

@@ -60,6 +60,7 @@ Rule<TupleExpression>& tupleRule();
 Rule<RangeExpression>& rangeRule();
 Rule<ConstantExpression>& constantRule();
 Rule<StaticExpression>& staticNameRule();
+Rule<StaticExpression>& scopedValueRule();
 Rule<MacroCall>& macroCallRule();
 Rule<TokensExpression>& bracketedArgumentRule();
 Rule<TokensExpression>& openArgumentRule();

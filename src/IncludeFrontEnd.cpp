@@ -103,6 +103,8 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
             module.getterPrefixes.push_back(value);
         } else if (key == "setter prefix") {
             module.setterPrefixes.push_back(value);
+        } else if (key == "namespace") {
+            module.namespaces.push_back(value);
         } else if (key == "extra code") {
             module.extraCode += value;
         } else if (key.compare(0, 6, "alias ") == 0) {

@@ -730,18 +730,32 @@ bool rewriteWithStatement(Statement& statement, const std::string& temporary, bo
 
 // A capitalised word alone reads as a construction without arguments (Point p = Point); when
 // it names a value instead (a header's constant, an enumerator), it is that value.
-bool namesValue(const CtorExpression& node) {
-    if (node.isHeap || node.hasArguments || node.initializer) return false;
-    const SimpleTypeExpr* type = nodeCast<SimpleTypeExpr>(node.type.get());
-    if (!type || type->templateArgs) return false;
-    Declaration* declaration = lookup(type->name, placeOf(&node));
-    return nodeCast<DataDeclaration>(declaration) && !nodeCast<FunctionDeclaration>(declaration);
+// The same for A.B, a nested type or a member value of A (an item of an enum class).
+StaticExpressionPtr valueNamed(const CtorExpression& node) {
+    if (node.isHeap || node.hasArguments || node.initializer) return StaticExpressionPtr();
+    Block* place = placeOf(&node);
+    Declaration* declaration = nullptr;
+    StaticExpressionPtr value;
+    if (const SimpleTypeExpr* type = nodeCast<SimpleTypeExpr>(node.type.get())) {
+        if (type->templateArgs) return value;
+        declaration = lookup(type->name, place);
+        value = nameNode(type->name, node.location);
+    } else if (const SubTypeExpr* nested = nodeCast<SubTypeExpr>(node.type.get())) {
+        if (nested->templateArgs || !nested->scope) return value;
+        TypeExpressionPtr scope = nested->scope;
+        resolveType(scope, place);
+        Declaration* holder = declarationOf(scope.get(), place);
+        declaration = holder ? lookupMember(nested->name, holder) : nullptr;
+        value = nameNode(nested->name, node.location);
+        value->scope = scope;
+    }
+    if (!nodeCast<DataDeclaration>(declaration) || nodeCast<FunctionDeclaration>(declaration)) return StaticExpressionPtr();
+    return value;
 }
 
 void construction(CtorExpression& node, ExpressionPtr& slot) {
-    if (namesValue(node)) {
-        StaticExpressionPtr name = nameNode(static_cast<SimpleTypeExpr&>(*node.type).name, node.location);
-        replaceExpression(slot, name);
+    if (StaticExpressionPtr value = valueNamed(node)) {
+        replaceExpression(slot, value);
         processExpression(slot);
         return;
     }

@@ -200,6 +200,10 @@ Declaration* lookupMember(const std::string& name, Declaration* scope) {
     }
     if (ModuleDeclaration* qualifier = nodeCast<ModuleDeclaration>(scope)) return lookupInQualifier(name, qualifier);
     if (NamespaceDeclaration* space = nodeCast<NamespaceDeclaration>(scope)) return lookupInNamespace(name, space);
+    if (EnumDeclaration* enumeration = nodeCast<EnumDeclaration>(scope)) {
+        auto item = enumeration->scopedItems.find(name);
+        if (item != enumeration->scopedItems.end()) return item->second.get();
+    }
     lookupTrace("    looking for " + name + " in invalid context");
     return nullptr;
 }

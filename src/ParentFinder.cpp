@@ -201,7 +201,7 @@ void detectAccessor(FunctionDeclaration& function) {
 // and inference types it. They are no statements: nothing writes them but the enum.
 void enterEnumItems(EnumDeclaration& enumeration, const Placement& at) {
     if (!at.statementSlot.isSet()) return;
-    Block& block = *at.statementSlot.block;
+    DeclarationTable& table = enumeration.isScoped ? enumeration.scopedItems : at.statementSlot.block->names;
     for (const EnumItemPtr& item : enumeration.items) {
         if (!item) continue;
         boost::shared_ptr<VariableDeclaration> constant = boost::make_shared<VariableDeclaration>();
@@ -216,7 +216,7 @@ void enterEnumItems(EnumDeclaration& enumeration, const Placement& at) {
         if (!enumeration.name.empty()) type->declaration = &enumeration;
         type->processed = true;
         constant->type = type;
-        block.names.emplace(item->name, constant);
+        table.emplace(item->name, constant);
     }
 }
 

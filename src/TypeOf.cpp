@@ -92,13 +92,19 @@ TypeExpressionPtr dataType(Declaration* declaration) {
     return typeOfDeclaration(declaration);
 }
 
+bool inHeader(Block* place) {
+    Module* module = place ? moduleOf(place) : nullptr;
+    return module && !module->headerPath.empty();
+}
+
 Declaration* denotedByName(StaticExpression& name) {
     if (name.renamedFrom) return name.renamedFrom;
     Block* place = placeOf(&name);
     Declaration* declaration =
         name.scope ? lookupMember(name.name, declarationOf(name.scope.get(), place)) : lookup(name.name, place);
     // Only a warning: a name known to C++ alone (written in verbatim code, say) is no error.
-    if (!declaration) reportWarning("Unable to find declaration of " + name.name, name.location);
+    // In a header's own inline code (a compiler builtin, say) it is none of the program's business.
+    if (!declaration && !inHeader(place)) reportWarning("Unable to find declaration of " + name.name, name.location);
     return declaration;
 }
 
