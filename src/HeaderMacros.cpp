@@ -284,8 +284,14 @@ private:
     }
 
     TypeExpressionPtr unary() {
+        // Prefix operators and casts nest without brackets: bounded like the brackets.
+        struct Depth {
+            int& level;
+            explicit Depth(int& level) : level(++level) {}
+            ~Depth() { --level; }
+        } depthGuard(nesting);
         const Token* t = peek();
-        if (!t) {
+        if (nesting > maxNesting || !t) {
             fail();
             return TypeExpressionPtr();
         }

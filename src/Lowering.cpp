@@ -676,12 +676,69 @@ void checkArgumentCount(FuncExpression& node) {
                        node.location);
 }
 
+// ---- strings handed to C ----
+
+bool isStringType(const TypeExpressionPtr& type) {
+    const TypeExpression* bare = type.get();
+    while (const TypeOperator* op = nodeCast<TypeOperator>(bare)) {
+        if (op->kind != ConstType && op->kind != ReferenceType) return false;
+        bare = op->operand.get();
+    }
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(bare);
+    return simple && (simple->name == "std::string" || simple->name == "String");
+}
+
+// A function of C's: one a header declares (a macro too), or one of the library's C functions
+// (printf, puts). Its parameters never take a std::string, and C's "..." would take its bytes.
+bool takesCStrings(const Declaration* declaration) {
+    if (!declaration) return false;
+    Block* holder = declaration->statementSlot().block;
+    if (!holder) holder = nodeCast<Block>(declaration->parent);
+    Module* module = holder ? moduleOf(holder) : nullptr;
+    if (!module) return false;
+    if (!module->headerPath.empty()) return true;
+    return (module->isLibrary || module->name.compare(0, 8, "Library.") == 0) && nodeCast<FunctionDeclaration>(declaration);
+}
+
+// Whether the name an argument is or calls is declared: one that C++ alone knows (verbatim
+// code's) has no type to ask for, and asking would only warn.
+bool namesKnown(Expression& argument) {
+    Expression* head = &argument;
+    if (FuncExpression* call = nodeCast<FuncExpression>(head)) head = call->function.get();
+    StaticExpression* name = nodeCast<StaticExpression>(head);
+    return !name || declarationOfName(*name);
+}
+
+// A String passed to a C function is passed as its characters (s.c_str()), as a C
+// programmer would write it: otherwise printf("%s", s) prints garbage, and strlen(s) fails.
+void passStringsAsCharacters(FuncExpression& node) {
+    StaticExpression* callee = nodeCast<StaticExpression>(node.function.get());
+    Declaration* declaration = callee ? declarationOfName(*callee) : nullptr;
+    if (!takesCStrings(declaration)) return;
+    const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(declaration);
+    for (size_t i = 0; i < node.arguments.size(); ++i) {
+        ExpressionPtr& argument = node.arguments[i];
+        // A C++ header's std::string parameter takes the String itself; C's "..." does not.
+        const bool declared = function && i < function->arguments.size() && function->arguments[i];
+        if (declared && !nodeCast<TypeOperator>(function->arguments[i]->type.get())) continue;
+        if (declared && isStringType(function->arguments[i]->type)) continue;
+        if (!argument || !namesKnown(*argument) || !isStringType(typeOf(argument.get()))) continue;
+        SubExpressionPtr member = built<SubExpression>(argument->location);
+        member->object = argument;
+        member->member = "c_str";
+        FuncExpressionPtr characters = built<FuncExpression>(argument->location);
+        characters->function = member;
+        replaceExpression(argument, characters);
+    }
+}
+
 void call(FuncExpression& node, ExpressionPtr&) {
     processExpression(node.function);
     processTemplateArguments(node.templateArgs);
     processExpressions(node.arguments);
     checkArgumentCount(node);
     pointerCast(node);
+    passStringsAsCharacters(node);
 }
 
 // ---- the with-block of a construction ----
@@ -729,7 +786,7 @@ bool rewriteWithStatement(Statement& statement, const std::string& temporary, bo
 }
 
 // A capitalised word alone reads as a construction without arguments (Point p = Point); when
-// it names a value instead (a header's constant, an enumerator), it is that value.
+// it names a value instead (a header's constant, an enumerator, a function), it is that value.
 // The same for A.B, a nested type or a member value of A (an item of an enum class).
 StaticExpressionPtr valueNamed(const CtorExpression& node) {
     if (node.isHeap || node.hasArguments || node.initializer) return StaticExpressionPtr();
@@ -749,7 +806,8 @@ StaticExpressionPtr valueNamed(const CtorExpression& node) {
         value = nameNode(nested->name, node.location);
         value->scope = scope;
     }
-    if (!nodeCast<DataDeclaration>(declaration) || nodeCast<FunctionDeclaration>(declaration)) return StaticExpressionPtr();
+    // A function too: Create() reads as a construction followed by a call.
+    if (!nodeCast<DataDeclaration>(declaration)) return StaticExpressionPtr();
     return value;
 }
 

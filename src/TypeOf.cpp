@@ -559,8 +559,16 @@ bool hiddenByFunction(const Declaration& declaration) {
     Block* holder = cls ? cls->statementSlot().block : nullptr;
     Module* module = holder ? moduleOf(holder) : nullptr;
     if (!module || module->headerPath.empty() || cls->templateDecl) return false;
-    auto same = holder->names.find(cls->name);
-    return same != holder->names.end() && nodeCast<FunctionDeclaration>(same->second.get());
+    // The function may be known by another name (a prefix gone), so the statements are asked.
+    static std::map<const ClassDeclaration*, bool> known;
+    auto cached = known.find(cls);
+    if (cached != known.end()) return cached->second;
+    bool hidden = false;
+    for (const StatementPtr& statement : holder->statements)
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(statement.get()))
+            hidden = hidden || function->name == cls->name;
+    known.emplace(cls, hidden);
+    return hidden;
 }
 
 void resolveSimple(SimpleTypeExpr& type, Block* place) {

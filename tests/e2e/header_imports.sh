@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# C libraries imported through include interface files: the sqlite3, zlib and own-header
-# examples translated, compiled, linked with the gcc script and run; an import whose header
+# C libraries imported through include interface files: the sqlite3, zlib, C library, cJSON,
+# Lua, libpng, Jansson, own C header and own C++ header examples translated, compiled, linked
+# with the gcc script and run, and their C++ built warning-free by g++ and clang++; an import whose header
 # lies in a read-only folder writes only into the program's folder; the -I search and the
 # verbose search lines; a bad interface line, or an include that finds no header, fails the run
 # with its position.
@@ -23,9 +24,35 @@ run_example() {
 for header in sqlite3.h zlib.h; do
     [ -f "/usr/include/$header" ] || echo "note: /usr/include/$header is missing (scripts/main-job installs it)"
 done
+# What vorn wrote for a library example compiles warning-free with both compilers too.
+strict_build() {
+    local dir=$1
+    shift
+    cd "$tmp/$dir"
+    for compiler in g++ clang++; do
+        "$compiler" -std=c++17 -Wall -Wextra -Werror -I"$build/include" -I. _*.cpp "$@" -o strict ||
+            fail "$dir: $compiler rejects or warns about the generated C++"
+    done
+}
+
 run_example sqlite people -L -lsqlite3
 run_example zlib zlibdemo -L -lz
 run_example widgets draw
+run_example libc posix -L -lm
+run_example cjson inventory -L -lcjson
+run_example lua embed -L -llua5.4
+run_example png gradient -L -lpng
+run_example jansson settings -L -ljansson
+run_example cppheader measure
+strict_build sqlite -lsqlite3
+strict_build zlib -lz
+strict_build libc -lm
+strict_build cjson -lcjson
+strict_build lua -llua5.4
+strict_build png -lpng
+strict_build jansson -ljansson
+strict_build cppheader
+cd "$tmp/widgets"
 # A build tool reruns the translation when a named file changes: each must exist, the header too.
 "$build/vorn" --depfile "$tmp/deps" draw.vn >/dev/null 2>&1 || fail "widgets: --depfile run failed"
 sed -n 's/^  \(.*[^ \\]\)[ \\]*$/\1/p' "$tmp/deps" >"$tmp/named"
