@@ -539,4 +539,5 @@ void IncludeModule::visitFields(FieldVisitor& v) const {
     v.texts("getterPrefixes", getterPrefixes);
     v.texts("setterPrefixes", setterPrefixes);
     v.texts("namespaces", namespaces);
+    v.texts("links", links);
 }

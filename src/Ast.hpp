@@ -1160,6 +1160,7 @@ public:
     std::vector<std::string> setterPrefixes;
     // C++ namespaces whose names the program uses without qualification ("namespace = geo").
     std::vector<std::string> namespaces;
+    std::vector<std::string> links;  // libraries a program that imports it is linked with
 
     // The name a header's declaration is known by: without the first prefix it begins with
     // (file order), unless what is left is empty or a keyword of the language; a type whose

@@ -97,6 +97,13 @@ void loadCompilerConfiguration(const std::string& name) {
 
 namespace {
 
+std::string joinedLibraries(const char* before, const char* after) {
+    std::string text;
+    for (const std::string& library : runOptions.linkedLibraries)
+        text += (text.empty() ? "" : " ") + std::string(before) + library + after;
+    return text;
+}
+
 // Commands that stand for a text.
 struct Substitution {
     const char* command;
@@ -127,6 +134,10 @@ const Substitution substitutions[] = {
      }},
     {"compilerOptions", [] { return runOptions.compilerOptions; }, true},
     {"linkerOptions", [] { return runOptions.linkerOptions; }, true},
+    // The imports' libraries as a GNU linker and as link.exe name them; the names were checked
+    // to be plain words when they were read.
+    {"libraryFlags", [] { return joinedLibraries("-l", ""); }, true},
+    {"libraryFiles", [] { return joinedLibraries("", ".lib"); }, true},
     // The program a link makes: the -o name, else the first input's path without extension.
     {"outputName", [] { return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName; }},
 };

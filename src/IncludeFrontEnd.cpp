@@ -3,6 +3,7 @@
 // name; gives an IncludeModule. Never writes a file and never changes the base directory.
 #include "IncludeFrontEnd.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -30,6 +31,24 @@ bool isComment(const std::string& line) {
     if (slashes == std::string::npos) return false;
     const size_t first = line.find_first_not_of(" \t");
     return first >= slashes;
+}
+
+// "link = sqlite3 m": each word a library. The names reach a shell command, so they hold only
+// what library names do.
+void addLibraries(const std::string& value, const SourceLocation& at, std::vector<std::string>& into) {
+    std::string word;
+    for (size_t i = 0; i <= value.size(); ++i) {
+        const char c = i < value.size() ? value[i] : ' ';
+        if (c == ' ' || c == '\t' || c == ',') {
+            if (!word.empty() && std::find(into.begin(), into.end(), word) == into.end()) into.push_back(word);
+            word.clear();
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '+' || c == '-') {
+            word += c;
+        } else {
+            reportError(std::string("A library name holds only letters, digits and . _ + -, not '") + c + "'", at);
+            return;
+        }
+    }
 }
 
 void addUnique(std::map<std::string, std::string>& map, const std::string& key, const std::string& value) {
@@ -105,6 +124,8 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
             module.setterPrefixes.push_back(value);
         } else if (key == "namespace") {
             module.namespaces.push_back(value);
+        } else if (key == "link") {
+            addLibraries(value, SourceLocation(internFileName(fileName), number, 0), module.links);
         } else if (key == "extra code") {
             module.extraCode += value;
         } else if (key.compare(0, 6, "alias ") == 0) {
@@ -186,6 +207,10 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
     readIncludeInterface(in, path, *module, includes);
     // The load fails for the bad line; reading headers now would only add errors of their own.
     if (!queuedDiagnostics().empty()) return module;
+    for (const std::string& library : module->links)
+        if (std::find(runOptions.linkedLibraries.begin(), runOptions.linkedLibraries.end(), library) ==
+            runOptions.linkedLibraries.end())
+            runOptions.linkedLibraries.push_back(library);
 
     struct CurrentScope {
         IncludeModulePtr saved = currentIncludeModule;

@@ -31,6 +31,9 @@ struct RunOptions {
     std::string defaultOutputName;
     // --depfile: where to write the make rule of the sources this run read; empty for none.
     std::string dependencyFile;
+    // The libraries the imported include interface files name ("link = z"), first seen first;
+    // written by the include front end, read by the compiler scripts' link line.
+    std::vector<std::string> linkedLibraries;
 };
 
 extern RunOptions runOptions;

@@ -35,15 +35,24 @@ strict_build() {
     done
 }
 
-run_example sqlite people -L -lsqlite3
-run_example zlib zlibdemo -L -lz
+run_example sqlite people
+run_example zlib zlibdemo
 run_example widgets draw
-run_example libc posix -L -lm
-run_example cjson inventory -L -lcjson
-run_example lua embed -L -llua5.4
-run_example png gradient -L -lpng
-run_example jansson settings -L -ljansson
+run_example libc posix
+run_example cjson inventory
+run_example lua embed
+run_example png gradient
+run_example jansson settings
 run_example cppheader measure
+# The libraries come from the interface files' link lines, each once and after the objects.
+grep -q "^link = sqlite3$" "$tmp/sqlite/Sqlite.vni" || fail "sqlite: the example names no library to link"
+mkdir -p "$tmp/badlink" && cd "$tmp/badlink"
+printf 'include = zlib.h\nlink = z;touch INJECTED\n' >Zl.vni
+printf 'import Zl\nInt main()\n    return 0\n' >main.vn
+"$build/vorn" -c gcc main.vn >"$tmp/out" 2>&1 && fail "bad library name: exit 0"
+grep -qF "Zl.vni(2,1) : error : A library name holds only letters, digits and . _ + -, not ';'" "$tmp/out" ||
+    fail "bad library name: said $(cat "$tmp/out")"
+[ -e INJECTED ] && fail "bad library name: the shell ran it"
 strict_build sqlite -lsqlite3
 strict_build zlib -lz
 strict_build libc -lm

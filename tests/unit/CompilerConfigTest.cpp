@@ -189,7 +189,9 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
     EXPECT_EQ(compilerConfiguration.compileSuccess, 0);
     EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate), R"("C:\work/_main.obj" )");
     currentTemporaryFile = "C:\\tmp\\t1";
-    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo  @C:\\tmp\\t1");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo   @C:\\tmp\\t1");
+    runOptions.linkedLibraries = {"sqlite3", "z"};
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo  sqlite3.lib z.lib @C:\\tmp\\t1");
 }
 
 TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
@@ -209,12 +211,14 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         EXPECT_TRUE(compilerConfiguration.linkFileTemplate.empty());
 
         runOptions.defaultOutputName = "/w/hello";
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -o "/w/hello" "/w/_hello.o" "/w/_util.o" )");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -o "/w/hello" "/w/_hello.o" "/w/_util.o"  )");
         runOptions.outputName = "hello";
         runOptions.scriptOptions = {"debug"};
         runOptions.compilerOptions = "-O2";
         runOptions.linkerOptions = "-lm";
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm)");
+        runOptions.linkedLibraries = {"sqlite3", "lua5.4"};
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate),
+                  tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm -lsqlite3 -llua5.4)");
         currentModule = moduleNamed({"hello"});
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
                   tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -o "/w/_hello.o" "/w/_hello.cpp")");
