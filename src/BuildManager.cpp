@@ -191,7 +191,7 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
             throw;
         }
         --frontEndReads;
-        if (!queuedDiagnostics().empty() || !module) return ModulePtr();
+        if (hasQueuedErrors() || !module) return ModulePtr();  // a warning fails no load
         module->fullyLoaded = true;
     }
     module->upToDate = upToDate;

@@ -351,6 +351,12 @@ bool skipStatement(TokenStream& ts) {
 
 void queueParseDiagnostic(const CompileError& error) {
     if (error.severity >= SeverityInternal) throw error;
+    // A header's declaration that the grammar cannot read costs the program only that name:
+    // the C++ compiler reads the header itself.
+    if (grammarMode == 1 && error.message.compare(0, 12, "Syntax error") == 0) {
+        reportWarning(error.message + "; the declaration is skipped", error.position);
+        return;
+    }
     if (error.severity == SeverityWarning)
         reportWarning(error.message, error.position);
     else
