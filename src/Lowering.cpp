@@ -234,23 +234,6 @@ bool renamedByImport(const Declaration* declaration, const std::string& used) {
     return module && !module->headerPath.empty();
 }
 
-bool namesTemplateParameter(const TemplateDeclarationPtr& declaration, const std::string& name) {
-    if (!declaration) return false;
-    for (const TemplateArgumentDeclarationPtr& parameter : declaration->arguments)
-        if (parameter && parameter->name == name) return true;
-    return false;
-}
-
-bool isTemplateParameter(const ASTObject& node, const std::string& name) {
-    for (const ASTObject* at = &node; at; at = at->parent) {
-        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at))
-            if (namesTemplateParameter(function->templateDecl, name)) return true;
-        if (const ClassDeclaration* cls = nodeCast<ClassDeclaration>(at))
-            if (namesTemplateParameter(cls->templateDecl, name)) return true;
-    }
-    return false;
-}
-
 // Names C++ gives every program, which no vorn module declares.
 bool isCppOwnName(const std::string& name) {
     static const char* const names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",

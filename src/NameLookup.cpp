@@ -398,3 +398,39 @@ std::string nearestMemberName(const std::string& name, Declaration* scope) {
     if (ClassDeclaration* cls = nodeCast<ClassDeclaration>(scope)) considerClass(near, cls);
     return near.single();
 }
+
+bool namesTemplateParameter(const TemplateDeclarationPtr& declaration, const std::string& name) {
+    if (!declaration) return false;
+    for (const TemplateArgumentDeclarationPtr& parameter : declaration->arguments)
+        if (parameter && parameter->name == name) return true;
+    return false;
+}
+
+bool isTemplateParameter(const ASTObject& node, const std::string& name) {
+    for (const ASTObject* at = &node; at; at = at->parent) {
+        if (const FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at))
+            if (namesTemplateParameter(function->templateDecl, name)) return true;
+        if (const ClassDeclaration* cls = nodeCast<ClassDeclaration>(at))
+            if (namesTemplateParameter(cls->templateDecl, name)) return true;
+    }
+    return false;
+}
+
+std::string moduleDeclaringType(const std::string& name, Block* place) {
+    Module* module = place ? moduleOf(place) : nullptr;
+    if (!module) return std::string();
+    std::set<const Module*> queued{module};
+    std::deque<Module*> queue{module};
+    while (!queue.empty()) {
+        Module* next = queue.front();
+        queue.pop_front();
+        if (next != module && next->block && !next->isLibrary) {
+            auto entry = next->block->names.find(name);
+            if (entry != next->block->names.end() && nodeCast<TypeDeclaration>(entry->second.get())) return next->name;
+        }
+        for (const auto& imported : next->imports)
+            if (imported.second && imported.second->module && queued.insert(imported.second->module.get()).second)
+                queue.push_back(imported.second->module.get());
+    }
+    return std::string();
+}

@@ -55,3 +55,9 @@ bool mayUseUnseenNames(Module* module);
 std::string nearestVisibleName(const std::string& name, Block* place, bool typeNames);
 // The same among the members of a class and its bases.
 std::string nearestMemberName(const std::string& name, Declaration* scope);
+
+// Whether name is a template parameter of a function or class around node.
+bool isTemplateParameter(const ASTObject& node, const std::string& name);
+// A module that the place's module reaches through its imports but does not see the name in,
+// which declares a type of that name (an import of an import); empty when there is none.
+std::string moduleDeclaringType(const std::string& name, Block* place);

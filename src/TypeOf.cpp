@@ -571,6 +571,26 @@ bool hiddenByFunction(const Declaration& declaration) {
     return hidden;
 }
 
+// A type name declared nowhere is the user's mistake where vorn has read all C++ will see (as
+// for names). Only a program's own capitalised words are asked about: C's "size_t" or
+// "const char*" come from inference and headers.
+void checkKnownType(const SimpleTypeExpr& type, Block* place) {
+    if (type.name.empty() || !std::isupper(static_cast<unsigned char>(type.name[0])) || !place || !type.location.hasFile())
+        return;
+    Module* module = moduleOf(place);
+    if (!module || !module->headerPath.empty() || module->isLibrary || mayUseUnseenNames(module) ||
+        isTemplateParameter(type, type.name))
+        return;
+    std::string message = "Unable to find declaration of type " + type.name;
+    const std::string declaring = moduleDeclaringType(type.name, place);
+    const std::string near = nearestVisibleName(type.name, place, true);
+    if (!declaring.empty())
+        message += ", which module " + declaring + " declares: add import " + declaring;
+    else if (!near.empty())
+        message += ", did you mean " + near + "?";
+    reportError(message, type.location);
+}
+
 void resolveSimple(SimpleTypeExpr& type, Block* place) {
     Declaration* declaration = lookup(type.name, place);
     // A module and its main class often share a name (import Account, then Account a): where
@@ -583,6 +603,8 @@ void resolveSimple(SimpleTypeExpr& type, Block* place) {
         type.declaration = declaration;
         type.name = declaration->name;  // "Int" is spelled "int" in C++
         if (hiddenByFunction(*declaration)) type.name = "struct " + type.name;
+    } else if (!declaration) {
+        checkKnownType(type, place);
     }
     resolveTemplateArguments(type.templateArgs, place);
 }

@@ -32,6 +32,23 @@ check local-var-in-method "${known}class C\n    Int f()\n        Int y = 2\n    
 check unknown-name 'Int main()\n    Int total = 2\n    var x = totl\n    return x\n' \
     "main\\.vn\\(3,13\\) : error : Unable to find declaration of totl, did you mean total\\?"
 
+# A type name declared nowhere, in an argument, a variable, a container, a template argument.
+check unknown-type 'Void greet(Strng who)\n    printf("hi")\nInt main()\n    return 0\n' \
+    "main\\.vn\\(1,12\\) : error : Unable to find declaration of type Strng, did you mean String\\?"
+check unknown-types-in-body 'class Box[T]\n    T item\nInt main()\n    [Pont] all\n    Box[Flaot] b\n    return 0\n' \
+    "main\\.vn\\(4,6\\) : error : Unable to find declaration of type Pont"
+grep -q "main.vn(5,9) : error : Unable to find declaration of type Flaot, did you mean Float?" unknown-types-in-body/err ||
+    fail "unknown-types-in-body: no error for the template argument: $(cat unknown-types-in-body/err)"
+# A type of a module that only an import imports: the error names the module to import.
+mkdir via-import && cd via-import
+printf 'class Point\n    Int x\n' >Geometry.vn
+printf 'import Geometry\nInt twice(Int n)\n    return n * 2\n' >Shapes.vn
+printf 'import Shapes\nInt main()\n    Point p\n    return twice(1)\n' >main.vn
+vorn main.vn >out 2>err && fail "via-import: exit 0"
+grep -qF "main.vn(3,5) : error : Unable to find declaration of type Point, which module Geometry declares: add import Geometry" err ||
+    fail "via-import: said $(cat err)"
+cd ..
+
 # Declarations C++ cannot take in a body (enums and aliases there are plain C++).
 inBody="declared inside a function body is not supported in this version"
 check class-in-body 'Int main()\n    class Local\n        Int get()\n            return 3\n    Local l\n    return l.get()\n' \
