@@ -202,6 +202,10 @@ void Lexer::beginToken(TokenKind coming) {
         if (top.openBrackets != 0) return;
         endStatement();
         while (lineIndent < indentStack.back().indent) closeBlock();
+        // Deeper than the level it returns to, shallower than the one it left: which block the
+        // line belongs to is a guess either way.
+        if (lineIndent > indentStack.back().indent && indentStack.back().indent != -1)
+            reportError("Syntax error, the indentation matches no open block", SourceLocation(file, tokenLine, tokenColumn));
         return;
     }
     TokenKind lastKind = back().kind;

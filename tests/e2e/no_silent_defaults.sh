@@ -39,6 +39,9 @@ check unknown-types-in-body 'class Box[T]\n    T item\nInt main()\n    [Pont] al
     "main\\.vn\\(4,6\\) : error : Unable to find declaration of type Pont"
 grep -q "main.vn(5,9) : error : Unable to find declaration of type Flaot, did you mean Float?" unknown-types-in-body/err ||
     fail "unknown-types-in-body: no error for the template argument: $(cat unknown-types-in-body/err)"
+# A line indented between two open levels belongs to neither.
+check between-levels 'Int main()\n    Int x = 1\n    if x > 0\n        x = 2\n      x = 3\n    return x\n' \
+    "main\\.vn\\(5,7\\) : error : Syntax error, the indentation matches no open block"
 # A type of a module that only an import imports: the error names the module to import.
 mkdir via-import && cd via-import
 printf 'class Point\n    Int x\n' >Geometry.vn
