@@ -435,12 +435,15 @@ void checkNotArgument(const Expression* target) {
                            target->location);
 }
 
+void checkAssignment(const OperExpression& node);
+
 void operation(OperExpression& node, ExpressionPtr& slot) {
     if (node.op == "[") node.op = "#";
     if (node.op == "=" || isCompoundAssignment(node.op)) checkNotArgument(node.left.get());
     if (assignThroughSetter(node, slot)) return;
     processExpression(node.left);
     processExpression(node.right);
+    if (node.op == "=" && node.left && node.right) checkAssignment(node);
     if (!isKnownOperator(node.op)) {
         namedOperator(node, slot);
         return;
@@ -632,6 +635,76 @@ std::vector<const FunctionDeclaration*> candidates(const FunctionDeclaration& fo
     return all;
 }
 
+// ---- values that plainly cannot convert ----
+
+bool namesKnown(Expression& argument);
+
+enum ValueKind { OtherKind, NumberKind, StringKind, LiteralKind };
+
+// What a type is for the checks below: a number, a String, a string literal's const char*,
+// or anything else (pointers, classes, template parameters), which C++ judges.
+ValueKind kindOf(const TypeExpressionPtr& type) {
+    const TypeExpression* bare = type.get();
+    while (const TypeOperator* op = nodeCast<TypeOperator>(bare)) {
+        if (op->kind != ConstType && op->kind != ReferenceType) return OtherKind;
+        bare = op->operand.get();
+    }
+    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(bare);
+    if (!simple || simple->templateArgs) return OtherKind;
+    static const std::set<std::string> numbers{
+        "Int", "UInt", "Long", "ULong", "LongLong", "ULongLong", "Short", "UShort", "Float", "Double", "LongDouble",
+        "int", "unsigned int", "long", "unsigned long", "long long", "unsigned long long", "short",
+        "unsigned short", "float", "double", "long double"};
+    if (numbers.count(simple->name)) return NumberKind;
+    if (simple->name == "String" || simple->name == "std::string") return StringKind;
+    if (simple->name == "const char*") return LiteralKind;
+    return OtherKind;
+}
+
+const char* kindName(ValueKind kind) { return kind == StringKind ? "a String" : kind == LiteralKind ? "a string" : "a number"; }
+
+// Whether a value of kind `from` plainly cannot stand where `to` is wanted. A String taking a
+// number is refused as well, though C++ would take it (as one character).
+bool cannotConvert(ValueKind from, ValueKind to) {
+    if (from == OtherKind || to == OtherKind) return false;
+    if (to == NumberKind) return from != NumberKind;
+    return to == StringKind && from == NumberKind;
+}
+
+ValueKind kindOfValue(Expression* value) {
+    if (!value || !namesKnown(*value)) return OtherKind;
+    return kindOf(typeOf(value));
+}
+
+void checkConversion(Expression* value, const TypeExpressionPtr& wanted, const std::string& where) {
+    const ValueKind to = kindOf(wanted);
+    if (to == OtherKind) return;
+    const ValueKind from = kindOfValue(value);
+    const TypeExpression* bare = wanted.get();
+    while (const TypeOperator* op = nodeCast<TypeOperator>(bare)) bare = op->operand.get();
+    if (cannotConvert(from, to))
+        throw CompileError(std::string(kindName(from)) + " cannot be " + where + " " + writtenType(bare), value->location);
+}
+
+void checkAssignment(const OperExpression& node) {
+    const ValueKind to = kindOfValue(node.left.get());
+    const ValueKind from = kindOfValue(node.right.get());
+    if (cannotConvert(from, to))
+        throw CompileError(std::string(kindName(from)) + " cannot be assigned to " + (to == StringKind ? "a String" : "a number"),
+                           node.right->location);
+}
+
+// The arguments of a call that only one vorn function can take.
+void checkArgumentTypes(FuncExpression& node, const FunctionDeclaration& function, const std::string& name) {
+    for (size_t i = 0; i < node.arguments.size() && i < function.arguments.size(); ++i) {
+        const ArgumentDeclaration* argument = function.arguments[i].get();
+        if (!argument || !argument->type || !node.arguments[i]) continue;
+        std::string where = "passed as argument " + std::to_string(i + 1);
+        if (argument->name.compare(0, 5, "VORN_") != 0) where += " (" + argument->name + ")";
+        checkConversion(node.arguments[i].get(), argument->type, where + " of " + name + ", which takes");
+    }
+}
+
 void checkArgumentCount(FuncExpression& node) {
     std::string name;
     Declaration* declaration = nullptr;
@@ -649,6 +722,10 @@ void checkArgumentCount(FuncExpression& node) {
     if (all.empty()) return;
     const size_t given = node.arguments.size();
     std::string declarations;
+    if (all.size() == 1 && !found->templateDecl) {
+        const ArgumentRange range = argumentRange(*found);
+        if (given >= range.least && given <= range.most) checkArgumentTypes(node, *found, name);
+    }
     for (const FunctionDeclaration* function : all) {
         const ArgumentRange range = argumentRange(*function);
         if (given >= range.least && given <= range.most) return;
@@ -1209,7 +1286,18 @@ void cppFor(CppForStatement& node, StatementPtr&, bool) {
 }
 
 void cppCase(CppCaseStatement& node, StatementPtr&, bool) { processExpression(node.expression); }
-void returnStatement(ReturnStatement& node, StatementPtr&, bool) { processExpression(node.value); }
+void returnStatement(ReturnStatement& node, StatementPtr&, bool) {
+    processExpression(node.value);
+    if (!node.value) return;
+    for (ASTObject* at = node.parent; at; at = at->parent) {
+        if (nodeCast<AnonFuncExpression>(at) || nodeCast<PropertyDeclaration>(at)) return;
+        if (FunctionDeclaration* function = nodeCast<FunctionDeclaration>(at)) {
+            if (function->type && !function->templateDecl)
+                checkConversion(node.value.get(), function->type, "returned from " + function->name + ", which returns");
+            return;
+        }
+    }
+}
 void throwStatement(ThrowStatement& node, StatementPtr&, bool) { processExpression(node.value); }
 void deleteStatement(DeleteStatement& node, StatementPtr&, bool) { processExpression(node.operand); }
 void initStatement(InitStatement& node, StatementPtr&, bool) { processInitializer(node); }

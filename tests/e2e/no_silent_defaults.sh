@@ -39,6 +39,13 @@ check unknown-types-in-body 'class Box[T]\n    T item\nInt main()\n    [Pont] al
     "main\\.vn\\(4,6\\) : error : Unable to find declaration of type Pont"
 grep -q "main.vn(5,9) : error : Unable to find declaration of type Flaot, did you mean Float?" unknown-types-in-body/err ||
     fail "unknown-types-in-body: no error for the template argument: $(cat unknown-types-in-body/err)"
+# Values that plainly cannot convert, where vorn knows both types.
+check string-to-int-argument 'Int twice(Int n)\n    return n * 2\nInt main()\n    String s = "x"\n    return twice(s)\n' \
+    "main\\.vn\\(5,18\\) : error : a String cannot be passed as argument 1 \\(n\\) of twice, which takes Int"
+check literal-returned 'Int code()\n    return "abc"\nInt main()\n    return code()\n' \
+    "main\\.vn\\(2,12\\) : error : a string cannot be returned from code, which returns Int"
+check number-to-string 'Int main()\n    String s = "x"\n    s = 5\n    return 0\n' \
+    "main\\.vn\\(3,9\\) : error : a number cannot be assigned to a String"
 # A line indented between two open levels belongs to neither.
 check between-levels 'Int main()\n    Int x = 1\n    if x > 0\n        x = 2\n      x = 3\n    return x\n' \
     "main\\.vn\\(5,7\\) : error : Syntax error, the indentation matches no open block"
