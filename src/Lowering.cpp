@@ -738,15 +738,7 @@ void checkArgumentCount(FuncExpression& node) {
 
 // ---- strings handed to C ----
 
-bool isStringType(const TypeExpressionPtr& type) {
-    const TypeExpression* bare = type.get();
-    while (const TypeOperator* op = nodeCast<TypeOperator>(bare)) {
-        if (op->kind != ConstType && op->kind != ReferenceType) return false;
-        bare = op->operand.get();
-    }
-    const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(bare);
-    return simple && (simple->name == "std::string" || simple->name == "String");
-}
+bool isStringType(const TypeExpressionPtr& type) { return kindOf(type) == StringKind; }
 
 // A function of C's: one a header declares (a macro too), or one of the library's C functions
 // (printf, puts). Its parameters never take a std::string, and C's "..." would take its bytes.
