@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -346,17 +347,22 @@ private:
     std::streambuf* savedErr;
 };
 
-// Whether a report line of an internal error lacks "file(line,column)" before its " : error : ".
+// Whether the report holds an internal error without "file(line,column)" before it. Its
+// report is three lines: "PLACE : error : INTERNAL COMPILER ERROR", the message, and "ERROR
+// ON" with the translator's source; a user's text quoted in a message (an unrecognized line
+// holding those words) is none of these.
 inline bool hasUnpositionedInternalError(const std::string& reported) {
     const std::string marker = " : error : INTERNAL COMPILER ERROR";
-    for (std::size_t at = reported.find(marker); at != std::string::npos; at = reported.find(marker, at + 1)) {
-        const std::size_t lineStart = reported.rfind('\n', at);
-        const std::string place = reported.substr(lineStart == std::string::npos ? 0 : lineStart + 1,
-                                                  at - (lineStart == std::string::npos ? 0 : lineStart + 1));
-        const std::size_t open = place.rfind('(');
-        if (place.empty() || place.back() != ')' || open == std::string::npos || open == 0) return true;
-        // A line of -1 is printed as no "(...)" at all, so a number here is a real line.
-        if (place.find(',', open) == std::string::npos) return true;
+    std::vector<std::string> lines;
+    std::istringstream in(reported);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    static const std::regex positioned(R"(.+\([0-9]+,-?[0-9]+\))");
+    for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.size() < marker.size() || line.compare(line.size() - marker.size(), marker.size(), marker) != 0)
+            continue;
+        if (lines[i + 2].compare(0, 15, "      ERROR ON ") != 0) continue;
+        if (!std::regex_match(line.substr(0, line.size() - marker.size()), positioned)) return true;
     }
     return false;
 }
