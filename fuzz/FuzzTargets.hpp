@@ -367,9 +367,9 @@ inline bool hasUnpositionedInternalError(const std::string& reported) {
     return false;
 }
 
-// What an exception that left a translation says about it: the driver prints only its text,
-// so an internal error that gets out has lost its position, and an exception of the library
-// (an index out of range, a failed allocation) is a fault, never a report. Traps on both.
+// Traps on an exception out of a load or a translation that is a fault: the driver prints only
+// an escaping error's text, so an internal error that gets out has lost its position, and an
+// exception of the library (an index out of range, a failed allocation) is never a report.
 inline void trapOnEscapedFault(const std::exception_ptr& escaped) {
     try {
         std::rethrow_exception(escaped);
