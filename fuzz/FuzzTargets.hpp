@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +29,8 @@
 #include "MacroExpander.hpp"
 #include "ParentFinder.hpp"
 #include "PreProcessor.hpp"
+#include "RunOptions.hpp"
+#include "VisualCppEmulation.hpp"
 #include "platform/Platform.hpp"
 
 namespace fuzzing {
@@ -274,6 +279,232 @@ inline HeaderOutcome parseHeader(const std::uint8_t* data, std::size_t size) {
     }
     outcome.diagnostics = queuedDiagnostics().size();
     clearDiagnostics();
+    return outcome;
+}
+
+// A folder of the process's own under the temporary directory, removed with what it holds
+// when the process ends. path ends in "/".
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& label) {
+        std::string pattern = platform::temporaryDirectory() + "/vorn-" + label + "-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a folder like " + pattern);
+        path = std::string(name.data()) + "/";
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // Outputs of the input before would pass for up to date, or be found by an import.
+    void empty() const {
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(path))
+            std::filesystem::remove_all(entry.path());
+    }
+    void write(const std::string& relative, const std::string& text) const {
+        std::filesystem::create_directories(std::filesystem::path(path + relative).parent_path());
+        std::ofstream out(path + relative, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+
+    std::string path;
+};
+
+// Every piece of process-wide state a translation reads or leaves, as a fresh run has it, with
+// the built-in library taken from the source tree.
+inline void startFreshRun() {
+    runOptions = RunOptions();
+    runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
+    precompiledHeaderLine.clear();
+    resetUniqueNames();
+    resetBuildState();
+    compilerConfiguration = CompilerConfiguration();
+    currentModule = ModuleName();
+    currentTemporaryFile.clear();
+    clearDiagnostics();
+}
+
+// Holds what goes to standard output and error while it lives: report lines are the result
+// to look at, and macros' debug_print lines are noise.
+class CapturedOutput {
+public:
+    CapturedOutput() : savedOut(std::cout.rdbuf(discarded.rdbuf())), savedErr(std::cerr.rdbuf(reported.rdbuf())) {}
+    ~CapturedOutput() {
+        std::cout.rdbuf(savedOut);
+        std::cerr.rdbuf(savedErr);
+    }
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+    std::string errors() const { return reported.str(); }
+
+private:
+    std::ostringstream discarded, reported;
+    std::streambuf* savedOut;
+    std::streambuf* savedErr;
+};
+
+// Whether the report holds an internal error without "file(line,column)" before it. Its
+// report is three lines: "PLACE : error : INTERNAL COMPILER ERROR", the message, and "ERROR
+// ON" with the translator's source; a user's text quoted in a message (an unrecognized line
+// holding those words) is none of these.
+inline bool hasUnpositionedInternalError(const std::string& reported) {
+    const std::string marker = " : error : INTERNAL COMPILER ERROR";
+    std::vector<std::string> lines;
+    std::istringstream in(reported);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    static const std::regex positioned(R"(.+\([0-9]+,-?[0-9]+\))");
+    for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.size() < marker.size() || line.compare(line.size() - marker.size(), marker.size(), marker) != 0)
+            continue;
+        if (lines[i + 2].compare(0, 15, "      ERROR ON ") != 0) continue;
+        if (!std::regex_match(line.substr(0, line.size() - marker.size()), positioned)) return true;
+    }
+    return false;
+}
+
+// Traps on an exception out of a load or a translation that is a fault: the driver prints only
+// an escaping error's text, so an internal error that gets out has lost its position, and an
+// exception of the library (an index out of range, a failed allocation) is never a report.
+inline void trapOnEscapedFault(const std::exception_ptr& escaped) {
+    try {
+        std::rethrow_exception(escaped);
+    } catch (const CompileError& error) {
+        if (error.severity == SeverityInternal) __builtin_trap();
+    } catch (...) {
+        __builtin_trap();
+    }
+}
+
+// What splitting a response file came to.
+struct ResponseOutcome {
+    std::size_t words = 0;
+    bool cut = false;  // a quoted word ran to the end of the text
+};
+
+inline std::string writtenBack(const std::vector<ResponseToken>& tokens) {
+    std::string text;
+    for (const ResponseToken& token : tokens) {
+        if (!text.empty()) text += ' ';
+        text += token.quoted ? "\"" + token.text + "\"" : token.text;
+    }
+    return text;
+}
+
+// Splits the bytes as a cl.exe response file, then splits the words written back as the
+// emulation passes them on (quoted ones in their quotes, one blank between): that must give
+// the same words, none cut. A word that is neither quoted nor holds a quote has no blank and
+// is not empty; the words never hold more characters than the text.
+inline ResponseOutcome splitResponseFile(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ResponseOutcome outcome;
+    const std::vector<ResponseToken> tokens = tokenizeResponseFile(text, &outcome.cut);
+    outcome.words = tokens.size();
+    std::size_t characters = 0;
+    for (const ResponseToken& token : tokens) {
+        characters += token.text.size();
+        const bool plain = !token.quoted && token.text.find('"') == std::string::npos;
+        if (plain && (token.text.empty() || token.text.find_first_of(" \t\r\n") != std::string::npos))
+            __builtin_trap();
+    }
+    if (characters > size) __builtin_trap();
+    bool cutAgain = false;
+    if (tokenizeResponseFile(writtenBack(tokens), &cutAgain) != tokens || cutAgain) __builtin_trap();
+    return outcome;
+}
+
+// What loading an include interface file came to.
+struct InterfaceOutcome {
+    bool loaded = false;       // the module and every header it names came in
+    std::size_t headers = 0;   // imports of the loaded module, the built-in library's included
+    std::size_t reported = 0;  // characters of report lines
+};
+
+// The folder the interface file is written to, with headers for its "include =" lines to
+// find: a C header with macros and a guarded declaration, and a C++ header in a subfolder
+// with a namespace, accessors and an include of the first.
+inline const ScratchFolder& interfaceFolder() {
+    static const ScratchFolder folder("vni");
+    static const bool written = [] {
+        folder.write("widgets.h",
+                   "#ifndef WIDGETS_H\n#define WIDGETS_H\n#define WG_LIMIT 10\n#define WG_TWICE(x) ((x) * 2)\n"
+                   "enum Colour { red, green, blue };\nstruct wg_point { int x; int y; };\n"
+                   "typedef struct wg_point wg_Point;\nint wg_area(int width, int height);\n"
+                   "#ifdef WG_EXTRAS\nint wg_extra(void);\n#endif\n#endif\n");
+        folder.write("sub/shapes.hpp",
+                   "#pragma once\n#include \"../widgets.h\"\nnamespace geo {\nenum class Unit { Metre, Foot };\n"
+                   "class Counter {\npublic:\n    explicit Counter(int start = 0) : value(start) {}\n"
+                   "    int get_count() const { return value; }\n    void set_count(int v) { value = v; }\n"
+                   "private:\n    int value;\n};\ninline int twice(int n) { return WG_TWICE(n); }\n}\n");
+        folder.write("sub/small.h", "#define SMALL_ONE 1\nint small_value(void);\n");
+        return true;
+    }();
+    (void)written;
+    return folder;
+}
+
+// Writes the bytes as Fuzz.vni beside the headers above and loads it through the build
+// manager, which hands it to the include front end, finds the headers its lines name and
+// imports them. Errors are results; a crash, a hang, an internal error without a position or
+// an exception out of the load is a finding.
+inline InterfaceOutcome loadInterface(const std::uint8_t* data, std::size_t size) {
+    const ScratchFolder& folder = interfaceFolder();
+    startFreshRun();
+    folder.write("Fuzz.vni", std::string(reinterpret_cast<const char*>(data), size));
+    InterfaceOutcome outcome;
+    {
+        CapturedOutput output;
+        try {
+            ModulePtr module = loadModule(parseModuleName(folder.path + "Fuzz.vni", true, true), false);
+            outcome.loaded = module != nullptr && queuedDiagnostics().empty();
+            if (module) outcome.headers = module->imports.size();
+        } catch (...) {
+            trapOnEscapedFault(std::current_exception());
+        }
+        flushDiagnostics(1);
+        if (hasUnpositionedInternalError(output.errors())) __builtin_trap();
+        outcome.reported = output.errors().size();
+    }
+    startFreshRun();
+    return outcome;
+}
+
+// What translating a module came to.
+struct TranslationOutcome {
+    bool parsed = false;  // false: a syntax error (the passes never ran)
+    bool built = false;   // the build manager wrote the module
+    std::size_t reported = 0;
+};
+
+// Parses the bytes as a ".vn" module; when that succeeds, writes them as fuzz.vn in a folder
+// of their own and translates it as the vorn binary does: name lookup, type inference,
+// lowering and the C++ back end, with the built-in library. Positioned errors are results; an
+// internal error with no file and line, or an exception out of the build, is a finding.
+inline TranslationOutcome translateProgram(const std::uint8_t* data, std::size_t size) {
+    TranslationOutcome outcome;
+    if (!parseAll(data, size)) return outcome;
+    outcome.parsed = true;
+    static const ScratchFolder folder("passes");
+    startFreshRun();
+    folder.empty();
+    folder.write("fuzz.vn", std::string(reinterpret_cast<const char*>(data), size));
+    {
+        CapturedOutput output;
+        try {
+            pushWork(parseModuleName(folder.path + "fuzz.vn", true, true));
+            outcome.built = buildAll();
+        } catch (...) {
+            trapOnEscapedFault(std::current_exception());
+        }
+        flushDiagnostics(1);
+        if (hasUnpositionedInternalError(output.errors())) __builtin_trap();
+        outcome.reported = output.errors().size();
+    }
+    startFreshRun();
     return outcome;
 }
 

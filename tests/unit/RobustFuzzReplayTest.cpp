@@ -128,4 +128,71 @@ TEST_F(RobustFuzzReplay, HeaderGrammarInputs) {
     EXPECT_GT(reported, 0u);
 }
 
+TEST_F(RobustFuzzReplay, ResponseFileInputs) {
+    std::vector<std::string> inputs = inputsOf("response_fuzz");
+    ASSERT_GE(inputs.size(), 5u);
+    size_t cut = 0, whole = 0;
+    for (const std::string& input : inputs) {
+        fuzzing::ResponseOutcome outcome = fuzzing::splitResponseFile(bytes(input), input.size());
+        if (outcome.cut) ++cut;
+        if (!outcome.cut && outcome.words > 0) ++whole;
+    }
+    // The seeds hold files whose quotes close and one that ends inside a quoted word.
+    EXPECT_GT(cut, 0u);
+    EXPECT_GT(whole, 0u);
+}
+
+TEST_F(RobustFuzzReplay, IncludeInterfaceInputs) {
+    std::vector<std::string> inputs = inputsOf("vni_fuzz");
+    ASSERT_GE(inputs.size(), 5u);
+    size_t loaded = 0, failed = 0;
+    for (const std::string& input : inputs) {
+        fuzzing::InterfaceOutcome outcome = fuzzing::loadInterface(bytes(input), input.size());
+        if (outcome.loaded) {
+            ++loaded;
+            // A header found and the built-in library.
+            EXPECT_GE(outcome.headers, 2u);
+            EXPECT_EQ(outcome.reported, 0u);
+        } else {
+            ++failed;
+            EXPECT_GT(outcome.reported, 0u);
+        }
+    }
+    EXPECT_GT(loaded, 0u);
+    EXPECT_GT(failed, 0u);
+}
+
+// The check the translating targets make on what a run reported, against the report lines
+// of real internal errors.
+TEST(FuzzReportCheck, FindsOnlyInternalErrorsWithoutAPlace) {
+    auto reported = [](const SourceLocation& at, const std::string& message) {
+        CompileError error = VORN_INTERNAL_ERROR("src/Fuzz", message);
+        error.position = at;
+        std::ostringstream out;
+        report(CompileError("Unrecognized line: 'x : error : INTERNAL COMPILER ERROR'", at), out);
+        report(error, out);
+        return out.str();
+    };
+    const std::string* file = internFileName("fuzz.vn");
+    EXPECT_FALSE(fuzzing::hasUnpositionedInternalError(reported(SourceLocation(file, 3, 4), "a")));
+    EXPECT_TRUE(fuzzing::hasUnpositionedInternalError(reported(SourceLocation(), "b")));
+    EXPECT_TRUE(fuzzing::hasUnpositionedInternalError(reported(SourceLocation(file, -1, -1), "c")));
+}
+
+TEST_F(RobustFuzzReplay, TranslationInputs) {
+    std::vector<std::string> inputs = inputsOf("passes_fuzz");
+    ASSERT_GE(inputs.size(), 5u);
+    size_t built = 0;
+    for (const std::string& input : inputs) {
+        fuzzing::TranslationOutcome outcome = fuzzing::translateProgram(bytes(input), input.size());
+        built += outcome.built;
+        // A translation that fails says why.
+        if (outcome.parsed && !outcome.built) {
+            EXPECT_GT(outcome.reported, 0u);
+        }
+    }
+    // The seeds are working programs; past findings may be ones that fail.
+    EXPECT_GT(built, 0u);
+}
+
 }  // namespace
