@@ -494,11 +494,11 @@ void pointerCast(FuncExpression& node) {
     callee->name = "boost::" + name.substr(0, name.size() - 5) + "_pointer_cast";
 }
 
-// ---- argument counts of calls ----
+}  // namespace
 
 // The name a declaration is known by in the program: the table key, which for the library's
 // basic types is the vorn name ("Int") where the declaration holds the C++ one ("int").
-std::string programName(const SimpleTypeExpr& type) {
+static std::string programName(const SimpleTypeExpr& type) {
     const Declaration* declaration = type.declaration;
     const Block* block = declaration ? nodeCast<Block>(declaration->parent) : nullptr;
     if (block)
@@ -507,11 +507,12 @@ std::string programName(const SimpleTypeExpr& type) {
     return type.name;
 }
 
-std::string writtenType(const TypeExpression* type) {
-    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type)) return programName(*simple);
+std::string writtenType(const TypeExpression* type, const SimpleTypeNamer& nameOf) {
+    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type)) return nameOf ? nameOf(*simple) : programName(*simple);
+    if (nodeCast<FunctionPointerType>(type)) return "C function pointer";
     const TypeOperator* op = nodeCast<TypeOperator>(type);
     if (!op) return "?";
-    const std::string operand = writtenType(op->operand.get());
+    const std::string operand = writtenType(op->operand.get(), nameOf);
     switch (op->kind) {
     case PointerType:
         return operand + "*";
@@ -524,13 +525,17 @@ std::string writtenType(const TypeExpression* type) {
     case VectorType:
         return "[" + operand + "]";
     case MapType:
-        return operand + " -> " + writtenType(op->valueType.get());
+        return operand + " -> " + writtenType(op->valueType.get(), nameOf);
     case ConstType:
         return operand + " const";
     default:
         return operand;
     }
 }
+
+namespace {
+
+// ---- argument counts of calls ----
 
 // An argument's type as written: without the const and reference that passing added.
 std::string writtenArgumentType(const ArgumentDeclaration& argument) {

@@ -5,7 +5,16 @@
 // process is a positioned error.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "Ast.hpp"
+
+// A type as the program writes it ("Int*", "[String]", "Point$"), by the names lookup knows
+// its declarations under; "?" for a type that has no such spelling. nameOf, when given, names
+// the simple types instead.
+typedef std::function<std::string(const SimpleTypeExpr&)> SimpleTypeNamer;
+std::string writtenType(const TypeExpression* type, const SimpleTypeNamer& nameOf = SimpleTypeNamer());
 
 // Processes the expression held in slot, once per node, and may put a replacement there.
 void processExpression(ExpressionPtr& slot);

@@ -4,9 +4,19 @@
 // break where the source line changes, and diagnostics on standard error (status 1 on any error).
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
+#include <tuple>
 #include <string>
 
+#include "Ast.hpp"
+#include "BuildManager.hpp"
 #include "Diagnostics.hpp"
+#include "Driver.hpp"
+#include "Lowering.hpp"
+#include "ModuleName.hpp"
+#include "NameLookup.hpp"
+#include "NodeDispatch.hpp"
 #include "PreProcessor.hpp"
 #include "RunOptions.hpp"
 #include "platform/Platform.hpp"
@@ -16,12 +26,15 @@ namespace {
 const char usage[] =
     "usage: vorn-pp [-I DIR]... [-D NAME[=VALUE]]... [-U NAME]... [--cxx COMMAND | --no-cxx] [--all] FILE\n"
     "       vorn-pp --lex FILE\n"
+    "       vorn-pp --vni FILE.vni\n"
     "  -I DIR         search DIR for included headers, before the system's directories\n"
     "  -D NAME=VALUE  define NAME (to 1 when no value is given); -U NAME undefines it\n"
     "  --cxx COMMAND  the C++ compiler whose include directories and predefined macros to use\n"
     "                 (default \"g++ -std=c++17\"); --no-cxx uses none\n"
     "  --all          print the tokens of included files too, as a C compiler's -E does\n"
-    "  --lex          print FILE's tokens as read, without preprocessing\n";
+    "  --lex          print FILE's tokens as read, without preprocessing\n"
+    "  --vni          list what importing the include interface file gives a program: each name\n"
+    "                 as the program writes it, its C name where that differs, and its type\n";
 
 // Prints tokens with a line break where the file or line changes, and joins adjacent
 // double-quoted literals when asked (the preprocessor does so itself).
@@ -54,6 +67,129 @@ void print(TokenStream& tokens, bool joinStrings) {
     std::cout << pending;
 }
 
+
+// Header types are looked up when a program uses them; the listing looks up each one it shows.
+// A header names its own types by their C names, which the interface may have renamed, so
+// those are taken from the listed headers' declarations.
+std::map<std::string, std::pair<std::string, Declaration*>> headerTypes;  // C name: known name
+Block* listedContext = nullptr;  // the header block whose name is being listed
+
+std::string shown(TypeExpression* type, int depth = 0);
+
+// A typedef that a program cannot write (uLong, z_streamp) is shown as what it stands for
+// (ULong, ZStream*); the depth guards a chain that never ends in a written name.
+std::string shownName(const SimpleTypeExpr& simple, int depth) {
+    std::string known = simple.name;
+    Declaration* declaration = simple.declaration;
+    auto found = headerTypes.find(simple.name);
+    if (found != headerTypes.end()) std::tie(known, declaration) = found->second;
+    else if (declaration) known = writtenType(&simple);
+    auto* alias = nodeCast<TypeAliasDeclaration>(declaration);
+    if (alias && alias->type && depth < 32 && !std::isupper(static_cast<unsigned char>(known[0])))
+        return shown(alias->type.get(), depth + 1);
+    return known;
+}
+
+std::string shown(TypeExpression* type, int depth) {
+    if (type) declarationOf(type, listedContext);
+    return writtenType(type, [depth](const SimpleTypeExpr& simple) { return shownName(simple, depth); });
+}
+
+// One line of the listing: what the name is, the name a program writes, the C name where the
+// interface renamed it, and its type in the program's spelling.
+std::string listingLine(const std::string& scope, const std::string& known, Declaration& declaration) {
+    std::string kind = "type", type;
+    if (auto* macro = nodeCast<CppConstantMacroDeclaration>(&declaration)) {
+        kind = macro->functionLike ? "macro" : "constant";
+        const auto* result = nodeCast<FuncType>(macro->type.get());
+        TypeExpression* value = result ? result->result.get() : macro->type.get();
+        if (value) type = shown(value);
+        if (macro->functionLike) type = type.empty() ? "(...)" : "(...) -> " + type;
+    } else if (auto* function = nodeCast<FunctionDeclaration>(&declaration)) {
+        kind = "function";
+        std::string arguments;
+        for (const ArgumentDeclarationPtr& argument : function->arguments)
+            arguments += (arguments.empty() ? "" : ", ") + shown(typeOfDeclaration(argument.get()).get());
+        type = "(" + arguments + ")";
+        if (function->type) type += " -> " + shown(function->type.get());
+    } else if (nodeCast<PropertyDeclaration>(&declaration)) {
+        kind = "property";
+        type = shown(typeOfDeclaration(&declaration).get());
+    } else if (auto* data = nodeCast<DataDeclaration>(&declaration)) {
+        kind = "variable";
+        type = shown(typeOfDeclaration(data).get());
+    } else if (nodeCast<EnumDeclaration>(&declaration)) {
+        kind = "enum";
+    } else if (auto* alias = nodeCast<TypeAliasDeclaration>(&declaration)) {
+        kind = "type";
+        if (alias->type) type = shown(alias->type.get());
+    } else if (nodeCast<ClassDeclaration>(&declaration) || nodeCast<UnionDeclaration>(&declaration)) {
+        kind = nodeCast<UnionDeclaration>(&declaration) ? "union" : "class";
+    } else {
+        return std::string();  // include lines and qualifiers name nothing a program uses
+    }
+    const auto* property = nodeCast<PropertyDeclaration>(&declaration);
+    const std::string cName = property && !property->getterName.empty() ? property->getterName : declaration.name;
+    std::string line = kind + " " + scope + known;
+    if (cName != known) line += " (C: " + cName + ")";
+    if (!type.empty()) line += ": " + type;
+    return line;
+}
+
+// Walks the headers an include interface file imports, and those they include, and prints
+// each name they give a program once, sorted. Names that begin with "_" are the C library's
+// own business and are left out.
+bool listIncludeInterface(const std::string& file) {
+    locateExecutable();
+    const ModuleName name = parseModuleName(file, true, true);
+    ModulePtr module = loadModule(name, true);
+    if (!module || hasQueuedErrors()) return false;
+    std::map<std::string, std::string> lines;
+    std::set<const Module*> seen;
+    std::vector<const Module*> pending{module.get()}, headerModules;
+    while (!pending.empty()) {
+        const Module* current = pending.back();
+        pending.pop_back();
+        if (!seen.insert(current).second) continue;
+        for (const auto& entry : current->imports)
+            if (entry.second->module) pending.push_back(entry.second->module.get());
+        // The built-in library's own modules are the language's, not the import's.
+        if (current->headerPath.empty() || !current->block) continue;
+        headerModules.push_back(current);
+    }
+    // The language's basic types are the built-in library's, which C++ spells "void" or "int".
+    ModulePtr builtin = loadModule(parseModuleName("Library/Buildin/*", false, true), false);
+    if (builtin && builtin->block) headerModules.push_back(builtin.get());
+    for (const Module* current : headerModules)
+        for (const auto& entry : current->block->names)
+            if (nodeCast<TypeDeclaration>(entry.second.get()))
+                headerTypes.emplace(entry.second->name, std::make_pair(entry.first, entry.second.get()));
+    if (builtin && builtin->block) headerModules.pop_back();
+    for (const Module* current : headerModules) {
+        for (const auto& entry : current->block->names) {
+            if (entry.first.empty() || entry.first[0] == '_' || lines.count(entry.first)) continue;
+            listedContext = current->block.get();
+            const std::string line = listingLine(std::string(), entry.first, *entry.second);
+            if (line.empty()) continue;
+            lines.emplace(entry.first, line);
+            // A class's members are reached through it: listed as Counter.add.
+            const auto* type = nodeCast<ClassDeclaration>(entry.second.get());
+            if (!type || !type->body) continue;
+            listedContext = type->body.get();
+            for (const auto& member : type->body->names) {
+                // A constructor is called through the class (Counter:(5)), not by its name.
+                const std::string name = entry.first + "." + member.first;
+                if (member.first.empty() || member.first[0] == '_' || member.first == "construct" || lines.count(name))
+                    continue;
+                const std::string memberLine = listingLine(entry.first + ".", member.first, *member.second);
+                if (!memberLine.empty()) lines.emplace(name, memberLine);
+            }
+        }
+    }
+    for (const auto& entry : lines) std::cout << entry.second << '\n';
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +198,7 @@ int main(int argc, char** argv) {
     std::string compiler = "g++ -std=c++17";
     std::string file;
     bool lexOnly = false;
+    bool listInterface = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](const char* option) -> std::string {
@@ -90,6 +227,8 @@ int main(int argc, char** argv) {
             settings.keepIncludedTokens = true;
         } else if (arg == "--lex") {
             lexOnly = true;
+        } else if (arg == "--vni") {
+            listInterface = true;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << usage;
             return 0;
@@ -109,7 +248,9 @@ int main(int argc, char** argv) {
     }
     bool failed = false;
     try {
-        if (lexOnly) {
+        if (listInterface) {
+            failed = !listIncludeInterface(file);
+        } else if (lexOnly) {
             std::ifstream in;
             if (platform::isRegularFile(file)) in.open(file, std::ios::binary);
             if (!in.is_open()) throw CompileError("Unable to open file: " + file);

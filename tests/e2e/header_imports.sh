@@ -61,6 +61,20 @@ strict_build lua -llua5.4
 strict_build png -lpng
 strict_build jansson -ljansson
 strict_build cppheader
+# vorn-pp --vni lists what an import gives: the name a program writes, the C name, the type.
+while IFS='|' read -r dir line; do
+    (cd "$tmp/$dir" && "$build/vorn-pp" --vni ./*.vni) >"$tmp/listing" 2>&1 || fail "$dir: vorn-pp --vni failed"
+    grep -qxF "$line" "$tmp/listing" || fail "$dir: the listing lacks '$line'"
+done <<'LINES'
+sqlite|function open (C: sqlite3_open): (Char const*, Database**) -> Int
+sqlite|class Database (C: sqlite3)
+sqlite|constant SQLITE_ROW: Int
+zlib|function deflate: (ZStream*, Int) -> Int
+zlib|macro deflateInit: (...) -> Int
+zlib|function crc32: (ULong, Bytef const*, UInt) -> ULong
+cppheader|property Counter.count (C: get_count): Int
+cppheader|function toMetres: (Double, Unit) -> Double
+LINES
 cd "$tmp/widgets"
 # A build tool reruns the translation when a named file changes: each must exist, the header too.
 "$build/vorn" --depfile "$tmp/deps" draw.vn >/dev/null 2>&1 || fail "widgets: --depfile run failed"
