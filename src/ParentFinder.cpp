@@ -90,7 +90,7 @@ const KindDispatch& linkKinds() {
         D::on<ClassDeclaration, &kind<OpensContext | EntersTable>>(),
         D::on<TypeAliasDeclaration, &kind<EntersTable>>(),
         D::on<EnumDeclaration, &kind<EntersTable>>(),
-        D::on<UnionDeclaration, &kind<OpensContext>>(),
+        D::on<UnionDeclaration, &kind<OpensContext | EntersTable>>(),
         D::on<CppIncludeDeclaration, &kind<Leaf>>(),
         D::on<CppConstantMacroDeclaration, &kind<Leaf>>(),
         // other nodes

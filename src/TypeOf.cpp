@@ -240,8 +240,21 @@ const BuiltinMember* builtinMember(int owner, const std::string& name) {
 }
 
 // What a pointer, shared pointer or container iterator leads to; null for other types.
+// What a typedef stands for, followed to the end of a chain (a header's png_structp is a
+// pointer); any other type as it is. The depth guards a chain that never ends.
+TypeExpressionPtr throughAliases(TypeExpressionPtr type) {
+    for (int depth = 0; depth < 32; ++depth) {
+        const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get());
+        TypeAliasDeclaration* alias = simple && !simple->templateArgs ? nodeCast<TypeAliasDeclaration>(simple->declaration) : nullptr;
+        if (!alias || alias->templateDecl || !alias->type) break;
+        resolveTypeNode(*alias->type, placeOf(alias));
+        type = strippedType(alias->type);
+    }
+    return type;
+}
+
 TypeExpressionPtr pointeeType(const TypeExpressionPtr& type) {
-    TypeExpressionPtr stripped = strippedType(type);
+    TypeExpressionPtr stripped = throughAliases(strippedType(type));
     if (const TypeOperator* op = nodeCast<TypeOperator>(stripped.get()))
         return op->kind == PointerType || op->kind == SharedPointerType ? op->operand : TypeExpressionPtr();
     if (const SubTypeExpr* iterator = asIterator(stripped)) {
@@ -746,8 +759,18 @@ bool memberThroughPointer(const TypeExpressionPtr& objectType, const std::string
 }
 
 int passingCategory(const TypeExpression* type) {
-    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type))
+    if (const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type)) {
+        // A typedef is passed as what it stands for: a pointer typedef by value, so that a
+        // function of the program matches the C function-pointer type it is handed to.
+        const auto* alias = simple->templateArgs ? nullptr : nodeCast<TypeAliasDeclaration>(simple->declaration);
+        if (alias && !alias->templateDecl && alias->type) {
+            TypeExpressionPtr aliased = throughAliases(alias->type);
+            if (nodeCast<TypeOperator>(aliased.get())) return passingCategory(aliased.get());
+            const SimpleTypeExpr* named = nodeCast<SimpleTypeExpr>(aliased.get());
+            if (named && !named->templateArgs && isBasicTypeName(named->name)) return 1;
+        }
         return !simple->templateArgs && isBasicTypeName(simple->name) ? 1 : 3;
+    }
     if (const TypeOperator* op = nodeCast<TypeOperator>(type)) {
         switch (op->kind) {
         case PointerType:

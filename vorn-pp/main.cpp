@@ -173,10 +173,12 @@ bool listIncludeInterface(const std::string& file) {
             if (line.empty()) continue;
             lines.emplace(entry.first, line);
             // A class's members are reached through it: listed as Counter.add.
-            const auto* type = nodeCast<ClassDeclaration>(entry.second.get());
-            if (!type || !type->body) continue;
-            listedContext = type->body.get();
-            for (const auto& member : type->body->names) {
+            const auto* record = nodeCast<ClassDeclaration>(entry.second.get());
+            const auto* variant = nodeCast<UnionDeclaration>(entry.second.get());
+            Block* body = record ? record->body.get() : variant ? variant->body.get() : nullptr;
+            if (!body) continue;
+            listedContext = body;
+            for (const auto& member : body->names) {
                 // A constructor is called through the class (Counter:(5)), not by its name.
                 const std::string name = entry.first + "." + member.first;
                 if (member.first.empty() || member.first[0] == '_' || member.first == "construct" || lines.count(name))

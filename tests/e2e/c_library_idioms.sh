@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The C-library idioms the examples do not show: a header of our own whose macros are typed
-# constants, function-like and statement macros, a declaration the grammar cannot read, a prefix that would leave a keyword, whole-
-# name aliases, a struct hidden by a function of its name; the mistakes around them; and an
-# edit a moment after the last run.
+# constants, function-like and statement macros, a declaration the grammar cannot read, a
+# prefix that would leave a keyword, whole-name aliases, a struct hidden by a function of its
+# name, pointer typedefs and callbacks, unions; the mistakes around them; and an edit a moment
+# after the last run.
 set -u
 source "$(dirname "$0")/common.bash"
 cd "$tmp"
@@ -63,6 +64,46 @@ done
 grep -q 'unsigned int mask=BOX_MASK;' _main.cpp || fail "BOX_MASK is not a UInt"
 grep -q 'float ratio=BOX_RATIO;' _main.cpp || fail "BOX_RATIO is not a Float"
 grep -q 'struct box_stat counts;' _main.cpp || fail "the struct hidden by a function is not called a struct"
+
+# A pointer typedef is passed by value and reached with ".", so a function of the program is
+# the callback the C function-pointer type wants; sizeof of imported types; a top-level union.
+cat >shape.h <<'EOF'
+typedef struct shape_point { int x, y; } shape_point;
+typedef shape_point *shape_pointp;
+union shape_value { int i; double d; };
+typedef union shape_value shape_value;
+typedef int (*shape_visit)(shape_pointp point, void *data);
+inline int shape_walk(shape_pointp points, int n, shape_visit visit, void *data) {
+    int total = 0;
+    for (int i = 0; i < n; ++i) total += visit(points + i, data);
+    return total;
+}
+inline double shape_half(shape_value v) { return v.d / 2; }
+EOF
+printf 'include = shape.h\nprefix = shape_\nalias point = Point\nalias pointp = PointP\nalias value = Value\n' >Shape.vni
+cat >shapes.vn <<'EOF'
+import Shape
+Int visitOne(PointP point, Void* data)
+    Int* scale = static_cast[Int*](data)
+    return (point.x + point.y) * scale[0]
+
+Int main()
+    Point#3 points
+    for i in [0...3)
+        points[i].x = i
+        points[i].y = 10 * i
+    Int scale = 2
+    Value v
+    v.d = 5.0
+    printf("%d %d %d %.1f\n", walk(&points[0], 3, &visitOne, &scale), Int:(sizeof(Point)), Int:(sizeof(Value)), half(v))
+    return 0
+EOF
+"$build/vorn" shapes.vn >"$tmp/out" 2>&1 || fail "shapes: vorn failed: $(cat "$tmp/out")"
+for compiler in g++ clang++; do
+    "$compiler" -std=c++17 -Wall -Wextra -Werror -I"$build/include" -I. _shapes.cpp -o shapes ||
+        fail "shapes: $compiler rejects or warns about the generated C++"
+    [ "$(./shapes)" = "66 8 8 2.5" ] || fail "shapes: $compiler: printed $(./shapes)"
+done
 
 # An edit a moment after the run before, in the same second, is seen.
 printf 'Int main()\n    return 1\n' >same.vn
