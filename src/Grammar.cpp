@@ -210,6 +210,18 @@ bool noTupleConstructed(TokenStream&) {
 // the same line would take `y = 2 3` for a call with a body.
 bool bracedBlockNext(TokenStream& ts) { return ts.current->text == "{" && ts.current->kind != String; }
 
+// A statement head with nothing indented below it ends in the lexer's empty statement-end
+// pair, one place for both braces (braces the user wrote stand apart). Read as an empty body
+// it would silently move the next line out of the loop or condition.
+bool indentedBodyNext(TokenStream& ts) {
+    if (!ts.bracesAreLayout() || ts.current->text != "{" || ts.current->kind == String) return true;
+    const TokenStream::Position next = std::next(ts.current);
+    if (next == ts.end() || next->text != "}" || next->location.line != ts.current->location.line ||
+        next->location.column != ts.current->location.column)
+        return true;
+    throw ParseError("Syntax error, expected an indented body", ts.current->location);
+}
+
 bool lastPartIsName(TokenStream& ts) {
     // Square.Corner.count is the member count of the nested type: the static name reads it.
     if (ts.current->text == "." && ts.current->kind != String) return false;
@@ -503,7 +515,7 @@ void buildStatementRules() {
     // for: "for" for-part { "," for-part } block
     typedef ForStatement For;
     forRule() = "for" >> forPartRule() % to<For>(&For::parts) >> many("," >> forPartRule() % to<For>(&For::parts)) >>
-                block % to<For>(&For::body);
+                func(indentedBodyNext) >> block % to<For>(&For::body);
 
     // for-part: Name, name := previous token, "in" [ "reverse" ] expression → range
     typedef ForPart Part;
@@ -513,8 +525,8 @@ void buildStatementRules() {
     // if: "if" ( expression block { "elseif" expression block } [ "else" block ]
     //          | "{" { expression block }+ [ "else" block ] "}" )
     typedef IfStatement If;
-    auto branch = expression % to<If>(&If::conditions) >> block % to<If>(&If::blocks);
-    auto elseBranch = opt("else" >> block % to<If>(&If::elseBlock));
+    auto branch = expression % to<If>(&If::conditions) >> func(indentedBodyNext) >> block % to<If>(&If::blocks);
+    auto elseBranch = opt("else" >> func(indentedBodyNext) >> block % to<If>(&If::elseBlock));
     ifRule() = "if" >> (branch >> many("elseif" >> branch) >> elseBranch | "{" >> many1(branch) >> elseBranch >> "}");
 
     // try: "try" block { catch }
@@ -528,7 +540,7 @@ void buildStatementRules() {
 
     // while: "while" expression block | "do" block "while" expression end-of-statement
     typedef WhileStatement While;
-    whileRule() = "while" >> expression % to<While>(&While::condition) >> block % to<While>(&While::body) |
+    whileRule() = "while" >> expression % to<While>(&While::condition) >> func(indentedBodyNext) >> block % to<While>(&While::body) |
                   lit("do") % setTo<While>(&While::isPostTested, true) >> block % to<While>(&While::body) >> "while" >>
                       expression % to<While>(&While::condition) >> endOfStatement;
 

@@ -1629,7 +1629,12 @@ void processBody(Block& block, bool returnsValue) {
         Statement* statement = it->get();
         if (!statement) continue;
         if (memberBody && !nodeCast<Declaration>(statement) && !nodeCast<MacroStatement>(statement)) {
-            reportError("Only declarations allowed in this scope", statement->location);
+            // After a function with nothing indented below it, the statement was meant as its body.
+            const auto* before = it == block.statements.begin() ? nullptr : nodeCast<FunctionDeclaration>(std::prev(it)->get());
+            if (before && before->body && before->body->statements.empty())
+                reportError("Syntax error, expected an indented body", before->location);
+            else
+                reportError("Only declarations allowed in this scope", statement->location);
             statement->processed = true;  // reported: nothing more to do with it
             continue;
         }
