@@ -41,7 +41,7 @@ int twice(int const );
 
 
 
-inline int square(Number const & x){
+inline int square(Number const x){
 	return (x)*(x);
 }
 inline int seven() { return 7; }
