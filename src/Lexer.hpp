@@ -49,6 +49,7 @@ public:
 
     void fill() override;
     std::string streamName() const override { return "lexer"; }
+    bool bracesAreLayout() const override { return has(Indentation); }
 
     struct Block {
         int indent;        // column of the block's lines; -1 for an explicit "{" block

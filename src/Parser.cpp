@@ -49,11 +49,16 @@ std::string foundText(TokenStream& ts, TokenStream::Position f) {
         if (next != ts.end() && next->text == "}") return "end-of-statement";
     }
     if (f->kind == EndOfFile) return "end-of-file";
+    // The braces of an indented source are the lexer's, not the user's: the text shows what
+    // the line holds.
+    const bool layout = ts.bracesAreLayout();
+    if (layout && f->text == "{") return "an indented block";
+    if (layout && f->text == "}") return "end of block";
     std::string found;
     int count = 0;
-    for (TokenStream::Position p = f; p != ts.end() && count < 5 && p->location.line == f->location.line;
-         ++p, ++count) {
-        if (count) found += ' ';
+    for (TokenStream::Position p = f; p != ts.end() && count < 5 && p->location.line == f->location.line; ++p) {
+        if (layout && (p->text == "{" || p->text == "}")) continue;
+        if (count++) found += ' ';
         found += p->text;
     }
     return found;
@@ -310,7 +315,13 @@ void joinSplitOperators(TokenStream& ts) {
 void raiseSyntaxError(TokenStream& ts) {
     if (!recordingExpectations) throw ExpectationsNeeded();
     std::set<std::string> expected;
-    for (const ExpectedName& name : ts.expected) expected.insert(name.spelled());
+    for (const ExpectedName& name : ts.expected) {
+        std::string spelled = name.spelled();
+        // In an indented source the braces are the layout's: say what they stand for.
+        if (ts.bracesAreLayout() && spelled == "'{'") spelled = "an indented block";
+        if (ts.bracesAreLayout() && spelled == "'}'") spelled = "end of block";
+        expected.insert(spelled);
+    }
     if (expected.count("operator")) {
         for (auto it = expected.begin(); it != expected.end();)
             it = absorbedByOperator(*it) ? expected.erase(it) : std::next(it);

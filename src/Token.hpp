@@ -97,6 +97,9 @@ public:
     // Appends the tokens of the next piece of input (possibly none); appends EndOfFile at the end.
     virtual void fill() = 0;
     virtual std::string streamName() const = 0;
+    // Whether "{" and "}" stand for the layout (indentation, statement ends) rather than for
+    // text the user wrote: messages then leave them out.
+    virtual bool bracesAreLayout() const { return false; }
 
     // Steps to the next token, reading more input when the current one is the last.
     void advance();

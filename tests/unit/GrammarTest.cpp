@@ -255,7 +255,7 @@ TEST_F(GrammarTest, ErrorInABlockInsideBracketsIsReportedOnce) {
         clearDiagnostics();
         parseText(text);
         ASSERT_EQ(queuedDiagnostics().size(), 1u) << text;
-        EXPECT_EQ(queuedDiagnostics()[0].message, "Syntax error, expected end-of-statement instead of 'b { }'") << text;
+        EXPECT_EQ(queuedDiagnostics()[0].message, "Syntax error, expected end-of-statement instead of 'b'") << text;
         EXPECT_EQ(queuedDiagnostics()[0].position.line, 2) << text;
     }
 }
