@@ -233,7 +233,19 @@ Outcome executeBlock(Block* block) {
 
 typedef NodeDispatch<ObjectPtr(Expression&, bool)> ExpressionDispatch;
 
-ObjectPtr todo(Expression&) { throw VORN_INTERNAL_ERROR(sourceFile, "TODO"); }
+// What the interpreter has no value for is the user's mistake, reported at the macro call.
+const char* expressionKind(const Expression& expression) {
+    if (nodeCast<CtorExpression>(&expression)) return "a construction";
+    if (nodeCast<AnonFuncExpression>(&expression)) return "an anonymous function";
+    if (nodeCast<CppBlockInitializer>(&expression)) return "a braced initialiser";
+    if (nodeCast<VariableDeclarationExpression>(&expression)) return "a declaration";
+    if (nodeCast<CastExpression>(&expression)) return "a cast";
+    return "this expression";
+}
+ObjectPtr uncomputable(Expression& expression) {
+    throw CompileError(std::string("A macro body cannot compute ") + expressionKind(expression) +
+                       "; return its code with _code(...)");
+}
 
 // A literal as written: a string, a character or a number.
 ObjectPtr literalValue(const std::string& text) {
@@ -304,7 +316,7 @@ ObjectPtr evaluateName(StaticExpression& expression, bool asReference) {
     for (auto scope = scopes.rbegin(); scope != scopes.rend(); ++scope) {
         auto found = scope->find(expression.name);
         if (found == scope->end()) continue;
-        if (asReference) throw VORN_INTERNAL_ERROR(sourceFile, "todo");
+        if (asReference) throw CompileError("A macro body cannot assign to its variable " + expression.name);
         return found->second;
     }
     if (expression.name != "debug_print") throw CompileError("function not found: " + expression.name);
@@ -314,7 +326,8 @@ ObjectPtr evaluateName(StaticExpression& expression, bool asReference) {
 
 // A parenthesised expression is a tuple of one.
 ObjectPtr evaluateTuple(TupleExpression& tuple, bool asReference) {
-    if (tuple.elements.size() != 1) throw VORN_INTERNAL_ERROR(sourceFile, "TODO");
+    if (tuple.elements.size() != 1)
+        throw CompileError("A macro body has no tuples: this one has " + std::to_string(tuple.elements.size()) + " elements");
     return evaluate(tuple.elements[0].get(), asReference);
 }
 
@@ -345,7 +358,7 @@ ObjectPtr evaluateMacro(MacroExpression& expression) {
     if (!expression.call) throw VORN_INTERNAL_ERROR(sourceFile, "macro expression without a call");
     const MacroCall& call = *expression.call;
     if (call.name == "_code" && call.arguments.size() == 1) return call.arguments[0];
-    throw VORN_INTERNAL_ERROR(sourceFile, "todo");
+    throw CompileError("A macro body cannot call the macro " + call.name + "; return the call's code with _code(...)");
 }
 
 ObjectPtr unsupportedExpression(Expression&) {
@@ -365,11 +378,11 @@ const ExpressionDispatch& expressionTable() {
                              D::on<SubExpression, &evaluateMember>(),
                              D::on<StaticExpression, &evaluateName>(),
                              D::on<TupleExpression, &evaluateTuple>(),
-                             D::on<CtorExpression, &todo>(),
-                             D::on<AnonFuncExpression, &todo>(),
-                             D::on<CppBlockInitializer, &todo>(),
-                             D::on<VariableDeclarationExpression, &todo>(),
-                             D::on<CastExpression, &todo>(),
+                             D::on<CtorExpression, &uncomputable>(),
+                             D::on<AnonFuncExpression, &uncomputable>(),
+                             D::on<CppBlockInitializer, &uncomputable>(),
+                             D::on<VariableDeclarationExpression, &uncomputable>(),
+                             D::on<CastExpression, &uncomputable>(),
                              D::on<PostfixOperExpression, &evaluatePostfix>(),
                              D::on<VectorExpression, &evaluateVector>(),
                              D::on<FuncExpression, &evaluateCall>(),
