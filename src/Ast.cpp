@@ -110,7 +110,7 @@ unsigned short ASTObject::numberClass(const std::type_info& type) {
     auto known = numbers.find(&type);
     if (known != numbers.end()) return known->second;
     if (numbers.size() >= 0xfffe)
-        throw internalError("src/Ast", __TIMESTAMP__, VORN_STRINGIZE(__LINE__), "too many node classes");
+        throw internalError("src/Ast", VORN_STRINGIZE(__LINE__), "too many node classes");
     unsigned short number = static_cast<unsigned short>(numbers.size() + 1);
     numbers.emplace(&type, number);
     return number;

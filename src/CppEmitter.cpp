@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const sourceName = "src/CppBackEnd";
+const char* const sourceName = "src/CppEmitter";
 
 // The C++ prefix of a string or character constant, by its encoding: "A" is the narrow
 // execution set, "U" the wide one, "8" UTF-8 (still char in C++17, so puts takes it).

@@ -115,10 +115,8 @@ const std::vector<CompileError>& queuedDiagnostics() { return diagnosticsList();
 
 void clearDiagnostics() { diagnosticsList().clear(); }
 
-CompileError internalError(const std::string& sourceFile, const std::string& timeStamp,
-                           const std::string& lineText, const std::string& message) {
-    return CompileError("INTERNAL COMPILER ERROR\n      " + message + "\n      ERROR ON " + sourceFile + "(" +
-                            lineText + ")\n" + "      COMPILED ON " + timeStamp,
+CompileError internalError(const std::string& sourceFile, const std::string& lineText, const std::string& message) {
+    return CompileError("INTERNAL COMPILER ERROR\n      " + message + "\n      ERROR ON " + sourceFile + "(" + lineText + ")",
                         SourceLocation(), SeverityInternal);
 }
 

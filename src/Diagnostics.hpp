@@ -108,15 +108,15 @@ void fillMissingPositions(const SourceLocation& position);
 const std::vector<CompileError>& queuedDiagnostics();
 void clearDiagnostics();
 
-CompileError internalError(const std::string& sourceFile, const std::string& timeStamp,
-                           const std::string& lineText, const std::string& message);
+CompileError internalError(const std::string& sourceFile, const std::string& lineText, const std::string& message);
 
 // Builds an internal error attributed to this translator's own source file. `file` is the
-// component's path such as "src/Token"; the compiler supplies the line and the file's stamp.
+// component's path such as "src/Token"; the compiler supplies the line. No build time goes in:
+// the same sources must build the same program.
 #define VORN_STRINGIZE2(x) #x
 #define VORN_STRINGIZE(x) VORN_STRINGIZE2(x)
 #define VORN_INTERNAL_ERROR(file, message) \
-    internalError(file, __TIMESTAMP__, VORN_STRINGIZE(__LINE__), message)
+    internalError(file, VORN_STRINGIZE(__LINE__), message)
 
 // Verbose progress: lines go to stdout, each flushed, nested ones indented by verboseIndent.
 extern int verboseIndent;

@@ -77,7 +77,7 @@ public:
                 return i;
             }
         }
-        throw internalError(sourceFile_, __TIMESTAMP__, VORN_STRINGIZE(__LINE__),
+        throw internalError(sourceFile_, VORN_STRINGIZE(__LINE__),
                             "Tree node type not support by " + visitorName_ + ": " + node.typeName());
     }
 

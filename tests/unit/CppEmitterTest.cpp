@@ -26,7 +26,7 @@ std::string internalErrorOf(const ASTObjectPtr& node) {
         emit(node, PhaseBody);
     } catch (const CompileError& error) {
         EXPECT_EQ(error.severity, SeverityInternal);
-        EXPECT_NE(error.message.find("src/CppBackEnd"), std::string::npos);
+        EXPECT_NE(error.message.find("src/CppEmitter"), std::string::npos);
         return error.message;
     }
     return std::string();
@@ -160,7 +160,7 @@ TEST(CppEmitterExpressions, AMissingTypeIsAnInternalErrorAtItsNode) {
         } catch (const CompileError& error) {
             EXPECT_EQ(error.severity, SeverityInternal);
             EXPECT_NE(error.message.find("was never resolved"), std::string::npos) << error.message;
-            EXPECT_NE(error.message.find("src/CppBackEnd"), std::string::npos) << error.message;
+            EXPECT_NE(error.message.find("src/CppEmitter"), std::string::npos) << error.message;
             EXPECT_EQ(error.position.line, c.second) << c.first->typeName();
         }
     }
