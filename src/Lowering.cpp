@@ -313,10 +313,20 @@ void checkKnownMember(SubExpression& node) {
     throw CompileError(message, node.location);
 }
 
+// "v.size" for "v.size()": C++ would say only that a member function cannot convert.
+void checkCalledIfFunction(const SubExpression& node, const Declaration* member) {
+    const auto* function = nodeCast<FunctionDeclaration>(member);
+    if (!function || function->isOperator) return;
+    const auto* call = nodeCast<FuncExpression>(node.parent);
+    if (call && call->function.get() == &node) return;
+    throw CompileError(node.member + " is a function: call it, " + node.member + "()", node.location);
+}
+
 void memberAccess(SubExpression& node, ExpressionPtr& slot) {
     processExpression(node.object);
     Declaration* member = memberDenoted(node);
     if (!member) checkKnownMember(node);
+    checkCalledIfFunction(node, member);
     markArrow(node);
     if (renamedByImport(member, node.member)) node.member = member->name;
     readProperty(slot, member);
@@ -436,6 +446,7 @@ void checkNotArgument(const Expression* target) {
 }
 
 void checkAssignment(const OperExpression& node);
+void checkStringAddition(const OperExpression& node);
 
 void operation(OperExpression& node, ExpressionPtr& slot) {
     if (node.op == "[") node.op = "#";
@@ -444,6 +455,7 @@ void operation(OperExpression& node, ExpressionPtr& slot) {
     processExpression(node.left);
     processExpression(node.right);
     if (node.op == "=" && node.left && node.right) checkAssignment(node);
+    if ((node.op == "+" || node.op == "+=") && node.left && node.right) checkStringAddition(node);
     if (!isKnownOperator(node.op)) {
         namedOperator(node, slot);
         return;
@@ -644,7 +656,7 @@ std::vector<const FunctionDeclaration*> candidates(const FunctionDeclaration& fo
 
 bool namesKnown(Expression& argument);
 
-enum ValueKind { OtherKind, NumberKind, StringKind, LiteralKind };
+enum ValueKind { OtherKind, NumberKind, StringKind, LiteralKind, VoidKind };
 
 // What a type is for the checks below: a number, a String, a string literal's const char*,
 // or anything else (pointers, classes, template parameters), which C++ judges.
@@ -663,6 +675,7 @@ ValueKind kindOf(const TypeExpressionPtr& type) {
     if (numbers.count(simple->name)) return NumberKind;
     if (simple->name == "String" || simple->name == "std::string") return StringKind;
     if (simple->name == "const char*") return LiteralKind;
+    if (simple->name == "void" || simple->name == "Void") return VoidKind;
     return OtherKind;
 }
 
@@ -671,7 +684,8 @@ const char* kindName(ValueKind kind) { return kind == StringKind ? "a String" : 
 // Whether a value of kind `from` plainly cannot stand where `to` is wanted. A String taking a
 // number is refused as well, though C++ would take it (as one character).
 bool cannotConvert(ValueKind from, ValueKind to) {
-    if (from == OtherKind || to == OtherKind) return false;
+    if (from == OtherKind || from == VoidKind || to == OtherKind) return false;
+    if (to == VoidKind) return true;
     if (to == NumberKind) return from != NumberKind;
     return to == StringKind && from == NumberKind;
 }
@@ -697,6 +711,22 @@ void checkAssignment(const OperExpression& node) {
     if (cannotConvert(from, to))
         throw CompileError(std::string(kindName(from)) + " cannot be assigned to " + (to == StringKind ? "a String" : "a number"),
                            node.right->location);
+}
+
+// C++ would move a literal's pointer along ("a" + 5), refuse two literals, or append a number to a
+// String as one character.
+// Only literals count as literals: inference types "a" + name as the literal's type, though
+// it is a String.
+void checkStringAddition(const OperExpression& node) {
+    // A macro call in an expression is reported on its own, later.
+    if (nodeCast<MacroExpression>(node.left.get()) || nodeCast<MacroExpression>(node.right.get())) return;
+    const ValueKind left = kindOfValue(node.left.get());
+    const ValueKind right = kindOfValue(node.right.get());
+    if ((left == StringKind || left == LiteralKind) && right == NumberKind)
+        throw CompileError(std::string("a number cannot be added to ") + kindName(left), node.right->location);
+    if (nodeCast<ConstantExpression>(node.left.get()) && nodeCast<ConstantExpression>(node.right.get()) &&
+        left == LiteralKind && right == LiteralKind)
+        throw CompileError("two strings cannot be added; make the first a String: String:(\"a\") + \"b\"", node.location);
 }
 
 // The arguments of a call that only one vorn function can take.
@@ -1037,7 +1067,15 @@ void expressionStatement(ExpressionStatement& node, StatementPtr& slot, bool las
     replaceStatement(slot, result);
 }
 
+// "if x = 2" assigns and tests what it assigned; written for a comparison nearly always.
+void checkNotAssignment(const Expression* condition) {
+    const OperExpression* assignment = nodeCast<OperExpression>(condition);
+    if (assignment && assignment->op == "=")
+        throw CompileError("= in a condition assigns; write == to compare", assignment->location);
+}
+
 void ifStatement(IfStatement& node, StatementPtr&, bool last) {
+    for (const ExpressionPtr& condition : node.conditions) checkNotAssignment(condition.get());
     processExpressions(node.conditions);
     for (const BlockPtr& block : node.blocks) processBlock(block, last);
     processBlock(node.elseBlock, last);
@@ -1266,6 +1304,7 @@ void forStatement(ForStatement& node, StatementPtr& slot, bool) {
 }
 
 void whileStatement(WhileStatement& node, StatementPtr&, bool) {
+    checkNotAssignment(node.condition.get());
     processExpression(node.condition);
     processBlock(node.body, false);
 }

@@ -49,15 +49,15 @@ std::string foundText(TokenStream& ts, TokenStream::Position f) {
         if (next != ts.end() && next->text == "}") return "end-of-statement";
     }
     if (f->kind == EndOfFile) return "end-of-file";
-    // The braces of an indented source are the lexer's, not the user's: the text shows what
-    // the line holds.
+    // The braces of an indented source are the lexer's, not the user's: the text shows the
+    // statement as written, up to its end.
     const bool layout = ts.bracesAreLayout();
     if (layout && f->text == "{") return "an indented block";
     if (layout && f->text == "}") return "end of block";
     std::string found;
     int count = 0;
     for (TokenStream::Position p = f; p != ts.end() && count < 5 && p->location.line == f->location.line; ++p) {
-        if (layout && (p->text == "{" || p->text == "}")) continue;
+        if (layout && (p->text == "{" || p->text == "}")) break;  // the statement ends there
         if (count++) found += ' ';
         found += p->text;
     }

@@ -815,7 +815,21 @@ ASTObjectPtr processArgument(ArgumentDeclaration& argument) {
     return ASTObjectPtr();
 }
 
+// Two variables of one name in one block: C++ would refuse the second, far from the source.
+void checkNotRedeclared(VariableDeclaration& variable) {
+    Block* holder = variable.statementSlot().block;
+    Module* module = holder ? moduleOf(holder) : nullptr;
+    if (!module || !module->headerPath.empty()) return;
+    auto found = holder->names.find(variable.name);
+    if (found == holder->names.end() || found->second.get() == &variable) return;
+    if (!nodeCast<VariableDeclaration>(found->second.get())) return;
+    throw CompileError(variable.name + " is declared twice in this block; the first is at line " +
+                           std::to_string(found->second->location.line),
+                       variable.location);
+}
+
 ASTObjectPtr processVariable(VariableDeclaration& variable) {
+    checkNotRedeclared(variable);
     Block* place = placeOf(&variable);
     // Lowered first, so that the type is that of what C++ will see: a property read is a
     // getter call, a named operator a call of its function.

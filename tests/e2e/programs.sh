@@ -12,7 +12,7 @@ source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
 shift 2
 folders=("$@")
-[ ${#folders[@]} -gt 0 ] || folders=(classes lowering macros)
+[ ${#folders[@]} -gt 0 ] || folders=(classes lowering macros mistakes)
 
 # print_file FILE DIR: FILE with DIR's path taken out, so that #line and messages name the
 # sources as the case folder does; a missing final line end is said, not hidden.
