@@ -502,7 +502,10 @@ ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocat
         if (frontEnd != frontEnds.end()) module = loadFromSource(request, *frontEnd->second, depth);
     }
     if (module) return module;
-    if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request), requestedAt));
+    // Asked for by the command line, the message stands at the file it looked for.
+    const SourceLocation at =
+        requestedAt.hasFile() ? requestedAt : SourceLocation(internFileName(sourcePath(request, request.extension)), -1, -1);
+    if (!flushDiagnostics(1)) report(CompileError("Unable to load file " + relativeFileName(request), at));
     moduleRegistry[name] = ModulePtr();
     return ModulePtr();
 }

@@ -58,7 +58,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 check "response file missing" "^missing.rsp : error : Unable to open file$" @missing.rsp
 check "response file is a directory" "^dir.vn : error : Unable to open file$" @dir.vn
-check "input is a link to itself" "^ : error : Unable to load file loop.vn\$" loop.vn
+check "input is a link to itself" "loop.vn : error : Unable to load file loop.vn\$" loop.vn
 check "input whose reading fails" "mem.vn : error : Unable to read file" mem.vn
 
 # A good input with a bad template: the translation succeeds, the template fails when it is
