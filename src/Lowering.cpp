@@ -1617,6 +1617,22 @@ void markUnusedArguments(FunctionDeclaration& function) {
     }
 }
 
+// The last if of a body that has no else, followed into the branches of the last statement: a
+// function whose value comes from it ends without one when no branch is taken, which C++ only
+// warns about.
+const IfStatement* endsInOpenIf(const Block* block) {
+    if (!block) return nullptr;
+    const Statement* last = nullptr;
+    for (const StatementPtr& statement : block->statements)
+        if (statement) last = statement.get();
+    const IfStatement* choice = nodeCast<IfStatement>(last);
+    if (!choice) return nullptr;
+    if (!choice->elseBlock) return choice;
+    for (const BlockPtr& branch : choice->blocks)
+        if (const IfStatement* open = endsInOpenIf(branch.get())) return open;
+    return endsInOpenIf(choice->elseBlock.get());
+}
+
 ASTObjectPtr processFunction(FunctionDeclaration& function) {
     const std::string writtenName = function.name;
     nameFunction(function);
@@ -1638,6 +1654,11 @@ ASTObjectPtr processFunction(FunctionDeclaration& function) {
         function.name = renamed;
     }
     if (function.body) {
+        if (returnsValue && !function.isAbstract)
+            if (const IfStatement* open = endsInOpenIf(function.body.get()))
+                throw CompileError(function.name + " returns " + writtenType(function.type.get()) +
+                                       ", but ends without a value when no branch of this if is taken; add an else",
+                                   open->location);
         processBody(*function.body, returnsValue);
         markUnusedArguments(function);
     }
