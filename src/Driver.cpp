@@ -41,6 +41,11 @@ Status help(const std::string&, const std::string& programName) {
     return runOptions.successStatus;
 }
 
+Status version(const std::string&, const std::string&) {
+    std::cout << "vorn " << VORN_VERSION << '\n' << std::flush;
+    return runOptions.successStatus;
+}
+
 Status single(const std::string&, const std::string&) {
     runOptions.processImports = false;
     return std::nullopt;
@@ -126,6 +131,7 @@ Status dependencyFile(const std::string& value, const std::string&) {
 
 const std::vector<OptionRow> options = {
     {"-?", "--help", false, help},
+    {nullptr, "--version", false, version},
     {"-s", "--single", false, single},
     {"-d", "--doc", false, doc},
     {"-v", "--verbose", false, verbose},
@@ -153,6 +159,7 @@ const OptionRow* findOption(const std::string& word, bool valueFollows) {
 
 const char* const fullUsage[] = {
     "  -?, --help          Display this screen",
+    "      --version       Print the version",
     "  -o, --out           Set the output filename (of the executable)",
     "  -s, --single        Don't process files imported by the named files",
     "  -c, --compiler      Use the specified compiler to compile and link files",

@@ -2,8 +2,8 @@
 # vorn driven by CMake: the example of examples/cmake/ configured and built from a fresh build
 # folder against the build tree's package, a second build that does nothing, an edited body
 # that recompiles one object, a changed header that recompiles its importer, errors at ".vn"
-# lines in the build log; then an installation (its package building a library and a program)
-# and the Debian package, used from elsewhere.
+# lines in the build log; then an installation (stripped, with its man pages; its package
+# building a library and a program) and the Debian package, used from elsewhere.
 set -u
 source "$(dirname "$0")/common.bash"
 src=$2
@@ -62,6 +62,19 @@ grep -q "^$shapes/Stats.vn:$line:[0-9]*: error: .*conversion" "$tmp/compile" ||
 # An installation: bin/vorn finds its data through its link, from any folder, and the package
 # under lib/cmake/vorn builds the shapes program.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
+# installed_files ROOT: the programs are stripped, the man pages and Debian's documents there.
+installed_files() {
+    local program
+    for program in lib/vorn/vorn bin/vorn-pp bin/ferrix; do
+        file -L "$1/$program" | grep -q ', stripped' || fail "$1/$program is not stripped"
+    done
+    for doc in share/man/man1/vorn.1.gz share/man/man1/vorn-pp.1.gz share/man/man1/ferrix.1.gz \
+               share/doc/vorn/changelog.gz; do
+        gzip -t "$1/$doc" 2>/dev/null || fail "$1/$doc is missing or no gzip file"
+    done
+    grep -q '^Upstream-Name: vorn' "$1/share/doc/vorn/copyright" || fail "$1: no copyright file"
+}
+installed_files "$tmp/prefix"
 mkdir -p "$tmp/elsewhere"
 cp "$src/examples/hello.vn" "$tmp/elsewhere/"
 (cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
@@ -90,6 +103,9 @@ cmake --build "$tmp/bi" >"$tmp/installed" 2>&1 || { cat "$tmp/installed"; fail "
 if command -v dpkg-deb >/dev/null; then
     (cd "$build" && cpack -G DEB -B "$tmp/pkg") >"$tmp/cpack" 2>&1 || { cat "$tmp/cpack"; fail "cpack -G DEB"; }
     dpkg-deb -x "$tmp"/pkg/vorn_*.deb "$tmp/root" || fail "unpacking the package"
+    installed_files "$tmp/root/usr"
+    dpkg-deb -f "$tmp"/pkg/vorn_*.deb Depends | grep -q 'libc6 (>=' || fail "no library dependencies from dpkg-shlibdeps"
+    dpkg-deb -f "$tmp"/pkg/vorn_*.deb Maintainer | grep -vq '@localhost' || fail "no real maintainer"
     rm -f "$tmp/elsewhere/hello" "$tmp/elsewhere"/_hello.*
     (cd "$tmp/elsewhere" && PATH="$tmp/root/usr/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
     grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "packaged vorn -c gcc hello.vn"; }
