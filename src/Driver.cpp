@@ -124,6 +124,11 @@ Status outputDir(const std::string& value, const std::string&) {
     return std::nullopt;
 }
 
+Status cxx(const std::string& value, const std::string&) {
+    runOptions.cxxCommand = value;
+    return std::nullopt;
+}
+
 Status dependencyFile(const std::string& value, const std::string&) {
     runOptions.dependencyFile = value;
     return std::nullopt;
@@ -146,6 +151,7 @@ const std::vector<OptionRow> options = {
     {nullptr, "--vc-forward-realcl", false, forwardRealCl},
     {nullptr, "--output-dir", true, outputDir},
     {nullptr, "--depfile", true, dependencyFile},
+    {nullptr, "--cxx", true, cxx},
 };
 
 // The first row naming the word; an option whose value would be missing does not match.
@@ -180,6 +186,7 @@ const char* const fullUsage[] = {
     "                      Sets tabsize=4 unless -t is specified",
     "      --output-dir    Write the generated files into this directory (without the _)",
     "      --depfile       Write a make rule naming every source the translation read",
+    "      --cxx           The C++ compiler to ask for its include directories (default c++)",
 };
 
 }  // namespace
@@ -240,7 +247,13 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             // A value option given last stays a file name, as it always was; "-" alone is a name.
             throw CompileError("unknown option: " + word);
         } else {
+            const std::string previousBase = baseDirectory;
             ModuleName name = parseModuleName(word, true, true);
+            // Module names start at one base directory: a second folder would move it, and the
+            // inputs named before would be looked for in the wrong place.
+            if (!firstInput.components.empty() && baseDirectory != previousBase)
+                throw CompileError("The input files lie in different folders (" + previousBase + " and " +
+                                   baseDirectory + "); name the modules of one folder and reach the others with -I");
             if (runOptions.defaultOutputName.empty() && !name.components.empty()) {
                 runOptions.defaultOutputName = sourcePath(name, "");
                 firstInput = name;

@@ -8,6 +8,12 @@
 
 std::string baseDirectory;
 std::string outputDirectory;
+std::map<ModuleName, std::string> moduleRoots;
+
+const std::string& moduleRoot(const ModuleName& name) {
+    auto found = moduleRoots.find(name);
+    return found == moduleRoots.end() ? baseDirectory : found->second;
+}
 
 namespace {
 
@@ -89,7 +95,7 @@ std::string dottedName(const ModuleName& name) { return joined(name.components, 
 std::string relativeFileName(const ModuleName& name) { return joined(name.components, "/") + "." + name.extension; }
 
 std::string sourcePath(const ModuleName& name, const std::string& extension) {
-    std::string root = isLibraryName(name) ? runOptions.vornDir + "lib/" : baseDirectory;
+    std::string root = isLibraryName(name) ? runOptions.vornDir + "lib/" : moduleRoot(name);
     std::string path = root + joined(name.components, "/");
     if (!extension.empty()) path += "." + extension;
     return path;
@@ -100,7 +106,7 @@ std::string outputPath(const ModuleName& name, const std::string& extension) {
     if (!outputDirectory.empty()) {
         path = outputDirectory + (name.components.empty() ? std::string() : name.components.back());
     } else {
-        path = baseDirectory;
+        path = moduleRoot(name);
         size_t count = name.components.size();
         if (count > 0) {
             if (count > 1) path += joined(name.components, "/", count - 1) + "/";

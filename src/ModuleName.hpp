@@ -4,6 +4,7 @@
 // knows which stage reads or writes a path.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,3 +53,11 @@ bool isLibraryName(const ModuleName& name);
 // functions above and reset with the rest of the build state.
 extern std::string baseDirectory;
 extern std::string outputDirectory;
+
+// The folders (ending in a separator) of modules found in an include directory (-I) rather
+// than under the base directory: their sources, and without an output directory their
+// generated files, lie there. Written by the build manager when it finds such a module, read
+// by the path functions, reset with the rest of the build state.
+extern std::map<ModuleName, std::string> moduleRoots;
+// Where the module's path starts: its entry in moduleRoots, else the base directory.
+const std::string& moduleRoot(const ModuleName& name);

@@ -42,6 +42,7 @@ Usage: vorn [options] files
                       Sets tabsize=4 unless -t is specified
       --output-dir    Write the generated files into this directory (without the _)
       --depfile       Write a make rule naming every source the translation read
+      --cxx           The C++ compiler to ask for its include directories (default c++)
 TEXT
 
 run "no arguments" 0 "$tmp/short"
