@@ -59,6 +59,74 @@ if build compile; then fail "a C++ error did not fail the build"; fi
 grep -q "^$shapes/Stats.vn:$line:[0-9]*: error: .*conversion" "$tmp/compile" ||
     { cat "$tmp/compile"; fail "no .vn position of the C++ error"; }
 
+# A day's work on a project of two folders, with Ninja and with Makefiles: a library in lib/
+# (Vec, and Check, which calls zlib through lib/Zlib.vni) linked by two programs in app/; each
+# edit is checked for the modules it translates again and those it compiles again.
+mkdir -p "$tmp/day/lib" "$tmp/day/app"
+cat >"$tmp/day/CMakeLists.txt" <<'TEXT'
+cmake_minimum_required(VERSION 3.20)
+project(day CXX)
+find_package(vorn REQUIRED)
+vorn_add_library(geom SOURCES lib/Vec.vn lib/Check.vn VNI lib/Zlib.vni)
+vorn_add_executable(app SOURCES app/main.vn)
+vorn_add_executable(tool SOURCES app/tool.vn)
+target_link_libraries(app PRIVATE geom)
+target_link_libraries(tool PRIVATE geom)
+TEXT
+printf 'include = zlib.h\nlink = z\n' >"$tmp/day/lib/Zlib.vni"
+printf 'class Vec\n    Int x\n    Int y\n\nInt dot(Vec a, Vec b)\n    return a.x * b.x + a.y * b.y\n' >"$tmp/day/lib/Vec.vn"
+cat >"$tmp/day/lib/Check.vn" <<'TEXT'
+import Zlib
+
+ULong checksum(String text)
+    return crc32(0ul, reinterpret_cast[UChar const*](text.c_str()), UInt:(text.size()))
+TEXT
+cat >"$tmp/day/app/main.vn" <<'TEXT'
+import Vec
+import Check
+
+Int main()
+    Vec v
+    v.x = 3
+    v.y = 4
+    printf("%d %lu\n", dot(v, v), checksum("vorn"))
+    return 0
+TEXT
+printf 'import Vec\n\nInt main()\n    Vec v\n    v.x = 1\n    v.y = 2\n    printf("%%d\\n", dot(v, v))\n    return 0\n' \
+    >"$tmp/day/app/tool.vn"
+cp -r "$tmp/day" "$tmp/day-sources"
+# edit GENERATOR NAME TRANSLATED COMPILED: builds, and compares the modules translated and compiled.
+edit() {
+    cmake --build "$tmp/day/b" >"$tmp/$2" 2>&1 || { cat "$tmp/$2"; fail "$1: build after $2"; }
+    local translated
+    translated=$(sed -n 's|.*Translating .*/\([A-Za-z]*\)\.vni*$|\1|p' "$tmp/$2" | sort | tr '\n' ' ')
+    [ "$translated" = "$3" ] || fail "$1: $2 translated [$translated], not [$3]"
+    [ "$(compiled "$2")" = "$4" ] || fail "$1: $2 compiled [$(compiled "$2")], not [$4]"
+}
+for generator in Ninja "Unix Makefiles"; do
+    rm -rf "$tmp/day" && cp -r "$tmp/day-sources" "$tmp/day"
+    cmake -S "$tmp/day" -B "$tmp/day/b" -G "$generator" -Dvorn_DIR="$build" >"$tmp/day-configure" 2>&1 ||
+        { cat "$tmp/day-configure"; fail "$generator: configure"; continue; }
+    edit "$generator" clean "Check Vec Zlib main tool " "Check Vec main tool "
+    [ "$("$tmp/day/b/app")" = "25 2610494314" ] && [ "$("$tmp/day/b/tool")" = "5" ] || fail "$generator: the programs' output"
+    edit "$generator" rebuild "" ""
+    sed -i 's/a.y \* b.y$/a.y * b.y + 1/' "$tmp/day/lib/Vec.vn"
+    edit "$generator" body "Vec main tool " "Vec "
+    [ "$("$tmp/day/b/app")" = "26 2610494314" ] || fail "$generator: the body edit is not in the program"
+    printf '\nInt twice(Int x)\n    return 2 * x\n' >>"$tmp/day/lib/Vec.vn"
+    edit "$generator" declaration "Vec main tool " "Vec main tool "
+    printf 'include = string.h\n' >>"$tmp/day/lib/Zlib.vni"
+    edit "$generator" interface "Check Zlib main " "Check main "
+    # A comment that moves the lines below it moves their #line directives, in the header too.
+    sed -i '4i // a note between the class and dot' "$tmp/day/lib/Vec.vn"
+    edit "$generator" comment "Vec main tool " "Vec main tool "
+    # A header the interface names but nobody has fails the step that reads it, at its line.
+    printf 'include = no_such_header.h\n' >>"$tmp/day/lib/Zlib.vni"
+    if cmake --build "$tmp/day/b" >"$tmp/missing" 2>&1; then fail "$generator: a missing header did not fail the build"; fi
+    grep -q "^$tmp/day/lib/Zlib.vni(4,1) : error : No header found for include = no_such_header.h$" "$tmp/missing" ||
+        { cat "$tmp/missing"; fail "$generator: no positioned error for the missing header"; }
+done
+
 # An installation: bin/vorn finds its data through its link, from any folder, and the package
 # under lib/cmake/vorn builds the shapes program.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
