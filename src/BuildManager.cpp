@@ -108,7 +108,7 @@ void pushWork(const ModuleName& name) { workStack.push(name); }
 void resetBuildState() {
     baseDirectory.clear();
     outputDirectory.clear();
-    moduleRoots.clear();
+    forgetModuleRoots();
     workStack = std::stack<ModuleName>();
     visited.clear();
     converted.clear();
@@ -475,31 +475,6 @@ bool deepEnough(const Module& module, LoadDepth depth) {
     return false;
 }
 
-// A module whose source is not under the base directory may lie in an include directory, as
-// the modules of a library in a folder of its own do: the first that holds its ".vn" or ".vni"
-// becomes its root. Headers are searched for by the include front end.
-void findInIncludeDirectories(const ModuleName& request) {
-    if (moduleRoots.count(request) || runOptions.includeDirs.size() < 2) return;
-    static const char* const extensions[] = {"vn", "vni"};
-    auto holds = [&request](const std::string& root) {
-        for (const char* extension : extensions)
-            if ((request.extension.empty() || request.extension == extension) &&
-                platform::isRegularFile(root + relativeFileName(ModuleName{extension, request.components})))
-                return true;
-        return false;
-    };
-    if (holds(baseDirectory)) return;
-    for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) {
-        std::string root = runOptions.includeDirs[i];
-        if (!root.empty() && root.back() != '/' && root.back() != '\\') root += '/';
-        if (holds(root)) {
-            moduleRoots[request] = root;
-            verboseProgress("found " + dottedName(request) + " in include directory " + root);
-            return;
-        }
-    }
-}
-
 ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
     VerboseIndentScope indent;
     if (isLibraryName(name)) return loadFromLibrary(name);
@@ -513,7 +488,6 @@ ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocat
     }
     registerFrontEnds();
     ModuleName request = name;
-    findInIncludeDirectories(request);
     ModulePtr module;
     if (request.extension.empty()) {
         for (const auto& entry : frontEnds) {

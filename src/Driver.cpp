@@ -92,17 +92,27 @@ Status linkerOption(const std::string& value, const std::string&) {
     return std::nullopt;
 }
 
-Status tabSize(const std::string& value, const std::string&) {
-    int size = 0;
-    // An optional '+' and digits only: "4x" and " 4" are refused, not read as 4.
+// An optional '+' and digits only: "4x" and " 4" are refused, not read as 4.
+int positiveInteger(const std::string& value, const std::string& what) {
+    int number = 0;
     const size_t start = !value.empty() && value[0] == '+' ? 1 : 0;
     const char* end = value.data() + value.size();
-    std::from_chars_result read = std::from_chars(value.data() + start, end, size);
-    if (start == value.size() || read.ec != std::errc() || read.ptr != end || size < 1)
-        throw CompileError("tabsize must be a positive integer: " + value);
+    std::from_chars_result read = std::from_chars(value.data() + start, end, number);
+    if (start == value.size() || read.ec != std::errc() || read.ptr != end || number < 1)
+        throw CompileError(what + " must be a positive integer: " + value);
+    return number;
+}
+
+Status tabSize(const std::string& value, const std::string&) {
+    const int size = positiveInteger(value, "tabsize");
     if (size > Lexer::maximumTabSize)
         throw CompileError("tabsize must be at most " + std::to_string(Lexer::maximumTabSize));
     runOptions.tabSize = size;
+    return std::nullopt;
+}
+
+Status jobs(const std::string& value, const std::string&) {
+    runOptions.jobs = positiveInteger(value, "the number of jobs");
     return std::nullopt;
 }
 
@@ -146,6 +156,7 @@ const std::vector<OptionRow> options = {
     {"-O", "--option", true, scriptOption},
     {"-C", "--copt", true, compilerOption},
     {"-L", "--lopt", true, linkerOption},
+    {"-j", "--jobs", true, jobs},
     {"-t", "--tabsize", true, tabSize},
     {"-I", "--include-dir", true, includeDir},
     {nullptr, "--vc-forward-realcl", false, forwardRealCl},
@@ -172,6 +183,7 @@ const char* const fullUsage[] = {
     "                      The compiler information is stored in files in the compiler directory",
     "  -C, --copt          Pass the option to the compiler",
     "  -L, --lopt          Pass the option to the linker",
+    "  -j, --jobs          Run this many compiles at once, default the hardware threads",
     "  -O, --option        Pass the option to the compiler script, some supported options are:",
     "                        - debug     compile with debug information",
     "                        - windows   create a windows application (non-console)",
@@ -236,6 +248,7 @@ void locateExecutable() {
 }
 
 std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName) {
+    bool inputSeen = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
         if (const OptionRow* row = findOption(word, i + 1 < arguments.size())) {
@@ -251,7 +264,7 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             ModuleName name = parseModuleName(word, true, true);
             // Module names start at one base directory: a second folder would move it, and the
             // inputs named before would be looked for in the wrong place.
-            if (!firstInput.components.empty() && baseDirectory != previousBase)
+            if (inputSeen && baseDirectory != previousBase)
                 throw CompileError("The input files lie in different folders (" + previousBase + " and " +
                                    baseDirectory + "); name the modules of one folder and reach the others with -I");
             if (runOptions.defaultOutputName.empty() && !name.components.empty()) {
@@ -259,6 +272,7 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
                 firstInput = name;
             }
             pushWork(name);
+            inputSeen = true;
         }
     }
     if (runOptions.compilerGiven && runOptions.documentation) {

@@ -2,18 +2,44 @@
 #include "ModuleName.hpp"
 
 #include <cctype>
+#include <map>
 
 #include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 std::string baseDirectory;
 std::string outputDirectory;
+
+namespace {
+// The roots of the names looked up so far; an empty entry stands for the base directory, which
+// is set before the first lookup and stays.
 std::map<ModuleName, std::string> moduleRoots;
 
-const std::string& moduleRoot(const ModuleName& name) {
-    auto found = moduleRoots.find(name);
-    return found == moduleRoots.end() ? baseDirectory : found->second;
+bool holdsModule(const std::string& root, const ModuleName& name) {
+    for (const char* extension : {"vn", "vni"})
+        if (platform::isRegularFile(root + relativeFileName(ModuleName{extension, name.components}))) return true;
+    return false;
 }
+}  // namespace
+
+const std::string& moduleRoot(const ModuleName& name) {
+    if (runOptions.includeDirs.size() < 2 || name.components.empty()) return baseDirectory;
+    auto known = moduleRoots.find(name);
+    if (known == moduleRoots.end()) {
+        std::string root;
+        if (!holdsModule(baseDirectory, name))
+            for (size_t i = 1; i < runOptions.includeDirs.size() && root.empty(); ++i) {
+                std::string dir = runOptions.includeDirs[i];
+                if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
+                if (holdsModule(dir, name)) root = dir;
+            }
+        if (!root.empty()) verboseProgress("found " + dottedName(name) + " in include directory " + root);
+        known = moduleRoots.emplace(name, root).first;
+    }
+    return known->second.empty() ? baseDirectory : known->second;
+}
+
+void forgetModuleRoots() { moduleRoots.clear(); }
 
 namespace {
 

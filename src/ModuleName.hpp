@@ -4,7 +4,6 @@
 // knows which stage reads or writes a path.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -54,10 +53,10 @@ bool isLibraryName(const ModuleName& name);
 extern std::string baseDirectory;
 extern std::string outputDirectory;
 
-// The folders (ending in a separator) of modules found in an include directory (-I) rather
-// than under the base directory: their sources, and without an output directory their
-// generated files, lie there. Written by the build manager when it finds such a module, read
-// by the path functions, reset with the rest of the build state.
-extern std::map<ModuleName, std::string> moduleRoots;
-// Where the module's path starts: its entry in moduleRoots, else the base directory.
+// Where the module's path starts: the base directory, unless the base directory holds neither
+// its ".vn" nor its ".vni" and an include directory (-I) does, as the modules of a library in a
+// folder of its own do; then the first such directory (ending in a separator). Its sources,
+// and without an output directory its generated files, lie there. Each name is looked up once.
 const std::string& moduleRoot(const ModuleName& name);
+// Forgets the roots found (with the rest of the build state).
+void forgetModuleRoots();

@@ -28,6 +28,7 @@ Usage: vorn [options] files
                       The compiler information is stored in files in the compiler directory
   -C, --copt          Pass the option to the compiler
   -L, --lopt          Pass the option to the linker
+  -j, --jobs          Run this many compiles at once, default the hardware threads
   -O, --option        Pass the option to the compiler script, some supported options are:
                         - debug     compile with debug information
                         - windows   create a windows application (non-console)

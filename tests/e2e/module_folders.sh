@@ -35,6 +35,8 @@ grep -q "main.vn([12],1) : error : Unable to load file" out || fail "no message 
 "$vorn" -c gcc -I lib app/main.vn >out 2>&1 || fail "-c gcc -I lib: $(cat out)"
 [ "$(app/main)" = "25 10" ] || fail "the program printed $(app/main)"
 [ -f lib/_Vec.o ] && [ -f lib/Shapes/_Rect.o ] || fail "the library's modules were not compiled beside their sources"
+"$vorn" -c gcc -I lib app/main.vn >out 2>&1
+[ "$(cat out)" = "[1/1] linking $tmp/app/main" ] || fail "a rerun without edits: $(cat out)"
 
 printf 'Int f()\n    return 1\n' >a/x.vn
 printf 'Int main()\n    return 0\n' >b/y.vn
