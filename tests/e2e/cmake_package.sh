@@ -127,6 +127,17 @@ for generator in Ninja "Unix Makefiles"; do
         { cat "$tmp/missing"; fail "$generator: no positioned error for the missing header"; }
 done
 
+# A "pkg-config = NAME" line links what pkg-config gives for NAME. (Configured only: reading the
+# line is the translator's business, tested with it.)
+mkdir -p "$tmp/pc"
+printf 'cmake_minimum_required(VERSION 3.20)\nproject(pc CXX)\nfind_package(vorn REQUIRED)\nvorn_add_executable(app SOURCES main.vn VNI Pc.vni)\n' \
+    >"$tmp/pc/CMakeLists.txt"
+printf 'pkg-config = zlib\n' >"$tmp/pc/Pc.vni"
+printf 'import Pc\nInt main()\n    return 0\n' >"$tmp/pc/main.vn"
+cmake -S "$tmp/pc" -B "$tmp/pc/b" -G Ninja -Dvorn_DIR="$build" >"$tmp/pc-configure" 2>&1 ||
+    { cat "$tmp/pc-configure"; fail "configure with a pkg-config line"; }
+grep -q '^  LINK_LIBRARIES = .*libz\.so' "$tmp/pc/b/build.ninja" || fail "the pkg-config line's library is not linked"
+
 # An installation: bin/vorn finds its data through its link, from any folder, and the package
 # under lib/cmake/vorn builds the shapes program.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
