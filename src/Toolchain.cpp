@@ -191,6 +191,9 @@ int runCommand(const std::string& commandLine, std::string* failure) {
 
 bool compileAll() {
     const CompilerConfiguration& configuration = compilerConfiguration;
+    const bool linking = runOptions.processImports && !configuration.linkTemplate.empty();
+    stepsDone = 0;
+    stepsInRun = linking ? 1 : 0;
     if (configuration.compileTemplate.empty()) {
         if (converted.empty()) return true;
         // Going on would link, or stop, with nothing compiled and nothing said.
@@ -200,9 +203,7 @@ bool compileAll() {
         return false;
     }
     addModulesWithStaleObjects(configuration.objectFileTemplate);
-    const bool linking = runOptions.processImports && !configuration.linkTemplate.empty();
-    stepsDone = 0;
-    stepsInRun = toCompile.size() + (linking ? 1 : 0);
+    stepsInRun += toCompile.size();
     const size_t jobs = runOptions.jobs > 0 ? static_cast<size_t>(runOptions.jobs) : platform::hardwareThreads();
     // After a failure no compile starts; those running are waited for, so none outlives the run.
     bool ok = true;
