@@ -108,6 +108,7 @@ void pushWork(const ModuleName& name) { workStack.push(name); }
 void resetBuildState() {
     baseDirectory.clear();
     outputDirectory.clear();
+    forgetModuleRoots();
     workStack = std::stack<ModuleName>();
     visited.clear();
     converted.clear();

@@ -104,6 +104,19 @@ std::string joinedLibraries(const char* before, const char* after) {
     return text;
 }
 
+// The -I directories as a GNU compiler takes them: the headers of the modules found there, and
+// those the program's headers include, are read from them. Each is quoted for a place outside
+// quotes, where the template must put it.
+std::string includeFlags() {
+    std::string text;
+    for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) {
+        std::string dir = runOptions.includeDirs[i];
+        if (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+        text += (text.empty() ? "-I" : " -I") + platform::shellQuoted(dir, platform::ShellQuoting::none);
+    }
+    return text;
+}
+
 // Commands that stand for a text.
 struct Substitution {
     const char* command;
@@ -138,6 +151,7 @@ const Substitution substitutions[] = {
     // to be plain words when they were read.
     {"libraryFlags", [] { return joinedLibraries("-l", ""); }, true},
     {"libraryFiles", [] { return joinedLibraries("", ".lib"); }, true},
+    {"includeFlags", includeFlags, true},
     // The program a link makes: the -o name, else the first input's path without extension.
     {"outputName", [] { return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName; }},
 };

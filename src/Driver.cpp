@@ -41,6 +41,11 @@ Status help(const std::string&, const std::string& programName) {
     return runOptions.successStatus;
 }
 
+Status version(const std::string&, const std::string&) {
+    std::cout << "vorn " << VORN_VERSION << '\n' << std::flush;
+    return runOptions.successStatus;
+}
+
 Status single(const std::string&, const std::string&) {
     runOptions.processImports = false;
     return std::nullopt;
@@ -87,17 +92,27 @@ Status linkerOption(const std::string& value, const std::string&) {
     return std::nullopt;
 }
 
-Status tabSize(const std::string& value, const std::string&) {
-    int size = 0;
-    // An optional '+' and digits only: "4x" and " 4" are refused, not read as 4.
+// An optional '+' and digits only: "4x" and " 4" are refused, not read as 4.
+int positiveInteger(const std::string& value, const std::string& what) {
+    int number = 0;
     const size_t start = !value.empty() && value[0] == '+' ? 1 : 0;
     const char* end = value.data() + value.size();
-    std::from_chars_result read = std::from_chars(value.data() + start, end, size);
-    if (start == value.size() || read.ec != std::errc() || read.ptr != end || size < 1)
-        throw CompileError("tabsize must be a positive integer: " + value);
+    std::from_chars_result read = std::from_chars(value.data() + start, end, number);
+    if (start == value.size() || read.ec != std::errc() || read.ptr != end || number < 1)
+        throw CompileError(what + " must be a positive integer: " + value);
+    return number;
+}
+
+Status tabSize(const std::string& value, const std::string&) {
+    const int size = positiveInteger(value, "tabsize");
     if (size > Lexer::maximumTabSize)
         throw CompileError("tabsize must be at most " + std::to_string(Lexer::maximumTabSize));
     runOptions.tabSize = size;
+    return std::nullopt;
+}
+
+Status jobs(const std::string& value, const std::string&) {
+    runOptions.jobs = positiveInteger(value, "the number of jobs");
     return std::nullopt;
 }
 
@@ -119,6 +134,11 @@ Status outputDir(const std::string& value, const std::string&) {
     return std::nullopt;
 }
 
+Status cxx(const std::string& value, const std::string&) {
+    runOptions.cxxCommand = value;
+    return std::nullopt;
+}
+
 Status dependencyFile(const std::string& value, const std::string&) {
     runOptions.dependencyFile = value;
     return std::nullopt;
@@ -126,6 +146,7 @@ Status dependencyFile(const std::string& value, const std::string&) {
 
 const std::vector<OptionRow> options = {
     {"-?", "--help", false, help},
+    {nullptr, "--version", false, version},
     {"-s", "--single", false, single},
     {"-d", "--doc", false, doc},
     {"-v", "--verbose", false, verbose},
@@ -135,11 +156,13 @@ const std::vector<OptionRow> options = {
     {"-O", "--option", true, scriptOption},
     {"-C", "--copt", true, compilerOption},
     {"-L", "--lopt", true, linkerOption},
+    {"-j", "--jobs", true, jobs},
     {"-t", "--tabsize", true, tabSize},
     {"-I", "--include-dir", true, includeDir},
     {nullptr, "--vc-forward-realcl", false, forwardRealCl},
     {nullptr, "--output-dir", true, outputDir},
     {nullptr, "--depfile", true, dependencyFile},
+    {nullptr, "--cxx", true, cxx},
 };
 
 // The first row naming the word; an option whose value would be missing does not match.
@@ -153,12 +176,14 @@ const OptionRow* findOption(const std::string& word, bool valueFollows) {
 
 const char* const fullUsage[] = {
     "  -?, --help          Display this screen",
+    "      --version       Print the version",
     "  -o, --out           Set the output filename (of the executable)",
     "  -s, --single        Don't process files imported by the named files",
     "  -c, --compiler      Use the specified compiler to compile and link files",
     "                      The compiler information is stored in files in the compiler directory",
     "  -C, --copt          Pass the option to the compiler",
     "  -L, --lopt          Pass the option to the linker",
+    "  -j, --jobs          Run this many compiles at once, default the hardware threads",
     "  -O, --option        Pass the option to the compiler script, some supported options are:",
     "                        - debug     compile with debug information",
     "                        - windows   create a windows application (non-console)",
@@ -173,6 +198,7 @@ const char* const fullUsage[] = {
     "                      Sets tabsize=4 unless -t is specified",
     "      --output-dir    Write the generated files into this directory (without the _)",
     "      --depfile       Write a make rule naming every source the translation read",
+    "      --cxx           The C++ compiler to ask for its include directories (default c++)",
 };
 
 }  // namespace
@@ -222,6 +248,7 @@ void locateExecutable() {
 }
 
 std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName) {
+    bool inputSeen = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
         if (const OptionRow* row = findOption(word, i + 1 < arguments.size())) {
@@ -233,12 +260,19 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             // A value option given last stays a file name, as it always was; "-" alone is a name.
             throw CompileError("unknown option: " + word);
         } else {
+            const std::string previousBase = baseDirectory;
             ModuleName name = parseModuleName(word, true, true);
+            // Module names start at one base directory: a second folder would move it, and the
+            // inputs named before would be looked for in the wrong place.
+            if (inputSeen && baseDirectory != previousBase)
+                throw CompileError("The input files lie in different folders (" + previousBase + " and " +
+                                   baseDirectory + "); name the modules of one folder and reach the others with -I");
             if (runOptions.defaultOutputName.empty() && !name.components.empty()) {
                 runOptions.defaultOutputName = sourcePath(name, "");
                 firstInput = name;
             }
             pushWork(name);
+            inputSeen = true;
         }
     }
     if (runOptions.compilerGiven && runOptions.documentation) {

@@ -100,7 +100,7 @@ ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocatio
 }  // namespace
 
 const platform::CompilerPreprocessor& systemPreprocessor() {
-    static const platform::CompilerPreprocessor facts = platform::askCompilerPreprocessor("c++");
+    static const platform::CompilerPreprocessor facts = platform::askCompilerPreprocessor(runOptions.cxxCommand);
     return facts;
 }
 
@@ -223,7 +223,10 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
             include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
         // Every name the program takes from it would be unknown, far from the cause.
         if (headers.empty()) {
-            reportError("No header found for include = " + include.value, at);
+            const bool asked = isAbsolute(include.value) || systemPreprocessor().found;
+            reportError("No header found for include = " + include.value +
+                            (asked ? "" : " (the C++ compiler " + runOptions.cxxCommand + " could not be asked for its include folders)"),
+                        at);
             return module;
         }
         for (const FoundHeader& header : headers) {

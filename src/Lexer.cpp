@@ -444,9 +444,33 @@ void Lexer::readNumber(int c) {
         text = static_cast<char>(c);
         readDecimalDigits(text);
     }
-    if (peekChar() == 'L') text += static_cast<char>(getChar());
+    const bool integer = text.compare(0, 2, "0x") == 0 || text.find_first_of(".eEfF") == std::string::npos;
+    if (integer)
+        readIntegerSuffix(text);
+    else if (peekChar() == 'L')
+        text += static_cast<char>(getChar());  // long double
     beginToken(Name);
     append(Number, std::move(text));
+}
+
+// C's integer suffixes, written through as they stand: u or U, l, L, ll or LL, in either order.
+void Lexer::readIntegerSuffix(std::string& text) {
+    auto unsignedMark = [this, &text] {
+        if (peekChar() != 'u' && peekChar() != 'U') return false;
+        text += static_cast<char>(getChar());
+        return true;
+    };
+    auto longMark = [this, &text] {
+        const int l = peekChar();
+        if (l != 'l' && l != 'L') return false;
+        text += static_cast<char>(getChar());
+        if (peekChar() == l) text += static_cast<char>(getChar());  // "lL" is no suffix
+        return true;
+    };
+    if (unsignedMark())
+        longMark();
+    else if (longMark())
+        unsignedMark();
 }
 
 void Lexer::readDecimalDigits(std::string& text) {

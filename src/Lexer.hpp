@@ -88,6 +88,7 @@ private:
     void readNestedComment();
     void readNumber(int c);
     void readDecimalDigits(std::string& text);
+    void readIntegerSuffix(std::string& text);
     void readPreprocessingNumber(int c);
     void readWord(int c);
     void readString(int quote);

@@ -2,12 +2,44 @@
 #include "ModuleName.hpp"
 
 #include <cctype>
+#include <map>
 
 #include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 std::string baseDirectory;
 std::string outputDirectory;
+
+namespace {
+// The roots of the names looked up so far; an empty entry stands for the base directory, which
+// is set before the first lookup and stays.
+std::map<ModuleName, std::string> moduleRoots;
+
+bool holdsModule(const std::string& root, const ModuleName& name) {
+    for (const char* extension : {"vn", "vni"})
+        if (platform::isRegularFile(root + relativeFileName(ModuleName{extension, name.components}))) return true;
+    return false;
+}
+}  // namespace
+
+const std::string& moduleRoot(const ModuleName& name) {
+    if (runOptions.includeDirs.size() < 2 || name.components.empty()) return baseDirectory;
+    auto known = moduleRoots.find(name);
+    if (known == moduleRoots.end()) {
+        std::string root;
+        if (!holdsModule(baseDirectory, name))
+            for (size_t i = 1; i < runOptions.includeDirs.size() && root.empty(); ++i) {
+                std::string dir = runOptions.includeDirs[i];
+                if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
+                if (holdsModule(dir, name)) root = dir;
+            }
+        if (!root.empty()) verboseProgress("found " + dottedName(name) + " in include directory " + root);
+        known = moduleRoots.emplace(name, root).first;
+    }
+    return known->second.empty() ? baseDirectory : known->second;
+}
+
+void forgetModuleRoots() { moduleRoots.clear(); }
 
 namespace {
 
@@ -89,7 +121,7 @@ std::string dottedName(const ModuleName& name) { return joined(name.components, 
 std::string relativeFileName(const ModuleName& name) { return joined(name.components, "/") + "." + name.extension; }
 
 std::string sourcePath(const ModuleName& name, const std::string& extension) {
-    std::string root = isLibraryName(name) ? runOptions.vornDir + "lib/" : baseDirectory;
+    std::string root = isLibraryName(name) ? runOptions.vornDir + "lib/" : moduleRoot(name);
     std::string path = root + joined(name.components, "/");
     if (!extension.empty()) path += "." + extension;
     return path;
@@ -100,7 +132,7 @@ std::string outputPath(const ModuleName& name, const std::string& extension) {
     if (!outputDirectory.empty()) {
         path = outputDirectory + (name.components.empty() ? std::string() : name.components.back());
     } else {
-        path = baseDirectory;
+        path = moduleRoot(name);
         size_t count = name.components.size();
         if (count > 0) {
             if (count > 1) path += joined(name.components, "/", count - 1) + "/";

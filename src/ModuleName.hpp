@@ -52,3 +52,11 @@ bool isLibraryName(const ModuleName& name);
 // functions above and reset with the rest of the build state.
 extern std::string baseDirectory;
 extern std::string outputDirectory;
+
+// Where the module's path starts: the base directory, unless the base directory holds neither
+// its ".vn" nor its ".vni" and an include directory (-I) does, as the modules of a library in a
+// folder of its own do; then the first such directory (ending in a separator). Its sources,
+// and without an output directory its generated files, lie there. Each name is looked up once.
+const std::string& moduleRoot(const ModuleName& name);
+// Forgets the roots found (with the rest of the build state).
+void forgetModuleRoots();

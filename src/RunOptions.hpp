@@ -34,6 +34,11 @@ struct RunOptions {
     // The libraries the imported include interface files name ("link = z"), first seen first;
     // written by the include front end, read by the compiler scripts' link line.
     std::vector<std::string> linkedLibraries;
+    // --cxx: the compiler (shell text) asked once for its system include folders and
+    // predefined macros when a header is read; a build tool names the compiler it uses.
+    std::string cxxCommand = "c++";
+    // -j: how many compile commands run at once; 0 until given, then the hardware threads.
+    int jobs = 0;
 };
 
 extern RunOptions runOptions;

@@ -6,9 +6,12 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <vector>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
+#include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
@@ -87,43 +90,93 @@ std::string shownCommand(const std::string& commandLine) {
     return commandLine.size() <= shown ? commandLine : commandLine.substr(0, shown) + " ...";
 }
 
-bool runTemplate(const std::string& commandTemplate, int successCode) {
-    std::string commandLine = expandCommandTemplate(commandTemplate);
-    // A line the system would refuse passes its $perFile; lists in a file instead; the file is
-    // made only then, as a command that does not expect one may not read it.
-    ListFile list;
-    struct Removal {
-        const std::string& path;
-        ~Removal() {
-            if (!path.empty()) platform::deleteFile(path);
-        }
-    } removal{list.path};
-    if (commandLine.size() > platform::commandLineLimit()) {
-        list.path = platform::createTemporaryFile();
-        if (list.path.empty()) {
-            std::cerr << "Unable to write the temporary file " << platform::temporaryDirectory() << '\n' << std::flush;
-            return false;
-        }
-        commandLine = expandCommandTemplate(commandTemplate, list);
-        std::ofstream out(list.path.c_str(), std::ios::out | std::ios::trunc | std::ios::binary);
-        out << list.text;
-        out.close();
-        if (!out) {
-            std::cerr << "Unable to write the temporary file " << list.path << '\n' << std::flush;
-            return false;
-        }
+// Progress in the manner of Ninja: each compile and the link numbered out of all of them.
+size_t stepsDone = 0;
+size_t stepsInRun = 0;
+
+void progress(const std::string& what) {
+    std::cout << '[' << ++stepsDone << '/' << stepsInRun << "] " << what << '\n' << std::flush;
+}
+
+// One command of a stage from its expansion to its end: the temporary file its template names
+// and the list file of a line too long for the system live exactly as long as it does.
+class StageCommand {
+public:
+    StageCommand(const std::string& fileTemplate, int successCode) : temporary(fileTemplate), successCode(successCode) {}
+    ~StageCommand() {
+        if (!list.path.empty()) platform::deleteFile(list.path);
     }
-    std::string failure;
-    const int status = runCommand(commandLine, &failure);
-    if (status == -1) {
-        std::cerr << "Unable to run the command (" << failure << "): " << shownCommand(commandLine) << '\n'
+    StageCommand(const StageCommand&) = delete;
+    StageCommand& operator=(const StageCommand&) = delete;
+
+    // Expands the template for the current module and starts it, after its progress line;
+    // false, with the reason printed, when it could not be started.
+    bool start(const std::string& commandTemplate, const std::string& step) {
+        if (!temporary.ok()) {
+            temporary.complain();
+            return false;
+        }
+        commandLine = expandCommandTemplate(commandTemplate);
+        // A line the system would refuse passes its $perFile; lists in a file instead; the file
+        // is made only then, as a command that does not expect one may not read it.
+        if (commandLine.size() > platform::commandLineLimit()) {
+            list.path = platform::createTemporaryFile();
+            if (list.path.empty()) {
+                std::cerr << "Unable to write the temporary file " << platform::temporaryDirectory() << '\n' << std::flush;
+                return false;
+            }
+            commandLine = expandCommandTemplate(commandTemplate, list);
+            std::ofstream out(list.path.c_str(), std::ios::out | std::ios::trunc | std::ios::binary);
+            out << list.text;
+            out.close();
+            if (!out) {
+                std::cerr << "Unable to write the temporary file " << list.path << '\n' << std::flush;
+                return false;
+            }
+        }
+        progress(step);
+        // The child writes to the same terminal; what vorn has buffered must come out before it.
+        std::cout.flush();
+        std::cerr.flush();
+        std::string failure;
+        process = platform::startShellCommand(commandLine, &failure);
+        if (process == -1)
+            std::cerr << "Unable to run the command (" << failure << "): " << shownCommand(commandLine) << '\n'
+                      << std::flush;
+        return process != -1;
+    }
+
+    // Judges the exit status; false, with the command named, when it is not the success code.
+    bool ended(int status) const {
+        if (status == successCode) return true;
+        std::cerr << "The command exited with status " << status << ", not " << successCode << ": "
+                  << shownCommand(commandLine) << '\n'
                   << std::flush;
         return false;
     }
-    if (status == successCode) return true;
-    std::cerr << "The command exited with status " << status << ", not " << successCode << ": "
-              << shownCommand(commandLine) << '\n'
-              << std::flush;
+
+    platform::ProcessId process = -1;
+
+private:
+    TemporaryFile temporary;
+    ListFile list;
+    std::string commandLine;
+    int successCode;
+};
+
+// Waits for one running command and forgets it; false when it failed.
+bool collectOne(std::vector<std::unique_ptr<StageCommand>>& running) {
+    int status = 0;
+    const platform::ProcessId process = platform::waitForStartedCommand(status);
+    for (auto command = running.begin(); command != running.end(); ++command) {
+        if ((*command)->process != process) continue;
+        const bool ok = (*command)->ended(status);
+        running.erase(command);
+        return ok;
+    }
+    // Nothing left to wait for while commands count as running: their statuses are lost.
+    running.clear();
+    std::cerr << "Unable to wait for the compiler\n" << std::flush;
     return false;
 }
 
@@ -138,6 +191,9 @@ int runCommand(const std::string& commandLine, std::string* failure) {
 
 bool compileAll() {
     const CompilerConfiguration& configuration = compilerConfiguration;
+    const bool linking = runOptions.processImports && !configuration.linkTemplate.empty();
+    stepsDone = 0;
+    stepsInRun = linking ? 1 : 0;
     if (configuration.compileTemplate.empty()) {
         if (converted.empty()) return true;
         // Going on would link, or stop, with nothing compiled and nothing said.
@@ -147,28 +203,36 @@ bool compileAll() {
         return false;
     }
     addModulesWithStaleObjects(configuration.objectFileTemplate);
+    stepsInRun += toCompile.size();
+    const size_t jobs = runOptions.jobs > 0 ? static_cast<size_t>(runOptions.jobs) : platform::hardwareThreads();
+    // After a failure no compile starts; those running are waited for, so none outlives the run.
     bool ok = true;
+    std::vector<std::unique_ptr<StageCommand>> running;
     for (const ModuleName& name : toCompile) {
+        while (ok && running.size() >= jobs) ok = collectOne(running) && ok;
+        if (!ok) break;
         currentModule = name;
-        TemporaryFile temporary(configuration.compileFileTemplate);
-        if (!ok) continue;  // after a failure the remaining files are still made and removed
-        if (!temporary.ok()) {
-            temporary.complain();
+        auto command = std::make_unique<StageCommand>(configuration.compileFileTemplate, configuration.compileSuccess);
+        if (!command->start(configuration.compileTemplate, "compiling " + dottedName(name))) {
             ok = false;
-            continue;
+            break;
         }
-        ok = runTemplate(configuration.compileTemplate, configuration.compileSuccess);
+        running.push_back(std::move(command));
     }
+    while (!running.empty()) ok = collectOne(running) && ok;
     return ok;
 }
 
 bool linkAll() {
     const CompilerConfiguration& configuration = compilerConfiguration;
     if (configuration.linkTemplate.empty()) return true;
-    TemporaryFile temporary(configuration.linkFileTemplate);
-    if (!temporary.ok()) {
-        temporary.complain();
+    StageCommand command(configuration.linkFileTemplate, configuration.linkSuccess);
+    const std::string program = runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName;
+    if (!command.start(configuration.linkTemplate, "linking " + program)) return false;
+    int status = 0;
+    if (platform::waitForStartedCommand(status) != command.process) {
+        std::cerr << "Unable to wait for the linker\n" << std::flush;
         return false;
     }
-    return runTemplate(configuration.linkTemplate, configuration.linkSuccess);
+    return command.ended(status);
 }

@@ -1,15 +1,17 @@
 // Toolchain: runs the configured C++ compiler once per module that needs it, then the linker.
 // Takes the compiler configuration, the modules to compile and the visited modules; gives
 // true or false for each stage and leaves no temporary file behind. Decides no more of the
-// compile set than what the object files on disk show, and never prints the commands it runs.
+// compile set than what the object files on disk show; prints a progress line per command,
+// never the command itself.
 #pragma once
 
 #include <string>
 
 // Compiles every module of toCompile, and every converted module whose object file (named
 // by the script's "object file" template) is missing or older than its implementation file,
-// with the compile template; stops compiling at the first command that does not exit with
-// the compile success code.
+// with the compile template, up to runOptions.jobs commands at once (default: the hardware
+// threads); starts no command after the first that does not exit with the compile success
+// code, and waits for those still running.
 bool compileAll();
 // Runs the link template once; true when it exits with the link success code.
 bool linkAll();

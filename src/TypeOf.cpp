@@ -54,15 +54,30 @@ bool endsWithAny(const std::string& text, const char* suffixes) {
     return !text.empty() && std::string(suffixes).find(text.back()) != std::string::npos;
 }
 
-// Numbers as the lexer leaves them: decimal (point, exponent, "f" or "L" suffix),
-// hexadecimal "0x...", octal "0..." (binary is already decimal). A hexadecimal "f" is a digit.
+// The type C gives an integer's suffix (no suffix: int), by its letters in lower case with
+// the u first; C's promotion of a constant too large for its type is left to the compiler.
+std::string integerTypeName(const std::string& text) {
+    std::string suffix;
+    for (size_t i = text.find_last_not_of("uUlL") + 1; i < text.size(); ++i)
+        suffix += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    static const std::pair<const char*, const char*> types[] = {
+        {"", "int"}, {"u", "unsigned int"}, {"l", "long"}, {"ul", "unsigned long"}, {"lu", "unsigned long"},
+        {"ll", "long long"}, {"ull", "unsigned long long"}, {"llu", "unsigned long long"},
+    };
+    for (const auto& row : types)
+        if (suffix == row.first) return row.second;
+    throw VORN_INTERNAL_ERROR("src/TypeOf", "integer suffix the lexer does not make: " + text);
+}
+
+// Numbers as the lexer leaves them: decimal (point, exponent, "f" or "L" suffix, or an
+// integer's suffix), hexadecimal "0x...", octal "0..." (binary is already decimal). A
+// hexadecimal "f" is a digit.
 std::string numberTypeName(const std::string& text) {
     bool hexadecimal = text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (hexadecimal) return endsWithAny(text, "lL") ? "long" : "int";
+    if (hexadecimal) return integerTypeName(text);
     if (endsWithAny(text, "fF")) return "float";
     if (text.find_first_of(".eE") != std::string::npos) return "double";
-    if (endsWithAny(text, "lL")) return "long";
-    return "int";
+    return integerTypeName(text);
 }
 
 TypeExpressionPtr constantType(const ConstantExpression& constant) {

@@ -27,6 +27,7 @@ const char usage[] =
     "usage: vorn-pp [-I DIR]... [-D NAME[=VALUE]]... [-U NAME]... [--cxx COMMAND | --no-cxx] [--all] FILE\n"
     "       vorn-pp --lex FILE\n"
     "       vorn-pp --vni FILE.vni\n"
+    "       vorn-pp --version\n"
     "  -I DIR         search DIR for included headers, before the system's directories\n"
     "  -D NAME=VALUE  define NAME (to 1 when no value is given); -U NAME undefines it\n"
     "  --cxx COMMAND  the C++ compiler whose include directories and predefined macros to use\n"
@@ -231,6 +232,9 @@ int main(int argc, char** argv) {
             lexOnly = true;
         } else if (arg == "--vni") {
             listInterface = true;
+        } else if (arg == "--version") {
+            std::cout << "vorn-pp " << VORN_VERSION << '\n';
+            return 0;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << usage;
             return 0;

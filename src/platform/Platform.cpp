@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -368,6 +369,55 @@ int runShellCommand(const std::string& commandLine, std::string* failure) {
         }
     return decodeWaitStatus(status);
 #endif
+}
+
+#ifdef _WIN32
+namespace {
+// Commands run to their end at the start; their statuses wait here to be collected.
+std::vector<std::pair<ProcessId, int>> endedCommands;
+ProcessId lastCommand = 0;
+}  // namespace
+#endif
+
+ProcessId startShellCommand(const std::string& commandLine, std::string* failure) {
+#ifdef _WIN32
+    const int status = runShellCommand(commandLine, failure);
+    if (status == -1) return -1;
+    endedCommands.emplace_back(++lastCommand, status);
+    return lastCommand;
+#else
+    const char* argv[] = {"sh", "-c", commandLine.c_str(), nullptr};
+    pid_t child;
+    const int error = ::posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
+    if (error != 0) {
+        if (failure) *failure = std::strerror(error);
+        return -1;
+    }
+    return child;
+#endif
+}
+
+ProcessId waitForStartedCommand(int& status) {
+#ifdef _WIN32
+    if (endedCommands.empty()) return -1;
+    const std::pair<ProcessId, int> ended = endedCommands.front();
+    endedCommands.erase(endedCommands.begin());
+    status = ended.second;
+    return ended.first;
+#else
+    // The translator starts no other children while commands run, so any child is one of them.
+    int raw;
+    pid_t child;
+    while ((child = ::waitpid(-1, &raw, 0)) < 0)
+        if (errno != EINTR) return -1;
+    status = decodeWaitStatus(raw);
+    return child;
+#endif
+}
+
+unsigned hardwareThreads() {
+    const unsigned threads = std::thread::hardware_concurrency();
+    return threads > 0 ? threads : 1;
 }
 
 std::string::size_type commandLineLimit() {

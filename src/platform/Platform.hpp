@@ -76,6 +76,18 @@ std::string shellQuoted(const std::string& value, ShellQuoting state);
 // Runs a command line through the system shell and waits; the child's exit status, or -1
 // when no shell could be started, with the system's reason in `failure` when it is given.
 int runShellCommand(const std::string& commandLine, std::string* failure = nullptr);
+// A command started by startShellCommand; -1 stands for none.
+typedef long long ProcessId;
+// Starts a command line through the system shell without waiting for it; its process, or -1
+// with the system's reason in `failure`. Where processes cannot be waited for one by one
+// (Windows here), the command runs to its end before this returns.
+ProcessId startShellCommand(const std::string& commandLine, std::string* failure = nullptr);
+// Waits until one of the commands startShellCommand started has ended; its process, with its
+// exit status in `status` (as runShellCommand gives it), or -1 when none is left to wait for.
+ProcessId waitForStartedCommand(int& status);
+// How many commands the machine runs at once: its hardware threads, at least 1.
+unsigned hardwareThreads();
+
 // The longest command line runShellCommand can hand to the shell: the system's limit on one
 // argument and on all of them with the environment (on Windows, the command processor's).
 std::string::size_type commandLineLimit();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The two usage texts, byte for byte, and when they are printed.
+# The two usage texts, byte for byte, and when they are printed; the version of each program,
+# and ferrix's usage.
 set -u
 source "$(dirname "$0")/common.bash"
 vorn="$build/vorn"
@@ -20,12 +21,14 @@ cat >"$tmp/full" <<'TEXT'
 Usage: vorn [options] files
 
   -?, --help          Display this screen
+      --version       Print the version
   -o, --out           Set the output filename (of the executable)
   -s, --single        Don't process files imported by the named files
   -c, --compiler      Use the specified compiler to compile and link files
                       The compiler information is stored in files in the compiler directory
   -C, --copt          Pass the option to the compiler
   -L, --lopt          Pass the option to the linker
+  -j, --jobs          Run this many compiles at once, default the hardware threads
   -O, --option        Pass the option to the compiler script, some supported options are:
                         - debug     compile with debug information
                         - windows   create a windows application (non-console)
@@ -40,6 +43,7 @@ Usage: vorn [options] files
                       Sets tabsize=4 unless -t is specified
       --output-dir    Write the generated files into this directory (without the _)
       --depfile       Write a make rule naming every source the translation read
+      --cxx           The C++ compiler to ask for its include directories (default c++)
 TEXT
 
 run "no arguments" 0 "$tmp/short"
@@ -52,5 +56,13 @@ run "help after -s" 0 "$tmp/full" -s -v --help
 # The program name is printed exactly as it was invoked.
 (cd "$tmp" && "$vorn") 2>"$tmp/err"
 head -n 1 "$tmp/err" | grep -qxF "Usage: $vorn [options] files" || fail "program name not taken from argv[0]"
+
+# --version prints the project's version on standard output; ferrix without arguments its usage.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+for program in vorn vorn-pp ferrix; do
+    [ "$("$build/$program" --version 2>&1)" = "$program $version" ] || fail "$program --version"
+done
+"$build/ferrix" >"$tmp/out" 2>"$tmp/err"
+[ $? -eq 1 ] && [ ! -s "$tmp/out" ] && grep -q "^usage: ferrix" "$tmp/err" || fail "ferrix without arguments"
 
 [ "$failures" -eq 0 ]

@@ -2,8 +2,8 @@
 # vorn driven by CMake: the example of examples/cmake/ configured and built from a fresh build
 # folder against the build tree's package, a second build that does nothing, an edited body
 # that recompiles one object, a changed header that recompiles its importer, errors at ".vn"
-# lines in the build log; then an installation (its package building a library and a program)
-# and the Debian package, used from elsewhere.
+# lines in the build log; then an installation (stripped, with its man pages; its package
+# building a library and a program) and the Debian package, used from elsewhere.
 set -u
 source "$(dirname "$0")/common.bash"
 src=$2
@@ -59,9 +59,101 @@ if build compile; then fail "a C++ error did not fail the build"; fi
 grep -q "^$shapes/Stats.vn:$line:[0-9]*: error: .*conversion" "$tmp/compile" ||
     { cat "$tmp/compile"; fail "no .vn position of the C++ error"; }
 
+# A day's work on a project of two folders, with Ninja and with Makefiles: a library in lib/
+# (Vec, and Check, which calls zlib through lib/Zlib.vni) linked by two programs in app/; each
+# edit is checked for the modules it translates again and those it compiles again.
+mkdir -p "$tmp/day/lib" "$tmp/day/app"
+cat >"$tmp/day/CMakeLists.txt" <<'TEXT'
+cmake_minimum_required(VERSION 3.20)
+project(day CXX)
+find_package(vorn REQUIRED)
+vorn_add_library(geom SOURCES lib/Vec.vn lib/Check.vn VNI lib/Zlib.vni)
+vorn_add_executable(app SOURCES app/main.vn)
+vorn_add_executable(tool SOURCES app/tool.vn)
+target_link_libraries(app PRIVATE geom)
+target_link_libraries(tool PRIVATE geom)
+TEXT
+printf 'include = zlib.h\nlink = z\n' >"$tmp/day/lib/Zlib.vni"
+printf 'class Vec\n    Int x\n    Int y\n\nInt dot(Vec a, Vec b)\n    return a.x * b.x + a.y * b.y\n' >"$tmp/day/lib/Vec.vn"
+cat >"$tmp/day/lib/Check.vn" <<'TEXT'
+import Zlib
+
+ULong checksum(String text)
+    return crc32(0ul, reinterpret_cast[UChar const*](text.c_str()), UInt:(text.size()))
+TEXT
+cat >"$tmp/day/app/main.vn" <<'TEXT'
+import Vec
+import Check
+
+Int main()
+    Vec v
+    v.x = 3
+    v.y = 4
+    printf("%d %lu\n", dot(v, v), checksum("vorn"))
+    return 0
+TEXT
+printf 'import Vec\n\nInt main()\n    Vec v\n    v.x = 1\n    v.y = 2\n    printf("%%d\\n", dot(v, v))\n    return 0\n' \
+    >"$tmp/day/app/tool.vn"
+cp -r "$tmp/day" "$tmp/day-sources"
+# edit GENERATOR NAME TRANSLATED COMPILED: builds, and compares the modules translated and compiled.
+edit() {
+    cmake --build "$tmp/day/b" >"$tmp/$2" 2>&1 || { cat "$tmp/$2"; fail "$1: build after $2"; }
+    local translated
+    translated=$(sed -n 's|.*Translating .*/\([A-Za-z]*\)\.vni*$|\1|p' "$tmp/$2" | sort | tr '\n' ' ')
+    [ "$translated" = "$3" ] || fail "$1: $2 translated [$translated], not [$3]"
+    [ "$(compiled "$2")" = "$4" ] || fail "$1: $2 compiled [$(compiled "$2")], not [$4]"
+}
+for generator in Ninja "Unix Makefiles"; do
+    rm -rf "$tmp/day" && cp -r "$tmp/day-sources" "$tmp/day"
+    cmake -S "$tmp/day" -B "$tmp/day/b" -G "$generator" -Dvorn_DIR="$build" >"$tmp/day-configure" 2>&1 ||
+        { cat "$tmp/day-configure"; fail "$generator: configure"; continue; }
+    edit "$generator" clean "Check Vec Zlib main tool " "Check Vec main tool "
+    [ "$("$tmp/day/b/app")" = "25 2610494314" ] && [ "$("$tmp/day/b/tool")" = "5" ] || fail "$generator: the programs' output"
+    edit "$generator" rebuild "" ""
+    sed -i 's/a.y \* b.y$/a.y * b.y + 1/' "$tmp/day/lib/Vec.vn"
+    edit "$generator" body "Vec main tool " "Vec "
+    [ "$("$tmp/day/b/app")" = "26 2610494314" ] || fail "$generator: the body edit is not in the program"
+    printf '\nInt twice(Int x)\n    return 2 * x\n' >>"$tmp/day/lib/Vec.vn"
+    edit "$generator" declaration "Vec main tool " "Vec main tool "
+    printf 'include = string.h\n' >>"$tmp/day/lib/Zlib.vni"
+    edit "$generator" interface "Check Zlib main " "Check main "
+    # A comment that moves the lines below it moves their #line directives, in the header too.
+    sed -i '4i // a note between the class and dot' "$tmp/day/lib/Vec.vn"
+    edit "$generator" comment "Vec main tool " "Vec main tool "
+    # A header the interface names but nobody has fails the step that reads it, at its line.
+    printf 'include = no_such_header.h\n' >>"$tmp/day/lib/Zlib.vni"
+    if cmake --build "$tmp/day/b" >"$tmp/missing" 2>&1; then fail "$generator: a missing header did not fail the build"; fi
+    grep -q "^$tmp/day/lib/Zlib.vni(4,1) : error : No header found for include = no_such_header.h$" "$tmp/missing" ||
+        { cat "$tmp/missing"; fail "$generator: no positioned error for the missing header"; }
+done
+
+# A "pkg-config = NAME" line links what pkg-config gives for NAME. (Configured only: reading the
+# line is the translator's business, tested with it.)
+mkdir -p "$tmp/pc"
+printf 'cmake_minimum_required(VERSION 3.20)\nproject(pc CXX)\nfind_package(vorn REQUIRED)\nvorn_add_executable(app SOURCES main.vn VNI Pc.vni)\n' \
+    >"$tmp/pc/CMakeLists.txt"
+printf 'pkg-config = zlib\n' >"$tmp/pc/Pc.vni"
+printf 'import Pc\nInt main()\n    return 0\n' >"$tmp/pc/main.vn"
+cmake -S "$tmp/pc" -B "$tmp/pc/b" -G Ninja -Dvorn_DIR="$build" >"$tmp/pc-configure" 2>&1 ||
+    { cat "$tmp/pc-configure"; fail "configure with a pkg-config line"; }
+grep -q '^  LINK_LIBRARIES = .*libz\.so' "$tmp/pc/b/build.ninja" || fail "the pkg-config line's library is not linked"
+
 # An installation: bin/vorn finds its data through its link, from any folder, and the package
 # under lib/cmake/vorn builds the shapes program.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
+# installed_files ROOT: the programs are stripped, the man pages and Debian's documents there.
+installed_files() {
+    local program
+    for program in lib/vorn/vorn bin/vorn-pp bin/ferrix; do
+        file -L "$1/$program" | grep -q ', stripped' || fail "$1/$program is not stripped"
+    done
+    for doc in share/man/man1/vorn.1.gz share/man/man1/vorn-pp.1.gz share/man/man1/ferrix.1.gz \
+               share/doc/vorn/changelog.gz; do
+        gzip -t "$1/$doc" 2>/dev/null || fail "$1/$doc is missing or no gzip file"
+    done
+    grep -q '^Upstream-Name: vorn' "$1/share/doc/vorn/copyright" || fail "$1: no copyright file"
+}
+installed_files "$tmp/prefix"
 mkdir -p "$tmp/elsewhere"
 cp "$src/examples/hello.vn" "$tmp/elsewhere/"
 (cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
@@ -90,6 +182,9 @@ cmake --build "$tmp/bi" >"$tmp/installed" 2>&1 || { cat "$tmp/installed"; fail "
 if command -v dpkg-deb >/dev/null; then
     (cd "$build" && cpack -G DEB -B "$tmp/pkg") >"$tmp/cpack" 2>&1 || { cat "$tmp/cpack"; fail "cpack -G DEB"; }
     dpkg-deb -x "$tmp"/pkg/vorn_*.deb "$tmp/root" || fail "unpacking the package"
+    installed_files "$tmp/root/usr"
+    dpkg-deb -f "$tmp"/pkg/vorn_*.deb Depends | grep -q 'libc6 (>=' || fail "no library dependencies from dpkg-shlibdeps"
+    dpkg-deb -f "$tmp"/pkg/vorn_*.deb Maintainer | grep -vq '@localhost' || fail "no real maintainer"
     rm -f "$tmp/elsewhere/hello" "$tmp/elsewhere"/_hello.*
     (cd "$tmp/elsewhere" && PATH="$tmp/root/usr/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
     grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "packaged vorn -c gcc hello.vn"; }

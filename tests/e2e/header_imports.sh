@@ -4,7 +4,7 @@
 # with the gcc script and run, and their C++ built warning-free by g++ and clang++; an import whose header
 # lies in a read-only folder writes only into the program's folder; the -I search and the
 # verbose search lines; a bad interface line, or an include that finds no header, fails the run
-# with its position.
+# with its position; --cxx names the compiler asked for the system's include folders.
 set -u
 source "$(dirname "$0")/common.bash"
 source_dir=$(cd "$2" && pwd -P)
@@ -140,5 +140,15 @@ status=0
 [ "$status" = 1 ] || fail "missing header: status $status"
 grep -qF "Lib.vni(1,1) : error : No header found for include = no_such_header_anywhere.h" "$tmp/out" ||
     fail "missing header: $(cat "$tmp/out")"
+# The compiler asked for the system's folders is --cxx's, also with a PATH that lacks c++; one
+# that cannot be asked is named with the header it left unfound.
+printf 'include = zlib.h\n' >Lib.vni
+rm -f _*
+env PATH="$build" "$build/vorn" --cxx "$(command -v g++)" -s main.vn >"$tmp/out" 2>&1 || fail "--cxx g++: $(cat "$tmp/out")"
+status=0
+"$build/vorn" --cxx /no/such/compiler -s main.vn >"$tmp/out" 2>&1 || status=$?
+[ "$status" = 1 ] || fail "--cxx of no compiler: status $status"
+grep -qF "Lib.vni(1,1) : error : No header found for include = zlib.h (the C++ compiler /no/such/compiler could not be asked for its include folders)" "$tmp/out" ||
+    fail "--cxx of no compiler: $(cat "$tmp/out")"
 
 [ "$failures" -eq 0 ]

@@ -49,7 +49,8 @@ vorn_run() {
     local name=$1 expected=$2
     shift 2
     rm -f "$tmp/log"
-    "$build/vorn" "$@" >"$tmp/out" 2>"$tmp/err" || fail "$name: vorn $* failed: $(cat "$tmp/err")"
+    # One compile at a time, so that the log shows the order the commands start in.
+    "$build/vorn" -j 1 "$@" >"$tmp/out" 2>"$tmp/err" || fail "$name: vorn $* failed: $(cat "$tmp/err")"
     local got
     got=$(compiled)
     [ "$got" = "$expected" ] || fail "$name: compiled [$got], expected [$expected]"

@@ -31,7 +31,8 @@ vorn_run() {
     local name=$1 status=$2 expected=$3
     shift 3
     rm -f "$tmp/log"
-    "$build/vorn" "$@" >"$tmp/out" 2>"$tmp/err"
+    # One compile at a time, so that the log shows the order the commands start in.
+    "$build/vorn" -j 1 "$@" >"$tmp/out" 2>"$tmp/err"
     local got=$?
     [ "$got" -eq "$status" ] || fail "$name: exit status $got, expected $status; stderr: $(cat "$tmp/err")"
     [ "$(compiled)" = "$expected" ] || fail "$name: compiled [$(compiled)], expected [$expected]"

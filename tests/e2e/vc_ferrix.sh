@@ -29,7 +29,10 @@ expected
 $expected"
     [ ! -s "$tmp/out" ] && [ ! -s "$tmp/err" ] || fail "$name: ferrix printed something"
 }
-forwards "no arguments" 0 "[--vc-forward-realcl]"
+# (Alone, --version is ferrix's own and no argument is its usage: cli_usage.sh.)
+forwards "--version among others" 0 "[--vc-forward-realcl]
+[--version]
+[x.vn]" --version x.vn
 forwards "blanks and empty arguments" 0 "[--vc-forward-realcl]
 [/c]
 [a b.vn]

@@ -205,7 +205,7 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         currentModule = moduleNamed({"hello"});
         visited = {moduleNamed({"hello"}), moduleNamed({"util"})};
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + R"( -std=c++17 -c  -I"/opt/vorn/include" -I"/w" -o "/w/_hello.o" "/w/_hello.cpp")");
+                  tool + R"( -std=c++17 -c  -I"/opt/vorn/include" -I"/w"  -o "/w/_hello.o" "/w/_hello.cpp")");
         EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "/w/_hello.o");
         EXPECT_TRUE(compilerConfiguration.compileFileTemplate.empty());
         EXPECT_TRUE(compilerConfiguration.linkFileTemplate.empty());
@@ -219,9 +219,10 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
         runOptions.linkedLibraries = {"sqlite3", "lua5.4"};
         EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate),
                   tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm -lsqlite3 -llua5.4)");
+        runOptions.includeDirs.push_back("/lib dir/");
         currentModule = moduleNamed({"hello"});
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -o "/w/_hello.o" "/w/_hello.cpp")");
+                  tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -I'/lib dir' -o "/w/_hello.o" "/w/_hello.cpp")");
     }
 }
 

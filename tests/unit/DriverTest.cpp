@@ -45,10 +45,10 @@ TEST_F(DriverTest, TabSizeIsEightUnlessGiven) {
 TEST_F(DriverTest, OptionRowsInTheOrderTheyAreTried) {
     Strings words;
     for (const OptionRow& row : optionTable()) words.push_back(std::string(row.word ? row.word : "") + "|" + row.longWord);
-    EXPECT_EQ(words, (Strings{"-?|--help", "-s|--single", "-d|--doc", "-v|--verbose", "|--verbose-lookup",
-                              "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt", "-L|--lopt", "-t|--tabsize",
-                              "-I|--include-dir", "|--vc-forward-realcl", "|--output-dir",
-                              "|--depfile"}));
+    EXPECT_EQ(words, (Strings{"-?|--help", "|--version", "-s|--single", "-d|--doc", "-v|--verbose",
+                              "|--verbose-lookup", "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt",
+                              "-L|--lopt", "-j|--jobs", "-t|--tabsize", "-I|--include-dir", "|--vc-forward-realcl",
+                              "|--output-dir", "|--depfile", "|--cxx"}));
     // No word names two rows.
     std::set<std::string> seen;
     for (const OptionRow& row : optionTable()) {
@@ -112,10 +112,16 @@ TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
 }
 
 TEST_F(DriverTest, InputsGoOnTheWorkStackInOrder) {
-    EXPECT_EQ(read({"a.vn", "sub/b.vn", "c"}), std::nullopt);
+    EXPECT_EQ(read({"a.vn", "./b.vn", "c"}), std::nullopt);
     EXPECT_EQ(stack(), (Strings{"c", "b", "a"}));  // the last one given is translated first
     EXPECT_EQ(workStack.top().extension, "");
     EXPECT_EQ(runOptions.defaultOutputName, platform::currentDirectory() + "/a");
+    resetRunState();
+    // Module names start at one folder, so inputs of two folders are refused.
+    const std::string here = platform::currentDirectory() + "/";
+    EXPECT_EQ(thrownText<std::exception>([&] { read({"a.vn", "sub/b.vn"}); }),
+              "The input files lie in different folders (" + here + " and " + here +
+                  "sub/); name the modules of one folder and reach the others with -I");
     resetRunState();
     EXPECT_EQ(read({""}), std::nullopt);  // the empty word is an input name too
     EXPECT_EQ(workStack.size(), 1u);
