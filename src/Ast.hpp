@@ -1161,6 +1161,8 @@ public:
     // C++ namespaces whose names the program uses without qualification ("namespace = geo").
     std::vector<std::string> namespaces;
     std::vector<std::string> links;  // libraries a program that imports it is linked with
+    std::vector<std::string> packages;  // pkg-config names, whose folders and libraries it takes
+    int packageLine = 0;                // the line of the last pkg-config key, for its errors
 
     // The name a header's declaration is known by: without the first prefix it begins with
     // (file order), unless what is left is empty or a keyword of the language; a type whose

@@ -109,8 +109,10 @@ std::string joinedLibraries(const char* before, const char* after) {
 // quotes, where the template must put it.
 std::string includeFlags() {
     std::string text;
-    for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) {
-        std::string dir = runOptions.includeDirs[i];
+    std::vector<std::string> dirs(runOptions.includeDirs.begin() + (runOptions.includeDirs.empty() ? 0 : 1),
+                                  runOptions.includeDirs.end());
+    dirs.insert(dirs.end(), runOptions.packageIncludeDirs.begin(), runOptions.packageIncludeDirs.end());
+    for (std::string dir : dirs) {
         if (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
         text += (text.empty() ? "-I" : " -I") + platform::shellQuoted(dir, platform::ShellQuoting::none);
     }

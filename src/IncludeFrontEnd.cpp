@@ -51,6 +51,32 @@ void addLibraries(const std::string& value, const SourceLocation& at, std::vecto
     }
 }
 
+// What pkg-config says a package needs: its header folders (-I) join the search, its libraries
+// (-l) the module's links. The name reached the shell only after addLibraries checked it.
+bool addPackage(const std::string& package, IncludeModule& module, const SourceLocation& at) {
+    std::string output;
+    const int status = platform::captureCommandOutput("pkg-config --cflags-only-I --libs-only-l " + package + " 2>&1", output);
+    if (status != 0) {
+        reportError("pkg-config knows no package " + package + " (is pkg-config and the package's -dev package installed?)",
+                    at);
+        return false;
+    }
+    std::string word;
+    for (size_t i = 0; i <= output.size(); ++i) {
+        const char c = i < output.size() ? output[i] : ' ';
+        if (!std::isspace(static_cast<unsigned char>(c))) {
+            word += c;
+            continue;
+        }
+        std::vector<std::string>& into = word.compare(0, 2, "-I") == 0 ? runOptions.packageIncludeDirs : module.links;
+        if (word.size() > 2 && (word.compare(0, 2, "-I") == 0 || word.compare(0, 2, "-l") == 0) &&
+            std::find(into.begin(), into.end(), word.substr(2)) == into.end())
+            into.push_back(word.substr(2));
+        word.clear();
+    }
+    return true;
+}
+
 void addUnique(std::map<std::string, std::string>& map, const std::string& key, const std::string& value) {
     map.emplace(key, value);  // a second line for the same name is ignored
 }
@@ -126,6 +152,9 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
             module.namespaces.push_back(value);
         } else if (key == "link") {
             addLibraries(value, SourceLocation(internFileName(fileName), number, 0), module.links);
+        } else if (key == "pkg-config") {
+            addLibraries(value, SourceLocation(internFileName(fileName), number, 0), module.packages);
+            module.packageLine = number;
         } else if (key == "extra code") {
             module.extraCode += value;
         } else if (key.compare(0, 6, "alias ") == 0) {
@@ -146,6 +175,9 @@ std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector
     std::vector<std::string> roots{baseDirectory};
     const size_t ownRoots = runOptions.includeDirs.empty() ? 1 : runOptions.includeDirs.size();
     for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) roots.push_back(withSlash(runOptions.includeDirs[i]));
+    // A package's folders are the compiler's too (the compile gets them): its headers are
+    // included by name.
+    for (const std::string& dir : runOptions.packageIncludeDirs) roots.push_back(withSlash(dir));
     // The C++ library's own folders hold wrappers of the C headers (its stdlib.h has only
     // "using std::..." lines): a C header is the C library's.
     const bool cHeader = value.size() > 2 && value.compare(value.size() - 2, 2, ".h") == 0;
@@ -207,6 +239,8 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
     readIncludeInterface(in, path, *module, includes);
     // The load fails for the bad line; reading headers now would only add errors of their own.
     if (!queuedDiagnostics().empty()) return module;
+    for (const std::string& package : module->packages)
+        if (!addPackage(package, *module, SourceLocation(internFileName(path), module->packageLine, 0))) return module;
     for (const std::string& library : module->links)
         if (std::find(runOptions.linkedLibraries.begin(), runOptions.linkedLibraries.end(), library) ==
             runOptions.linkedLibraries.end())

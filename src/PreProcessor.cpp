@@ -483,6 +483,7 @@ struct PreProcessor::Engine {
     Engine(PreProcessor& pp, const PreProcessorSettings& settings) : pp(pp), settings(settings) {
         if (runOptions.includeDirs.empty()) runOptions.includeDirs.emplace_back();
         for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) searchDirs.push_back(withSlash(runOptions.includeDirs[i]));
+        for (const std::string& dir : runOptions.packageIncludeDirs) searchDirs.push_back(withSlash(dir));
         for (const std::string& dir : settings.system.includeDirectories) searchDirs.push_back(withSlash(dir));
     }
 

@@ -34,6 +34,9 @@ struct RunOptions {
     // The libraries the imported include interface files name ("link = z"), first seen first;
     // written by the include front end, read by the compiler scripts' link line.
     std::vector<std::string> linkedLibraries;
+    // The header folders pkg-config gives for the packages the include interface files name
+    // ("pkg-config = lua5.4"): searched after the -I directories, and handed to the compiler.
+    std::vector<std::string> packageIncludeDirs;
     // --cxx: the compiler (shell text) asked once for its system include folders and
     // predefined macros when a header is read; a build tool names the compiler it uses.
     std::string cxxCommand = "c++";

@@ -219,6 +219,22 @@ static int decodeWaitStatus(int status) {
     return -1;
 }
 
+int captureCommandOutput(const std::string& commandLine, std::string& output) {
+#ifdef _WIN32
+    FILE* pipe = _popen(commandLine.c_str(), "r");
+#else
+    FILE* pipe = popen(commandLine.c_str(), "r");
+#endif
+    if (!pipe) return -1;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+#ifdef _WIN32
+    return _pclose(pipe);
+#else
+    return decodeWaitStatus(pclose(pipe));
+#endif
+}
+
 CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand) {
     CompilerPreprocessor facts;
     // Both streams in one pipe: the macros arrive on stdout, the search list on stderr.

@@ -73,6 +73,9 @@ ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text);
 // quoting in force afterwards is the same as before.
 std::string shellQuoted(const std::string& value, ShellQuoting state);
 
+// Runs a command line through the system shell, collecting what it writes on standard output;
+// the exit status, or -1 when no shell could be started.
+int captureCommandOutput(const std::string& commandLine, std::string& output);
 // Runs a command line through the system shell and waits; the child's exit status, or -1
 // when no shell could be started, with the system's reason in `failure` when it is given.
 int runShellCommand(const std::string& commandLine, std::string* failure = nullptr);

@@ -53,11 +53,15 @@ printf 'import Zl\nInt main()\n    return 0\n' >main.vn
 grep -qF "Zl.vni(2,1) : error : A library name holds only letters, digits and . _ + -, not ';'" "$tmp/out" ||
     fail "bad library name: said $(cat "$tmp/out")"
 [ -e INJECTED ] && fail "bad library name: the shell ran it"
+printf 'include = zlib.h\npkg-config = no-such-package\n' >Zl.vni
+"$build/vorn" main.vn >"$tmp/out" 2>&1 && fail "unknown package: exit 0"
+grep -qF "Zl.vni(2,1) : error : pkg-config knows no package no-such-package" "$tmp/out" ||
+    fail "unknown package: said $(cat "$tmp/out")"
 strict_build sqlite -lsqlite3
 strict_build zlib -lz
 strict_build libc -lm
 strict_build cjson -lcjson
-strict_build lua -llua5.4
+strict_build lua $(pkg-config --cflags --libs lua5.4)
 strict_build png -lpng
 strict_build jansson -ljansson
 strict_build cppheader
