@@ -312,6 +312,21 @@ void joinSplitOperators(TokenStream& ts) {
     splitOperators.clear();
 }
 
+// In an indented source: the bracket opened on an earlier line than f and not closed before f,
+// within f's statement; ts.end() when there is none.
+TokenStream::Position unclosedBracketBefore(TokenStream& ts, TokenStream::Position f) {
+    if (!ts.bracesAreLayout() || f == ts.begin() || f == ts.end()) return ts.end();
+    int depth = 0;
+    for (TokenStream::Position p = std::prev(f);; --p) {
+        const std::string& text = p->text;
+        if (p->kind != String && (text == "{" || text == "}")) return ts.end();
+        if (p->kind != String && (text == ")" || text == "]")) ++depth;
+        if (p->kind != String && (text == "(" || text == "[") && depth-- == 0)
+            return p->location.line < f->location.line ? p : ts.end();
+        if (p == ts.begin()) return ts.end();
+    }
+}
+
 void raiseSyntaxError(TokenStream& ts) {
     if (!recordingExpectations) throw ExpectationsNeeded();
     std::set<std::string> expected;
@@ -336,6 +351,12 @@ void raiseSyntaxError(TokenStream& ts) {
     }
     message += " instead of '" + foundText(ts, f) + "'";
     ts.expected.clear();
+    // A bracket left open carries the statement on into the lines below it: the mistake is
+    // the bracket, where the reader should look.
+    if (TokenStream::Position open = unclosedBracketBefore(ts, f); open != ts.end())
+        throw ParseError("Syntax error, this '" + open->text + "' is not closed; at line " +
+                             std::to_string(f->location.line) + ": " + message.substr(14),
+                         open->location);
     throw ParseError(message, f->location);
 }
 

@@ -222,7 +222,10 @@ TEST_F(GrammarTest, UnclosedParenthesesEndInOneError) {
     // 2^40 attempts.
     ModulePtr module = parseText("x = " + std::string(40, '(') + "1\nafter()\n");
     ASSERT_EQ(queuedDiagnostics().size(), 1u);
-    EXPECT_EQ(queuedDiagnostics()[0].message.compare(0, 22, "Syntax error, expected"), 0);
+    // At the innermost bracket left open, the one the next line was read into.
+    EXPECT_EQ(queuedDiagnostics()[0].message.compare(0, 47, "Syntax error, this '(' is not closed; at line 2"), 0)
+        << queuedDiagnostics()[0].message;
+    EXPECT_EQ(queuedDiagnostics()[0].position.column, 43);
     // The open brackets swallow the line ends, so nothing after them is a statement of its own.
     EXPECT_TRUE(module->block->statements.empty());
 }
