@@ -843,6 +843,19 @@ void checkNotRedeclared(VariableDeclaration& variable) {
                        variable.location);
 }
 
+// "Point* q = p" with p a Point: C++ says only that it cannot convert.
+void checkPointerInitialiser(VariableDeclaration& variable, Block* place) {
+    const TypeOperator* pointer = nodeCast<TypeOperator>(variable.type.get());
+    if (!pointer || pointer->kind != PointerType || variable.initializers.size() != 1) return;
+    Expression* value = variable.initializers[0].get();
+    TypeExpressionPtr valueType = strippedType(typeOf(value));
+    if (!nodeCast<SimpleTypeExpr>(valueType.get())) return;
+    Declaration* pointee = declarationOf(pointer->operand.get(), place);
+    if (!nodeCast<ClassDeclaration>(pointee) || declarationOf(valueType.get(), place) != pointee) return;
+    throw CompileError("a " + pointee->name + " cannot initialise a " + pointee->name + "*; take its address with &",
+                       value->location);
+}
+
 ASTObjectPtr processVariable(VariableDeclaration& variable) {
     checkNotRedeclared(variable);
     Block* place = placeOf(&variable);
@@ -855,6 +868,7 @@ ASTObjectPtr processVariable(VariableDeclaration& variable) {
     }
     if (!variable.type) reportError("unable to infer type of " + variable.name, variable.location);
     resolveType(variable.type, place);
+    checkPointerInitialiser(variable, place);
     moveInitializers(variable);
     return ASTObjectPtr();
 }
