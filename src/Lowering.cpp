@@ -239,7 +239,7 @@ bool isCppOwnName(const std::string& name) {
     static const char* const names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",
                                         "reinterpret_cast", "boost::static_pointer_cast",
                                         "boost::dynamic_pointer_cast", "boost::const_pointer_cast"};
-    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    return name.compare(0, 5, "std::") == 0 || std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
 // A name found nowhere is the user's mistake, unless C++ may know it from somewhere vorn did
@@ -322,7 +322,23 @@ void checkCalledIfFunction(const SubExpression& node, const Declaration* member)
     throw CompileError(node.member + " is a function: call it, " + node.member + "()", node.location);
 }
 
+// "std.to_string" names the C++ standard library's std::to_string, which no module declares:
+// the access becomes that one name (std.chrono.seconds, step by step, std::chrono::seconds).
+bool standardLibraryName(SubExpression& node, ExpressionPtr& slot) {
+    processExpression(node.object);
+    const StaticExpression* scope = nodeCast<StaticExpression>(node.object.get());
+    if (!scope || scope->scope || (scope->name != "std" && scope->name.compare(0, 5, "std::") != 0)) return false;
+    if (scope->name == "std" && declarationOfName(*const_cast<StaticExpression*>(scope))) return false;
+    StaticExpressionPtr named = boost::make_shared<StaticExpression>();
+    named->name = scope->name + "::" + node.member;
+    named->location = node.location;
+    named->processed = true;
+    replaceExpression(slot, named);
+    return true;
+}
+
 void memberAccess(SubExpression& node, ExpressionPtr& slot) {
+    if (standardLibraryName(node, slot)) return;
     processExpression(node.object);
     Declaration* member = memberDenoted(node);
     if (!member) checkKnownMember(node);

@@ -119,7 +119,9 @@ Declaration* denotedByName(StaticExpression& name) {
         name.scope ? lookupMember(name.name, declarationOf(name.scope.get(), place)) : lookup(name.name, place);
     // Only a warning: a name known to C++ alone (written in verbatim code, say) is no error.
     // In a header's own inline code (a compiler builtin, say) it is none of the program's business.
-    if (!declaration && !inHeader(place)) reportWarning("Unable to find declaration of " + name.name, name.location);
+    const bool standardName = name.name.compare(0, 5, "std::") == 0;
+    if (!declaration && !inHeader(place) && !standardName)
+        reportWarning("Unable to find declaration of " + name.name, name.location);
     return declaration;
 }
 
