@@ -475,7 +475,20 @@ bool deepEnough(const Module& module, LoadDepth depth) {
     return false;
 }
 
+// Each import loads its own imports before it returns: a chain of imports is as deep a
+// recursion. Deeper than this is refused; the stack vorn runs on holds it with room to spare.
+const int maxImportDepth = 10000;
+int importDepth = 0;
+
 ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
+    struct Deeper {
+        Deeper() { ++importDepth; }
+        ~Deeper() { --importDepth; }
+    } deeper;
+    if (importDepth > maxImportDepth)
+        throw CompileError("Imports nest deeper than " + std::to_string(maxImportDepth) + " modules: " + dottedName(name) +
+                               " is imported at the end of a chain that long",
+                           requestedAt);
     VerboseIndentScope indent;
     if (isLibraryName(name)) return loadFromLibrary(name);
     auto known = moduleRegistry.find(name);

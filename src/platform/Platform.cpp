@@ -14,6 +14,7 @@
 #include <windows.h>
 #endif
 #include <dirent.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -521,5 +522,54 @@ Registry& registry() {
 }
 
 void setRegistry(Registry* replacement) { registryOverride = replacement; }
+
+#ifdef _WIN32
+namespace {
+struct StackTask {
+    void (*task)(void*);
+    void* context;
+};
+DWORD WINAPI runStackTask(LPVOID parameter) {
+    StackTask* t = static_cast<StackTask*>(parameter);
+    t->task(t->context);
+    return 0;
+}
+}  // namespace
+
+bool runWithStack(std::size_t bytes, void (*task)(void*), void* context) {
+    StackTask t{task, context};
+    HANDLE thread = CreateThread(nullptr, bytes, runStackTask, &t, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) return false;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return true;
+}
+#else
+namespace {
+struct StackTask {
+    void (*task)(void*);
+    void* context;
+};
+void* runStackTask(void* parameter) {
+    StackTask* t = static_cast<StackTask*>(parameter);
+    t->task(t->context);
+    return nullptr;
+}
+}  // namespace
+
+bool runWithStack(std::size_t bytes, void (*task)(void*), void* context) {
+    StackTask t{task, context};
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    // The pages are only reserved: a run that stays shallow touches a few of them.
+    const bool made = pthread_attr_setstacksize(&attributes, bytes) == 0 &&
+                      pthread_create(&thread, &attributes, runStackTask, &t) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!made) return false;
+    pthread_join(thread, nullptr);
+    return true;
+}
+#endif
 
 }  // namespace platform

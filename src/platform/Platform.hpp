@@ -4,6 +4,7 @@
 // Must never print anything or decide a message: callers own the wording.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -127,6 +128,11 @@ struct CompilerPreprocessor {
     std::vector<std::string> includeDirectories;
 };
 CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand);
+
+// Runs task(context) on a thread of its own whose stack may grow to `bytes`, and waits for it:
+// deep but legitimate input (a long chain of imports) must not meet the main thread's small
+// stack. False when no such thread could be made; the task has then not run.
+bool runWithStack(std::size_t bytes, void (*task)(void*), void* context);
 
 // Read access to string values of a key store in the manner of the Windows registry under
 // the current user. The POSIX store holds no keys; tests put a fake in its place.

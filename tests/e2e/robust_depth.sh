@@ -3,7 +3,8 @@
 # calls, indexes and type operators, and 100,000 brackets or prefix operators. vorn must refuse
 # each with a positioned error, never end by a signal or with a sanitizer report. The deepest
 # trees it accepts (chains just inside the limit, alone, inside brackets and inside blocks)
-# must go through every later stage: linking, lookup, inference, emission and freeing.
+# must go through every later stage: linking, lookup, inference, emission and freeing. A chain
+# of imports too long to take is refused the same way.
 set -u
 source "$(dirname "$0")/common.bash"
 limit=$(sed -n 's/^const int maxTreeHeight = \([0-9]*\);.*/\1/p' "$2/src/Parser.hpp")
@@ -73,5 +74,15 @@ run nested 0
     echo "    return 0"
 } >blocks.vn
 run blocks 0
+
+# A chain of imports one longer than the loader takes is refused; it used to end in SIGSEGV.
+depth=$(sed -n 's/^const int maxImportDepth = \([0-9]*\);.*/\1/p' "$2/src/BuildManager.cpp")
+[ -n "$depth" ] || fail "no maxImportDepth in src/BuildManager.cpp"
+mkdir chain && cd chain
+for ((i = 0; i <= depth; i++)); do printf 'import M%d\nInt f%d()\n    return 1\n' $((i + 1)) "$i" >"M$i.vn"; done
+printf 'Int f%d()\n    return 1\n' $((depth + 1)) >"M$((depth + 1)).vn"
+printf 'import M0\nInt main()\n    return f0()\n' >chained.vn
+run chained 1 "Imports nest deeper than $depth modules"
+cd ..
 
 [ "$failures" -eq 0 ]
