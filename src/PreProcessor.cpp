@@ -153,6 +153,27 @@ constexpr BinaryOperator binaryOperators[] = {
     {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10},
 };
 
+// C++ spells these operators as words too; a C++ compiler reads them so in #if as well.
+struct AlternativeToken {
+    std::string_view word, op;
+};
+constexpr AlternativeToken alternativeTokens[] = {
+    {"and", "&&"},    {"or", "||"},     {"not", "!"},       {"bitand", "&"},   {"bitor", "|"},    {"xor", "^"},
+    {"compl", "~"},   {"not_eq", "!="}, {"and_eq", "&="},   {"or_eq", "|="},   {"xor_eq", "^="},
+};
+
+void spellOperators(Toks& tokens) {
+    for (Tok& t : tokens) {
+        if (!isIdentifier(t.token)) continue;
+        for (const AlternativeToken& a : alternativeTokens)
+            if (t.token.text == a.word) {
+                t.token.kind = Operator;
+                t.token.text = std::string(a.op);
+                t.token.textChanged();
+            }
+    }
+}
+
 int precedenceOf(const std::string& op) {
     for (const BinaryOperator& b : binaryOperators)
         if (op == b.text) return b.precedence;
@@ -651,8 +672,8 @@ struct PreProcessor::Engine {
             {"include", &Engine::onInclude, false}, {"include_next", &Engine::onInclude, false},
             {"error", &Engine::onError, false},    {"warning", &Engine::onWarning, false},
             {"pragma", &Engine::onPragma, false},
-            // "#line" changes only what __LINE__ would say; "#ident" and "#sccs" only the object file.
-            {"line", &Engine::onIgnored, false},   {"ident", &Engine::onIgnored, false},
+            // "#ident" and "#sccs" change only the object file.
+            {"line", &Engine::onLine, false},      {"ident", &Engine::onIgnored, false},
             {"sccs", &Engine::onIgnored, false},
         };
         if (line.size() < 2) return;  // "#" alone does nothing
@@ -663,7 +684,8 @@ struct PreProcessor::Engine {
             return;
         }
         // GCC's "# 12 "file"" line markers are read like "#line".
-        if (active() && name.kind != Number) reportError("unrecognized preprocessor directive", line[0].token.location);
+        if (active() && name.kind == Number) return onLine(f, line);
+        if (active()) reportError("unrecognized preprocessor directive", line[0].token.location);
     }
 
     const SourceLocation& operandLocation(const Toks& line) const {
@@ -749,6 +771,39 @@ struct PreProcessor::Engine {
 
     void onIgnored(File&, const Toks&) {}
 
+    // "#line N" and "#line N "name"": the next line is line N, of the file so named for
+    // __FILE__ and for every message about it. GCC's markers "# N "name" flags" are the same.
+    void onLine(File& f, const Toks& line) {
+        const bool marker = line[1].token.kind == Number;
+        Toks operand = expanded(Toks(line.begin() + (marker ? 1 : 2), line.end()));
+        const SourceLocation& where = operand.empty() ? line[1].token.location : operand[0].token.location;
+        if (operand.empty() || operand[0].token.kind != Number ||
+            operand[0].token.text.find_first_not_of("0123456789") != std::string::npos) {
+            reportError("#line expects a line number of decimal digits, not \"" +
+                            (operand.empty() ? std::string() : operand[0].token.text) + "\"",
+                        where);
+            return;
+        }
+        const std::string& digits = operand[0].token.text;
+        std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+        if (digits.size() - first > 10 || std::stoll("0" + digits.substr(first)) > 2147483647) {
+            reportError("line number out of range in #line: " + digits, where);
+            return;
+        }
+        std::string name = f.lexer->fileName();
+        if (operand.size() > 1) {
+            const Token& file = operand[1].token;
+            if (file.kind != String || file.text[0] != '"') {
+                reportError("invalid file name in #line: " + file.text, file.location);
+                return;
+            }
+            name = unquoteCString(file.text);
+            if (operand.size() > 2 && !marker)
+                reportWarning("extra tokens at end of #line directive", operand[2].token.location);
+        }
+        f.lexer->renumber(static_cast<int>(std::stoll("0" + digits.substr(first))), name);
+    }
+
     static std::string messageOf(const Toks& line) {
         std::string text;
         for (size_t i = 2; i < line.size(); ++i) {
@@ -767,14 +822,19 @@ struct PreProcessor::Engine {
         return text;
     }
 
-    bool condition(const Toks& line, size_t from) {
-        Toks operand(line.begin() + static_cast<std::ptrdiff_t>(from), line.end());
+    Toks expanded(const Toks& operand, bool inCondition = false) {
         VectorSource source(operand);
-        Expander expander(*this, source, true);
-        Toks expanded;
+        Expander expander(*this, source, inCondition);
+        Toks out;
         Tok t;
-        while (expander.next(t)) expanded.push_back(std::move(t));
-        return Evaluator(expanded).evaluate().isTrue();
+        while (expander.next(t)) out.push_back(std::move(t));
+        return out;
+    }
+
+    bool condition(const Toks& line, size_t from) {
+        Toks operand = expanded(Toks(line.begin() + static_cast<std::ptrdiff_t>(from), line.end()), true);
+        spellOperators(operand);
+        return Evaluator(operand).evaluate().isTrue();
     }
 
     void define(const Toks& line) {
@@ -900,12 +960,7 @@ struct PreProcessor::Engine {
         bool quoted = false;
         if (!includeName(operand, name, quoted)) {
             // C expands macros in any other operand and reads the result as one of the forms.
-            VectorSource source(operand);
-            Expander expander(*this, source, false);
-            Toks expanded;
-            Tok t;
-            while (expander.next(t)) expanded.push_back(std::move(t));
-            if (!includeName(expanded, name, quoted)) {
+            if (!includeName(expanded(operand), name, quoted)) {
                 reportError("#include expects \"FILENAME\" or <FILENAME>", where);
                 return;
             }
@@ -968,6 +1023,10 @@ struct PreProcessor::Engine {
                     t = featureTest(t);
                     return true;
                 }
+                if (name == "_Pragma") {
+                    pragmaOperator(t);
+                    continue;
+                }
                 if (builtin(t)) return true;
                 auto found = engine.pp.macros.find(name);
                 if (found == engine.pp.macros.end()) return true;
@@ -1028,6 +1087,24 @@ struct PreProcessor::Engine {
                 return false;
             }
             return true;
+        }
+
+        // `_Pragma ( "text" )` is "#pragma text" written where a directive cannot stand (in
+        // a macro's replacement); like #pragma it is dropped, its operand with it.
+        void pragmaOperator(const Tok& t) {
+            static const char* const shape[] = {"(", "\"", ")"};
+            for (const char* expected : shape) {
+                Tok u;
+                bool fits = raw(u) && (expected[0] == '"' ? u.token.kind == String && u.token.text[0] == '"'
+                                                          : is(u, expected));
+                if (!fits) {
+                    reportError("_Pragma takes a parenthesized string literal", t.token.location);
+                    if (!u.token.text.empty()) putBack(u);
+                    return;
+                }
+                if (expected[0] == '"' && u.token.text == "\"once\"" && !engine.files.empty())
+                    engine.onceOnly.insert(engine.files.back()->path);
+            }
         }
 
         // "defined X", "defined(X)" and the __has_ tests of #if, read without expansion and
