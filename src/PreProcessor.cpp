@@ -475,6 +475,9 @@ struct PreProcessor::Engine {
         std::string path;
         int foundAt = -1;  // index in searchDirs of the directory it came from; -1: none
         bool keepTokens = false;
+        // Found in a system directory (or beside a file that was): GCC's warnings about
+        // questionable but working text are not given there, and vorn's are warnings only.
+        bool system = false;
         Lexer* lexer = nullptr;
         Toks line;
         size_t pos = 0;
@@ -492,6 +495,7 @@ struct PreProcessor::Engine {
     PreProcessor& pp;
     PreProcessorSettings settings;
     std::vector<std::string> searchDirs;  // -I directories, then the system's
+    size_t systemFrom = 0;                // the first of the system's in searchDirs
     std::vector<File*> files;
     std::unordered_map<std::string, std::string> guards;  // path to the macro guarding it
     std::set<std::string> onceOnly;                        // "#pragma once" files
@@ -505,6 +509,7 @@ struct PreProcessor::Engine {
         if (runOptions.includeDirs.empty()) runOptions.includeDirs.emplace_back();
         for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) searchDirs.push_back(withSlash(runOptions.includeDirs[i]));
         for (const std::string& dir : runOptions.packageIncludeDirs) searchDirs.push_back(withSlash(dir));
+        systemFrom = searchDirs.size();
         for (const std::string& dir : settings.system.includeDirectories) searchDirs.push_back(withSlash(dir));
     }
 
@@ -517,6 +522,24 @@ struct PreProcessor::Engine {
     }
 
     bool active() const { return pp.conditions.empty() || pp.conditions.back() == 0; }
+
+    // Text C accepts but that is likely a mistake: a warning, and none in a system header.
+    void warnUnlessSystem(const std::string& message, const SourceLocation& where) const {
+        if (files.empty() || !files.back()->system) reportWarning(message, where);
+    }
+    // Text GCC rejects: an error, but only a warning in a system header, which must never stop
+    // a translation that merely imports it.
+    void rejectUnlessSystem(const std::string& message, const SourceLocation& where) const {
+        if (!files.empty() && files.back()->system)
+            reportWarning(message, where);
+        else
+            reportError(message, where);
+    }
+
+    void warnExtraTokens(const Toks& line, size_t from) const {
+        if (line.size() > from)
+            warnUnlessSystem("extra tokens at end of #" + line[1].token.text + " directive", line[from].token.location);
+    }
 
     // ---- Files ----
 
@@ -577,6 +600,8 @@ struct PreProcessor::Engine {
         file.path = path;
         file.foundAt = foundAt;
         file.keepTokens = keepTokens;
+        file.system = (foundAt >= 0 && static_cast<size_t>(foundAt) >= systemFrom) ||
+                      (foundAt < 0 && !files.empty() && files.back()->system);
         file.lexer = &lexer;
         file.conditionBase = pp.conditions.size();
         FileScope scope(*this, file, directoryOf(path));
@@ -638,7 +663,12 @@ struct PreProcessor::Engine {
                     continue;
                 }
                 f.sawContent = true;
-                if (engine.active() && f.keepTokens) f.lineReady = true;
+                if (!engine.active()) continue;
+                for (const Tok& t : f.line)
+                    if (t.token.text == "__VA_ARGS__")
+                        engine.warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro",
+                                                t.token.location);
+                if (f.keepTokens) f.lineReady = true;
             }
         }
     };
@@ -729,6 +759,7 @@ struct PreProcessor::Engine {
         pp.conditions.pop_back();
         if (pp.conditions.size() == f.guardLevel) f.guardBroken = true;
         bool outerActive = active();
+        if (outerActive && line[1].token.text == "else") warnExtraTokens(line, 2);
         if (line[1].token.text == "else")
             pp.conditions.push_back(outerActive && state == 1 ? 0 : 2);
         else if (state == 1 && outerActive)
@@ -743,6 +774,7 @@ struct PreProcessor::Engine {
             return;
         }
         pp.conditions.pop_back();
+        if (active()) warnExtraTokens(line, 2);
         if (!f.guard.empty() && pp.conditions.size() == f.guardLevel) {
             if (f.guardClosed) f.guardBroken = true;
             f.guardClosed = true;
@@ -869,7 +901,36 @@ struct PreProcessor::Engine {
                     if (macro->parameters[p] == t.token.text) parameter = static_cast<int>(p);
             macro->parameterAt.push_back(parameter);
         }
+        checkReplacement(*macro);
+        auto old = pp.macros.find(name);
+        if (old != pp.macros.end() && !sameDefinition(*old->second, *macro))
+            warnUnlessSystem("\"" + name + "\" redefined with a different replacement", line[2].token.location);
         pp.macros[name] = macro;
+    }
+
+    // What C forbids in a replacement list, each at its token.
+    void checkReplacement(const Macro& macro) const {
+        const size_t n = macro.body.size();
+        for (size_t i = 0; i < n; ++i) {
+            const Token& b = macro.body[i];
+            if (b.kind == Operator && b.text == "##" && (i == 0 || i + 1 == n))
+                rejectUnlessSystem("\"##\" cannot stand at either end of a macro's replacement", b.location);
+            else if (macro.functionLike && b.kind == Operator && b.text == "#" && (i + 1 == n || macro.parameterAt[i + 1] < 0))
+                rejectUnlessSystem("\"#\" is not followed by a macro parameter", b.location);
+            else if (b.text == "__VA_ARGS__" && macro.parameterAt[i] < 0)
+                warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro", b.location);
+        }
+    }
+
+    // C's rule for a harmless redefinition: the same parameters and the same replacement,
+    // token for token, with blanks between the same tokens.
+    static bool sameDefinition(const Macro& a, const Macro& b) {
+        if (a.functionLike != b.functionLike || a.variadic != b.variadic || a.parameters != b.parameters ||
+            a.body.size() != b.body.size())
+            return false;
+        for (size_t i = 0; i < a.body.size(); ++i)
+            if (a.body[i].text != b.body[i].text || (i > 0 && a.blankBefore[i] != b.blankBefore[i])) return false;
+        return true;
     }
 
     // Reads "a, b, ...)" from `i`; returns the index after ")".
@@ -1304,11 +1365,16 @@ PreProcessor::PreProcessor(const std::string& path, LexerOptions options, const 
         Lexer lexer(in, "macro", this->options);
         while (lexer.back().kind != EndOfFile) lexer.fill();
         MacroPtr macro(new Macro);
+        bool blank = true;
         for (const Token& t : lexer) {
-            if (t.kind == Whitespace || t.kind == EndOfFile) continue;
+            if (t.kind == Whitespace || t.kind == EndOfFile) {
+                blank = true;
+                continue;
+            }
             macro->body.push_back(t);
-            macro->blankBefore.push_back(true);
+            macro->blankBefore.push_back(blank);
             macro->parameterAt.push_back(-1);
+            blank = false;
         }
         macros[define.first] = macro;
     }
