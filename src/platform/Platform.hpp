@@ -126,6 +126,10 @@ struct CompilerPreprocessor {
     std::string predefines;
     std::vector<std::string> includeDirectories;
 };
+// Runs the compiler each time it is called.
+CompilerPreprocessor queryCompilerPreprocessor(const std::string& compilerCommand);
+// The same answer, kept in a cache file per compiler (CompilerCache.cpp): the compiler is run
+// only when its command, executable, size or modification time differ from the cached ones.
 CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand);
 
 // Read access to string values of a key store in the manner of the Windows registry under
