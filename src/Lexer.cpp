@@ -124,8 +124,11 @@ void Lexer::skipSplices() {
 
 int Lexer::peekChar() {
     if (pushedCount) return pushedBack[pushedCount - 1];
-    if (has(LineSplice)) skipSplices();
     int c = input ? input->sgetc() : std::char_traits<char>::eof();
+    if (c == '\\' && has(LineSplice)) {
+        skipSplices();
+        c = input->sgetc();
+    }
     if (c == std::char_traits<char>::eof()) return -1;
     return c == '\r' ? '\n' : c;
 }
@@ -135,7 +138,8 @@ int Lexer::getChar() {
     if (pushedCount) {
         c = pushedBack[--pushedCount];
     } else {
-        if (has(LineSplice)) skipSplices();
+        // Splices are looked for only at a backslash, so that other characters cost nothing.
+        if (input && input->sgetc() == '\\' && has(LineSplice)) skipSplices();
         c = input ? input->sbumpc() : std::char_traits<char>::eof();
         if (c == std::char_traits<char>::eof()) return -1;
         // A Windows line end is one line end; so is a lone CR.
