@@ -1,8 +1,8 @@
 // The preprocessor against GCC's: the same headers through vorn's PreProcessor (in process, the
 // compiler asked once beforehand, as vorn does once per run) and through `g++ -std=c++17 -E`
-// (a process per run, its start included), plus the vorn-pp tool end to end (which asks the
-// compiler each time it starts). Inputs: zlib.h and sqlite3.h with everything they include, and
-// a generated header of 1 MB. bench/pp_vs_gcc.sh runs this and prints the ratios.
+// (a process per run, its start included), plus the vorn-pp tool end to end (which reads the
+// compiler's answer from ~/.cache/vorn once a first run has asked). Inputs: zlib.h and
+// sqlite3.h with everything they include, and a generated header of 1 MB. bench/pp_vs_gcc.sh runs this and prints the ratios.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

@@ -2,6 +2,8 @@
 // only ever sees braces; every statement is followed by a block, its body or an empty pair.
 #include "Lexer.hpp"
 
+#include <limits>
+
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -103,9 +105,30 @@ Lexer::Lexer(std::istream& in, const std::string& fileName, LexerOptions options
 
 // ---- Character reader ------------------------------------------------------------------
 
+// C joins a line ending in a backslash to the next before it cuts tokens, so a splice may
+// fall inside a name, a number, a literal or a comment: it is taken out here, below them all.
+void Lexer::skipSplices() {
+    while (input && input->sgetc() == '\\') {
+        input->sbumpc();
+        int next = input->sgetc();
+        if (next != '\n' && next != '\r') {
+            input->sungetc();
+            return;
+        }
+        input->sbumpc();
+        if (next == '\r' && input->sgetc() == '\n') input->sbumpc();
+        if (line < std::numeric_limits<int>::max()) ++line;
+        currentColumn = 0;
+    }
+}
+
 int Lexer::peekChar() {
     if (pushedCount) return pushedBack[pushedCount - 1];
     int c = input ? input->sgetc() : std::char_traits<char>::eof();
+    if (c == '\\' && has(LineSplice)) {
+        skipSplices();
+        c = input->sgetc();
+    }
     if (c == std::char_traits<char>::eof()) return -1;
     return c == '\r' ? '\n' : c;
 }
@@ -115,6 +138,8 @@ int Lexer::getChar() {
     if (pushedCount) {
         c = pushedBack[--pushedCount];
     } else {
+        // Splices are looked for only at a backslash, so that other characters cost nothing.
+        if (input && input->sgetc() == '\\' && has(LineSplice)) skipSplices();
         c = input ? input->sbumpc() : std::char_traits<char>::eof();
         if (c == std::char_traits<char>::eof()) return -1;
         // A Windows line end is one line end; so is a lone CR.
@@ -124,12 +149,17 @@ int Lexer::getChar() {
         }
     }
     if (c == '\n') {
-        ++line;
+        if (line < std::numeric_limits<int>::max()) ++line;  // "#line 2147483647" is the last
         currentColumn = 0;
     } else {
         ++currentColumn;
     }
     return c;
+}
+
+void Lexer::renumber(int nextLine, const std::string& fileName) {
+    line = nextLine;
+    file = internFileName(fileName);
 }
 
 // Only ever called for a byte on the current line, never for a line end.
@@ -292,13 +322,6 @@ void Lexer::fill() {
     case ',':
         beginToken(Name);
         return append(Delimiter, ",");
-    case '\\':
-        if (has(LineSplice) && peekChar() == '\n') {
-            emitSpace(" ");
-            getChar();
-            return;
-        }
-        break;
     case '/': {
         int next = peekChar();
         if (next == '/') return readLineComment();
@@ -367,8 +390,8 @@ void Lexer::readClosingBrace() {
 // ---- Comments ----------------------------------------------------------------------------
 
 void Lexer::readLineComment() {
-    for (int c = getChar(); c >= 0 && c != '\n'; c = getChar())
-        if (c == '\\' && has(LineSplice)) getChar();
+    int c = getChar();
+    while (c >= 0 && c != '\n') c = getChar();
     atLineStart = true;
     emitSpace("\n");
 }

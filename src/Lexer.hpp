@@ -51,6 +51,11 @@ public:
     std::string streamName() const override { return "lexer"; }
     bool bracesAreLayout() const override { return has(Indentation); }
 
+    // C's "#line": the line after the current one is `nextLine` of `fileName`. Called between
+    // lines, when no token of the next line has been read.
+    void renumber(int nextLine, const std::string& fileName);
+    const std::string& fileName() const { return *file; }
+
     struct Block {
         int indent;        // column of the block's lines; -1 for an explicit "{" block
         int openBrackets;  // "(" and "[" open in this block
@@ -61,6 +66,7 @@ public:
 private:
     // Character reader: bytes, with CR LF and a lone CR both arriving as one '\n'.
     int peekChar();
+    void skipSplices();
     int getChar();
     void ungetChar(int c);
     void skipByteOrderMark();

@@ -153,6 +153,27 @@ constexpr BinaryOperator binaryOperators[] = {
     {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10},
 };
 
+// C++ spells these operators as words too; a C++ compiler reads them so in #if as well.
+struct AlternativeToken {
+    std::string_view word, op;
+};
+constexpr AlternativeToken alternativeTokens[] = {
+    {"and", "&&"},    {"or", "||"},     {"not", "!"},       {"bitand", "&"},   {"bitor", "|"},    {"xor", "^"},
+    {"compl", "~"},   {"not_eq", "!="}, {"and_eq", "&="},   {"or_eq", "|="},   {"xor_eq", "^="},
+};
+
+void spellOperators(Toks& tokens) {
+    for (Tok& t : tokens) {
+        if (!isIdentifier(t.token)) continue;
+        for (const AlternativeToken& a : alternativeTokens)
+            if (t.token.text == a.word) {
+                t.token.kind = Operator;
+                t.token.text = std::string(a.op);
+                t.token.textChanged();
+            }
+    }
+}
+
 int precedenceOf(const std::string& op) {
     for (const BinaryOperator& b : binaryOperators)
         if (op == b.text) return b.precedence;
@@ -454,6 +475,9 @@ struct PreProcessor::Engine {
         std::string path;
         int foundAt = -1;  // index in searchDirs of the directory it came from; -1: none
         bool keepTokens = false;
+        // Found in a system directory (or beside a file that was): GCC's warnings about
+        // questionable but working text are not given there, and vorn's are warnings only.
+        bool system = false;
         Lexer* lexer = nullptr;
         Toks line;
         size_t pos = 0;
@@ -471,6 +495,7 @@ struct PreProcessor::Engine {
     PreProcessor& pp;
     PreProcessorSettings settings;
     std::vector<std::string> searchDirs;  // -I directories, then the system's
+    size_t systemFrom = 0;                // the first of the system's in searchDirs
     std::vector<File*> files;
     std::unordered_map<std::string, std::string> guards;  // path to the macro guarding it
     std::set<std::string> onceOnly;                        // "#pragma once" files
@@ -484,6 +509,7 @@ struct PreProcessor::Engine {
         if (runOptions.includeDirs.empty()) runOptions.includeDirs.emplace_back();
         for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) searchDirs.push_back(withSlash(runOptions.includeDirs[i]));
         for (const std::string& dir : runOptions.packageIncludeDirs) searchDirs.push_back(withSlash(dir));
+        systemFrom = searchDirs.size();
         for (const std::string& dir : settings.system.includeDirectories) searchDirs.push_back(withSlash(dir));
     }
 
@@ -496,6 +522,24 @@ struct PreProcessor::Engine {
     }
 
     bool active() const { return pp.conditions.empty() || pp.conditions.back() == 0; }
+
+    // Text C accepts but that is likely a mistake: a warning, and none in a system header.
+    void warnUnlessSystem(const std::string& message, const SourceLocation& where) const {
+        if (files.empty() || !files.back()->system) reportWarning(message, where);
+    }
+    // Text GCC rejects: an error, but only a warning in a system header, which must never stop
+    // a translation that merely imports it.
+    void rejectUnlessSystem(const std::string& message, const SourceLocation& where) const {
+        if (!files.empty() && files.back()->system)
+            reportWarning(message, where);
+        else
+            reportError(message, where);
+    }
+
+    void warnExtraTokens(const Toks& line, size_t from) const {
+        if (line.size() > from)
+            warnUnlessSystem("extra tokens at end of #" + line[1].token.text + " directive", line[from].token.location);
+    }
 
     // ---- Files ----
 
@@ -556,6 +600,8 @@ struct PreProcessor::Engine {
         file.path = path;
         file.foundAt = foundAt;
         file.keepTokens = keepTokens;
+        file.system = (foundAt >= 0 && static_cast<size_t>(foundAt) >= systemFrom) ||
+                      (foundAt < 0 && !files.empty() && files.back()->system);
         file.lexer = &lexer;
         file.conditionBase = pp.conditions.size();
         FileScope scope(*this, file, directoryOf(path));
@@ -617,7 +663,12 @@ struct PreProcessor::Engine {
                     continue;
                 }
                 f.sawContent = true;
-                if (engine.active() && f.keepTokens) f.lineReady = true;
+                if (!engine.active()) continue;
+                for (const Tok& t : f.line)
+                    if (t.token.text == "__VA_ARGS__")
+                        engine.warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro",
+                                                t.token.location);
+                if (f.keepTokens) f.lineReady = true;
             }
         }
     };
@@ -651,8 +702,8 @@ struct PreProcessor::Engine {
             {"include", &Engine::onInclude, false}, {"include_next", &Engine::onInclude, false},
             {"error", &Engine::onError, false},    {"warning", &Engine::onWarning, false},
             {"pragma", &Engine::onPragma, false},
-            // "#line" changes only what __LINE__ would say; "#ident" and "#sccs" only the object file.
-            {"line", &Engine::onIgnored, false},   {"ident", &Engine::onIgnored, false},
+            // "#ident" and "#sccs" change only the object file.
+            {"line", &Engine::onLine, false},      {"ident", &Engine::onIgnored, false},
             {"sccs", &Engine::onIgnored, false},
         };
         if (line.size() < 2) return;  // "#" alone does nothing
@@ -663,7 +714,8 @@ struct PreProcessor::Engine {
             return;
         }
         // GCC's "# 12 "file"" line markers are read like "#line".
-        if (active() && name.kind != Number) reportError("unrecognized preprocessor directive", line[0].token.location);
+        if (active() && name.kind == Number) return onLine(f, line);
+        if (active()) reportError("unrecognized preprocessor directive", line[0].token.location);
     }
 
     const SourceLocation& operandLocation(const Toks& line) const {
@@ -707,6 +759,7 @@ struct PreProcessor::Engine {
         pp.conditions.pop_back();
         if (pp.conditions.size() == f.guardLevel) f.guardBroken = true;
         bool outerActive = active();
+        if (outerActive && line[1].token.text == "else") warnExtraTokens(line, 2);
         if (line[1].token.text == "else")
             pp.conditions.push_back(outerActive && state == 1 ? 0 : 2);
         else if (state == 1 && outerActive)
@@ -721,6 +774,7 @@ struct PreProcessor::Engine {
             return;
         }
         pp.conditions.pop_back();
+        if (active()) warnExtraTokens(line, 2);
         if (!f.guard.empty() && pp.conditions.size() == f.guardLevel) {
             if (f.guardClosed) f.guardBroken = true;
             f.guardClosed = true;
@@ -749,6 +803,39 @@ struct PreProcessor::Engine {
 
     void onIgnored(File&, const Toks&) {}
 
+    // "#line N" and "#line N "name"": the next line is line N, of the file so named for
+    // __FILE__ and for every message about it. GCC's markers "# N "name" flags" are the same.
+    void onLine(File& f, const Toks& line) {
+        const bool marker = line[1].token.kind == Number;
+        Toks operand = expanded(Toks(line.begin() + (marker ? 1 : 2), line.end()));
+        const SourceLocation& where = operand.empty() ? line[1].token.location : operand[0].token.location;
+        if (operand.empty() || operand[0].token.kind != Number ||
+            operand[0].token.text.find_first_not_of("0123456789") != std::string::npos) {
+            reportError("#line expects a line number of decimal digits, not \"" +
+                            (operand.empty() ? std::string() : operand[0].token.text) + "\"",
+                        where);
+            return;
+        }
+        const std::string& digits = operand[0].token.text;
+        std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+        if (digits.size() - first > 10 || std::stoll("0" + digits.substr(first)) > 2147483647) {
+            reportError("line number out of range in #line: " + digits, where);
+            return;
+        }
+        std::string name = f.lexer->fileName();
+        if (operand.size() > 1) {
+            const Token& file = operand[1].token;
+            if (file.kind != String || file.text[0] != '"') {
+                reportError("invalid file name in #line: " + file.text, file.location);
+                return;
+            }
+            name = unquoteCString(file.text);
+            if (operand.size() > 2 && !marker)
+                reportWarning("extra tokens at end of #line directive", operand[2].token.location);
+        }
+        f.lexer->renumber(static_cast<int>(std::stoll("0" + digits.substr(first))), name);
+    }
+
     static std::string messageOf(const Toks& line) {
         std::string text;
         for (size_t i = 2; i < line.size(); ++i) {
@@ -767,14 +854,19 @@ struct PreProcessor::Engine {
         return text;
     }
 
-    bool condition(const Toks& line, size_t from) {
-        Toks operand(line.begin() + static_cast<std::ptrdiff_t>(from), line.end());
+    Toks expanded(const Toks& operand, bool inCondition = false) {
         VectorSource source(operand);
-        Expander expander(*this, source, true);
-        Toks expanded;
+        Expander expander(*this, source, inCondition);
+        Toks out;
         Tok t;
-        while (expander.next(t)) expanded.push_back(std::move(t));
-        return Evaluator(expanded).evaluate().isTrue();
+        while (expander.next(t)) out.push_back(std::move(t));
+        return out;
+    }
+
+    bool condition(const Toks& line, size_t from) {
+        Toks operand = expanded(Toks(line.begin() + static_cast<std::ptrdiff_t>(from), line.end()), true);
+        spellOperators(operand);
+        return Evaluator(operand).evaluate().isTrue();
     }
 
     void define(const Toks& line) {
@@ -809,7 +901,36 @@ struct PreProcessor::Engine {
                     if (macro->parameters[p] == t.token.text) parameter = static_cast<int>(p);
             macro->parameterAt.push_back(parameter);
         }
+        checkReplacement(*macro);
+        auto old = pp.macros.find(name);
+        if (old != pp.macros.end() && !sameDefinition(*old->second, *macro))
+            warnUnlessSystem("\"" + name + "\" redefined with a different replacement", line[2].token.location);
         pp.macros[name] = macro;
+    }
+
+    // What C forbids in a replacement list, each at its token.
+    void checkReplacement(const Macro& macro) const {
+        const size_t n = macro.body.size();
+        for (size_t i = 0; i < n; ++i) {
+            const Token& b = macro.body[i];
+            if (b.kind == Operator && b.text == "##" && (i == 0 || i + 1 == n))
+                rejectUnlessSystem("\"##\" cannot stand at either end of a macro's replacement", b.location);
+            else if (macro.functionLike && b.kind == Operator && b.text == "#" && (i + 1 == n || macro.parameterAt[i + 1] < 0))
+                rejectUnlessSystem("\"#\" is not followed by a macro parameter", b.location);
+            else if (b.text == "__VA_ARGS__" && macro.parameterAt[i] < 0)
+                warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro", b.location);
+        }
+    }
+
+    // C's rule for a harmless redefinition: the same parameters and the same replacement,
+    // token for token, with blanks between the same tokens.
+    static bool sameDefinition(const Macro& a, const Macro& b) {
+        if (a.functionLike != b.functionLike || a.variadic != b.variadic || a.parameters != b.parameters ||
+            a.body.size() != b.body.size())
+            return false;
+        for (size_t i = 0; i < a.body.size(); ++i)
+            if (a.body[i].text != b.body[i].text || (i > 0 && a.blankBefore[i] != b.blankBefore[i])) return false;
+        return true;
     }
 
     // Reads "a, b, ...)" from `i`; returns the index after ")".
@@ -900,12 +1021,7 @@ struct PreProcessor::Engine {
         bool quoted = false;
         if (!includeName(operand, name, quoted)) {
             // C expands macros in any other operand and reads the result as one of the forms.
-            VectorSource source(operand);
-            Expander expander(*this, source, false);
-            Toks expanded;
-            Tok t;
-            while (expander.next(t)) expanded.push_back(std::move(t));
-            if (!includeName(expanded, name, quoted)) {
+            if (!includeName(expanded(operand), name, quoted)) {
                 reportError("#include expects \"FILENAME\" or <FILENAME>", where);
                 return;
             }
@@ -968,6 +1084,10 @@ struct PreProcessor::Engine {
                     t = featureTest(t);
                     return true;
                 }
+                if (name == "_Pragma") {
+                    pragmaOperator(t);
+                    continue;
+                }
                 if (builtin(t)) return true;
                 auto found = engine.pp.macros.find(name);
                 if (found == engine.pp.macros.end()) return true;
@@ -1028,6 +1148,24 @@ struct PreProcessor::Engine {
                 return false;
             }
             return true;
+        }
+
+        // `_Pragma ( "text" )` is "#pragma text" written where a directive cannot stand (in
+        // a macro's replacement); like #pragma it is dropped, its operand with it.
+        void pragmaOperator(const Tok& t) {
+            static const char* const shape[] = {"(", "\"", ")"};
+            for (const char* expected : shape) {
+                Tok u;
+                bool fits = raw(u) && (expected[0] == '"' ? u.token.kind == String && u.token.text[0] == '"'
+                                                          : is(u, expected));
+                if (!fits) {
+                    reportError("_Pragma takes a parenthesized string literal", t.token.location);
+                    if (!u.token.text.empty()) putBack(u);
+                    return;
+                }
+                if (expected[0] == '"' && u.token.text == "\"once\"" && !engine.files.empty())
+                    engine.onceOnly.insert(engine.files.back()->path);
+            }
         }
 
         // "defined X", "defined(X)" and the __has_ tests of #if, read without expansion and
@@ -1227,11 +1365,16 @@ PreProcessor::PreProcessor(const std::string& path, LexerOptions options, const 
         Lexer lexer(in, "macro", this->options);
         while (lexer.back().kind != EndOfFile) lexer.fill();
         MacroPtr macro(new Macro);
+        bool blank = true;
         for (const Token& t : lexer) {
-            if (t.kind == Whitespace || t.kind == EndOfFile) continue;
+            if (t.kind == Whitespace || t.kind == EndOfFile) {
+                blank = true;
+                continue;
+            }
             macro->body.push_back(t);
-            macro->blankBefore.push_back(true);
+            macro->blankBefore.push_back(blank);
             macro->parameterAt.push_back(-1);
+            blank = false;
         }
         macros[define.first] = macro;
     }

@@ -236,7 +236,7 @@ int captureCommandOutput(const std::string& commandLine, std::string& output) {
 #endif
 }
 
-CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand) {
+CompilerPreprocessor queryCompilerPreprocessor(const std::string& compilerCommand) {
     CompilerPreprocessor facts;
     // Both streams in one pipe: the macros arrive on stdout, the search list on stderr.
     std::string commandLine = compilerCommand + " -x c++ -E -dM -v /dev/null 2>&1";

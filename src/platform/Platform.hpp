@@ -127,6 +127,10 @@ struct CompilerPreprocessor {
     std::string predefines;
     std::vector<std::string> includeDirectories;
 };
+// Runs the compiler each time it is called.
+CompilerPreprocessor queryCompilerPreprocessor(const std::string& compilerCommand);
+// The same answer, kept in a cache file per compiler (CompilerCache.cpp): the compiler is run
+// only when its command, executable, size or modification time differ from the cached ones.
 CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand);
 
 // Runs task(context) on a thread of its own whose stack may grow to `bytes`, and waits for it:

@@ -14,7 +14,8 @@ includes=(-I inc -I inc/a -I inc/b)
 
 # g++ -E output without line markers for the files below the top one, and without #pragma
 # lines, which GCC passes on to the compiler and vorn carries out or drops.
-top_file_only() { awk '/^# [0-9]+ "/ { if (top == "") top = $3; keep = ($3 == top); next } /^#(pragma|ident)/ { next } keep'; }
+# A marker without flags naming another file, met inside the top file, is its #line: still the top file.
+top_file_only() { awk '/^# [0-9]+ "/ { if (top == "") top = $3; if (NF > 3 || $3 == top || !keep) keep = ($3 == top); next } /^#(pragma|ident)/ { next } keep'; }
 
 compare() {  # name, vorn's text, gcc's text
     "$pp" --lex "$3" | tr -s ' \n' '\n\n' > "$tmp/gcc.tokens"
@@ -25,12 +26,15 @@ compare() {  # name, vorn's text, gcc's text
     fi
 }
 
-for input in *.h; do
+# *.hpp inputs hold what only C++ reads so; they are compared with g++.
+for input in *.h *.hpp; do
+    cc=gcc
+    [ "${input%.hpp}" != "$input" ] && cc=g++
     "$pp" "${includes[@]}" "$input" > "$tmp/vorn.txt" 2> "$tmp/vorn.err" || { fail "$input: vorn-pp failed"; cat "$tmp/vorn.err"; }
-    gcc -E "${includes[@]}" "$input" 2>/dev/null | top_file_only > "$tmp/gcc.txt"
+    $cc -E "${includes[@]}" "$input" 2>/dev/null | top_file_only > "$tmp/gcc.txt"
     compare "$input" "$tmp/vorn.txt" "$tmp/gcc.txt"
     "$pp" --all "${includes[@]}" "$input" > "$tmp/vorn.txt" 2>/dev/null
-    gcc -E -P "${includes[@]}" "$input" 2>/dev/null | grep -Ev '^#(pragma|ident)' > "$tmp/gcc.txt"
+    $cc -E -P "${includes[@]}" "$input" 2>/dev/null | grep -Ev '^#(pragma|ident)' > "$tmp/gcc.txt"
     compare "$input --all" "$tmp/vorn.txt" "$tmp/gcc.txt"
 done
 

@@ -378,7 +378,7 @@ TEST_F(LexerTest, WhitespaceTokens) {
         {"a // c\nb", "a <nl> b"},
         {"a /* x\n */ b", "a <sp> b"},     // a block comment counts as a blank
         {"a \\\n b", "a <sp> b"},          // a line splice joins the lines
-        {"a\\\nb", "a <sp> b"},
+        {"a\\\nb", "ab"},                 // even inside a name
         {"a \\ b", "a <sp> \\ <sp> b"},    // a backslash elsewhere is an operator
         {"a  ", "a"},                      // trailing blanks are dropped at the end
         {"a /* c */", "a"},

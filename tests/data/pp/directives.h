@@ -37,3 +37,7 @@ third_elif
 after_line
 #  define   SPACED   x   y
 SPACED
+_Pragma("weak something") after_pragma_operator
+#define PRAGMA(text) _Pragma(#text) after_pragma_in_macro
+PRAGMA(pack(push, 1)) PRAGMA(pack(pop))
+_Pragma ( "once" ) after_pragma_once

@@ -7,3 +7,10 @@ AT(
   first
 )
 line_is __LINE__
+#line 1234
+__LINE__ __FILE__
+#define LINE_NUMBER 77
+#line LINE_NUMBER "renamed.h"
+__LINE__ __FILE__ HERE
+#line 2147483647
+__LINE__
