@@ -371,13 +371,8 @@ int runShellCommand(const std::string& commandLine, std::string* failure) {
 #else
     // Started directly rather than through system(), which cannot tell a shell that could not
     // be started (a line too long for the system) from one that exited with 127.
-    const char* argv[] = {"sh", "-c", commandLine.c_str(), nullptr};
-    pid_t child;
-    const int error = ::posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
-    if (error != 0) {
-        if (failure) *failure = std::strerror(error);
-        return -1;
-    }
+    const ProcessId child = startShellCommand(commandLine, failure);
+    if (child == -1) return -1;
     int status;
     while (::waitpid(child, &status, 0) < 0)
         if (errno != EINTR) {
