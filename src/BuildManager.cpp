@@ -476,8 +476,9 @@ bool deepEnough(const Module& module, LoadDepth depth) {
 }
 
 // Each import loads its own imports before it returns: a chain of imports is as deep a
-// recursion. Deeper than this is refused; the stack vorn runs on holds it with room to spare.
-const int maxImportDepth = 10000;
+// recursion. Deeper than this is refused; the stack vorn runs on holds it with room to spare,
+// and the refusal unwinds less than the 64 MB that a sanitizer build's larger frames allow.
+const int maxImportDepth = 3000;
 int importDepth = 0;
 
 ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
