@@ -2,7 +2,9 @@
 // its whole command line to vorn in the cl.exe emulation, which starts realcl.exe itself.
 // Takes any arguments and interprets none but a lone --version or no argument at all (its
 // usage); gives vorn's exit status. Never prints anything else of its own except that vorn
-// could not be started, and never lets a shell read an argument.
+// could not be started. vorn is started directly, found where the command processor would
+// find it, so that no shell or command processor reads an argument ('%', '^' and quotes
+// arrive as they were given).
 #include <iostream>
 #include <string>
 #include <vector>

@@ -32,6 +32,7 @@
 #include "RunOptions.hpp"
 #include "VisualCppEmulation.hpp"
 #include "platform/Platform.hpp"
+#include "../tests/support/PortableSupport.hpp"
 
 namespace fuzzing {
 
@@ -287,11 +288,7 @@ inline HeaderOutcome parseHeader(const std::uint8_t* data, std::size_t size) {
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& label) {
-        std::string pattern = platform::temporaryDirectory() + "/vorn-" + label + "-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a folder like " + pattern);
-        path = std::string(name.data()) + "/";
+        path = portable::uniqueDirectory(platform::temporaryDirectory() + "/vorn-" + label + "-") + "/";
     }
     ~ScratchFolder() {
         std::error_code ignored;

@@ -216,6 +216,12 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
                            request.components.begin() + std::min<size_t>(2, request.components.size()));
     ModuleName wanted = request;
     if (!wanted.components.empty() && wanted.components.back() == "*") wanted.components.pop_back();
+    ModuleName registered;
+    registered.components = libraryRegistryName(wanted.components);
+    // A module already known under its capitalised name is that module, however the request
+    // is spelt: where the file system ignores case, "BUILDIN.vnl" would read it a second time.
+    auto known = moduleRegistry.find(registered);
+    if (known != moduleRegistry.end() && known->second) return known->second;
     if (!moduleRegistry.count(file)) {
         std::vector<ModulePtr> described = LibFrontEnd().readLibrary(file);
         for (const ModulePtr& each : described) {
@@ -225,8 +231,6 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
         }
         moduleRegistry[file] = described.empty() ? ModulePtr() : described.front();
     }
-    ModuleName registered;
-    registered.components = libraryRegistryName(wanted.components);
     auto found = moduleRegistry.find(registered);
     return found == moduleRegistry.end() ? ModulePtr() : found->second;
 }

@@ -1251,7 +1251,11 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
 
 platform::FileTime CppFrontEnd::sourceTime(const ModuleName& name) {
     if (name.extension != "h" && name.extension != "hpp") return 0;
-    const platform::FileTime header = platform::modificationTime(headerPathOf(name));
+    const std::string path = headerPathOf(name);
+    // A module is found by its exact name: "widgets.h" must not stand for "import Widgets"
+    // where the file system ignores case, least of all in front of a Widgets.vni.
+    platform::FileTime header = platform::modificationTime(path);
+    if (header != 0 && !platform::nameMatchesExactly(path)) header = 0;
     // The wrapper written for the header carries the interface file's defines, so an edited
     // interface file makes it out of date as much as an edited header.
     if (header == 0 || !currentIncludeModule || !currentIncludeModule->location.hasFile()) return header;

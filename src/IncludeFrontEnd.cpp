@@ -125,8 +125,21 @@ ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocatio
 
 }  // namespace
 
+// The compiler's own search list, then the folders the environment names (on Windows, where
+// no compiler may be there to ask).
+platform::CompilerPreprocessor withEnvironmentFolders(platform::CompilerPreprocessor facts) {
+    for (const std::string& folder : platform::environmentIncludeDirectories()) {
+        if (std::find(facts.includeDirectories.begin(), facts.includeDirectories.end(), folder) ==
+            facts.includeDirectories.end())
+            facts.includeDirectories.push_back(folder);
+        facts.found = true;
+    }
+    return facts;
+}
+
 const platform::CompilerPreprocessor& systemPreprocessor() {
-    static const platform::CompilerPreprocessor facts = platform::askCompilerPreprocessor(runOptions.cxxCommand);
+    static const platform::CompilerPreprocessor facts =
+        withEnvironmentFolders(platform::askCompilerPreprocessor(runOptions.cxxCommand));
     return facts;
 }
 
@@ -219,7 +232,9 @@ std::string headerIncludeText(const ModuleName& name) {
 }
 
 platform::FileTime IncludeFrontEnd::sourceTime(const ModuleName& name) {
-    return platform::modificationTime(sourcePath(name, "vni"));
+    const std::string path = sourcePath(name, "vni");
+    const platform::FileTime time = platform::modificationTime(path);
+    return time != 0 && platform::nameMatchesExactly(path) ? time : 0;
 }
 
 ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {

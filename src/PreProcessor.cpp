@@ -108,7 +108,7 @@ std::string timeText(const char* format) {
     std::time_t now = std::time(nullptr);
     char text[64];
     std::tm local{};
-    localtime_r(&now, &local);
+    platform::localTime(now, local);
     std::strftime(text, sizeof text, format, &local);
     return text;
 }

@@ -12,8 +12,7 @@
 #include <cstdlib>
 #include <new>
 
-#include <malloc.h>
-#include <sys/mman.h>
+#include "platform/Platform.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VORN_NO_POOL 1
@@ -81,39 +80,27 @@ void takeBack() {
 }
 
 void reserve() {
-    // With the small blocks gone from malloc's heap, nothing pins its top: it would be given
-    // back after every large block (a module's tokens, a generated file) and faulted in again
-    // for the next.
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    // Address space only: pages are backed when first touched. Small pages keep the resident
-    // size close to what is used, with one region per size.
-    void* range = mmap(nullptr, classes * regionSize, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (range == MAP_FAILED) return;
-    madvise(range, classes * regionSize, MADV_NOHUGEPAGE);
+    platform::tuneGeneralAllocator();
+    // One region per size, made usable a run at a time.
+    void* range = platform::reserveAddressSpace(classes * regionSize);
+    if (!range) return;
     pool.base = static_cast<char*>(range);
     for (std::size_t c = 0; c < classes; ++c) pool.top[c] = pool.base + c * regionSize;
 }
 
-// Pages are made resident a run at a time: one call instead of a fault per page, which under
-// a virtual machine costs more than the work that touches the page. A failed call leaves the
-// pages to be faulted in one by one as before.
+// Pages are made usable a run at a time: one call instead of a fault per page, which under a
+// virtual machine costs more than the work that touches the page.
 constexpr std::size_t backingRun = 32 * 1024;
 
-void backMore(std::size_t c, char* end) {
-    // The first run of a size is faulted in as it is used: most sizes never fill one, and
+bool backMore(std::size_t c, char* end) {
+    // The first run of a size is not made resident at once: most sizes never fill one, and
     // backing it whole would only add to the resident size.
-    if (!pool.backed[c]) {
-        pool.backed[c] = pool.top[c] + backingRun;
-        return;
-    }
-    char* from = pool.backed[c];
+    const bool first = !pool.backed[c];
+    char* from = first ? pool.top[c] : pool.backed[c];
     std::size_t length = std::min<std::size_t>(backingRun, static_cast<std::size_t>(end - from));
-#ifdef MADV_POPULATE_WRITE
-    madvise(from, length, MADV_POPULATE_WRITE);
-#endif
+    if (!platform::commitPages(from, length, !first)) return false;
     pool.backed[c] = from + length;
+    return true;
 }
 
 void* fromPool(std::size_t size) {
@@ -136,7 +123,7 @@ void* fromPool(std::size_t size) {
     const std::size_t blockSize = (c + 1) * granule;
     char* end = pool.base + (c + 1) * regionSize;
     if (pool.top[c] + blockSize > end) return nullptr;
-    if (pool.top[c] + blockSize > pool.backed[c]) backMore(c, end);
+    if (pool.top[c] + blockSize > pool.backed[c] && !backMore(c, end)) return nullptr;
     void* block = pool.top[c];
     pool.top[c] += blockSize;
     return block;

@@ -260,11 +260,12 @@ bool Emulation::writeResponseFile() {
 
 bool Emulation::startTool() {
     std::string program;
-    std::string responseArgument = "@" + responseFileName;
+    // One argument, quoted when started where it must be, so that a blank in the name (a
+    // user's %TEMP%) does not split it, for cl.exe and realcl.exe alike.
+    const std::string responseArgument = "@" + responseFileName;
     if (compileMode) {
         verboseProgress("invoking compiler");
         program = runOptions.forwardRealCl ? "realcl.exe" : "cl.exe";
-        if (runOptions.forwardRealCl) responseArgument = "@" + platform::fileNameInArgument(responseFileName);
     } else if (linkMode) {
         program = "link.exe";
     } else {

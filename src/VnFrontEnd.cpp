@@ -64,5 +64,7 @@ ModulePtr VnFrontEnd::load(const ModuleName& name, bool declarationsOnly) {
 }
 
 platform::FileTime VnFrontEnd::sourceTime(const ModuleName& name) {
-    return platform::modificationTime(sourcePath(name, "vn"));
+    const std::string path = sourcePath(name, "vn");
+    const platform::FileTime time = platform::modificationTime(path);
+    return time != 0 && platform::nameMatchesExactly(path) ? time : 0;
 }

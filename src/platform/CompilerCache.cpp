@@ -1,5 +1,5 @@
-// The compiler's predefined macros and include directories, asked once and kept in a file under
-// $XDG_CACHE_HOME/vorn (else ~/.cache/vorn), one per compiler command. Takes the command; gives
+// The compiler's predefined macros and include directories, asked once and kept in a file
+// under vorn/ in the user's cache folder, one per compiler command. Takes the command; gives
 // what queryCompilerPreprocessor would. Never fails for the cache's sake: a cache that cannot be
 // read, written or trusted is passed over and the compiler asked as before.
 #include <cstdint>
@@ -9,19 +9,10 @@
 #include <iterator>
 #include <sstream>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/Platform.hpp"
 
 namespace platform {
 
-#ifdef _WIN32
-// No cache folder convention to follow there yet: the compiler is asked each time.
-CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand) {
-    return queryCompilerPreprocessor(compilerCommand);
-}
-#else
 namespace {
 
 // Stable across runs and builds, unlike std::hash: it names the cache file.
@@ -37,43 +28,22 @@ std::string fnv1a(const std::string& text) {
 std::string resolvedExecutable(const std::string& command) {
     std::string::size_type start = command.find_first_not_of(" \t");
     if (start == std::string::npos) return std::string();
-    std::string word = command.substr(start, command.find_first_of(" \t", start) - start);
-    std::string path;
-    if (word.find('/') != std::string::npos) {
-        path = word;
-    } else {
-        std::string searched;
-        if (!getEnvironment("PATH", searched)) return std::string();
-        for (const std::string& dir : splitPathList(searched)) {
-            std::string candidate = (dir.empty() ? "." : dir) + "/" + word;
-            if (isExecutableFile(candidate)) {
-                path = candidate;
-                break;
-            }
-        }
-    }
-    if (path.empty()) return std::string();
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return std::string();
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
+    const std::string path = findProgram(command.substr(start, command.find_first_of(" \t", start) - start));
+    return path.empty() ? std::string() : canonicalPath(path);
 }
 
 // What makes a cached answer stale: the command, and the executable's path, size and time.
 std::string keyOf(const std::string& command) {
     std::string executable = resolvedExecutable(command);
-    struct stat status;
-    if (executable.empty() || ::stat(executable.c_str(), &status) != 0) return std::string();
-    return "command " + command + "\nexecutable " + executable + "\nsize " + std::to_string(status.st_size) +
+    const long long size = executable.empty() ? -1 : fileSize(executable);
+    if (size < 0) return std::string();
+    return "command " + command + "\nexecutable " + executable + "\nsize " + std::to_string(size) +
            "\nmodified " + std::to_string(modificationTime(executable)) + "\n";
 }
 
 std::string cacheDirectory() {
-    std::string base;
-    if (getEnvironment("XDG_CACHE_HOME", base) && !base.empty() && base[0] == '/') return base + "/vorn";
-    if (getEnvironment("HOME", base) && !base.empty()) return base + "/.cache/vorn";
-    return std::string();
+    const std::string base = userCacheDirectory();
+    return base.empty() ? base : base + "/vorn";
 }
 
 const char* const formatLine = "vorn compiler preprocessor cache 1\n";
@@ -109,7 +79,7 @@ bool parsed(const std::string& text, const std::string& key, CompilerPreprocesso
 bool makeDirectories(const std::string& path) {
     for (std::string::size_type slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
-        if (::mkdir(part.c_str(), 0755) != 0 && !isDirectory(part)) return false;
+        if (!makeDirectory(part)) return false;
         if (slash == std::string::npos) return true;
     }
 }
@@ -148,6 +118,4 @@ CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand)
     if (facts.found) store(file, serialized(key, facts));
     return facts;
 }
-#endif
-
 }  // namespace platform

@@ -1,7 +1,8 @@
 // Platform layer: every facility the translator takes from the operating system, in one place.
-// Takes plain paths, names and command lines; gives statuses, times and file names.
-// Written for POSIX, with Windows branches only where they cost a line or two.
-// Must never print anything or decide a message: callers own the wording.
+// Takes plain paths, names and command lines; gives statuses, times and file names. Paths are
+// UTF-8 and use '/' (Windows accepts it, and one separator keeps generated paths alike).
+// Platform.cpp holds what every system shares, PlatformPosix.cpp and PlatformWindows.cpp the
+// rest. Must never print anything or decide a message: callers own the wording.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,7 @@ std::vector<std::string> splitPathList(const std::string& value);
 // Reads an environment variable; false when it is not set.
 bool getEnvironment(const std::string& name, std::string& value);
 void setEnvironment(const std::string& name, const std::string& value);
+void unsetEnvironment(const std::string& name);
 
 // Directory of the running executable as the system reports it, ending in '/'; empty when
 // the system cannot tell.
@@ -53,11 +55,41 @@ std::string uniqueNameBeside(const std::string& path);
 bool deleteFile(const std::string& path);
 // The current working directory as the system gives it (no trailing separator added).
 std::string currentDirectory();
-// Directory for temporary files (TMPDIR, else /tmp), without a trailing separator.
+// Directory for temporary files (TMPDIR, else /tmp; on Windows TMP, TEMP or the system's
+// choice), without a trailing separator.
 std::string temporaryDirectory();
 // Creates a new, empty, uniquely named file in the temporary directory; returns its path,
 // empty when no file could be made.
 std::string createTemporaryFile();
+// Makes one directory; true when it exists afterwards.
+bool makeDirectory(const std::string& path);
+// Size of a regular file in bytes, -1 when it cannot be read.
+long long fileSize(const std::string& path);
+// The absolute path the file is reached by, links followed; empty when it does not exist.
+std::string canonicalPath(const std::string& path);
+// Whether the last component of an existing path is spelled as the directory holds it: on a
+// file system that ignores case, "widgets.h" answers "Widgets.h" and must not count.
+bool nameMatchesExactly(const std::string& path);
+// The file a program name runs: a name with a separator as it is, else the first match on the
+// search path (on Windows the current directory first, and ".exe" added where it is missing).
+// Empty when there is none.
+std::string findProgram(const std::string& name);
+// Folder where a user's programs keep caches (XDG_CACHE_HOME or ~/.cache; on Windows
+// LOCALAPPDATA), without a trailing separator; empty when the system names none.
+std::string userCacheDirectory();
+// The device that reads as empty: "/dev/null", on Windows "NUL".
+const char* nullDevice();
+// Local time of `when`; false when the system cannot tell it.
+bool localTime(std::time_t when, std::tm& local);
+
+// Address space for the small-object pool: reserved, not yet usable on every system. Null
+// when none could be reserved.
+void* reserveAddressSpace(std::size_t bytes);
+// Makes reserved pages usable; `populate` asks for them to be made resident now, a hint
+// where pages become usable when touched (POSIX). False when they cannot be used.
+bool commitPages(void* from, std::size_t bytes, bool populate);
+// Tells the general allocator that the pool holds the small blocks (where it can be told).
+void tuneGeneralAllocator();
 
 // Does `name` match `pattern`, where '*' stands for any run of characters and '?' for one?
 bool wildcardMatch(const std::string& pattern, const std::string& name);
@@ -74,6 +106,8 @@ ShellQuoting shellQuotingAfter(ShellQuoting state, const std::string& text);
 // quoting in force afterwards is the same as before.
 std::string shellQuoted(const std::string& value, ShellQuoting state);
 
+// The system shell is /bin/sh on POSIX and the command processor on Windows (COMSPEC, else
+// cmd.exe, started with "/s /c" and the line in quotes, so that the line arrives as written).
 // Runs a command line through the system shell, collecting what it writes on standard output;
 // the exit status, or -1 when no shell could be started.
 int captureCommandOutput(const std::string& commandLine, std::string& output);
@@ -83,8 +117,7 @@ int runShellCommand(const std::string& commandLine, std::string* failure = nullp
 // A command started by startShellCommand; -1 stands for none.
 typedef long long ProcessId;
 // Starts a command line through the system shell without waiting for it; its process, or -1
-// with the system's reason in `failure`. Where processes cannot be waited for one by one
-// (Windows here), the command runs to its end before this returns.
+// with the system's reason in `failure`.
 ProcessId startShellCommand(const std::string& commandLine, std::string* failure = nullptr);
 // Waits until one of the commands startShellCommand started has ended; its process, with its
 // exit status in `status` (as runShellCommand gives it), or -1 when none is left to wait for.
@@ -100,22 +133,17 @@ std::string::size_type commandLineLimit();
 // not be started.
 int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
-// A command line that the Windows command processor and the C run time's argument splitting
-// turn back into exactly `arguments` for `program`: each argument quoted by the run time's
-// rules, and every character the command processor would act on escaped with '^'.
-std::string commandProcessorLine(const std::string& program, const std::vector<std::string>& arguments);
-// Starts a program found on the search path with exactly these arguments (not counting its
-// own name) and waits; its exit status, or -1 when it could not be started. Where programs
-// receive argument lists the list is handed over as it is; on Windows it goes through the
-// command processor as commandProcessorLine.
+// The command line from which the C run time's argument splitting gives back exactly
+// `arguments`: each argument that holds a blank, a tab, a quote or nothing is quoted by its
+// rules, and the rest are written as they are. Windows hands a started program this line.
+std::string argumentLine(const std::vector<std::string>& arguments);
+// Starts the program findProgram finds with exactly these arguments (not counting its own
+// name) and waits, with no shell or command processor in between, so that nothing in an
+// argument is expanded; its exit status, or -1 when it could not be started.
 int runWithArguments(const std::string& program, const std::vector<std::string>& arguments);
 
-// A file name written inside one argument of a started program: in double quotes where the
-// program splits its own command line at blanks (Windows), as it is where programs receive
-// argument lists, so that the program gets the very name.
-std::string fileNameInArgument(const std::string& name);
-// A path written in the Windows manner ("out\main.obj") as this system opens it: on POSIX
-// each '\' becomes '/'.
+// A path written in the Windows manner ("out\main.obj") as this system opens it, with each
+// '\' made a '/'.
 std::string hostPath(const std::string& path);
 
 // What a C++ compiler driver tells about its preprocessor when asked with
@@ -127,6 +155,9 @@ struct CompilerPreprocessor {
     std::string predefines;
     std::vector<std::string> includeDirectories;
 };
+// Header folders the environment names for every compiler: on Windows the INCLUDE variable
+// (what a Visual C++ command prompt sets), empty on POSIX, where the compiler is asked.
+std::vector<std::string> environmentIncludeDirectories();
 // Runs the compiler each time it is called.
 CompilerPreprocessor queryCompilerPreprocessor(const std::string& compilerCommand);
 // The same answer, kept in a cache file per compiler (CompilerCache.cpp): the compiler is run
@@ -138,8 +169,8 @@ CompilerPreprocessor askCompilerPreprocessor(const std::string& compilerCommand)
 // stack. False when no such thread could be made; the task has then not run.
 bool runWithStack(std::size_t bytes, void (*task)(void*), void* context);
 
-// Read access to string values of a key store in the manner of the Windows registry under
-// the current user. The POSIX store holds no keys; tests put a fake in its place.
+// Read access to string values of a key store in the manner of the Windows registry. The
+// POSIX store holds no keys; tests put a fake in its place.
 class Registry {
 public:
     virtual ~Registry() = default;
@@ -150,8 +181,11 @@ public:
     virtual void closeKey() = 0;
 };
 
-// The system's registry (on POSIX: empty). Never null.
+// The system's registry: on Windows the keys under HKEY_CURRENT_USER; on POSIX
+// empty. Never null.
 Registry& registry();
+// The system's own registry, whatever a test put in its place.
+Registry& systemRegistry();
 // Replaces the registry for the rest of the run (tests); nullptr restores the system's.
 void setRegistry(Registry* replacement);
 

@@ -221,8 +221,14 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
                   tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm -lsqlite3 -llua5.4)");
         runOptions.includeDirs.push_back("/lib dir/");
         currentModule = moduleNamed({"hello"});
+#ifdef _WIN32
+        const std::string quotedDir = R"(^"/lib dir^")";  // as the command processor reads it
+#else
+        const std::string quotedDir = "'/lib dir'";
+#endif
         EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
-                  tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -I'/lib dir' -o "/w/_hello.o" "/w/_hello.cpp")");
+                  tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -I)" + quotedDir +
+                      R"( -o "/w/_hello.o" "/w/_hello.cpp")");
     }
 }
 
@@ -273,8 +279,8 @@ public:
 struct VisualCppDirectoriesTest : CompilerConfigTest {
     void SetUp() override {
         CompilerConfigTest::SetUp();
-        ::setenv("include", "old include", 1);
-        ::setenv("lib", "old lib", 1);
+        platform::setEnvironment("include", "old include");
+        platform::setEnvironment("lib", "old lib");
     }
     static std::string env(const char* name) {
         const char* value = std::getenv(name);

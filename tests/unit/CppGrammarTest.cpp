@@ -134,6 +134,10 @@ TEST(CppGrammar, ParsesInstalledLibraryHeaders) {
     };
     PreProcessorSettings settings;
     settings.system = platform::askCompilerPreprocessor("g++ -std=c++17");
+#ifdef _WIN32
+    // These are the host's headers, and only the host's g++ knows their search list.
+    if (!settings.system.found) GTEST_SKIP() << "no g++ to ask";
+#endif
     int parsed = 0;
     for (const auto& header : headers) {
         if (!fileExists(header.path)) continue;
@@ -159,6 +163,10 @@ TEST(CppGrammar, ParsesSystemHeadersWithWhatTheyInclude) {
                              "unistd.h", "pthread.h", "wchar.h", "complex.h", "printf.h", "glob.h"};
     PreProcessorSettings settings;
     settings.system = platform::askCompilerPreprocessor("g++ -std=c++17");
+#ifdef _WIN32
+    // These are the host's headers, and only the host's g++ knows their search list.
+    if (!settings.system.found) GTEST_SKIP() << "no g++ to ask";
+#endif
     settings.keepIncludedTokens = true;
     for (const char* header : headers) {
         std::string path = std::string("/usr/include/") + header;

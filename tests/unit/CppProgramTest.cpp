@@ -326,7 +326,7 @@ TEST_F(CppProgramTest, EveryConstructInOneModule) {
 }
 
 TEST_F(CppProgramTest, ImportsIncludeHeadersByNeed) {
-    ASSERT_EQ(std::system(("mkdir -p '" + baseDirectory + "geo'").c_str()), 0);
+    std::filesystem::create_directories(baseDirectory + "geo");
     writeAndCompare("imports", {pointModule(), utilModule(), appModule()});
     compileAndRunTree("imports", {"_app.cpp", "_util.cpp", "geo/_point.cpp"});
 }

@@ -6,12 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
@@ -21,6 +19,8 @@
 
 #include "BuildManager.hpp"
 #include "ModuleName.hpp"
+#include "../support/PortableSupport.hpp"
+#include "platform/Platform.hpp"
 
 namespace golden {
 
@@ -47,15 +47,8 @@ inline bool regenerating() {
 // The names (without directory) in a directory that end in the suffix, sorted.
 inline std::vector<std::string> filesIn(const std::string& directory, const std::string& suffix) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
+    for (const std::string& name : platform::listDirectory(directory, "*" + suffix))
+        if (name.size() > suffix.size()) names.push_back(name);
     return names;
 }
 
@@ -79,27 +72,23 @@ inline void checkOrRegenerate(const std::string& expectedPath, const std::string
 
 // A fresh directory of its own under the test temporary directory, ending in "/".
 inline std::string freshDirectory(const std::string& label) {
-    std::string pattern = ::testing::TempDir() + "vorn_" + label + "_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) return std::string();
-    return std::string(buffer.data()) + "/";
+    return platform::hostPath(portable::uniqueDirectory(::testing::TempDir() + "vorn_" + label + "_")) + "/";
 }
 
 // Runs a command through the shell; its exit status and what it printed on both streams.
 inline int runCommand(const std::string& command, std::string& output) {
     output.clear();
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return platform::captureCommandOutput(command + " 2>&1", output);
 }
 
+// The compile-and-run checks use the POSIX shell's quoting, so they run where it is.
 inline bool haveCompiler(const std::string& compiler) {
-    return std::system(("command -v " + compiler + " >/dev/null 2>&1").c_str()) == 0;
+#ifdef _WIN32
+    (void)compiler;
+    return false;
+#else
+    return !platform::findProgram(compiler).empty();
+#endif
 }
 
 // The include directory of the support header of generated code.
@@ -136,8 +125,13 @@ inline void compileAndRun(const std::vector<std::string>& sources, const std::st
 // queues each as a module and translates them all. What the translation printed on standard
 // error goes to `reported`; true when it succeeded.
 inline bool translateCopiedSources(const std::string& from, const std::string& base, std::string& reported) {
-    EXPECT_EQ(std::system(("cd '" + from + "' && find . -name '*.vn' -exec cp --parents {} '" + base + "' \\;").c_str()),
-              0);
+    namespace fs = std::filesystem;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from)) {
+        if (entry.path().extension() != ".vn") continue;
+        const fs::path target = fs::path(base) / fs::relative(entry.path(), from);
+        fs::create_directories(target.parent_path());
+        fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
+    }
     for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
     std::ostringstream stream;
     std::streambuf* savedErr = std::cerr.rdbuf(stream.rdbuf());

@@ -2,11 +2,17 @@
 // running commands and programs, and the empty registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
+#include "../support/PortableSupport.hpp"
 #include "platform/Platform.hpp"
 
 namespace {
@@ -26,7 +32,9 @@ TEST(PlatformTest, SearchPathKeepsEmptyEntries) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
-        EXPECT_EQ(platform::splitPathList(c.value), c.entries);
+        std::string value = c.value;
+        std::replace(value.begin(), value.end(), ':', platform::pathListSeparator());
+        EXPECT_EQ(platform::splitPathList(value), c.entries);
     }
 }
 
@@ -50,16 +58,10 @@ TEST(PlatformTest, WildcardPatterns) {
 
 // A fresh directory under the temporary directory, removed with its files afterwards.
 struct PlatformFilesTest : ::testing::Test {
-    void SetUp() override {
-        std::string pattern = platform::temporaryDirectory() + "/vorn-test-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name.data();
-    }
+    void SetUp() override { dir = portable::uniqueDirectory(platform::temporaryDirectory() + "/vorn-test-"); }
     void TearDown() override {
-        std::string command = "rm -rf '" + dir + "'";
-        EXPECT_EQ(platform::runShellCommand(command), 0);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
     }
     void touch(const std::string& name) { std::ofstream(dir + "/" + name) << "x"; }
     std::string dir;
@@ -98,16 +100,21 @@ TEST_F(PlatformFilesTest, ListsEntriesByPatternInNameOrder) {
 }
 
 TEST_F(PlatformFilesTest, TemporaryFilesAreNewAndUnique) {
-    const char* saved = std::getenv("TMPDIR");
-    std::string previous = saved ? saved : "";
-    ::setenv("TMPDIR", (dir + "/").c_str(), 1);
+#ifdef _WIN32
+    const char* const variable = "TMP";
+#else
+    const char* const variable = "TMPDIR";
+#endif
+    std::string previous;
+    const bool saved = platform::getEnvironment(variable, previous);
+    platform::setEnvironment(variable, dir + "/");
     EXPECT_EQ(platform::temporaryDirectory(), dir);
     std::string first = platform::createTemporaryFile();
     std::string second = platform::createTemporaryFile();
     if (saved)
-        ::setenv("TMPDIR", previous.c_str(), 1);
+        platform::setEnvironment(variable, previous);
     else
-        ::unsetenv("TMPDIR");
+        platform::unsetEnvironment(variable);
     EXPECT_NE(first, second);
     EXPECT_EQ(first.compare(0, dir.size() + 1, dir + "/"), 0);
     EXPECT_TRUE(platform::fileExists(first));
@@ -116,14 +123,63 @@ TEST_F(PlatformFilesTest, TemporaryFilesAreNewAndUnique) {
 
 TEST_F(PlatformFilesTest, CurrentDirectoryFollowsChdir) {
     std::string before = platform::currentDirectory();
-    ASSERT_EQ(::chdir(dir.c_str()), 0);
+    std::filesystem::current_path(dir);
     std::string inside = platform::currentDirectory();
-    ASSERT_EQ(::chdir(before.c_str()), 0);
-    char* real = ::realpath(dir.c_str(), nullptr);
-    EXPECT_EQ(inside, real);
-    std::free(real);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(inside, platform::canonicalPath(dir));
+    EXPECT_EQ(inside.find('\\'), std::string::npos);
 }
 
+// Names outside the ANSI code page reach the file system whole, from every call.
+TEST_F(PlatformFilesTest, PathsOutsideTheAnsiCodePage) {
+    const std::string folder = dir + "/\xe6\x97\xa5\xe6\x9c\xac";  // 日本
+    ASSERT_TRUE(platform::makeDirectory(folder));
+    std::ofstream(folder + "/a.vn") << "x";
+    EXPECT_TRUE(platform::isRegularFile(folder + "/a.vn"));
+    EXPECT_EQ(platform::listDirectory(dir, "*"), (Strings{"\xe6\x97\xa5\xe6\x9c\xac"}));
+    EXPECT_EQ(platform::listDirectory(folder, "*.vn"), (Strings{"a.vn"}));
+    EXPECT_EQ(platform::fileSize(folder + "/a.vn"), 1);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(folder + "/a.vn")));
+}
+
+TEST_F(PlatformFilesTest, ExactNamesAndReplacingRenames) {
+    touch("Widgets.vni");
+    EXPECT_TRUE(platform::nameMatchesExactly(dir + "/Widgets.vni"));
+#ifdef _WIN32
+    // The file system ignores case; the module lookup must not.
+    EXPECT_TRUE(platform::fileExists(dir + "/widgets.vni"));
+    EXPECT_FALSE(platform::nameMatchesExactly(dir + "/widgets.vni"));
+#endif
+    touch("b.txt");
+    EXPECT_TRUE(platform::renameFile(dir + "/Widgets.vni", dir + "/b.txt"));
+    EXPECT_EQ(platform::listDirectory(dir, "*"), (Strings{"b.txt"}));
+}
+
+// Whatever an argument holds arrives as it is: a copy of the fake tool records what it got.
+TEST_F(PlatformFilesTest, StartedProgramsGetTheirArgumentsExactly) {
+    std::filesystem::create_directories(dir + "/bin");
+    const std::string probe = dir + "/bin/probe" + portable::programSuffix;
+    std::filesystem::copy_file(VORN_FAKE_TOOL, probe);
+    std::ofstream(dir + "/probe.status") << 6;
+    const Strings hostile = {"", "a b", "a\"b", "x\\", "x\\\"", "c:\\dir\\", "%PATH%", "^!&|<>()", "$(false)", "a;b"};
+    EXPECT_EQ(platform::runWithArguments(probe, hostile), 6);
+    std::ifstream in(dir + "/log", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log, "probe [] [a b] [a\"b] [x\\] [x\\\"] [c:\\dir\\] [%PATH%] [^!&|<>()] [$(false)] [a;b]\n");
+    EXPECT_EQ(platform::runWithArguments(dir + "/bin/no-such-program", {}), -1);
+}
+
+#ifdef _WIN32
+TEST(PlatformTest, CommandProcessorLinesGiveTheirExitStatus) {
+    EXPECT_EQ(platform::runShellCommand("exit 3"), 3);
+    // The line reaches the command processor as written, quotes and all.
+    EXPECT_EQ(platform::runShellCommand("if \"a b\"==\"a b\" exit 4"), 4);
+    std::string output;
+    EXPECT_EQ(platform::captureCommandOutput("echo \"x y\"", output), 0);
+    EXPECT_EQ(output, "\"x y\"\r\n");
+    EXPECT_NE(platform::runShellCommand("no-such-command-for-vorn 2>NUL"), 0);
+}
+#else
 TEST(PlatformTest, ShellCommandsGiveTheirExitStatus) {
     EXPECT_EQ(platform::runShellCommand("true"), 0);
     EXPECT_EQ(platform::runShellCommand("exit 3"), 3);
@@ -145,27 +201,29 @@ TEST(PlatformTest, ArgumentListsReachTheProgramAsTheyAre) {
     EXPECT_EQ(platform::runWithArguments("test", {"$(false)", "=", "$(false)"}), 0);
     EXPECT_EQ(platform::runWithArguments("test", {"", "=", ""}), 0);
     EXPECT_EQ(platform::runWithArguments("no-such-program-for-vorn", {}), -1);
-    EXPECT_EQ(platform::fileNameInArgument("a b.rsp"), "a b.rsp");
     EXPECT_EQ(platform::hostPath("out\\sub\\main.obj"), "out/sub/main.obj");
 }
 
-// What the command processor and the run time's splitting must turn back into the arguments.
-TEST(PlatformTest, CommandProcessorLinesQuoteAndEscape) {
+#endif
+
+// What the run time's splitting must turn back into the arguments a program is started with.
+TEST(PlatformTest, ArgumentLinesQuoteWhatTheSplittingWouldChange) {
     struct Case {
         Strings arguments;
         const char* line;
     } cases[] = {
-        {{}, "vorn.exe"},
-        {{"", "a b"}, "vorn.exe ^\"^\" ^\"a b^\""},
-        {{"c:\\dir\\"}, "vorn.exe ^\"c:\\dir\\\\^\""},
-        {{"a\"b"}, "vorn.exe ^\"a\\^\"b^\""},
-        {{"a\\\"b"}, "vorn.exe ^\"a\\\\\\^\"b^\""},
-        {{"a\\b"}, "vorn.exe ^\"a\\b^\""},
-        {{"%PATH%&|<>()!^"}, "vorn.exe ^\"^%PATH^%^&^|^<^>^(^)^!^^^\""},
+        {{}, ""},
+        {{"vorn.exe", "plain", "c:\\dir\\"}, "vorn.exe plain c:\\dir\\"},
+        {{"", "a b"}, "\"\" \"a b\""},
+        {{"c:\\my dir\\"}, "\"c:\\my dir\\\\\""},
+        {{"a\"b"}, "\"a\\\"b\""},
+        {{"a\\\"b"}, "\"a\\\\\\\"b\""},
+        {{"@rsp dir/a b.rsp"}, "\"@rsp dir/a b.rsp\""},
+        {{"%PATH%&|<>()!^"}, "%PATH%&|<>()!^"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_EQ(platform::commandProcessorLine("vorn.exe", c.arguments), c.line);
+        EXPECT_EQ(platform::argumentLine(c.arguments), c.line);
     }
 }
 
@@ -173,12 +231,33 @@ TEST(PlatformTest, RunningExecutableDirectoryHoldsThisProgram) {
     std::string dir = platform::runningExecutableDirectory();
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '/');
-    EXPECT_TRUE(platform::fileExists(dir + "vorn_unit_tests"));
+    EXPECT_TRUE(platform::fileExists(dir + "vorn_unit_tests") || platform::fileExists(dir + "vorn_unit_tests.exe"));
 }
 
+#ifdef _WIN32
+// A key of the test's own under the current user, as a Visual C++ installation would write it.
+TEST(PlatformTest, RegistryReadsStringValues) {
+    const wchar_t* const path = L"Software\\vorn-unit-test";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    const wchar_t value[] = L"C:\\VC\\include;C:\\\u65e5\u672c";
+    RegSetValueExW(key, L"Include Dirs", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+    RegCloseKey(key);
+    platform::Registry& registry = platform::registry();
+    ASSERT_TRUE(registry.openKey("Software\\vorn-unit-test"));
+    std::string read;
+    EXPECT_TRUE(registry.readString("Include Dirs", read));
+    EXPECT_EQ(read, "C:\\VC\\include;C:\\\xe6\x97\xa5\xe6\x9c\xac");
+    EXPECT_FALSE(registry.readString("Library Dirs", read));
+    registry.closeKey();
+    RegDeleteKeyW(HKEY_CURRENT_USER, path);
+    EXPECT_FALSE(registry.openKey("Software\\vorn-unit-test"));
+}
+#else
 TEST(PlatformTest, SystemRegistryHoldsNoKeys) {
     EXPECT_FALSE(platform::registry().openKey("Software\\Microsoft\\DevStudio"));
     EXPECT_FALSE(platform::registry().openKey(""));
 }
+#endif
 
 }  // namespace

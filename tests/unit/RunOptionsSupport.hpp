@@ -18,6 +18,7 @@
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
 #include "Driver.hpp"
+#include "../support/PortableSupport.hpp"
 #include "platform/Platform.hpp"
 
 namespace runtest {
@@ -78,11 +79,7 @@ std::string thrownText(F action) {
 class ScratchDirectory {
 public:
     explicit ScratchDirectory(const std::string& label) {
-        std::string pattern = platform::temporaryDirectory() + "/vorn-" + label + "-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a directory like " + pattern);
-        path_ = name.data();
+        path_ = portable::uniqueDirectory(platform::temporaryDirectory() + "/vorn-" + label + "-");
     }
     ~ScratchDirectory() {
         std::error_code ignored;

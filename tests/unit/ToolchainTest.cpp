@@ -1,14 +1,12 @@
-// The compile and link stages, run against fake compiler and linker scripts put first on the
+// The compile and link stages, run against fake compiler and linker programs put first on the
 // search path: each records its arguments (and what any temporary file it names holds at
 // that moment) and exits with a status the test chooses.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "BuildManager.hpp"
 #include "CompilerConfig.hpp"
@@ -24,32 +22,14 @@ using Strings = std::vector<std::string>;
 
 ModuleName named(const std::string& component) { return runtest::moduleNamed({component}); }
 
-// The script of a fake tool. Its log line is the tool's name and each argument in brackets;
-// an argument naming a file in the test's temporary directory (alone or after '@') adds a
-// line with that file's content. Exit status: DIR/NAME.status, or DIR/fail-BASENAME for an
-// argument whose last path part is BASENAME, else 0.
-std::string fakeTool(const std::string& dir, const std::string& name) {
-    return "#!/bin/sh\n"
-           "dir='" + dir + "'\n"
-           "log=\"$dir/log\"\n"
-           "printf '%s' '" + name + "' >>\"$log\"\n"
-           "for a in \"$@\"; do printf ' [%s]' \"$a\" >>\"$log\"; done\n"
-           "printf '\\n' >>\"$log\"\n"
-           "for a in \"$@\"; do\n"
-           "  f=${a#@}\n"
-           "  case $f in \"$dir/tmp/\"*)\n"
-           "    if [ -f \"$f\" ]; then printf '  %s holds [%s]\\n' \"$f\" \"$(cat \"$f\")\" >>\"$log\";\n"
-           "    else printf '  %s missing\\n' \"$f\" >>\"$log\"; fi;;\n"
-           "  esac\n"
-           "done\n"
-           "status=0\n"
-           "[ -f \"$dir/" + name + ".status\" ] && status=$(cat \"$dir/" + name + ".status\")\n"
-           "for a in \"$@\"; do\n"
-           "  b=$(basename -- \"$a\")\n"
-           "  [ -f \"$dir/fail-$b\" ] && status=$(cat \"$dir/fail-$b\")\n"
-           "done\n"
-           "exit $status\n";
-}
+// The tools are copies of the fake tool program (tests/support/FakeTool.cpp): each logs its
+// name and arguments to DIR/log, with the content of each file under DIR/tmp/ it is given, and
+// exits with the status in DIR/NAME.status or DIR/fail-BASENAME.
+#ifdef _WIN32
+const char* const temporaryVariable = "TMP";
+#else
+const char* const temporaryVariable = "TMPDIR";
+#endif
 
 struct ToolchainTest : runtest::RunStateTest {
     void SetUp() override {
@@ -57,26 +37,25 @@ struct ToolchainTest : runtest::RunStateTest {
         scratch.makeDirectories("bin");
         scratch.makeDirectories("tmp");
         for (const char* tool : {"cl", "link", "cc", "ld"}) {
-            scratch.write(std::string("bin/") + tool, fakeTool(dir, tool));
-            ASSERT_EQ(::chmod(scratch.file(std::string("bin/") + tool).c_str(), 0755), 0);
+            std::filesystem::copy_file(VORN_FAKE_TOOL, scratch.file(std::string("bin/") + tool + portable::programSuffix));
         }
         hadPath = platform::getEnvironment("PATH", savedPath);
-        hadTmpDir = platform::getEnvironment("TMPDIR", savedTmpDir);
-        platform::setEnvironment("PATH", dir + "/bin:" + savedPath);
-        platform::setEnvironment("TMPDIR", dir + "/tmp");
+        hadTmpDir = platform::getEnvironment(temporaryVariable, savedTmpDir);
+        platform::setEnvironment("PATH", dir + "/bin" + platform::pathListSeparator() + savedPath);
+        platform::setEnvironment(temporaryVariable, dir + "/tmp");
         // One compile at a time: the fake tools' log then shows the order the commands start in.
         runOptions.jobs = 1;
     }
     void TearDown() override {
         restore("PATH", hadPath, savedPath);
-        restore("TMPDIR", hadTmpDir, savedTmpDir);
+        restore(temporaryVariable, hadTmpDir, savedTmpDir);
         RunStateTest::TearDown();
     }
     static void restore(const char* name, bool had, const std::string& value) {
         if (had)
             platform::setEnvironment(name, value);
         else
-            ::unsetenv(name);
+            platform::unsetEnvironment(name);
     }
 
     void configure(const std::string& script) { compilerConfiguration = runtest::readScript(script, compilerConfiguration); }
@@ -243,7 +222,7 @@ TEST_F(ToolchainTest, MalformedFileTemplateLeavesNoFileBehind) {
 
 // A command must not run on a list file that was never written: it could not tell.
 TEST_F(ToolchainTest, UnwritableTemporaryDirectoryFailsWithoutRunning) {
-    platform::setEnvironment("TMPDIR", dir + "/no-such-directory");
+    platform::setEnvironment(temporaryVariable, dir + "/no-such-directory");
     configure("compiler temp=x\ncompiler=cc $temp;\nlinker temp=y\nlinker=ld $temp;\n");
     toCompile = visited = {named("a")};
     runtest::CapturedStderr captured;
@@ -286,7 +265,11 @@ TEST_F(ToolchainTest, AFailedCompileSkipsTheLink) {
 }
 
 TEST_F(ToolchainTest, CommandsRunThroughTheShell) {
+#ifdef _WIN32
+    EXPECT_EQ(runCommand("cc one \"two words\" && exit 5"), 5);
+#else
     EXPECT_EQ(runCommand("cc one 'two words' && exit 5"), 5);
+#endif
     EXPECT_EQ(log(), Strings{"cc [one] [two words]"});
 }
 
