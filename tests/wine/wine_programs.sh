@@ -15,6 +15,12 @@ for example in hello stock; do
     runs_as $example "$src/examples/$example.expected-output.txt"
 done
 
+# Classes, inheritance, shared pointers and loops over three modules.
+cp -r "$src/examples/shapes" "$tmp/shapes" && cd "$tmp/shapes"
+win "$build/vorn.exe" main.vn >"$tmp/err" 2>&1 || fail "shapes: vorn.exe failed: $(cat "$tmp/err")"
+mingw _*.cpp _*.hpp >"$tmp/err" 2>&1 || fail "shapes: g++ rejected it: $(cat "$tmp/err")"
+runs_as shapes main.expected-output.txt
+
 # "widgets.h" answers "Widgets.h" on a file system that ignores case: the module is still the
 # interface file, whose prefix and renames the program relies on.
 cp -r "$src/examples/widgets" "$tmp/widgets" && cd "$tmp/widgets"
