@@ -34,10 +34,9 @@ void DiffingFile::open(const std::string& path) {
         same_ = false;
     }
     new_.clear();
-    // Created now, so a file that cannot be made is known before anything is written to it.
-    std::FILE* created = std::fopen(temporaryPath_.c_str(), "wb");
-    written_ = created != nullptr;
-    if (created) std::fclose(created);
+    // Made once, whole, at close: creating it empty first cost a second open and close of
+    // every output, most of a run of many small modules.
+    written_ = true;
     open_ = true;
     if (verbose) verboseLineNoIndent("  diffing file: " + path + " with " + temporaryPath_);
 }
@@ -113,10 +112,9 @@ void DiffingFile::close() {
         deferring_ = false;
     }
     if (written_) {
-        std::ofstream out(temporaryPath_, std::ios::binary | std::ios::trunc);
-        out.write(new_.data(), static_cast<std::streamsize>(new_.size()));
-        out.close();
-        written_ = !out.fail();
+        std::FILE* out = std::fopen(temporaryPath_.c_str(), "wb");
+        written_ = out && std::fwrite(new_.data(), 1, new_.size(), out) == new_.size();
+        if (out && std::fclose(out) != 0) written_ = false;
     }
     new_.clear();
     open_ = false;
