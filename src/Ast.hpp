@@ -579,7 +579,7 @@ public:
     ExpressionList elements;
 };
 
-// Tested for by the passes, made by nothing yet.
+// Tested for by the passes; no grammar rule makes one yet.
 class AnonFuncExpression : public Expression {
 public:
     const char* className() const override { return "AnonFuncExpression"; }
@@ -590,7 +590,7 @@ public:
     BlockPtr body;
 };
 
-// Tested for by the passes, made by nothing yet.
+// Tested for by the passes; no grammar rule makes one yet.
 class VectorExpression : public Expression {
 public:
     const char* className() const override { return "VectorExpression"; }

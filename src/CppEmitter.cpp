@@ -38,7 +38,7 @@ const char* accessWord(Access access) {
 [[noreturn]] void fail(const std::string& message) { throw VORN_INTERNAL_ERROR(sourceName, message); }
 
 // A declaration or expression reaches the back end with no type when no pass worked it out
-// (a "var" in a function body before lowering exists). Writing nothing would hand g++ C++
+// (a pass that failed to report the "var" it could not infer). Writing nothing would hand g++ C++
 // the user never wrote, so it stops here, at the node's place.
 const TypeExpressionPtr& resolvedType(const TypeExpressionPtr& type, const ASTObject& owner, const std::string& what) {
     if (type) return type;

@@ -19,7 +19,7 @@
 namespace {
 
 // A token on its way through the preprocessor: `blank` says whether blanks or a line end came
-// before it; `painted` marks a name C will never expand again (the Part's NoExpand).
+// before it; `painted` marks a name C will never expand again.
 struct Tok {
     Token token;
     bool blank = false;

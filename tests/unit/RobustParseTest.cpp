@@ -1,6 +1,6 @@
 // The whole ".vn" parse on hostile input: what the fuzzer found (a caught variable's table
-// entry that kept its own handler alive) and the inputs (deep nesting, NUL bytes,
-// invalid UTF-8, CR LF, no final line end, an empty file). Each parses to the end without a
+// entry that kept its own handler alive) and the hostile inputs we know of (deep nesting, NUL
+// bytes, invalid UTF-8, CR LF, no final line end, an empty file). Each parses to the end without a
 // crash, and deep nesting or a long chain is a positioned error, not a stack overflow.
 #include <gtest/gtest.h>
 
