@@ -56,6 +56,9 @@ std::vector<ResponseToken> tokenizeResponseFile(const std::string& text, bool* c
                 if (close == std::string::npos && cut) *cut = true;
                 token.text = text.substr(pos + 1, close == std::string::npos ? std::string::npos : close - pos - 1);
             } else {
+                // A quote opened inside a word (/Fo"out/) that never closes cuts the list short
+                // as much as one that starts a word.
+                if (close == std::string::npos && cut) *cut = true;
                 token.text = text.substr(pos, close == std::string::npos ? std::string::npos : close + 1 - pos);
             }
             end = close == std::string::npos ? text.size() : close + 1;

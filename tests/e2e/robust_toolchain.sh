@@ -25,6 +25,9 @@ says "empty response file" "^empty.rsp : error : The response file holds no argu
 printf 'main.vn "/Foout\\\n' >cut.rsp
 run "response file cut in a quote" 1 "" @cut.rsp
 says "response file cut in a quote" "^cut.rsp : error : The response file ends inside a quoted argument\$"
+printf 'main.vn /Fo"out/\n' >cut.rsp
+run "response file cut in a quote inside a word" 1 "" @cut.rsp
+says "response file cut in a quote inside a word" "^cut.rsp : error : The response file ends inside a quoted argument\$"
 
 # A command line the system refuses to start is reported with the reason.
 script 'compiler=cc $compilerOptions; $cppFile;' 'object file=$outFile;.o' 'linker=ld'

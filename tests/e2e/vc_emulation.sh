@@ -26,8 +26,8 @@ run "tab stops of 8 when asked for" 1 "cl.exe [@args.rsp] [/nologo] {$inc \"$wor
 grep -q "tabs.vn(3,[0-9]*) : error" "$tmp/err" || fail "tab stops of 8: $(cat "$tmp/err")"
 
 # Shell syntax in a word is text for the tool; nothing runs it.
-run "hostile words" 0 "cl.exe [@args.rsp] [/nologo] {$inc \$(touch pwned) \`touch pwned\` a;touch pwned 'x\" x.c}" \
-    "\$(touch pwned) \`touch pwned\` a;touch pwned 'x\" x.c"
+run "hostile words" 0 "cl.exe [@args.rsp] [/nologo] {$inc \$(touch pwned) \`touch pwned\` a;touch pwned 'x\" y\" x.c}" \
+    "\$(touch pwned) \`touch pwned\` a;touch pwned 'x\" y\" x.c"
 [ ! -e pwned ] && [ ! -e touch ] || fail "hostile words: a command ran"
 
 echo 3 >"$tmp/cl.exe.status"
