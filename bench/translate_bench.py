@@ -25,19 +25,30 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+# A child started from this script keeps this script's peak resident size as its own (the
+# figure survives exec), so the peak is taken by GNU time, a small process of its own.
+GNU_TIME = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
+
+
 def run(cmd, cwd):
     # Standard error goes to a file: a pipe that fills up while nobody reads it would stall
     # the child (a compiler with many errors) and this script with it.
-    with tempfile.TemporaryFile() as errfile:
-        proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=errfile)
+    with tempfile.TemporaryFile() as errfile, tempfile.NamedTemporaryFile("r") as peakfile:
+        wrapped = [GNU_TIME, "-f", "%M", "-o", peakfile.name] + cmd if GNU_TIME else cmd
+        proc = subprocess.Popen(wrapped, cwd=cwd, stdout=subprocess.DEVNULL, stderr=errfile)
         _, status, usage = os.wait4(proc.pid, 0)
         errfile.seek(0)
         err = errfile.read().decode(errors="replace")
+        peak = usage.ru_maxrss
+        if GNU_TIME:
+            lines = peakfile.read().split()
+            peak = int(lines[-1]) if lines and lines[-1].isdigit() else peak
     code = os.waitstatus_to_exitcode(status)
     if code != 0:
         sys.exit("%s failed (%d) in %s:\n%s" % (" ".join(cmd), code, cwd, err[:2000]))
-    # Processor time, not wall time: the machine may be shared, and the translator is single-threaded.
-    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
+    # Processor time, not wall time: the machine may be shared, and the translator is
+    # single-threaded. GNU time's own share of it is a millisecond or two.
+    return usage.ru_utime + usage.ru_stime, peak * 1024
 
 
 def remove_outputs(d):
