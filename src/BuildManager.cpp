@@ -4,6 +4,7 @@
 #include "BuildManager.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 #include <boost/make_shared.hpp>
 
 #include "ClassLowering.hpp"
@@ -386,21 +387,30 @@ void workOn(const ModuleName& name) {
 }
 
 // Whether every module the module reaches through its imports has its own imports loaded:
-// in an import cycle none can be translated before the whole cycle is read. The walk stops at
-// modules found ready before, so each import is walked about once in a run.
-bool importsAllLoaded(const Module& module) {
+// in an import cycle none can be translated before the whole cycle is read. A walk that
+// succeeds makes every module it saw ready (each one's imports lie within the walk), and one
+// that fails marks its start blocked for the rest of the caller's pass, which then stops at
+// it: where every module imports every other, each module is walked about once.
+bool importsAllLoaded(const Module& module, std::unordered_set<const Module*>& blocked) {
     if (readyForWork.count(&module)) return true;
-    std::set<const Module*> seen;
+    if (blocked.count(&module) || resolving.count(&module)) return false;
+    std::unordered_set<const Module*> seen{&module};
     std::vector<const Module*> reach(1, &module);
     while (!reach.empty()) {
         const Module* at = reach.back();
         reach.pop_back();
-        if (!seen.insert(at).second || readyForWork.count(at)) continue;
-        if (resolving.count(at)) return false;
-        for (const auto& entry : at->imports)
-            if (entry.second->module) reach.push_back(entry.second->module.get());
+        for (const auto& entry : at->imports) {
+            const Module* imported = entry.second->module.get();
+            if (!imported || readyForWork.count(imported) || seen.count(imported)) continue;
+            if (resolving.count(imported) || blocked.count(imported)) {
+                blocked.insert(&module);
+                return false;
+            }
+            seen.insert(imported);
+            reach.push_back(imported);
+        }
     }
-    readyForWork.insert(&module);
+    readyForWork.insert(seen.begin(), seen.end());
     return true;
 }
 
@@ -423,11 +433,13 @@ struct VerboseIndentReset {
 void translateLoaded() {
     if (!working || translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
     Flag busy(translating);
+    // No module stops being loaded while the loop runs, so what it finds blocked stays so.
+    std::unordered_set<const Module*> blocked;
     for (size_t i = 0; i < loadedForWork.size();) {
         const ModuleName name = loadedForWork[i];
         auto known = moduleRegistry.find(name);
         const bool done = visited.count(name) || known == moduleRegistry.end() || !known->second;
-        if (!done && !importsAllLoaded(*known->second)) {
+        if (!done && !importsAllLoaded(*known->second, blocked)) {
             ++i;
             continue;
         }
