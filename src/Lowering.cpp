@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include <boost/make_shared.hpp>
@@ -322,6 +323,33 @@ void checkCalledIfFunction(const SubExpression& node, const Declaration* member)
     throw CompileError(node.member + " is a function: call it, " + node.member + "()", node.location);
 }
 
+// The header that declares a much-used name of std the prelude's headers do not bring along:
+// "std.cout" must not leave g++ to say that <iostream> is missing.
+void includeStandardHeaderOf(const std::string& name, const ASTObject& node) {
+    static const std::map<std::string, const char*> headers = {
+        {"cout", "<iostream>"},      {"cin", "<iostream>"},       {"cerr", "<iostream>"},
+        {"clog", "<iostream>"},      {"endl", "<ostream>"},       {"flush", "<ostream>"},
+        {"sort", "<algorithm>"},     {"stable_sort", "<algorithm>"}, {"reverse", "<algorithm>"},
+        {"find", "<algorithm>"},     {"find_if", "<algorithm>"},  {"count", "<algorithm>"},
+        {"count_if", "<algorithm>"}, {"min", "<algorithm>"},      {"max", "<algorithm>"},
+        {"min_element", "<algorithm>"}, {"max_element", "<algorithm>"}, {"fill", "<algorithm>"},
+        {"unique", "<algorithm>"},   {"swap", "<utility>"},       {"move", "<utility>"},
+        {"accumulate", "<numeric>"}, {"iota", "<numeric>"},       {"sqrt", "<cmath>"},
+        {"pow", "<cmath>"},          {"floor", "<cmath>"},        {"ceil", "<cmath>"},
+        {"fabs", "<cmath>"},         {"round", "<cmath>"},        {"abs", "<cstdlib>"},
+        {"exit", "<cstdlib>"},       {"rand", "<cstdlib>"},       {"srand", "<cstdlib>"},
+        {"strlen", "<cstring>"},     {"strcmp", "<cstring>"},     {"memcpy", "<cstring>"},
+        {"toupper", "<cctype>"},     {"tolower", "<cctype>"},     {"isdigit", "<cctype>"},
+        {"isalpha", "<cctype>"},     {"isspace", "<cctype>"},     {"setw", "<iomanip>"},
+        {"setprecision", "<iomanip>"}, {"numeric_limits", "<limits>"}, {"chrono", "<chrono>"},
+        {"this_thread", "<thread>"},
+    };
+    auto found = headers.find(name);
+    if (found == headers.end()) return;
+    Block* place = placeOf(&node);
+    if (Module* module = place ? moduleOf(place) : nullptr) module->addInclude(found->second);
+}
+
 // "std.to_string" names the C++ standard library's std::to_string, which no module declares:
 // the access becomes that one name (std.chrono.seconds, step by step, std::chrono::seconds).
 bool standardLibraryName(SubExpression& node, ExpressionPtr& slot) {
@@ -329,6 +357,7 @@ bool standardLibraryName(SubExpression& node, ExpressionPtr& slot) {
     const StaticExpression* scope = nodeCast<StaticExpression>(node.object.get());
     if (!scope || scope->scope || (scope->name != "std" && scope->name.compare(0, 5, "std::") != 0)) return false;
     if (scope->name == "std" && declarationOfName(*const_cast<StaticExpression*>(scope))) return false;
+    if (scope->name == "std") includeStandardHeaderOf(node.member, node);
     StaticExpressionPtr named = boost::make_shared<StaticExpression>();
     named->name = scope->name + "::" + node.member;
     named->location = node.location;
