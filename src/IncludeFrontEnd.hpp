@@ -50,6 +50,10 @@ std::string headerLocation(const ModuleName& name);
 // as the user wrote it, never a path that names the compiler's version. Empty otherwise.
 std::string headerIncludeText(const ModuleName& name);
 
+// What a header module read from the records kept by an earlier run is given instead of the
+// preprocessor's list: the files read for it besides the header. Empty when it was not offered.
+const std::vector<std::string>* keptHeaderFiles(const ModuleName& name);
+
 // The predefined macros and include directories of the system's C++ compiler ("c++"), asked
 // once per run and only when a header is imported; empty when there is no such compiler.
 const platform::CompilerPreprocessor& systemPreprocessor();
@@ -57,14 +61,18 @@ const platform::CompilerPreprocessor& systemPreprocessor();
 class IncludeFrontEnd : public FrontEnd {
 public:
     // Loads a module through the build manager's pipeline, empty when it cannot be loaded (the
-    // reason printed, at the given position). Handed in, because the manager picks this front
-    // end: neither includes the other.
-    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&)> ModuleLoader;
+    // reason printed, at the given position); with declarations, one the kept records stand for
+    // does not do. Handed in, because the manager picks this front end: neither includes the
+    // other.
+    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&, bool declarations)> ModuleLoader;
     explicit IncludeFrontEnd(ModuleLoader loadImported) : loadImported(std::move(loadImported)) {}
 
     ModulePtr loadModule(const ModuleName& name) override;
+    // The interface file read, its headers taken from the records an earlier run kept.
+    ModulePtr loadKept(const ModuleName& name) override;
     platform::FileTime sourceTime(const ModuleName& name) override;
 
 private:
+    ModulePtr readInterface(const ModuleName& name, bool kept);
     ModuleLoader loadImported;
 };
