@@ -8,8 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "IncludeFrontEnd.hpp"
 #include "ModuleName.hpp"
+
+// A header that an interface file's "include =" value found (see findHeaders).
+struct FoundHeader {
+    std::string path;      // full path of the header
+    std::string relative;  // the value's directory part and the entry name
+    bool inSystemDirectory = false;
+};
 
 struct KeptHeader {
     ModuleName name;  // the header module, with its extension

@@ -12,7 +12,6 @@
 #include <boost/make_shared.hpp>
 
 #include "Diagnostics.hpp"
-#include "HeaderCache.hpp"
 #include "ParentFinder.hpp"
 #include "RunOptions.hpp"
 

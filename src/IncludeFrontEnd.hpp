@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FrontEnd.hpp"
+#include "HeaderCache.hpp"
 #include "ModuleName.hpp"
 #include "platform/Platform.hpp"
 
@@ -28,11 +29,6 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
 // name part). An absolute value is used as it stands; a relative one is tried against the
 // base directory, then each -I directory, then the system include directories, and the first
 // of these that matches anything gives the result. Each pattern tried is printed verbosely.
-struct FoundHeader {
-    std::string path;      // full path of the header
-    std::string relative;  // the value's directory part and the entry name
-    bool inSystemDirectory = false;
-};
 std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories);
 
 // Whether a system include directory is the C++ library's (its C headers are wrappers).
