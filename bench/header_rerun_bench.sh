@@ -1,7 +1,7 @@
 #!/bin/bash
 # Times the real binary on the library examples (programs that import C headers through .vni
-# files): a clean translation of all of them, then a rerun with nothing to do. Prints both, in
-# wall seconds, best of N runs.
+# files), and on one program importing the sqlite3, zlib and C library interfaces together: a
+# clean translation, then a rerun with nothing to do. Prints both, in wall seconds, best of N.
 #   bash bench/header_rerun_bench.sh [VORN] [N]
 set -e
 vorn=$(realpath "${1:-build/vorn}")
@@ -15,6 +15,9 @@ for dir in "$root"/examples/{sqlite,zlib,libc,widgets,cjson,jansson,lua,png}; do
     cp -r "$dir" "$work/"
     for vn in "$work/$(basename "$dir")"/*.vn; do programs+=("$vn"); done
 done
+mkdir "$work/three"
+cp "$root"/examples/sqlite/Sqlite.vni "$root"/examples/zlib/Zlib.vni "$root"/examples/libc/LibC.vni "$work/three/"
+printf 'import Sqlite\nimport Zlib\nimport LibC\n\nInt main()\n    puts("three libraries")\n    return 0\n' >"$work/three/main.vn"
 run_all() {
     local start end
     start=$(date +%s.%N)
@@ -23,6 +26,13 @@ run_all() {
     echo "$end - $start" | bc
 }
 best() { sort -g | head -1; }
-clean=$(for i in $(seq "$repeat"); do find "$work" -name '_*' -delete; run_all; done | best)
-noop=$(for i in $(seq "$repeat"); do run_all; done | best)
-echo "header-rerun-bench programs=${#programs[@]} clean=${clean}s noop=${noop}s ratio=$(echo "scale=3; $noop / $clean" | bc)"
+report() {
+    local label=$1 clean noop
+    clean=$(for i in $(seq "$repeat"); do find "$work" -name '_*' -delete; run_all; done | best)
+    noop=$(for i in $(seq "$repeat"); do run_all; done | best)
+    echo "header-rerun-bench $label clean=${clean}s noop=${noop}s ratio=$(echo "scale=3; $noop / $clean" | bc)"
+}
+all=("${programs[@]}")
+report "examples=${#all[@]}"
+programs=("$work/three/main.vn")
+report "sqlite+zlib+libc"
