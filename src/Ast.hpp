@@ -1144,6 +1144,9 @@ public:
     std::string headerInclude;  // "<zlib.h>" where the C++ compiler finds it by that name
     std::vector<std::string> headerNamespaces;  // opened after the include by "using namespace"
     std::map<std::string, std::string> headerDefines;
+    // Every other file the preprocessor read for the header, directly or not: a change to any
+    // of them changes what the header declares.
+    std::vector<std::string> headerFiles;
 };
 
 // The module read from an include interface file.
@@ -1163,6 +1166,9 @@ public:
     std::vector<std::string> links;  // libraries a program that imports it is linked with
     std::vector<std::string> packages;  // pkg-config names, whose folders and libraries it takes
     int packageLine = 0;                // the line of the last pkg-config key, for its errors
+    // Its headers were taken from the records kept by an earlier run, not read: their modules
+    // hold no declarations, so whoever needs those reads the interface file again.
+    bool fromKeptHeaders = false;
 
     // The name a header's declaration is known by: without the first prefix it begins with
     // (file order), unless what is left is empty or a keyword of the language; a type whose

@@ -12,6 +12,7 @@
 #include "CppFrontEnd.hpp"
 #include "CppWriter.hpp"
 #include "Diagnostics.hpp"
+#include "HeaderCache.hpp"
 #include "IncludeFrontEnd.hpp"
 #include "RunOptions.hpp"
 #include "LibBackEnd.hpp"
@@ -125,6 +126,7 @@ void resetBuildState() {
     rewrittenHeaders.clear();
     writtenInRun.clear();
     forgetDeclarationsDigests();
+    forgetReadHeaders();
     toCompile.clear();
     releaseModules();
     frontEnds.clear();
@@ -138,11 +140,15 @@ BackEnd& cppBackEndInstance() {
     return *cppBackEnd;
 }
 
+ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt);
+
 void registerFrontEnds() {
     if (!frontEnds.empty()) return;
     frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
-    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>(
-        [](const ModuleName& name, const SourceLocation& at) { return loadModule(name, false, at); });
+    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>([](const ModuleName& name, const SourceLocation& at,
+                                                              bool declarations) {
+        return loadToDepth(name, declarations ? LoadDepth::Declarations : LoadDepth::Interface, at);
+    });
     frontEnds["h"] = boost::make_shared<CppFrontEnd>();
     frontEnds["hpp"] = boost::make_shared<CppFrontEnd>();
 }
@@ -180,6 +186,10 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
                     (request.extension != "vn" || LibBackEnd::interfaceCurrent(request, source));
     ModulePtr module;
     if (upToDate && depth == LoadDepth::Interface) module = loadFromInterface(request, source);
+    // Records an earlier run kept stand for what reading the source would give a run that
+    // does not translate the module; it stays not fully loaded, so a translation reads it again.
+    if (upToDate && depth == LoadDepth::Interface && !module) module = frontEnd.loadKept(request);
+    if (module && hasQueuedErrors()) return ModulePtr();
     if (!module) {
         verboseProgress("loading: " + dottedName(request) + " from source");
         // A current module is translated in this run only when an import's declarations
@@ -310,6 +320,9 @@ bool processModule(const ModuleName& name) {
         backEnd.removeObjects(name);
         return false;
     }
+    // What its headers gave is kept for the next run, also when it is up to date itself.
+    const IncludeModule* include = dynamic_cast<const IncludeModule*>(module.get());
+    if (include && !include->fromKeptHeaders) writeKeptHeaders(name);
     if (module->upToDate) {
         verboseProgress("  No writing, file is up to date");
         return true;
@@ -718,6 +731,7 @@ std::string makeWord(const std::string& path) {
 
 bool writeDependencyFile(const std::string& path, const std::string& target) {
     std::string rule = makeWord(target) + ':';
+    std::set<std::string> listed;  // headers included by several are named once
     for (const auto& entry : moduleRegistry)
         // Modules taken from their interface files count too: their sources decide whether
         // that file is still current.
@@ -725,6 +739,9 @@ bool writeDependencyFile(const std::string& path, const std::string& target) {
             // A header's module is named for the header but read from where the search found it.
             const std::string& header = entry.second->headerPath;
             rule += " \\\n  " + makeWord(header.empty() ? sourcePath(entry.first, entry.first.extension) : header);
+            // And every file its preprocessor read: a change to any of them changes the header.
+            for (const std::string& file : entry.second->headerFiles)
+                if (listed.insert(file).second) rule += " \\\n  " + makeWord(file);
         }
     rule += '\n';
     const std::string aside = writeBeside(path, rule);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <boost/make_shared.hpp>
 
 #include "Diagnostics.hpp"
 #include "Grammar.hpp"
@@ -18,6 +19,7 @@
 #include "ModuleName.hpp"
 #include "Operator.hpp"
 #include "ParentFinder.hpp"
+#include "RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 // ---- the tokens the grammar reads ----
@@ -1175,11 +1177,16 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
 
 ModulePtr CppFrontEnd::loadHeader(const std::string& path, const std::string& moduleName,
                                   const PreProcessorSettings& settings,
-                                  std::unordered_map<std::string, PreProcessor::MacroPtr>* macros) const {
+                                  std::unordered_map<std::string, PreProcessor::MacroPtr>* macros,
+                                  std::vector<std::string>* files) const {
+    if (runOptions.verbose) verboseLine("preprocessing: " + path);
     PreProcessor preprocessor(path, cHeaderLexerOptions, settings);
     HeaderTokens tokens(preprocessor);
     ModulePtr module = parseCppModule(tokens, moduleName);
     if (macros) *macros = std::move(preprocessor.macros);
+    if (files)
+        for (const std::string& file : preprocessor.included)
+            if (file != path) files->push_back(file);
     return module;
 }
 
@@ -1232,9 +1239,11 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
     ModulePtr module;
     try {
         std::unordered_map<std::string, PreProcessor::MacroPtr> macros;
-        module = loadHeader(path, dottedName(name), settings, &macros);
+        std::vector<std::string> files;
+        module = loadHeader(path, dottedName(name), settings, &macros, &files);
         if (module) {
             module->headerPath = path;
+            module->headerFiles = std::move(files);
             module->headerInclude = headerIncludeText(name);
             module->headerDefines = settings.defines;
             ParentFinder().linkModule(*module);
@@ -1246,6 +1255,21 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
         reportError(error.message, error.position.line < 0 ? SourceLocation(internFileName(path), -1, -1) : error.position);
         return ModulePtr();
     }
+    return module;
+}
+
+ModulePtr CppFrontEnd::loadKept(const ModuleName& name) {
+    const std::vector<std::string>* files = keptHeaderFiles(name);
+    if (!files || !currentIncludeModule) return ModulePtr();
+    ModulePtr module = boost::make_shared<Module>();
+    module->name = dottedName(name);
+    module->block = boost::make_shared<Block>();
+    module->headerPath = headerPathOf(name);
+    module->headerInclude = headerIncludeText(name);
+    module->headerDefines = currentIncludeModule->defines;
+    // They were all found when the records were made, or no records would have been kept.
+    module->headerNamespaces = currentIncludeModule->namespaces;
+    module->headerFiles = *files;
     return module;
 }
 

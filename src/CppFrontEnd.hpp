@@ -32,6 +32,8 @@ class CppFrontEnd : public FrontEnd {
 public:
     // The build manager's entry: parses the name's ".h" or ".hpp" file and links the tree.
     ModulePtr loadModule(const ModuleName& name) override;
+    // A header module without declarations, standing for one that kept records say is unchanged.
+    ModulePtr loadKept(const ModuleName& name) override;
     // 0 unless the extension is "h" or "hpp"; else the header's modification time.
     platform::FileTime sourceTime(const ModuleName& name) override;
 
@@ -39,5 +41,6 @@ public:
     // macros left defined at the end are handed to `macros` when it is given.
     ModulePtr loadHeader(const std::string& path, const std::string& moduleName,
                          const PreProcessorSettings& settings = PreProcessorSettings(),
-                         std::unordered_map<std::string, PreProcessor::MacroPtr>* macros = nullptr) const;
+                         std::unordered_map<std::string, PreProcessor::MacroPtr>* macros = nullptr,
+                         std::vector<std::string>* files = nullptr) const;
 };

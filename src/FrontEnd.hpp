@@ -19,6 +19,9 @@ public:
     // What importers see of a module that this run does not translate: a front end that can
     // read less than the whole module for that does so and marks the module `declarationsOnly`.
     virtual ModulePtr loadDeclarations(const ModuleName& name) { return loadModule(name); }
+    // A module that an earlier run's records stand for, without reading its source: enough for
+    // a run that does not translate it. Empty when there are none, or they no longer hold.
+    virtual ModulePtr loadKept(const ModuleName&) { return ModulePtr(); }
     // Modification time of the module's source, 0 when it does not exist.
     virtual platform::FileTime sourceTime(const ModuleName& name) = 0;
 };

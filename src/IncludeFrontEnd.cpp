@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <boost/make_shared.hpp>
@@ -17,6 +19,9 @@ namespace {
 
 // Headers found by the include front end, by module name, for the C++ front end to read.
 std::map<ModuleName, FoundHeader> headerLocations;
+// Header modules offered from kept records, by module name, with the files read for each; for
+// the C++ front end's loadKept. Written by the include front end alone.
+std::map<ModuleName, std::vector<std::string>> keptHeaders;
 
 std::string trimmed(const std::string& text) {
     const char* const blanks = " \t\r\n";
@@ -107,20 +112,46 @@ std::vector<FoundHeader> matches(const std::string& root, const std::string& val
     return found;
 }
 
-ImportDeclarationPtr importHeader(const FoundHeader& header, const SourceLocation& at,
-                                  const IncludeFrontEnd::ModuleLoader& load) {
+ModuleName headerModuleNameOf(const FoundHeader& header) {
     ModuleName name = headerModuleName(header.relative);
     const size_t dot = header.path.find_last_of('.');
     name.extension = dot != std::string::npos && header.path.substr(dot + 1) == "h" ? "h" : "hpp";
+    return name;
+}
+
+ImportDeclarationPtr importHeader(const ModuleName& name, const FoundHeader& header, const SourceLocation& at,
+                                  bool declarations, const IncludeFrontEnd::ModuleLoader& load) {
     headerLocations[name] = header;
     ImportDeclarationPtr import = boost::make_shared<ImportDeclaration>();
     import->path = name.components;
     import->location = at;
     import->access = Public;
-    import->module = load(name, at);
+    import->module = load(name, at, declarations);
     // Its names are found from the modules that import the interface file.
     import->inHeader = 2;
     return import;
+}
+
+// Everything besides the interface file that decides which files its headers are: the
+// compiler asked and its answer, and the folders searched before and after it.
+std::string headerSearchKey() {
+    std::uint64_t digest = 14695981039346656037ull;
+    auto add = [&digest](const std::string& text) {
+        // FNV-1a: a change detector, not a guard against chosen collisions.
+        for (unsigned char c : text + '\n') {
+            digest ^= c;
+            digest *= 1099511628211ull;
+        }
+    };
+    add(runOptions.cxxCommand);
+    add(baseDirectory);
+    for (const std::string& dir : runOptions.includeDirs) add("I" + dir);
+    for (const std::string& dir : runOptions.packageIncludeDirs) add("P" + dir);
+    for (const std::string& dir : systemPreprocessor().includeDirectories) add("S" + dir);
+    add(systemPreprocessor().predefines);
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
+    return hex;
 }
 
 }  // namespace
@@ -231,13 +262,22 @@ std::string headerIncludeText(const ModuleName& name) {
     return "<" + found->second.relative + ">";
 }
 
+const std::vector<std::string>* keptHeaderFiles(const ModuleName& name) {
+    auto found = keptHeaders.find(name);
+    return found == keptHeaders.end() ? nullptr : &found->second;
+}
+
 platform::FileTime IncludeFrontEnd::sourceTime(const ModuleName& name) {
     const std::string path = sourcePath(name, "vni");
     const platform::FileTime time = platform::modificationTime(path);
     return time != 0 && platform::nameMatchesExactly(path) ? time : 0;
 }
 
-ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
+ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) { return readInterface(name, false); }
+
+ModulePtr IncludeFrontEnd::loadKept(const ModuleName& name) { return readInterface(name, true); }
+
+ModulePtr IncludeFrontEnd::readInterface(const ModuleName& name, bool kept) {
     const std::string path = sourcePath(name, "vni");
     // Checked before opening: opening a pipe waits for a writer.
     std::ifstream in;
@@ -266,6 +306,27 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
         ~CurrentScope() { currentIncludeModule = saved; }
     } current;
     currentIncludeModule = module;
+    if (kept) {
+        std::vector<KeptHeader> headers;
+        if (!readKeptHeaders(name, path, headerSearchKey(), headers)) return ModulePtr();
+        verboseProgress("loading: headers of " + dottedName(name) + " from .vnh because they are unchanged");
+        module->fromKeptHeaders = true;
+        for (const KeptHeader& header : headers) {
+            keptHeaders[header.name] = header.files;
+            const SourceLocation at(internFileName(path), header.line, 0);
+            ImportDeclarationPtr import = importHeader(header.name, header.found, at, false, loadImported);
+            if (!import->module) {
+                reportError("Unable to load header " + header.found.path, at);
+                return module;
+            }
+            module->addImport(import);
+        }
+        for (const auto& entry : module->imports)
+            if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
+        ParentFinder().linkModule(*module);
+        return module;
+    }
+    std::vector<KeptHeader> read;
     for (const IncludeValue& include : includes) {
         const SourceLocation at(internFileName(path), include.line, 0);
         const std::vector<FoundHeader> headers = findHeaders(
@@ -279,15 +340,18 @@ ModulePtr IncludeFrontEnd::loadModule(const ModuleName& name) {
             return module;
         }
         for (const FoundHeader& header : headers) {
-            ImportDeclarationPtr import = importHeader(header, at, loadImported);
+            const ModuleName headerName = headerModuleNameOf(header);
+            ImportDeclarationPtr import = importHeader(headerName, header, at, true, loadImported);
             // One header that cannot be read fails the import; the next would only fail too.
             if (!import->module) {
                 reportError("Unable to load header " + header.path, at);
                 return module;
             }
             module->addImport(import);
+            read.push_back(KeptHeader{headerName, include.line, header, import->module->headerFiles});
         }
     }
+    noteReadHeaders(name, std::move(read), headerSearchKey());
     for (const auto& entry : module->imports)
         if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
     // Linked too, so that a lookup in it (Json.Json, the module's type of its own name) goes

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FrontEnd.hpp"
+#include "HeaderCache.hpp"
 #include "ModuleName.hpp"
 #include "platform/Platform.hpp"
 
@@ -28,11 +29,6 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
 // name part). An absolute value is used as it stands; a relative one is tried against the
 // base directory, then each -I directory, then the system include directories, and the first
 // of these that matches anything gives the result. Each pattern tried is printed verbosely.
-struct FoundHeader {
-    std::string path;      // full path of the header
-    std::string relative;  // the value's directory part and the entry name
-    bool inSystemDirectory = false;
-};
 std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories);
 
 // Whether a system include directory is the C++ library's (its C headers are wrappers).
@@ -50,6 +46,10 @@ std::string headerLocation(const ModuleName& name);
 // as the user wrote it, never a path that names the compiler's version. Empty otherwise.
 std::string headerIncludeText(const ModuleName& name);
 
+// What a header module read from the records kept by an earlier run is given instead of the
+// preprocessor's list: the files read for it besides the header. Empty when it was not offered.
+const std::vector<std::string>* keptHeaderFiles(const ModuleName& name);
+
 // The predefined macros and include directories of the system's C++ compiler ("c++"), asked
 // once per run and only when a header is imported; empty when there is no such compiler.
 const platform::CompilerPreprocessor& systemPreprocessor();
@@ -57,14 +57,18 @@ const platform::CompilerPreprocessor& systemPreprocessor();
 class IncludeFrontEnd : public FrontEnd {
 public:
     // Loads a module through the build manager's pipeline, empty when it cannot be loaded (the
-    // reason printed, at the given position). Handed in, because the manager picks this front
-    // end: neither includes the other.
-    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&)> ModuleLoader;
+    // reason printed, at the given position); with declarations, one the kept records stand for
+    // does not do. Handed in, because the manager picks this front end: neither includes the
+    // other.
+    typedef std::function<ModulePtr(const ModuleName&, const SourceLocation&, bool declarations)> ModuleLoader;
     explicit IncludeFrontEnd(ModuleLoader loadImported) : loadImported(std::move(loadImported)) {}
 
     ModulePtr loadModule(const ModuleName& name) override;
+    // The interface file read, its headers taken from the records an earlier run kept.
+    ModulePtr loadKept(const ModuleName& name) override;
     platform::FileTime sourceTime(const ModuleName& name) override;
 
 private:
+    ModulePtr readInterface(const ModuleName& name, bool kept);
     ModuleLoader loadImported;
 };
