@@ -409,6 +409,8 @@ inline ResponseOutcome splitResponseFile(const std::uint8_t* data, std::size_t s
             __builtin_trap();
     }
     if (characters > size) __builtin_trap();
+    // A list cut short is refused whole; only one that ends right is passed on and read again.
+    if (outcome.cut) return outcome;
     bool cutAgain = false;
     if (tokenizeResponseFile(writtenBack(tokens), &cutAgain) != tokens || cutAgain) __builtin_trap();
     return outcome;
