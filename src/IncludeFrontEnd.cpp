@@ -154,6 +154,14 @@ std::string headerSearchKey() {
     return hex;
 }
 
+// The header modules' parent links, and the interface module's own, linked too so that a
+// lookup in it (Json.Json, the module's type of its own name) goes on into the headers.
+void linkHeaders(Module& module) {
+    for (const auto& entry : module.imports)
+        if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
+    ParentFinder().linkModule(module);
+}
+
 }  // namespace
 
 // The compiler's own search list, then the folders the environment names (on Windows, where
@@ -321,9 +329,7 @@ ModulePtr IncludeFrontEnd::readInterface(const ModuleName& name, bool kept) {
             }
             module->addImport(import);
         }
-        for (const auto& entry : module->imports)
-            if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
-        ParentFinder().linkModule(*module);
+        linkHeaders(*module);
         return module;
     }
     std::vector<KeptHeader> read;
@@ -352,10 +358,6 @@ ModulePtr IncludeFrontEnd::readInterface(const ModuleName& name, bool kept) {
         }
     }
     noteReadHeaders(name, std::move(read), headerSearchKey());
-    for (const auto& entry : module->imports)
-        if (entry.second->module) ParentFinder().linkModule(*entry.second->module);
-    // Linked too, so that a lookup in it (Json.Json, the module's type of its own name) goes
-    // on into the headers.
-    ParentFinder().linkModule(*module);
+    linkHeaders(*module);
     return module;
 }
