@@ -22,6 +22,13 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
 bool isDecimalChar(int c) { return c > 0 && std::strchr("0123456789feFE.", c) != nullptr; }
 bool isExponent(int c) { return c == 'e' || c == 'E'; }
 bool isFloatStart(int c) { return isExponent(c) || c == 'f' || c == 'F'; }
+// The text of a one-byte token; push_back is inline where the (count, char) constructor is not,
+// which shows in the lexer's profile.
+std::string oneChar(int c) {
+    std::string text;
+    text.push_back(static_cast<char>(c));
+    return text;
+}
 
 constexpr std::string_view keywords[] = {
     "static", "virtual", "public", "private", "protected", "inline", "mutable", "if",
@@ -89,6 +96,7 @@ TokenKind classifyWord(const std::string& word, bool ownWords) {
     if ((ownWords ? ownKeywordIndex : cppKeywordIndex).contains(word)) return Keyword;
     if (word.empty()) return Name;
     int first = static_cast<unsigned char>(word[0]);
+    if (isLetter(first) || first == '_') return Name;
     if (isOperatorChar(first)) return Operator;
     if (std::strchr("({[", first)) return OpeningBrace;
     if (std::strchr(")}]", first)) return ClosingBrace;
@@ -97,7 +105,7 @@ TokenKind classifyWord(const std::string& word, bool ownWords) {
 
 Lexer::Lexer(std::istream& in, const std::string& fileName, LexerOptions options, int tabSize)
     : input(in.rdbuf()), options(options), tabSize(tabSize < 1 ? 1 : tabSize),
-      file(internFileName(fileName)) {
+      file(internFileName(fileName)), fileStart(file, 0, 0) {
     indentStack.push_back(Block{0, 0});
     skipByteOrderMark();
     advance();
@@ -160,6 +168,7 @@ int Lexer::getChar() {
 void Lexer::renumber(int nextLine, const std::string& fileName) {
     line = nextLine;
     file = internFileName(fileName);
+    fileStart = SourceLocation(file, 0, 0);
 }
 
 // Only ever called for a byte on the current line, never for a line end.
@@ -186,11 +195,13 @@ void Lexer::skipByteOrderMark() {
 // ---- Appending tokens --------------------------------------------------------------------
 
 void Lexer::push(TokenKind kind, std::string&& text, int atLine, int atColumn) {
+    bool blank = pendingBlank;
     if (pendingBlank) {
         pendingBlank = false;
-        emplace_back(Whitespace, " ", SourceLocation(file, blankLine, blankColumn));
+        if (!has(BlankFlags)) emplace_back(Whitespace, " ", locationAt(blankLine, blankColumn));
     }
-    emplace_back(kind, std::move(text), SourceLocation(file, atLine, atColumn));
+    emplace_back(kind, std::move(text), locationAt(atLine, atColumn));
+    if (blank && has(BlankFlags)) back().blankBefore = true;
 }
 
 void Lexer::append(TokenKind kind, std::string&& text) {
@@ -341,14 +352,14 @@ void Lexer::fill() {
 void Lexer::readBracket(int c) {
     if (c == '(' || c == '[') {
         beginToken(OpeningBrace);
-        append(OpeningBrace, std::string(1, static_cast<char>(c)));
+        append(OpeningBrace, oneChar(c));
         ++indentStack.back().openBrackets;
         if (verbatimDepth != 0) ++verbatimDepth;
         return;
     }
     beginToken(ClosingBrace);
     closeBlocksInsideBracket();
-    append(ClosingBrace, std::string(1, static_cast<char>(c)));
+    append(ClosingBrace, oneChar(c));
     // A stray closing bracket must not leave the count below zero: every later dedent would be
     // taken for a line inside brackets and the rest of the file would join this statement.
     if (indentStack.back().openBrackets > 0) --indentStack.back().openBrackets;
@@ -520,7 +531,7 @@ void Lexer::readDecimalDigits(std::string& text) {
 // C's pp-number: digits, letters, "_", "." and a sign right after an exponent letter, so a
 // header's "0xffffffffUL" or "1.5e-3f" is one token with its value intact.
 void Lexer::readPreprocessingNumber(int c) {
-    std::string text(1, static_cast<char>(c));
+    std::string text = oneChar(c);
     for (int next = peekChar(); isWordChar(next) || next == '.'; next = peekChar()) {
         text += static_cast<char>(getChar());
         char last = text.back();
@@ -532,7 +543,7 @@ void Lexer::readPreprocessingNumber(int c) {
 }
 
 void Lexer::readWord(int c) {
-    std::string text(1, static_cast<char>(c));
+    std::string text = oneChar(c);
     // Straight from the buffer: a word never holds a line end, so only the column moves.
     if (pushedCount == 0 && input) {
         for (int next = input->sgetc(); isWordChar(next); next = input->snextc()) {
@@ -596,7 +607,7 @@ bool Lexer::commentStartsAfterSlash() {
 }
 
 void Lexer::readOperator(int c) {
-    std::string text(1, static_cast<char>(c));
+    std::string text = oneChar(c);
     for (int next = peekChar(); isOperatorChar(next); next = peekChar()) {
         if (has(KnownOperatorsOnly) && !isKnownOperator(text + static_cast<char>(next))) break;
         if (next == '/' && commentStartsAfterSlash()) break;

@@ -25,6 +25,9 @@ enum LexerOption : std::uint16_t {
     // C's preprocessing numbers, kept as written ("0x1fUL", "017", "1e-5f"), and literals
     // that end at an unescaped line end, as a C compiler reads a header.
     CTokens = 512,
+    // With WhitespaceTokens: a blank is no token but marks the token after it (`blankBefore`);
+    // only line ends stay tokens. What the preprocessor needs, at half the tokens.
+    BlankFlags = 1024,
 };
 using LexerOptions = std::uint16_t;
 
@@ -105,6 +108,13 @@ private:
     LexerOptions options;
     int tabSize;
     const std::string* file;
+    SourceLocation fileStart;  // the file's number looked up once, not for every token
+    SourceLocation locationAt(int atLine, int atColumn) const {
+        SourceLocation at = fileStart;
+        at.line = atLine;
+        at.column = atColumn;
+        return at;
+    }
     int pushedBack[3];          // bytes put back by ungetChar, last one read first
     int pushedCount = 0;
     bool atLineStart = true;

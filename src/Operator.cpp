@@ -135,8 +135,15 @@ bool isBasicTypeName(const std::string& name) {
     return index.count(name) != 0;
 }
 
+// Asked for nearly every byte the lexer reads: one lookup, not a search of the list.
 bool isOperatorChar(int c) {
-    return c > 0 && c < 128 && std::strchr(operatorChars, c) != nullptr;
+    static const struct Table {
+        bool is[128] = {};
+        Table() {
+            for (const char* p = operatorChars; *p != 0; ++p) is[static_cast<unsigned char>(*p)] = true;
+        }
+    } table;
+    return c > 0 && c < 128 && table.is[c];
 }
 
 template <size_t N>

@@ -16,6 +16,8 @@
 #include "ModuleName.hpp"
 #include "RunOptions.hpp"
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // A token on its way through the preprocessor: `blank` says whether blanks or a line end came
@@ -30,7 +32,7 @@ typedef std::vector<Tok> Toks;
 bool isIdentifier(const Token& t) {
     return t.kind == Name || t.kind == Keyword || t.kind == TypeName || t.kind == MacroName;
 }
-bool is(const Tok& t, const char* text) { return t.token.text == text && t.token.kind != String; }
+bool is(const Tok& t, std::string_view text) { return t.token.text == text && t.token.kind != String; }
 
 // Attributes the GCC that compiles the output knows; __has_attribute answers 1 for these, so
 // headers take the branches they take under g++.
@@ -75,12 +77,12 @@ std::string withoutUnderscores(const std::string& name) {
 
 long featureValue(const std::string& feature, const std::string& name) {
     std::string plain = withoutUnderscores(name);
-    if (feature == "__has_attribute") {
+    if (feature == "__has_attribute"sv) {
         for (std::string_view a : gccAttributes)
             if (plain == a) return 1;
         return 0;
     }
-    if (feature == "__has_cpp_attribute") {
+    if (feature == "__has_cpp_attribute"sv) {
         for (const CppAttribute& a : cppAttributes)
             if (plain == a.name) return a.value;
         return 0;
@@ -91,8 +93,8 @@ long featureValue(const std::string& feature, const std::string& name) {
 }
 
 bool isFeatureTest(const std::string& name) {
-    return name == "__has_attribute" || name == "__has_cpp_attribute" || name == "__has_builtin" ||
-           name == "__has_include" || name == "__has_include_next";
+    return name == "__has_attribute"sv || name == "__has_cpp_attribute"sv || name == "__has_builtin"sv ||
+           name == "__has_include"sv || name == "__has_include_next"sv;
 }
 
 std::string directoryOf(const std::string& path) {
@@ -212,7 +214,7 @@ Value integerLiteral(const Token& t) {
         i = 1;
     }
     if (i >= digits.size()) {
-        if (digits != "0") throw CompileError("invalid integer constant in preprocessor expression: " + s, t.location);
+        if (digits != "0"sv) throw CompileError("invalid integer constant in preprocessor expression: " + s, t.location);
     }
     std::uint64_t value = 0;
     bool tooLarge = false;
@@ -334,7 +336,7 @@ private:
             }
             ++pos;
             const std::string& text = op->token.text;
-            bool shortCircuit = (text == "&&" && !left.isTrue()) || (text == "||" && left.isTrue());
+            bool shortCircuit = (text == "&&"sv && !left.isTrue()) || (text == "||"sv && left.isTrue());
             if (shortCircuit) ++skipping;
             Value right = binary(precedence + 1);
             if (shortCircuit) --skipping;
@@ -343,34 +345,34 @@ private:
     }
 
     Value combine(const std::string& op, Value a, Value b, const SourceLocation& where) {
-        if (op == "&&") return signedValue(a.isTrue() && b.isTrue());
-        if (op == "||") return signedValue(a.isTrue() || b.isTrue());
-        if (op == "<<" || op == ">>") return shift(op == "<<", a, b);
+        if (op == "&&"sv) return signedValue(a.isTrue() && b.isTrue());
+        if (op == "||"sv) return signedValue(a.isTrue() || b.isTrue());
+        if (op == "<<"sv || op == ">>"sv) return shift(op == "<<"sv, a, b);
         bool u = a.isUnsigned || b.isUnsigned;
         std::uint64_t x = a.bits, y = b.bits;
         std::int64_t sx = a.asSigned(), sy = b.asSigned();
-        if (op == "==") return signedValue(x == y);
-        if (op == "!=") return signedValue(x != y);
-        if (op == "<") return signedValue(u ? x < y : sx < sy);
-        if (op == ">") return signedValue(u ? x > y : sx > sy);
-        if (op == "<=") return signedValue(u ? x <= y : sx <= sy);
-        if (op == ">=") return signedValue(u ? x >= y : sx >= sy);
+        if (op == "=="sv) return signedValue(x == y);
+        if (op == "!="sv) return signedValue(x != y);
+        if (op == "<"sv) return signedValue(u ? x < y : sx < sy);
+        if (op == ">"sv) return signedValue(u ? x > y : sx > sy);
+        if (op == "<="sv) return signedValue(u ? x <= y : sx <= sy);
+        if (op == ">="sv) return signedValue(u ? x >= y : sx >= sy);
         Value r{0, u};
-        if (op == "+") r.bits = x + y;
-        else if (op == "-") r.bits = x - y;
-        else if (op == "*") r.bits = x * y;
-        else if (op == "&") r.bits = x & y;
-        else if (op == "|") r.bits = x | y;
-        else if (op == "^") r.bits = x ^ y;
+        if (op == "+"sv) r.bits = x + y;
+        else if (op == "-"sv) r.bits = x - y;
+        else if (op == "*"sv) r.bits = x * y;
+        else if (op == "&"sv) r.bits = x & y;
+        else if (op == "|"sv) r.bits = x | y;
+        else if (op == "^"sv) r.bits = x ^ y;
         else if (y == 0) {
             if (!skipping) reportError("division by zero in preprocessor expression", where);
         } else if (u) {
-            r.bits = op == "/" ? x / y : x % y;
+            r.bits = op == "/"sv ? x / y : x % y;
         } else if (sy == -1) {
             // INT64_MIN / -1 overflows; C's wrapped result is the negation.
-            r.bits = op == "/" ? 0 - x : 0;
+            r.bits = op == "/"sv ? 0 - x : 0;
         } else {
-            r.bits = static_cast<std::uint64_t>(op == "/" ? sx / sy : sx % sy);
+            r.bits = static_cast<std::uint64_t>(op == "/"sv ? sx / sy : sx % sy);
         }
         return r;
     }
@@ -414,18 +416,18 @@ private:
         const Token& token = t.token;
         ++pos;
         if (token.kind == Operator) {
-            if (token.text == "-") {
+            if (token.text == "-"sv) {
                 Value v = unary();
                 v.bits = 0 - v.bits;
                 return v;
             }
-            if (token.text == "+") return unary();
-            if (token.text == "~") {
+            if (token.text == "+"sv) return unary();
+            if (token.text == "~"sv) {
                 Value v = unary();
                 v.bits = ~v.bits;
                 return v;
             }
-            if (token.text == "!") return signedValue(!unary().isTrue());
+            if (token.text == "!"sv) return signedValue(!unary().isTrue());
             throw CompileError("operator not supported: " + token.text, token.location);
         }
         if (is(t, "(")) {
@@ -437,7 +439,7 @@ private:
         if (token.kind == Number) return integerLiteral(token);
         if (token.kind == String && token.text[0] == '\'') return characterLiteral(token);
         if (token.kind == String) throw CompileError("string in preprocessor expression: " + token.text, token.location);
-        if (token.text == "true") return signedValue(1);
+        if (token.text == "true"sv) return signedValue(1);
         // Any other name is a macro that is not defined: 0, as in C.
         if (isIdentifier(token)) return Value();
         throw CompileError("unexpected token in preprocessor expression: " + token.text, token.location);
@@ -577,25 +579,24 @@ struct PreProcessor::Engine {
                 break;
             }
             if (t.kind == Whitespace) {
-                bool lineEnd = t.text == "\n";
+                bool lineEnd = t.text == "\n"sv;
                 lexer.pop_front();
                 if (lineEnd) break;
                 blank = true;
                 continue;
             }
             spend(1, t.location);
-            Tok tok;
-            tok.token = std::move(t);
-            tok.blank = blank;
+            f.line.emplace_back();
+            f.line.back().token = std::move(t);
+            f.line.back().blank = blank || f.line.back().token.blankBefore;
             blank = false;
             lexer.pop_front();
-            f.line.push_back(std::move(tok));
         }
         return !f.ended || !f.line.empty();
     }
 
     void processStream(std::istream& in, const std::string& path, int foundAt, bool keepTokens) {
-        Lexer lexer(in, path, pp.options);
+        Lexer lexer(in, path, static_cast<LexerOptions>(pp.options | BlankFlags));
         File file;
         file.path = path;
         file.foundAt = foundAt;
@@ -665,7 +666,7 @@ struct PreProcessor::Engine {
                 f.sawContent = true;
                 if (!engine.active()) continue;
                 for (const Tok& t : f.line)
-                    if (t.token.text == "__VA_ARGS__")
+                    if (t.token.text == "__VA_ARGS__"sv)
                         engine.warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro",
                                                 t.token.location);
                 if (f.keepTokens) f.lineReady = true;
@@ -740,12 +741,12 @@ struct PreProcessor::Engine {
             return;
         }
         bool defined = pp.isDefined(line[2].token.text);
-        pp.conditions.push_back(defined == (name == "ifdef") ? 0 : 1);
+        pp.conditions.push_back(defined == (name == "ifdef"sv) ? 0 : 1);
     }
 
     // "#ifndef G" as the file's first line may open its guard.
     void noteGuard(File& f, const Toks& line) {
-        if (f.sawContent || line[1].token.text != "ifndef" || line.size() < 3) return;
+        if (f.sawContent || line[1].token.text != "ifndef"sv || line.size() < 3) return;
         f.guard = line[2].token.text;
         f.guardLevel = pp.conditions.size();
     }
@@ -759,8 +760,8 @@ struct PreProcessor::Engine {
         pp.conditions.pop_back();
         if (pp.conditions.size() == f.guardLevel) f.guardBroken = true;
         bool outerActive = active();
-        if (outerActive && line[1].token.text == "else") warnExtraTokens(line, 2);
-        if (line[1].token.text == "else")
+        if (outerActive && line[1].token.text == "else"sv) warnExtraTokens(line, 2);
+        if (line[1].token.text == "else"sv)
             pp.conditions.push_back(outerActive && state == 1 ? 0 : 2);
         else if (state == 1 && outerActive)
             pp.conditions.push_back(condition(line, 2) ? 0 : 1);
@@ -791,14 +792,14 @@ struct PreProcessor::Engine {
         pp.macros.erase(line[2].token.text);
     }
 
-    void onInclude(File&, const Toks& line) { include(line, line[1].token.text == "include_next"); }
+    void onInclude(File&, const Toks& line) { include(line, line[1].token.text == "include_next"sv); }
 
     void onError(File&, const Toks& line) { throw CompileError("user error: " + messageOf(line), line[0].token.location); }
 
     void onWarning(File&, const Toks& line) { reportWarning("user warning: " + messageOf(line), line[0].token.location); }
 
     void onPragma(File& f, const Toks& line) {
-        if (line.size() >= 3 && line[2].token.text == "once") onceOnly.insert(f.path);
+        if (line.size() >= 3 && line[2].token.text == "once"sv) onceOnly.insert(f.path);
     }
 
     void onIgnored(File&, const Toks&) {}
@@ -913,11 +914,11 @@ struct PreProcessor::Engine {
         const size_t n = macro.body.size();
         for (size_t i = 0; i < n; ++i) {
             const Token& b = macro.body[i];
-            if (b.kind == Operator && b.text == "##" && (i == 0 || i + 1 == n))
+            if (b.kind == Operator && b.text == "##"sv && (i == 0 || i + 1 == n))
                 rejectUnlessSystem("\"##\" cannot stand at either end of a macro's replacement", b.location);
-            else if (macro.functionLike && b.kind == Operator && b.text == "#" && (i + 1 == n || macro.parameterAt[i + 1] < 0))
+            else if (macro.functionLike && b.kind == Operator && b.text == "#"sv && (i + 1 == n || macro.parameterAt[i + 1] < 0))
                 rejectUnlessSystem("\"#\" is not followed by a macro parameter", b.location);
-            else if (b.text == "__VA_ARGS__" && macro.parameterAt[i] < 0)
+            else if (b.text == "__VA_ARGS__"sv && macro.parameterAt[i] < 0)
                 warnUnlessSystem("__VA_ARGS__ can only stand in the replacement of a variadic macro", b.location);
         }
     }
@@ -940,13 +941,13 @@ struct PreProcessor::Engine {
             if (i >= line.size())
                 throw CompileError("unexpected EOF in macro argument declaration", line.back().token.location);
             const Token& t = line[i].token;
-            if (t.text == "...") {
+            if (t.text == "..."sv) {
                 macro.parameters.push_back("__VA_ARGS__");
                 macro.variadic = true;
             } else if (t.kind == Name || t.kind == TypeName) {
                 macro.parameters.push_back(t.text);
                 // GNU's named variadic parameter: "args...".
-                if (i + 1 < line.size() && line[i + 1].token.text == "...") {
+                if (i + 1 < line.size() && line[i + 1].token.text == "..."sv) {
                     macro.variadic = true;
                     ++i;
                 }
@@ -1000,10 +1001,10 @@ struct PreProcessor::Engine {
             quoted = true;
             return true;
         }
-        if (first.text != "<") return false;
+        if (first.text != "<"sv) return false;
         std::string joined;
         for (size_t i = 1; i < operand.size(); ++i) {
-            if (operand[i].token.text == ">") {
+            if (operand[i].token.text == ">"sv) {
                 name = unquoteCString("\"" + joined + "\"");
                 quoted = false;
                 return true;
@@ -1080,11 +1081,11 @@ struct PreProcessor::Engine {
                 if (!raw(t)) return false;
                 if (t.painted || !isIdentifier(t.token)) return true;
                 const std::string& name = t.token.text;
-                if (inCondition && (name == "defined" || isFeatureTest(name))) {
+                if (inCondition && (name == "defined"sv || isFeatureTest(name))) {
                     t = featureTest(t);
                     return true;
                 }
-                if (name == "_Pragma") {
+                if (name == "_Pragma"sv) {
                     pragmaOperator(t);
                     continue;
                 }
@@ -1129,19 +1130,19 @@ struct PreProcessor::Engine {
             const std::string& name = t.token.text;
             if (name.size() < 8 || name[0] != '_' || name[1] != '_') return false;
             const SourceLocation& at = t.token.location;
-            if (name == "__LINE__") {
+            if (name == "__LINE__"sv) {
                 t.token = Token(Number, std::to_string(at.line), at);
-            } else if (name == "__FILE__") {
+            } else if (name == "__FILE__"sv) {
                 t.token = Token(String, quoteCString(at.fileName()), at);
-            } else if (name == "__TIME__") {
+            } else if (name == "__TIME__"sv) {
                 t.token = Token(String, "\"" + timeText("%H:%M:%S") + "\"", at);
-            } else if (name == "__DATE__") {
+            } else if (name == "__DATE__"sv) {
                 t.token = Token(String, "\"" + timeText("%b %d %Y") + "\"", at);
-            } else if (name == "__COUNTER__") {
+            } else if (name == "__COUNTER__"sv) {
                 t.token = Token(Number, std::to_string(engine.counter++), at);
-            } else if (name == "__INCLUDE_LEVEL__") {
+            } else if (name == "__INCLUDE_LEVEL__"sv) {
                 t.token = Token(Number, std::to_string(engine.pp.includeDepth), at);
-            } else if (name == "__cplusplus" && !engine.pp.macros.count(name)) {
+            } else if (name == "__cplusplus"sv && !engine.pp.macros.count(name)) {
                 // The C++ the output is compiled as; headers test it against 201103L and up.
                 t.token = Token(Number, "201703L", at);
             } else {
@@ -1163,7 +1164,7 @@ struct PreProcessor::Engine {
                     if (!u.token.text.empty()) putBack(u);
                     return;
                 }
-                if (expected[0] == '"' && u.token.text == "\"once\"" && !engine.files.empty())
+                if (expected[0] == '"' && u.token.text == "\"once\""sv && !engine.files.empty())
                     engine.onceOnly.insert(engine.files.back()->path);
             }
         }
@@ -1176,7 +1177,7 @@ struct PreProcessor::Engine {
             Tok u;
             if (!raw(u)) throw CompileError("unexpected end of file", at);
             bool parenthesised = is(u, "(");
-            if (name != "defined" && !parenthesised) throw CompileError("expected ( after " + name, at);
+            if (name != "defined"sv && !parenthesised) throw CompileError("expected ( after " + name, at);
             Toks operand;
             int depth = 0;
             if (parenthesised) {
@@ -1190,16 +1191,16 @@ struct PreProcessor::Engine {
                 operand.push_back(u);
             }
             long value = 0;
-            if (name == "defined") {
+            if (name == "defined"sv) {
                 if (operand.size() != 1 || !isIdentifier(operand[0].token))
                     throw CompileError("expected name after defined", at);
                 value = engine.pp.isDefined(operand[0].token.text);
-            } else if (name == "__has_include" || name == "__has_include_next") {
+            } else if (name == "__has_include"sv || name == "__has_include_next"sv) {
                 std::string file;
                 bool quoted = false;
                 if (!includeName(operand, file, quoted)) throw CompileError("expected file name in " + name, at);
                 int foundAt = -1;
-                value = !engine.find(file, quoted, name == "__has_include_next", foundAt).empty();
+                value = !engine.find(file, quoted, name == "__has_include_next"sv, foundAt).empty();
             } else {
                 value = operand.empty() ? 0 : featureValue(name, operand.back().token.text);
             }
@@ -1261,6 +1262,10 @@ struct PreProcessor::Engine {
         }
 
         Toks expandArgument(const Toks& argument) {
+            // Numbers and operators expand to themselves: most arguments need no expander.
+            bool hasName = false;
+            for (const Tok& u : argument) hasName = hasName || isIdentifier(u.token);
+            if (!hasName) return argument;
             struct Nesting {
                 int& depth;
                 explicit Nesting(int& depth) : depth(depth) { ++depth; }
@@ -1281,28 +1286,29 @@ struct PreProcessor::Engine {
         Toks substitute(const Tok& t, const Macro& macro, const std::vector<Toks>& arguments) {
             std::vector<std::unique_ptr<Toks>> expanded(arguments.size());
             Toks out;
+            Toks piece;  // what the body item gives; kept across items for its room
             bool pasteNext = false;
             size_t produced = 1;  // tokens the last body item gave; 0 lets "##" paste nothing
             const size_t n = macro.body.size();
             for (size_t i = 0; i < n; ++i) {
                 const Token& b = macro.body[i];
-                if (b.kind == Operator && b.text == "##") {
+                if (b.kind == Operator && b.text == "##"sv) {
                     pasteNext = true;
                     continue;
                 }
                 Tok body;
                 body.token = b;
                 body.blank = macro.blankBefore[i];
-                Toks piece;
+                piece.clear();
                 int parameter = macro.parameterAt[i];
-                if (macro.functionLike && b.text == "#" && b.kind == Operator && i + 1 < n && macro.parameterAt[i + 1] >= 0) {
+                if (macro.functionLike && b.text == "#"sv && b.kind == Operator && i + 1 < n && macro.parameterAt[i + 1] >= 0) {
                     Tok s;
                     s.token = Token(String, stringized(arguments[static_cast<size_t>(macro.parameterAt[++i])]), t.token.location);
                     s.blank = body.blank;
                     piece.push_back(std::move(s));
                 } else if (parameter >= 0) {
                     size_t p = static_cast<size_t>(parameter);
-                    bool nextPastes = i + 1 < n && macro.body[i + 1].kind == Operator && macro.body[i + 1].text == "##";
+                    bool nextPastes = i + 1 < n && macro.body[i + 1].kind == Operator && macro.body[i + 1].text == "##"sv;
                     // GNU: ", ## __VA_ARGS__" drops the comma when the variadic part is empty.
                     if (pasteNext && macro.variadic && p + 1 == macro.parameters.size() && produced == 1 &&
                         !out.empty() && is(out.back(), ",")) {

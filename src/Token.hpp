@@ -3,7 +3,9 @@
 // back to any saved position. It never interprets tokens; that is the grammar's job.
 #pragma once
 
+#include <cstddef>
 #include <cstring>
+#include <new>
 #include <list>
 #include <memory_resource>
 #include <string>
@@ -32,6 +34,7 @@ struct Token {
     // Which grammar literal the text spells, worked out when first asked (literalIdOf below).
     // Code that changes `text` after a parser may have looked at the token calls textChanged.
     mutable unsigned spellingCache = 0;
+    bool blankBefore = false;  // set only by a lexer asked for BlankFlags
     std::string text;
     SourceLocation location;
 
@@ -80,16 +83,44 @@ struct ExpectedName {
 const char* tokenKindName(int kind);
 
 // The tokens of a stream are allocated from one arena of the stream: a file's tokens are made
-// one by one, kept together for the parse and let go all at once.
-struct TokenArena {
-    std::pmr::monotonic_buffer_resource arena{64 * 1024};
+// one by one, kept together for the parse and let go all at once. A token a stream drops (the
+// preprocessor takes its lexer's tokens a line at a time) leaves its place for the next one, so
+// a header read through never sits in memory whole.
+class TokenArena : public std::pmr::memory_resource {
+protected:
+    TokenArena() = default;
+    std::pmr::memory_resource* arena() { return this; }
+
+private:
+    struct Freed {
+        Freed* next;
+    };
+    std::pmr::monotonic_buffer_resource blocks{64 * 1024};
+    Freed* freed = nullptr;
+    std::size_t freedSize = 0;  // every block of a list has the node's size
+
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+        if (freed != nullptr && bytes == freedSize && alignment <= alignof(std::max_align_t)) {
+            Freed* reused = freed;
+            freed = reused->next;
+            return reused;
+        }
+        return blocks.allocate(bytes, alignment);
+    }
+    void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
+        if (bytes < sizeof(Freed) || alignment > alignof(std::max_align_t)) return;
+        if (freedSize == 0) freedSize = bytes;
+        if (bytes != freedSize) return;
+        freed = new (p) Freed{freed};
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 };
 
 class TokenStream : private TokenArena, public std::pmr::list<Token> {
 public:
     using Position = std::pmr::list<Token>::iterator;
 
-    TokenStream() : std::pmr::list<Token>(&arena), current(end()), furthestError(end()) {}
+    TokenStream() : std::pmr::list<Token>(arena()), current(end()), furthestError(end()) {}
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
     virtual ~TokenStream() = default;
