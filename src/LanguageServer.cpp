@@ -287,6 +287,8 @@ bool standsFor(ASTObject* node, const std::string& word, int column) {
     if (name == word) return true;
     if (StaticExpression* renamed = dynamic_cast<StaticExpression*>(node))
         if (renamed->renamedFrom && node->location.column == column) return true;
+    // A type an include interface renames (alias z_stream = ZStream) is written in C's name.
+    if (dynamic_cast<SimpleTypeExpr*>(node) && node->location.column == column && !name.empty()) return true;
     if (!dynamic_cast<SubExpression*>(node) || word.empty() || name.size() != word.size() + 3) return false;
     std::string accessor = word;
     accessor[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(accessor[0])));
@@ -622,15 +624,25 @@ void LanguageServer::State::analyze(const std::string& uri) {
         ~CollectorReset() { reportCollector = nullptr; }
     } collectorReset;
     const SourceLocation atStart(internFileName(document.path), 1, 0);
+    // Other files an editor may hand over (a .vni, a header) are read only as imports.
+    if (document.path.size() < 3 || document.path.compare(document.path.size() - 3, 3, ".vn") != 0) return;
     try {
-        if (document.path.size() < 3 || document.path.compare(document.path.size() - 3, 3, ".vn") != 0)
-            throw CompileError("only .vn files are analysed", atStart);
         const ModuleName name = parseModuleName(document.path, true, true);
         registerFrontEnds();
-        if (VnFrontEnd* source = dynamic_cast<VnFrontEnd*>(frontEnds["vn"].get()))
+        VnFrontEnd* source = dynamic_cast<VnFrontEnd*>(frontEnds["vn"].get());
+        if (source)
             for (const auto& open : documents)
                 if (!open.second.path.empty()) source->heldTexts[open.second.path] = open.second.text;
         module = loadModule(name, true);
+        // A module with a syntax error is not loaded; what its text declares still makes an
+        // outline, from a parse of its own whose errors were reported already.
+        if (!module && source) {
+            for (const CompileError& error : queuedDiagnostics()) found.push_back(error);
+            clearDiagnostics();
+            ModulePtr partial = source->loadModule(document.path, dottedName(name));
+            clearDiagnostics();
+            if (partial && partial->block) collectSymbols(partial->block.get(), false, symbols);
+        }
         if (module && module->block) {
             learnPreludeNames();
             for (const auto& entry : moduleRegistry)

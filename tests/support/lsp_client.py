@@ -231,6 +231,8 @@ def session(server, directory):
     check(len(found) >= 1 and found[0]["range"]["start"] == position_of(broken, "(", 0, 0) or
           any(d["range"]["start"]["line"] == position_of(broken, "area((")["line"] for d in found),
           "the open bracket is an error at its line: %s" % found)
+    outline = client.request("textDocument/documentSymbol", {"textDocument": {"uri": uri}})["result"]
+    check(names(outline) == names(main_symbols), "a text with a syntax error keeps its outline: %s" % names(outline))
     check(errors(change(text)) == [], "the fixed text has no errors")
     # The importer reads the editor's text of an import, not the file.
     client.notify("textDocument/didChange", {"textDocument": {"uri": bank_uri, "version": 2},
