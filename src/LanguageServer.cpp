@@ -851,16 +851,18 @@ json LanguageServer::State::documentSymbols(const json& params) {
 
 void LanguageServer::State::dispatch(const json& message) {
     const bool isRequest = message.contains("id");
-    const json id = isRequest ? message["id"] : json();
-    if (isRequest && !id.is_string() && !id.is_number_integer() && !id.is_null())
+    // Checked before it is copied: a copy of a nested value recurses as deep as it nests.
+    if (isRequest && !message["id"].is_string() && !message["id"].is_number_integer() && !message["id"].is_null())
         return refuse(json(), InvalidRequest, "the id is no number or string");
+    const json id = isRequest ? message["id"] : json();
     if (!message.contains("method") || !message["method"].is_string()) {
         // A response to a request of ours (we send none) is passed over.
         if (isRequest && (message.contains("result") || message.contains("error"))) return;
         return refuse(id, InvalidRequest, "a message needs a method");
     }
     const std::string method = message["method"].get<std::string>();
-    const json params = message.contains("params") ? message["params"] : json::object();
+    static const json noParams = json::object();
+    const json& params = message.contains("params") ? message["params"] : noParams;
     if (isRequest) {
         auto handler = requests.find(method);
         if (handler == requests.end()) return refuse(id, MethodNotFound, "no such method: " + method);

@@ -313,6 +313,13 @@ def fuzz(server, directory):
             client.notify("textDocument/didChange", {"textDocument": {"uri": 7}})
         if round_number % 10 == 0:
             still_serving()
+    # Params nested deeper than any stack: refused like any other bad params.
+    client.next_id += 1
+    deep = b'{"jsonrpc": "2.0", "id": %d, "method": "textDocument/hover", "params": %s}' % (
+        client.next_id, b"[" * 200000 + b"]" * 200000)
+    client.send_raw(b"Content-Length: %d\r\n\r\n" % len(deep) + deep)
+    answer = client.response(client.next_id)
+    check(answer.get("error", {}).get("code") == -32602, "deeply nested params are refused: %s" % answer)
     # A body cut short of its length, then a whole message: only the cut one is lost.
     client.send_raw(b"Content-Length: 5\r\n\r\n{}")
     client.send_raw(b"\r\n\r\n")
