@@ -695,6 +695,8 @@ void LanguageServer::State::publishDiagnostics(const std::string& uri) {
         const std::string& text = lines[line];
         column = std::min(column, static_cast<int>(text.size()));
         int length = 0;
+        // A member's error stands at its dot: the range takes the member's name with it.
+        if (column < static_cast<int>(text.size()) && text[column] == '.') length = 1;
         while (column + length < static_cast<int>(text.size()) && isWordChar(text[column + length])) ++length;
         if (length == 0) length = column < static_cast<int>(text.size()) ? 1 : 0;
         std::string message = error.message;

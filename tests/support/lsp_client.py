@@ -203,8 +203,10 @@ def session(server, directory):
     check(names(main_symbols) == {"_either": {}, "main": {}}, "symbols of main.vn: %s" % names(main_symbols))
     bank_symbols = client.request("textDocument/documentSymbol", {"textDocument": {"uri": bank_uri}})["result"]
     check(names(bank_symbols) == {"Account": {"balance": {}, "owner": {}, "deposit": {}, "doubled": {}},
-                                  "openAccount": {}, "total": {}}, "symbols of Bank.vn: %s" % names(bank_symbols))
-    declared = {"Account": "class Account", "openAccount": "Account$ openAccount", "total": "Int total"}
+                                  "accountsOpened": {}, "openAccount": {}, "total": {}},
+          "symbols of Bank.vn: %s" % names(bank_symbols))
+    declared = {"Account": "class Account", "accountsOpened": "Int accountsOpened", "openAccount": "Account$ openAccount",
+                "total": "Int total"}
     for symbol in bank_symbols:
         line = line_of(bank_path, declared[symbol["name"]])
         check(symbol["selectionRange"]["start"]["line"] == line, "symbol %s at its line" % symbol["name"])
@@ -225,7 +227,9 @@ def session(server, directory):
     found = errors(change(broken))
     check(len(found) == 1 and "depositt" in found[0]["message"], "the misspelt member is an error: %s" % found)
     if found:
-        check(found[0]["range"]["start"]["line"] == position_of(broken, "depositt")["line"], "the error is at its line")
+        first, last = position_of(broken, "depositt"), position_of(broken, "depositt", 0, len("depositt"))
+        check(found[0]["range"]["start"]["line"] == first["line"] and found[0]["range"]["end"] == last,
+              "the error's range ends with the member: %s" % found[0]["range"])
     broken = text.replace("var size = area(3, 4)", "var size = area((3, 4)")
     found = errors(change(broken))
     check(len(found) >= 1 and found[0]["range"]["start"] == position_of(broken, "(", 0, 0) or
