@@ -216,7 +216,17 @@ std::string typeText(const DataDeclaration& declaration) {
     return written != writtenTypes.end() ? written->second : spelled(declaration.type.get());
 }
 
-void rememberWrittenTypes(Module& module);
+void rememberWrittenTypes(Module& module, bool withLoops);
+
+// The parts of the module's loops as parsed: lowering replaces a loop by C++'s and its
+// variable by one declared auto, while inference has typed the part. Kept by each analysis.
+std::vector<ForPartPtr> loopParts;
+
+const ForPart* loopPartOf(const Declaration* declaration) {
+    for (const ForPartPtr& part : loopParts)
+        if (part->name == declaration->name && part->location == declaration->location) return part.get();
+    return nullptr;
+}
 
 // What a hover shows of a declaration: its type and name as a declaration of it reads, with
 // the name the program writes (a header's function may be known by a shorter one).
@@ -230,6 +240,9 @@ std::string declarationText(Declaration* declaration, const std::string& written
         }
         return text + ")" + (function->isConst ? " const" : "");
     }
+    // A library's type: the language's name for a C++ one (String for std::string).
+    if (typeid(*declaration) == typeid(TypeDeclaration))
+        return "type " + writtenAs + (writtenAs != declaration->name ? " (C++ " + declaration->name + ")" : "");
     if (writtenAs != declaration->name) return declarationText(declaration, declaration->name);
     if (dynamic_cast<ClassDeclaration*>(declaration)) return "class " + declaration->name;
     if (dynamic_cast<EnumDeclaration*>(declaration)) return "enum " + declaration->name;
@@ -243,8 +256,12 @@ std::string declarationText(Declaration* declaration, const std::string& written
         return "#define " + macro->name + " " + macro->value;
     if (DataDeclaration* data = dynamic_cast<DataDeclaration*>(declaration)) {
         std::string type;
+        const ForPart* part = loopPartOf(data);
         if (writtenTypes.count(data)) {
             type = writtenTypes[data];
+        } else if (part && (part->elementType || part->type)) {
+            // The loop variable's own type; the part's type is the hidden iterator's.
+            type = spelled(part->elementType ? part->elementType.get() : part->type.get());
         } else {
             TypeExpressionPtr inferred = typeOfDeclaration(declaration);
             type = spelled(inferred.get());
@@ -317,10 +334,14 @@ Declaration* namedDeclaration(ASTObject* node, const std::string& word) {
     return nullptr;
 }
 
-void rememberWrittenTypes(Module& module) {
-    for (ASTObject* node : nodesOf(module))
+void rememberWrittenTypes(Module& module, bool withLoops) {
+    for (ASTObject* node : nodesOf(module)) {
         if (DataDeclaration* data = dynamic_cast<DataDeclaration*>(node))
             if (data->type) writtenTypes.emplace(data, spelled(data->type.get()));
+        if (ForStatement* loop = withLoops ? dynamic_cast<ForStatement*>(node) : nullptr)
+            for (const ForPartPtr& part : loop->parts)
+                if (part) loopParts.push_back(part);
+    }
 }
 
 struct Symbol {
@@ -618,6 +639,7 @@ void LanguageServer::State::analyze(const std::string& uri) {
     module.reset();
     writtenTypes.clear();
     preludeNames.clear();
+    loopParts.clear();
     resetForAnalysis();
     reportCollector = [this](const CompileError& error) { found.push_back(error); };
     struct CollectorReset {
@@ -646,7 +668,8 @@ void LanguageServer::State::analyze(const std::string& uri) {
         if (module && module->block) {
             learnPreludeNames();
             for (const auto& entry : moduleRegistry)
-                if (entry.second && !isLibraryName(entry.first)) rememberWrittenTypes(*entry.second);
+                if (entry.second && !isLibraryName(entry.first))
+                    rememberWrittenTypes(*entry.second, entry.second == module);
             collectSymbols(module->block.get(), false, symbols);
             if (module->complete && !hasQueuedErrors()) completeModule(*module);
         }
@@ -723,14 +746,21 @@ ASTObject* LanguageServer::State::nodeAt(const json& position, int& wordStart, s
     word = wordAt(lines[line], byteColumn(lines[line], character), wordStart);
     if (word.empty()) return nullptr;
     const std::string& path = documents.at(analyzedUri).path;
-    // Of the nodes on the line that write the word, the one that starts last before it.
-    ASTObject* best = nullptr;
-    for (ASTObject* node : nodesOf(*module)) {
+    // Of the nodes on the line that write the word, the one that starts last before it; else a
+    // declaration of the word that starts after it (a loop's variable stands at its range).
+    ASTObject *best = nullptr, *after = nullptr;
+    std::vector<ASTObject*> nodes = nodesOf(*module);
+    for (const ForPartPtr& part : loopParts) nodes.push_back(part.get());
+    for (ASTObject* node : nodes) {
         if (node->location.line != line + 1 || node->location.fileName() != path) continue;
-        if (node->location.column > wordStart || !standsFor(node, word, wordStart)) continue;
-        if (!best || node->location.column > best->location.column) best = node;
+        if (!standsFor(node, word, wordStart)) continue;
+        if (node->location.column <= wordStart) {
+            if (!best || node->location.column > best->location.column) best = node;
+        } else if (dynamic_cast<Declaration*>(node) && (!after || node->location.column < after->location.column)) {
+            after = node;
+        }
     }
-    return best;
+    return best ? best : after;
 }
 
 json LanguageServer::State::location(const SourceLocation& at, const std::string& name) const {

@@ -178,6 +178,13 @@ def session(server, directory):
             check(result["range"]["start"] == word_in(context, occurrence),
                   "hover on %s covers the name: %s" % (context.strip(), result["range"]))
 
+    # A loop's variable, which lowering declares anew, and a library type in an import.
+    for context, expected in (("a.balance", "Account$"), ("String owner\n", "type String")):
+        position = position_of(bank_text, context, 0, 1)
+        answer = client.request("textDocument/hover", {"textDocument": {"uri": bank_uri}, "position": position})
+        value = (answer.get("result") or {}).get("contents", {}).get("value", "")
+        check(expected in value, "hover on %s in Bank.vn shows %r: %r" % (context.strip(), expected, value))
+
     # Definition: of a function, a type, a member, a property, a variable, modules and a C function.
     header = os.path.join(directory, "widgets.h")
     definitions = [
