@@ -828,6 +828,8 @@ json LanguageServer::State::hover(const json& params) {
                     (here ? std::string() : " of `" + declaration->location.fileName() + "`");
         }
     }
+    // What the lookups behind the answer queued belongs to no analysis.
+    clearDiagnostics();
     if (text.empty()) return json();
     return {{"contents", {{"kind", "markdown"}, {"value", text}}},
             {"range", range(line, wordStart, static_cast<int>(word.size()))}};
@@ -846,6 +848,7 @@ json LanguageServer::State::definition(const json& params) {
         return location(SourceLocation(internFileName(file), 1, 0), "");
     }
     Declaration* declaration = node ? namedDeclaration(node, word) : nullptr;
+    clearDiagnostics();
     if (!declaration || !declaration->location.hasFile()) return json();
     return location(declaration->location, declaration->name);
 }

@@ -242,6 +242,12 @@ def session(server, directory):
     check(len(found) >= 1 and found[0]["range"]["start"] == position_of(broken, "(", 0, 0) or
           any(d["range"]["start"]["line"] == position_of(broken, "area((")["line"] for d in found),
           "the open bracket is an error at its line: %s" % found)
+    broken = text.replace("    return 0", "    var w = mystery(3)\n    return 0")
+    found = change(broken)
+    warnings = [d for d in found if d["severity"] == 2]
+    check(len(warnings) == 1 and "mystery" in warnings[0]["message"] and
+          warnings[0]["range"]["start"] == position_of(broken, "mystery"), "a warning at the unknown name: %s" % found)
+    check(any("infer type of w" in d["message"] for d in errors(found)), "an error where the type is needed: %s" % found)
     outline = client.request("textDocument/documentSymbol", {"textDocument": {"uri": uri}})["result"]
     check(names(outline) == names(main_symbols), "a text with a syntax error keeps its outline: %s" % names(outline))
     check(errors(change(text)) == [], "the fixed text has no errors")
