@@ -2,9 +2,10 @@
 """A small Language Server Protocol client for vorn-lsp's tests and benchmark.
 
     lsp_client.py session SERVER DIR   open DIR's main.vn and Bank.vn and check every answer
+    lsp_client.py header SERVER DIR    open DIR's zlibdemo.vn (examples/zlib) and follow names into zlib.h
     lsp_client.py fuzz SERVER DIR      random edits and malformed messages (fixed seed)
 
-DIR holds the program of tests/data/lsp/. Each failed check prints a line starting FAIL and
+DIR holds the program of tests/data/lsp/ (examples/zlib/ for header). Each failed check prints a line starting FAIL and
 the status is 1; the server must answer everything and exit 0 after shutdown and exit.
 """
 import json
@@ -262,6 +263,24 @@ def session(server, directory):
     check(sorted(os.listdir(directory)) == before, "the server wrote no file: %s" % sorted(os.listdir(directory)))
 
 
+def header(server, directory):
+    """examples/zlib: definitions reach the system's zlib.h where the search found it."""
+    client = start(server, directory)
+    uri, text, diagnostics = open_document(client, os.path.join(directory, "zlibdemo.vn"))
+    check(errors(diagnostics) == [], "zlibdemo.vn opens without errors: %s" % diagnostics)
+    for context in ("crc32(", "deflateInit(", "Z_OK", "ZStream stream"):
+        position = position_of(text, context, 0, 1)
+        result = client.request("textDocument/definition", {"textDocument": {"uri": uri}, "position": position}).get("result")
+        path = result["uri"][len("file://"):] if result else ""
+        check(path.endswith("/zlib.h"), "%s is defined in zlib.h: %s" % (context, result))
+        if path.endswith("/zlib.h"):
+            with open(path) as f:
+                line = f.read().split("\n")[result["range"]["start"]["line"]]
+            word = {"ZStream stream": "z_stream"}.get(context, context.rstrip("("))
+            check(word in line, "the definition's line of %s names it: %r" % (context, line))
+    check(client.finish() == 0, "the server exits with 0 after shutdown")
+
+
 def fuzz(server, directory):
     rng = random.Random(20261211)
     main_path = os.path.join(directory, "main.vn")
@@ -347,6 +366,6 @@ def fuzz(server, directory):
 
 if __name__ == "__main__":
     mode, server, directory = sys.argv[1:4]
-    {"session": session, "fuzz": fuzz}[mode](server, directory)
+    {"session": session, "header": header, "fuzz": fuzz}[mode](server, directory)
     print("%d failed" % failures if failures else "all checks passed")
     sys.exit(1 if failures else 0)
