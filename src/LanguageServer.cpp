@@ -589,6 +589,54 @@ int numberField(const json& object, const char* name) {
 
 }  // namespace
 
+namespace {
+
+// The byte offset of a protocol position in a text; past the end of a line is its end.
+size_t offsetOf(const std::string& text, const json& position) {
+    const int line = numberField(position, "line");
+    const int character = numberField(position, "character");
+    size_t start = 0;
+    for (int i = 0; i < line; ++i) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) return text.size();
+        start = end + 1;
+    }
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string lineText = text.substr(start, end - start);
+    return start + static_cast<size_t>(byteColumn(lineText, character));
+}
+
+std::string withEdit(const std::string& text, const json& range, const std::string& replacement) {
+    const size_t from = offsetOf(text, field(range, "start"));
+    const size_t to = offsetOf(text, field(range, "end"));
+    if (to < from) throw BadParams{"the range ends before it starts"};
+    return text.substr(0, from) + replacement + text.substr(to);
+}
+
+// The last component of a module's name: what an import line of it ends with.
+std::string moduleStem(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = file.rfind('.');
+    return dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+// Whether a text has an import line that names the stem as a word.
+bool importsByName(const std::string& text, const std::string& stem) {
+    if (stem.empty()) return false;
+    for (const std::string& line : splitLines(text)) {
+        if (line.compare(0, 7, "import ") != 0) continue;
+        for (size_t at = line.find(stem); at != std::string::npos; at = line.find(stem, at + 1)) {
+            const size_t end = at + stem.size();
+            if ((at == 0 || !isWordChar(line[at - 1])) && (end == line.size() || !isWordChar(line[end]))) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 const Document& LanguageServer::State::documentOf(const json& params) {
     const std::string uri = textField(field(params, "textDocument"), "uri");
     auto found = documents.find(uri);
@@ -612,11 +660,23 @@ void LanguageServer::State::didChange(const json& params) {
     if (found == documents.end()) throw BadParams{"the document is not open: " + uri};
     const json& changes = field(params, "contentChanges");
     if (!changes.is_array()) throw BadParams{"contentChanges is no list"};
-    // Full-text sync: the last change whole is the text.
-    for (const json& change : changes) found->second.text = textField(change, "text");
+    // The server asks for whole texts; a change with a range is applied all the same.
+    std::string text = found->second.text;
+    for (const json& change : changes) {
+        if (change.is_object() && change.contains("range"))
+            text = withEdit(text, change["range"], textField(change, "text"));
+        else
+            text = textField(change, "text");
+    }
+    found->second.text = text;
     const json& identifier = params["textDocument"];
     if (identifier.contains("version") && identifier["version"].is_number_integer())
         found->second.version = identifier["version"].get<long long>();
+    // Open importers see the new text too; the changed document goes last, so that the trees
+    // kept for the next hover are its own.
+    const std::string stem = moduleStem(found->second.path);
+    for (const auto& other : documents)
+        if (other.first != uri && importsByName(other.second.text, stem)) publishDiagnostics(other.first);
     publishDiagnostics(uri);
 }
 

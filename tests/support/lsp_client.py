@@ -252,12 +252,25 @@ def session(server, directory):
     outline = client.request("textDocument/documentSymbol", {"textDocument": {"uri": uri}})["result"]
     check(names(outline) == names(main_symbols), "a text with a syntax error keeps its outline: %s" % names(outline))
     check(errors(change(text)) == [], "the fixed text has no errors")
-    # The importer reads the editor's text of an import, not the file.
+    # A change with a range edits the text in place: a letter in, and out again.
+    after = position_of(text, "deposit(5)", 0, len("deposit"))
+    version += 1
+    client.notify("textDocument/didChange", {"textDocument": {"uri": uri, "version": version},
+                                             "contentChanges": [{"range": {"start": after, "end": after}, "text": "t"}]})
+    found = errors(client.published(uri))
+    check(len(found) == 1 and "depositt" in found[0]["message"], "a ranged edit is applied: %s" % found)
+    past = dict(after, character=after["character"] + 1)
+    version += 1
+    client.notify("textDocument/didChange", {"textDocument": {"uri": uri, "version": version},
+                                             "contentChanges": [{"range": {"start": after, "end": past}, "text": ""}]})
+    check(errors(client.published(uri)) == [], "and undone")
+
+    # An open importer reads the editor's text of an import, not the file, and is told at once.
     client.notify("textDocument/didChange", {"textDocument": {"uri": bank_uri, "version": 2},
                                              "contentChanges": [{"text": bank_text.replace("deposit", "put")}]})
-    client.published(bank_uri)
-    found = errors(change(text))
+    found = errors(client.published(uri))
     check(any("deposit" in d["message"] for d in found), "an import's unsaved edit shows in its importer: %s" % found)
+    check(errors(client.published(bank_uri)) == [], "the edited import itself has no errors")
 
     check(client.finish() == 0, "the server exits with 0 after shutdown")
     check(sorted(os.listdir(directory)) == before, "the server wrote no file: %s" % sorted(os.listdir(directory)))
