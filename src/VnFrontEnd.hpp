@@ -28,6 +28,7 @@ public:
     SourceFileLexer(const std::string& path, LexerOptions options, int tabSize, bool& opened);
 };
 
+// The text of a HeldTextLexer; a base of its own so it is there before the Lexer base reads.
 struct HeldText {
     std::istringstream stream;
 };
