@@ -5,6 +5,7 @@
 #include "LanguageServer.hpp"
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -216,15 +217,30 @@ std::string typeText(const DataDeclaration& declaration) {
     return written != writtenTypes.end() ? written->second : spelled(declaration.type.get());
 }
 
-void rememberWrittenTypes(Module& module, bool withLoops);
+void rememberWrittenTypes(Module& module, bool keepStatements);
 
-// The parts of the module's loops as parsed: lowering replaces a loop by C++'s and its
-// variable by one declared auto, while inference has typed the part. Kept by each analysis.
-std::vector<ForPartPtr> loopParts;
+// The module's loops and macro statements as parsed, kept by each analysis: the passes replace
+// them (a loop by C++'s, whose variable is declared auto while inference typed the loop's part;
+// a macro call by what it returns), and a cursor on them still asks about what was written.
+// Whole statements are kept, so that the back links of what they hold stay good.
+std::vector<StatementPtr> keptStatements;
+
+std::vector<ASTObject*> keptNodes() {
+    std::vector<ASTObject*> nodes;
+    for (const StatementPtr& statement : keptStatements) {
+        if (ForStatement* loop = dynamic_cast<ForStatement*>(statement.get()))
+            for (const ForPartPtr& part : loop->parts)
+                if (part) nodes.push_back(part.get());
+        if (MacroStatement* macro = dynamic_cast<MacroStatement*>(statement.get()))
+            if (macro->call) nodes.push_back(macro->call.get());
+    }
+    return nodes;
+}
 
 const ForPart* loopPartOf(const Declaration* declaration) {
-    for (const ForPartPtr& part : loopParts)
-        if (part->name == declaration->name && part->location == declaration->location) return part.get();
+    for (ASTObject* node : keptNodes())
+        if (ForPart* part = dynamic_cast<ForPart*>(node))
+            if (part->name == declaration->name && part->location == declaration->location) return part;
     return nullptr;
 }
 
@@ -232,6 +248,9 @@ const ForPart* loopPartOf(const Declaration* declaration) {
 // the name the program writes (a header's function may be known by a shorter one).
 std::string declarationText(Declaration* declaration, const std::string& writtenAs) {
     if (FunctionDeclaration* function = dynamic_cast<FunctionDeclaration*>(declaration)) {
+        // A library file records no arguments: its functions are shown as taking any.
+        if (!function->location.hasFile() && function->arguments.empty())
+            return typeText(*function) + " " + writtenAs + "(...)";
         std::string text = typeText(*function) + " " + writtenAs + "(";
         for (size_t i = 0; i < function->arguments.size(); ++i) {
             const ArgumentDeclaration& argument = *function->arguments[i];
@@ -249,7 +268,12 @@ std::string declarationText(Declaration* declaration, const std::string& written
     if (dynamic_cast<UnionDeclaration*>(declaration)) return "union " + declaration->name;
     if (TypeAliasDeclaration* alias = dynamic_cast<TypeAliasDeclaration*>(declaration))
         return "type " + alias->name + " = " + spelled(alias->type.get());
-    if (dynamic_cast<MacroDeclaration*>(declaration)) return "macro " + declaration->name;
+    if (MacroDeclaration* macro = dynamic_cast<MacroDeclaration*>(declaration)) {
+        std::string text = "macro " + macro->name + "(";
+        for (size_t i = 0; i < macro->arguments.size(); ++i)
+            text += (i ? ", " : "") + typeText(*macro->arguments[i]) + " " + macro->arguments[i]->name;
+        return text + ")";
+    }
     if (dynamic_cast<ModuleDeclaration*>(declaration)) return "module " + declaration->name;
     if (dynamic_cast<NamespaceDeclaration*>(declaration)) return "namespace " + declaration->name;
     if (CppConstantMacroDeclaration* macro = dynamic_cast<CppConstantMacroDeclaration*>(declaration))
@@ -329,18 +353,20 @@ Declaration* namedDeclaration(ASTObject* node, const std::string& word) {
     }
     if (TypeExpression* type = dynamic_cast<TypeExpression*>(node))
         return type->declaration ? type->declaration : declarationOf(type, place);
-    if (MacroCall* call = dynamic_cast<MacroCall*>(node)) return call->declaration;
+    if (MacroCall* call = dynamic_cast<MacroCall*>(node))
+        return call->declaration ? call->declaration : place ? lookup(call->name, place) : nullptr;
     if (Declaration* declaration = dynamic_cast<Declaration*>(node)) return declaration;
     return nullptr;
 }
 
-void rememberWrittenTypes(Module& module, bool withLoops) {
+void rememberWrittenTypes(Module& module, bool keepStatements) {
     for (ASTObject* node : nodesOf(module)) {
         if (DataDeclaration* data = dynamic_cast<DataDeclaration*>(node))
             if (data->type) writtenTypes.emplace(data, spelled(data->type.get()));
-        if (ForStatement* loop = withLoops ? dynamic_cast<ForStatement*>(node) : nullptr)
-            for (const ForPartPtr& part : loop->parts)
-                if (part) loopParts.push_back(part);
+        if (Block* block = keepStatements ? dynamic_cast<Block*>(node) : nullptr)
+            for (const StatementPtr& statement : block->statements)
+                if (dynamic_cast<ForStatement*>(statement.get()) || dynamic_cast<MacroStatement*>(statement.get()))
+                    keptStatements.push_back(statement);
     }
 }
 
@@ -699,7 +725,7 @@ void LanguageServer::State::analyze(const std::string& uri) {
     module.reset();
     writtenTypes.clear();
     preludeNames.clear();
-    loopParts.clear();
+    keptStatements.clear();
     resetForAnalysis();
     reportCollector = [this](const CompileError& error) { found.push_back(error); };
     struct CollectorReset {
@@ -810,7 +836,7 @@ ASTObject* LanguageServer::State::nodeAt(const json& position, int& wordStart, s
     // declaration of the word that starts after it (a loop's variable stands at its range).
     ASTObject *best = nullptr, *after = nullptr;
     std::vector<ASTObject*> nodes = nodesOf(*module);
-    for (const ForPartPtr& part : loopParts) nodes.push_back(part.get());
+    for (ASTObject* kept : keptNodes()) nodes.push_back(kept);
     for (ASTObject* node : nodes) {
         if (node->location.line != line + 1 || node->location.fileName() != path) continue;
         if (!standsFor(node, word, wordStart)) continue;
@@ -825,11 +851,32 @@ ASTObject* LanguageServer::State::nodeAt(const json& position, int& wordStart, s
 
 json LanguageServer::State::location(const SourceLocation& at, const std::string& name) const {
     const int line = at.line > 0 ? at.line - 1 : 0;
-    const int column = at.column > 0 ? at.column : 0;
-    const int end = column + static_cast<int>(name.size());
+    int column = at.column > 0 ? at.column : 0;
+    // The line as the editor holds it, or as the file reads: the name may stand after the
+    // declaration's start (its type, or "macro"), and columns are counted in UTF-16 there.
+    std::string text;
+    bool open = false;
+    for (const auto& document : documents)
+        if (document.second.path == at.fileName()) {
+            const std::vector<std::string> held = splitLines(document.second.text);
+            if (line < static_cast<int>(held.size())) text = held[line];
+            open = true;
+        }
+    if (!open) {
+        std::ifstream file(at.fileName(), std::ios::binary);
+        int read = 0;
+        while (read <= line && std::getline(file, text)) ++read;
+        if (read <= line) text.clear();
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+    }
+    const size_t named = name.empty() ? std::string::npos : text.find(name, static_cast<size_t>(column));
+    if (named != std::string::npos) column = static_cast<int>(named);
+    const int length = static_cast<int>(name.size());
+    const int start = text.empty() ? column : utf16Column(text, column);
+    const int end = text.empty() ? column + length : std::max(start, utf16Column(text, column + length));
     return {{"uri", pathToUri(at.fileName())},
             {"range",
-             {{"start", {{"line", line}, {"character", column}}}, {"end", {{"line", line}, {"character", end}}}}}};
+             {{"start", {{"line", line}, {"character", start}}}, {"end", {{"line", line}, {"character", end}}}}}};
 }
 
 namespace {

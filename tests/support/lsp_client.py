@@ -169,6 +169,8 @@ def session(server, directory):
         ("area(3", 0, ["Int area(Int width, Int height)", "widgets.h"]),
         ("doubled", 0, ["property Int doubled"]),
         ("import Bank", 0, ["module Bank", "Bank.vn"]),
+        ("_either(1", 0, ["macro _either(Int flag, Code yes, Code no)"]),
+        ("printf", 0, ["Int printf(...)"]),
     ]
     for context, occurrence, expected in hovers:
         result = ask("textDocument/hover", context, occurrence).get("result") or {}
@@ -188,20 +190,24 @@ def session(server, directory):
 
     # Definition: of a function, a type, a member, a property, a variable, modules and a C function.
     header = os.path.join(directory, "widgets.h")
+    # (where the cursor is, the file, the text the name starts there, or None for the file's start)
     definitions = [
-        ("total(accounts)", 0, bank_path, line_of(bank_path, "Int total")),
-        ("Account$ extra", 0, bank_path, line_of(bank_path, "class Account")),
-        ("deposit", 0, bank_path, line_of(bank_path, "Void deposit")),
-        ("doubled", 0, bank_path, line_of(bank_path, "Int doubled")),
-        ("size, ", 0, main_path, position_of(text, "var size")["line"]),
-        ("import Bank", 0, bank_path, 0),
-        ("import Widgets", 0, os.path.join(directory, "Widgets.vni"), 0),
-        ("area(3", 0, header, line_of(header, "wg_area")),
+        ("total(accounts)", 0, bank_path, "total([Account$]"),
+        ("Account$ extra", 0, bank_path, "Account\n    public"),
+        ("deposit", 0, bank_path, "deposit(Int amount)"),
+        ("doubled", 0, bank_path, "doubled\n"),
+        ("size, ", 0, main_path, "size = area"),
+        ("_either(1", 0, main_path, "_either(Int flag"),
+        ("import Bank", 0, bank_path, None),
+        ("import Widgets", 0, os.path.join(directory, "Widgets.vni"), None),
+        ("area(3", 0, header, "wg_area"),
     ]
-    for context, occurrence, path, line in definitions:
+    for context, occurrence, path, target in definitions:
         result = ask("textDocument/definition", context, occurrence).get("result") or {}
-        got = (result.get("uri"), result.get("range", {}).get("start", {}).get("line"))
-        check(got == (uri_of(path), line), "definition of %s at %s:%d, got %s" % (context, path, line + 1, got))
+        got = (result.get("uri"), result.get("range", {}).get("start"))
+        with open(path) as f:
+            want = position_of(f.read(), target) if target else {"line": 0, "character": 0}
+        check(got == (uri_of(path), want), "definition of %s at %s %s, got %s" % (context, path, want, got))
 
     # Symbols: the module's declarations, members nested in their class.
     def names(symbols):
