@@ -19,6 +19,7 @@
 #include "Ast.hpp"
 #include "BuildManager.hpp"
 #include "Diagnostics.hpp"
+#include "Lexer.hpp"
 #include "ModuleName.hpp"
 #include "NameLookup.hpp"
 #include "Parser.hpp"
@@ -457,6 +458,14 @@ struct Document {
     long long version = 0;
 };
 
+// What vorn's command line would say about every analysis, from the editor's
+// initializationOptions: {"includeDirs": [...], "tabSize": N, "cxx": "command"}.
+struct AnalysisOptions {
+    std::vector<std::string> includeDirs;  // each ending in a separator, as -I keeps them
+    int tabSize = 8;
+    std::string cxx = RunOptions().cxxCommand;
+};
+
 }  // namespace
 
 struct LanguageServer::State {
@@ -467,6 +476,7 @@ struct LanguageServer::State {
     bool shutDown = false;
     bool exitSeen = false;
     std::map<std::string, Document> documents;  // by URI
+    AnalysisOptions options;
 
     // The last analysis: which document and text it was made from, what it found. Its trees
     // live in the build state until the next analysis resets it.
@@ -547,14 +557,16 @@ const std::string& dataDirectory() {
 }
 
 // A fresh build state, as for a run of vorn that names this one module and translates nothing.
-void resetForAnalysis() {
+void resetForAnalysis(const AnalysisOptions& options) {
     resetBuildState();
     clearDiagnostics();
     resetUniqueNames();
     resetParseState();
     runOptions = RunOptions();
     runOptions.vornDir = dataDirectory();
-    runOptions.tabSize = 8;
+    runOptions.tabSize = options.tabSize;
+    runOptions.cxxCommand = options.cxx;
+    runOptions.includeDirs.insert(runOptions.includeDirs.end(), options.includeDirs.begin(), options.includeDirs.end());
     // Loaded modules are not put on the work stack, so none is translated or written.
     runOptions.processImports = false;
 }
@@ -581,8 +593,30 @@ LanguageServer::LanguageServer(std::ostream& out) : state(new State(out)) {
 
 LanguageServer::~LanguageServer() = default;
 
-json LanguageServer::State::initialize(const json&) {
+json LanguageServer::State::initialize(const json& params) {
     initialized = true;
+    // Options of a wrong type are passed over: the analysis runs as vorn's defaults have it.
+    const json none = json::object();
+    const json& given = params.is_object() && params.contains("initializationOptions") &&
+                                params["initializationOptions"].is_object()
+                            ? params["initializationOptions"]
+                            : none;
+    std::string root;
+    if (params.is_object() && params.contains("rootUri") && params["rootUri"].is_string())
+        root = uriToPath(params["rootUri"].get<std::string>());
+    if (given.contains("includeDirs") && given["includeDirs"].is_array())
+        for (const json& dir : given["includeDirs"]) {
+            if (!dir.is_string() || dir.get<std::string>().empty()) continue;
+            std::string path = dir.get<std::string>();
+            if (path[0] != '/' && !root.empty()) path = root + "/" + path;
+            if (path.back() != '/') path += '/';
+            options.includeDirs.push_back(path);
+        }
+    if (given.contains("tabSize") && given["tabSize"].is_number_integer()) {
+        const long long size = given["tabSize"].get<long long>();
+        if (size >= 1 && size <= Lexer::maximumTabSize) options.tabSize = static_cast<int>(size);
+    }
+    if (given.contains("cxx") && given["cxx"].is_string()) options.cxx = given["cxx"].get<std::string>();
     return {{"capabilities",
              {{"textDocumentSync", {{"openClose", true}, {"change", 1}}},
               {"hoverProvider", true},
@@ -726,7 +760,7 @@ void LanguageServer::State::analyze(const std::string& uri) {
     writtenTypes.clear();
     preludeNames.clear();
     keptStatements.clear();
-    resetForAnalysis();
+    resetForAnalysis(options);
     reportCollector = [this](const CompileError& error) { found.push_back(error); };
     struct CollectorReset {
         ~CollectorReset() { reportCollector = nullptr; }

@@ -6,12 +6,16 @@ const { LanguageClient } = require("vscode-languageclient/node");
 let client;
 
 function activate(context) {
-    const command = vscode.workspace.getConfiguration("vorn").get("server.path", "vorn-lsp");
+    const settings = vscode.workspace.getConfiguration("vorn");
+    const command = settings.get("server.path", "vorn-lsp");
     client = new LanguageClient(
         "vorn",
         "vorn",
         { command, args: [] },
-        { documentSelector: [{ scheme: "file", language: "vorn" }] }
+        {
+            documentSelector: [{ scheme: "file", language: "vorn" }],
+            initializationOptions: { includeDirs: settings.get("includeDirs", []), tabSize: settings.get("tabSize", 8) },
+        }
     );
     context.subscriptions.push({ dispose: () => client && client.stop() });
     return client.start();

@@ -12,8 +12,10 @@ import json
 import os
 import queue
 import random
+import shutil
 import subprocess
 import sys
+import tempfile
 import threading
 
 # A guard against a hung server, not a measure of speed.
@@ -103,9 +105,12 @@ def uri_of(path):
     return "file://" + os.path.realpath(path)
 
 
-def start(server, directory):
+def start(server, directory, options=None):
     client = Client(server)
-    answer = client.request("initialize", {"processId": os.getpid(), "rootUri": uri_of(directory), "capabilities": {}})
+    params = {"processId": os.getpid(), "rootUri": uri_of(directory), "capabilities": {}}
+    if options is not None:
+        params["initializationOptions"] = options
+    answer = client.request("initialize", params)
     capabilities = answer.get("result", {}).get("capabilities", {})
     for provider in ("hoverProvider", "definitionProvider", "documentSymbolProvider"):
         check(capabilities.get(provider) is True, "initialize offers " + provider)
@@ -280,6 +285,32 @@ def session(server, directory):
 
     check(client.finish() == 0, "the server exits with 0 after shutdown")
     check(sorted(os.listdir(directory)) == before, "the server wrote no file: %s" % sorted(os.listdir(directory)))
+    include_dirs(server)
+
+
+def include_dirs(server):
+    """A module in a folder the editor names in initializationOptions, found as vorn's -I finds it."""
+    directory = tempfile.mkdtemp()
+    try:
+        for folder, name, text in (("inc", "Helper.vn", "Int helper()\n    return 1\n"),
+                                   ("app", "uses.vn", "import Helper\n\nInt main()\n    return helper()\n")):
+            os.makedirs(os.path.join(directory, folder), exist_ok=True)
+            with open(os.path.join(directory, folder, name), "w") as f:
+                f.write(text)
+        for options in (None, {"includeDirs": ["inc"], "tabSize": 4}):
+            client = start(server, directory, options)
+            uri, text, diagnostics = open_document(client, os.path.join(directory, "app", "uses.vn"))
+            if options is None:
+                check(any("Helper" in d["message"] for d in errors(diagnostics)), "Helper is not found: %s" % diagnostics)
+            else:
+                check(errors(diagnostics) == [], "Helper is found through inc/: %s" % diagnostics)
+                position = position_of(text, "helper()", 0, 1)
+                result = client.request("textDocument/definition", {"textDocument": {"uri": uri}, "position": position})
+                got = (result.get("result") or {}).get("uri")
+                check(got == uri_of(os.path.join(directory, "inc", "Helper.vn")), "helper is defined in inc/: %s" % got)
+            check(client.finish() == 0, "the server exits with 0 after shutdown")
+    finally:
+        shutil.rmtree(directory)
 
 
 def header(server, directory):
