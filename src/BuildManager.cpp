@@ -142,6 +142,8 @@ BackEnd& cppBackEndInstance() {
 
 ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt);
 
+}  // namespace
+
 void registerFrontEnds() {
     if (!frontEnds.empty()) return;
     frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
@@ -152,8 +154,6 @@ void registerFrontEnds() {
     frontEnds["h"] = boost::make_shared<CppFrontEnd>();
     frontEnds["hpp"] = boost::make_shared<CppFrontEnd>();
 }
-
-}  // namespace
 
 void registerPasses() {
     registerTypeInference();

@@ -32,6 +32,10 @@ void pushWork(const ModuleName& name);
 // Empties every piece of build state (for tests, which run many builds in one process).
 void resetBuildState();
 
+// Puts the front ends in frontEnds unless something put entries there. Loading does it on its
+// first use; the language server does it first, to hand the source front end the editor's texts.
+void registerFrontEnds();
+
 // Installs every pass's handlers with the tree modifier. Completing a module calls it first;
 // tests that drive the passes by hand call it themselves.
 void registerPasses();

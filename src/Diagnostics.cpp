@@ -56,7 +56,32 @@ const std::string* internFileName(const std::string& name) {
     return &*names.insert(name).first;
 }
 
+ReportFormat reportFormat = ReportFormat::Vorn;
+std::function<void(const CompileError&)> reportCollector;
+
+namespace {
+// gcc's form: columns from 1, and a missing part left out with its colon.
+std::string gccLine(const CompileError& error) {
+    std::string line = error.position.fileName();
+    if (error.position.line != -1) {
+        line += ":" + std::to_string(error.position.line);
+        if (error.position.column >= 0) line += ":" + std::to_string(error.position.column + 1);
+    }
+    if (line.empty()) line = "vorn";
+    line += error.severity == SeverityWarning ? ": warning: " : ": error: ";
+    return line + error.what();
+}
+}  // namespace
+
 void report(const CompileError& error, std::ostream& out) {
+    if (reportCollector) {
+        reportCollector(error);
+        return;
+    }
+    if (reportFormat == ReportFormat::Gcc) {
+        out << gccLine(error) << '\n' << std::flush;
+        return;
+    }
     std::string line;
     if (error.position.hasFile()) line += error.position.fileName();
     // Stored from 0, printed from 1: the column g++ gives for the same place through #line.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -89,7 +90,17 @@ public:
     explicit NoCall(const char* typeName) : MacroError(std::string(typeName) + " is not a function") {}
 };
 
-// Prints one report line: file(line,column) : error : message
+// How a report line is spelt: vorn's own "file(line,column) : error : message", or
+// "file:line:column: error: message", which the default error formats of Vim and Emacs read.
+// Written by the driver's --diagnostics-format, read by report.
+enum class ReportFormat { Vorn, Gcc };
+extern ReportFormat reportFormat;
+
+// While set, report hands each entry here instead of printing it: the language server keeps
+// the diagnostics of an analysis for the editor. Written by the language server alone.
+extern std::function<void(const CompileError&)> reportCollector;
+
+// Prints one report line in reportFormat (or hands it to reportCollector).
 void report(const CompileError& error);
 void report(const CompileError& error, std::ostream& out);
 

@@ -144,6 +144,17 @@ Status dependencyFile(const std::string& value, const std::string&) {
     return std::nullopt;
 }
 
+// Editors read gcc's form of a diagnostic without being taught vorn's.
+Status diagnosticsFormat(const std::string& value, const std::string&) {
+    if (value == "vorn")
+        reportFormat = ReportFormat::Vorn;
+    else if (value == "gcc")
+        reportFormat = ReportFormat::Gcc;
+    else
+        throw CompileError("the diagnostics format is vorn or gcc, not " + value);
+    return std::nullopt;
+}
+
 const std::vector<OptionRow> options = {
     {"-?", "--help", false, help},
     {nullptr, "--version", false, version},
@@ -163,6 +174,7 @@ const std::vector<OptionRow> options = {
     {nullptr, "--output-dir", true, outputDir},
     {nullptr, "--depfile", true, dependencyFile},
     {nullptr, "--cxx", true, cxx},
+    {nullptr, "--diagnostics-format", true, diagnosticsFormat},
 };
 
 // The first row naming the word; an option whose value would be missing does not match.
@@ -199,6 +211,7 @@ const char* const fullUsage[] = {
     "      --output-dir    Write the generated files into this directory (without the _)",
     "      --depfile       Write a make rule naming every source the translation read",
     "      --cxx           The C++ compiler to ask for its include directories (default c++)",
+    "      --diagnostics-format  vorn (default) or gcc: print diagnostics as file:line:col: error: text",
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/Platform.hpp"
 
 #include <ios>
+#include <limits>
 
 namespace {
 // Opens the file before the Lexer base exists; the flag carries the outcome to the caller.
@@ -27,7 +28,20 @@ SourceFileLexer::SourceFileLexer(const std::string& path, LexerOptions options, 
                                  bool& opened)
     : SourceFile(), Lexer(openSourceFile(stream, path, opened), path, options, tabSize) {}
 
+namespace {
+std::istringstream& heldStream(std::istringstream& stream, const std::string& text) {
+    stream.str(text);
+    return stream;
+}
+}  // namespace
+
+HeldTextLexer::HeldTextLexer(const std::string& text, const std::string& path, LexerOptions options, int tabSize)
+    : HeldText(), Lexer(heldStream(stream, text), path, options, tabSize) {}
+
 boost::shared_ptr<Lexer> VnFrontEnd::openSource(const std::string& path) const {
+    auto held = heldTexts.find(path);
+    if (held != heldTexts.end())
+        return boost::shared_ptr<Lexer>(new HeldTextLexer(held->second, path, sourceLexerOptions, tabSize));
     bool opened = false;
     boost::shared_ptr<Lexer> lexer(new SourceFileLexer(path, sourceLexerOptions, tabSize, opened));
     if (!opened) throw CompileError("Unable to open file");
@@ -65,6 +79,8 @@ ModulePtr VnFrontEnd::load(const ModuleName& name, bool declarationsOnly) {
 
 platform::FileTime VnFrontEnd::sourceTime(const ModuleName& name) {
     const std::string path = sourcePath(name, "vn");
+    // A held text is newer than anything written from the file: it is always read.
+    if (heldTexts.count(path)) return std::numeric_limits<platform::FileTime>::max();
     const platform::FileTime time = platform::modificationTime(path);
     return time != 0 && platform::nameMatchesExactly(path) ? time : 0;
 }

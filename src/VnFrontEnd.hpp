@@ -5,6 +5,8 @@
 #pragma once
 
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include <boost/shared_ptr.hpp>
@@ -24,6 +26,17 @@ class SourceFileLexer : private SourceFile, public Lexer {
 public:
     // `opened` tells whether the file could be opened; if not, the lexer read an empty input.
     SourceFileLexer(const std::string& path, LexerOptions options, int tabSize, bool& opened);
+};
+
+// The text of a HeldTextLexer; a base of its own so it is there before the Lexer base reads.
+struct HeldText {
+    std::istringstream stream;
+};
+
+// A lexer over a text held in memory, which it keeps as long as the tokens are read.
+class HeldTextLexer : private HeldText, public Lexer {
+public:
+    HeldTextLexer(const std::string& text, const std::string& path, LexerOptions options, int tabSize);
 };
 
 class VnFrontEnd : public FrontEnd {
@@ -48,6 +61,9 @@ public:
     ModulePtr loadModule(const std::string& path, const std::string& moduleName, bool declarationsOnly = false) const;
 
     int tabSize;
+    // Texts that stand for files by their paths: an editor's unsaved buffers, read instead of
+    // the disk. Filled by the language server before an analysis.
+    std::map<std::string, std::string> heldTexts;
 
 private:
     ModulePtr load(const ModuleName& name, bool declarationsOnly);

@@ -27,6 +27,18 @@ $build/compiler/missing" -c missing x.vn
 run "missing script after a good one" 1 "compiler configuration file not found:
 $build/compiler/nope" -c gcc -c nope x.vn
 run "bad script ends the reading" 1 "tabsize must be a positive integer: 0" -c clang -t 0
+run "unknown diagnostics format" 1 "the diagnostics format is vorn or gcc, not clang" --diagnostics-format clang x.vn
+
+# A diagnostic in gcc's form, which editors read, or vorn's own, the default; the last one given wins.
+printf 'Int main()\n    Int x = (\n    return 0\n' >bad.vn
+for format in "gcc:$tmp/bad.vn:2:13: error: " "vorn:$tmp/bad.vn(2,13) : error : " "vorn gcc:$tmp/bad.vn:2:13: error: "; do
+    words=${format%%:*}
+    args=()
+    for word in $words; do args+=(--diagnostics-format "$word"); done
+    "$vorn" "${args[@]}" -s bad.vn >out 2>err
+    grep -qxF "${format#*:}Syntax error, this '(' is not closed; at line 3: expected type instead of 'return 0'" err ||
+        fail "--diagnostics-format $words: stderr [$(cat err)]"
+done
 
 # Stages that do not exist yet must fail, never pass for done.
 for args in "x.vn" "-s x.vn" "-c gcc hello.vn" "-c gcc -s -o hello hello.vn" "x.vn -o" "- x.vn"; do

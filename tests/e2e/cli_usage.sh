@@ -44,6 +44,7 @@ Usage: vorn [options] files
       --output-dir    Write the generated files into this directory (without the _)
       --depfile       Write a make rule naming every source the translation read
       --cxx           The C++ compiler to ask for its include directories (default c++)
+      --diagnostics-format  vorn (default) or gcc: print diagnostics as file:line:col: error: text
 TEXT
 
 run "no arguments" 0 "$tmp/short"

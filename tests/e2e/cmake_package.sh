@@ -144,10 +144,11 @@ cmake --install "$build" --prefix "$tmp/prefix" >/dev/null || fail "install"
 # installed_files ROOT: the programs are stripped, the man pages and Debian's documents there.
 installed_files() {
     local program
-    for program in lib/vorn/vorn bin/vorn-pp bin/ferrix; do
+    for program in lib/vorn/vorn bin/vorn-pp bin/vorn-lsp bin/ferrix; do
         file -L "$1/$program" | grep -q ', stripped' || fail "$1/$program is not stripped"
     done
-    for doc in share/man/man1/vorn.1.gz share/man/man1/vorn-pp.1.gz share/man/man1/ferrix.1.gz \
+    for doc in share/man/man1/vorn.1.gz share/man/man1/vorn-pp.1.gz share/man/man1/vorn-lsp.1.gz \
+               share/man/man1/ferrix.1.gz \
                share/doc/vorn/changelog.gz; do
         gzip -t "$1/$doc" 2>/dev/null || fail "$1/$doc is missing or no gzip file"
     done
@@ -158,6 +159,16 @@ mkdir -p "$tmp/elsewhere"
 cp "$src/examples/hello.vn" "$tmp/elsewhere/"
 (cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn -c gcc hello.vn && ./hello) >"$tmp/hello" 2>&1
 grep -q "Hello from vorn" "$tmp/hello" || { cat "$tmp/hello"; fail "installed vorn -c gcc hello.vn"; }
+# The installed language server finds the data in lib/vorn/ from bin/, with nothing on PATH.
+lsp_message() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+{
+    lsp_message '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{}}'
+    lsp_message "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"file://$tmp/elsewhere/hello.vn\",\"version\":1,\"text\":\"Int main()\\n    return 0\\n\"}}}"
+    lsp_message '{"jsonrpc":"2.0","id":2,"method":"shutdown"}'
+    lsp_message '{"jsonrpc":"2.0","method":"exit"}'
+} | (cd "$tmp/elsewhere" && PATH=/usr/bin:/bin "$tmp/prefix/bin/vorn-lsp") >"$tmp/lsp.out" 2>"$tmp/lsp.err" ||
+    fail "installed vorn-lsp: exit status $?"
+grep -q '"diagnostics":\[\]' "$tmp/lsp.out" || { cat "$tmp/lsp.out" "$tmp/lsp.err"; fail "installed vorn-lsp analyses a module"; }
 printf '#define SIDE 4\nint side = SIDE;\n' >"$tmp/elsewhere/side.h"
 [ "$(cd "$tmp/elsewhere" && PATH="$tmp/prefix/bin:$PATH" vorn-pp side.h)" = "int side = 4 ;" ] ||
     fail "installed vorn-pp side.h"

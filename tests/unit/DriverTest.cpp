@@ -48,7 +48,7 @@ TEST_F(DriverTest, OptionRowsInTheOrderTheyAreTried) {
     EXPECT_EQ(words, (Strings{"-?|--help", "|--version", "-s|--single", "-d|--doc", "-v|--verbose",
                               "|--verbose-lookup", "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt",
                               "-L|--lopt", "-j|--jobs", "-t|--tabsize", "-I|--include-dir", "|--vc-forward-realcl",
-                              "|--output-dir", "|--depfile", "|--cxx"}));
+                              "|--output-dir", "|--depfile", "|--cxx", "|--diagnostics-format"}));
     // No word names two rows.
     std::set<std::string> seen;
     for (const OptionRow& row : optionTable()) {

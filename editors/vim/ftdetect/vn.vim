@@ -1,0 +1,2 @@
+" .vn files are vorn modules.
+autocmd BufRead,BufNewFile *.vn setfiletype vn
