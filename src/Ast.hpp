@@ -1147,6 +1147,8 @@ public:
     // Every other file the preprocessor read for the header, directly or not: a change to any
     // of them changes what the header declares.
     std::vector<std::string> headerFiles;
+    // The paths its includes looked at and found nothing at (see PreProcessor::missed).
+    std::vector<std::string> headerMissed;
 };
 
 // The module read from an include interface file.

@@ -1178,7 +1178,8 @@ ModulePtr parseCppModule(TokenStream& ts, const std::string& moduleName) {
 ModulePtr CppFrontEnd::loadHeader(const std::string& path, const std::string& moduleName,
                                   const PreProcessorSettings& settings,
                                   std::unordered_map<std::string, PreProcessor::MacroPtr>* macros,
-                                  std::vector<std::string>* files) const {
+                                  std::vector<std::string>* files,
+                                  std::vector<std::string>* missed) const {
     if (runOptions.verbose) verboseLine("preprocessing: " + path);
     PreProcessor preprocessor(path, cHeaderLexerOptions, settings);
     HeaderTokens tokens(preprocessor);
@@ -1187,6 +1188,7 @@ ModulePtr CppFrontEnd::loadHeader(const std::string& path, const std::string& mo
     if (files)
         for (const std::string& file : preprocessor.included)
             if (file != path) files->push_back(file);
+    if (missed) missed->assign(preprocessor.missed.begin(), preprocessor.missed.end());
     return module;
 }
 
@@ -1239,11 +1241,12 @@ ModulePtr CppFrontEnd::loadModule(const ModuleName& name) {
     ModulePtr module;
     try {
         std::unordered_map<std::string, PreProcessor::MacroPtr> macros;
-        std::vector<std::string> files;
-        module = loadHeader(path, dottedName(name), settings, &macros, &files);
+        std::vector<std::string> files, missed;
+        module = loadHeader(path, dottedName(name), settings, &macros, &files, &missed);
         if (module) {
             module->headerPath = path;
             module->headerFiles = std::move(files);
+            module->headerMissed = std::move(missed);
             module->headerInclude = headerIncludeText(name);
             module->headerDefines = settings.defines;
             ParentFinder().linkModule(*module);

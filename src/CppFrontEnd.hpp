@@ -42,5 +42,6 @@ public:
     ModulePtr loadHeader(const std::string& path, const std::string& moduleName,
                          const PreProcessorSettings& settings = PreProcessorSettings(),
                          std::unordered_map<std::string, PreProcessor::MacroPtr>* macros = nullptr,
-                         std::vector<std::string>* files = nullptr) const;
+                         std::vector<std::string>* files = nullptr,
+                         std::vector<std::string>* missed = nullptr) const;
 };

@@ -1,6 +1,7 @@
 // Kept header records: one line per fact, tagged by its first three letters, paths to the end
 // of the line (they may hold blanks), closed by "eof" so that a file cut short is passed over.
-//   vnh 1 / opt SEARCH-KEY / hdr LINE EXT NAME / at PATH / rel RELATIVE / sys 0|1 / inc PATH / eof
+//   vnh 2 / opt SEARCH-KEY / hdr LINE EXT NAME / at PATH / rel RELATIVE / sys 0|1 / inc PATH /
+//   non PATH (no file there) / pat COUNT DIR/PATTERN / eof
 #include "HeaderCache.hpp"
 
 #include <fstream>
@@ -20,7 +21,7 @@ struct Noted {
 // build manager reaches the module; keyed by the interface file's module.
 std::map<std::string, Noted> noted;
 
-const char* const formatLine = "vnh 1";
+const char* const formatLine = "vnh 2";
 
 // A line break in a value would split the record; such a value is never kept.
 bool oneLine(const std::string& text) { return text.find_first_of("\r\n") == std::string::npos; }
@@ -33,6 +34,8 @@ std::string recordsOf(const Noted& what) {
         out << "at  " << header.found.path << "\nrel " << header.found.relative << '\n';
         out << "sys " << (header.found.inSystemDirectory ? 1 : 0) << '\n';
         for (const std::string& file : header.files) out << "inc " << file << '\n';
+        for (const std::string& path : header.trail.missed) out << "non " << path << '\n';
+        for (const auto& pattern : header.trail.patterns) out << "pat " << pattern.second << ' ' << pattern.first << '\n';
     }
     out << "eof\n";
     return out.str();
@@ -44,6 +47,10 @@ bool keepable(const Noted& what) {
         if (!oneLine(header.found.path) || !oneLine(header.found.relative)) return false;
         for (const std::string& file : header.files)
             if (!oneLine(file)) return false;
+        for (const std::string& path : header.trail.missed)
+            if (!oneLine(path)) return false;
+        for (const auto& pattern : header.trail.patterns)
+            if (!oneLine(pattern.first)) return false;
     }
     return true;
 }
@@ -84,6 +91,14 @@ bool parseRecords(std::istream& in, const std::string& searchKey, platform::File
             header.found.inSystemDirectory = value == "1";
         } else if (tag == "inc") {
             header.files.push_back(value);
+        } else if (tag == "non") {
+            if (platform::isRegularFile(value)) return false;
+        } else if (tag == "pat") {
+            std::istringstream fields(value);
+            size_t count = 0;
+            std::string pattern;
+            if (!(fields >> count) || !std::getline(fields >> std::ws, pattern) || countMatches(pattern) != count)
+                return false;
         } else {
             return false;
         }
@@ -93,6 +108,15 @@ bool parseRecords(std::istream& in, const std::string& searchKey, platform::File
 }
 
 }  // namespace
+
+size_t countMatches(const std::string& directoryAndPattern) {
+    const size_t slash = directoryAndPattern.find_last_of("/\\");
+    const std::string directory = slash == std::string::npos ? std::string() : directoryAndPattern.substr(0, slash + 1);
+    size_t count = 0;
+    for (const std::string& entry : platform::listDirectory(directory, directoryAndPattern.substr(directory.size())))
+        if (platform::isRegularFile(directory + entry)) ++count;
+    return count;
+}
 
 void noteReadHeaders(const ModuleName& includeModule, std::vector<KeptHeader> headers, const std::string& searchKey) {
     noted[dottedName(includeModule)] = Noted{std::move(headers), searchKey};

@@ -17,12 +17,23 @@ struct FoundHeader {
     bool inSystemDirectory = false;
 };
 
+// Where a search looked and found nothing, or how many headers a pattern matched: a header
+// added there later would change the result, so the records hold only while these hold.
+struct HeaderSearchTrail {
+    std::vector<std::string> missed;                            // paths with no file
+    std::vector<std::pair<std::string, size_t>> patterns;  // "dir/pattern" and its matches
+};
+
 struct KeptHeader {
     ModuleName name;  // the header module, with its extension
     int line = 0;     // of the interface file's "include =" line that found it
     FoundHeader found;
     std::vector<std::string> files;  // read for it besides the header itself
+    HeaderSearchTrail trail;         // of the "include =" search and of its #include lines
 };
+
+// The number of files in `directoryAndPattern`'s folder that its last component matches.
+size_t countMatches(const std::string& directoryAndPattern);
 
 // Notes the headers an interface file's read from source imported, in import order, with the
 // search options they were found under; written by writeKeptHeaders.

@@ -221,9 +221,23 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
     }
 }
 
-std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories) {
+std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories,
+                                     HeaderSearchTrail* trail) {
     if (value.empty()) return std::vector<FoundHeader>();
-    if (isAbsolute(value)) return matches(std::string(), value);
+    const bool pattern = value.find_first_of("*?", value.find_last_of("/\\") + 1) != std::string::npos;
+    // A new file where a root gave nothing, or one more match of the pattern, changes the answer.
+    auto note = [&](const std::string& root, const std::vector<FoundHeader>& found) {
+        if (!trail) return;
+        if (pattern)
+            trail->patterns.emplace_back(root + value, found.size());
+        else if (found.empty())
+            trail->missed.push_back(root + value);
+    };
+    if (isAbsolute(value)) {
+        std::vector<FoundHeader> found = matches(std::string(), value);
+        note(std::string(), found);
+        return found;
+    }
     std::vector<std::string> roots{baseDirectory};
     const size_t ownRoots = runOptions.includeDirs.empty() ? 1 : runOptions.includeDirs.size();
     for (size_t i = 1; i < runOptions.includeDirs.size(); ++i) roots.push_back(withSlash(runOptions.includeDirs[i]));
@@ -238,6 +252,7 @@ std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector
             if (!cHeader || isCppLibraryDirectory(dir) == (pass == 1)) roots.push_back(withSlash(dir));
     for (size_t i = 0; i < roots.size(); ++i) {
         std::vector<FoundHeader> found = matches(roots[i], value, i >= ownRoots);
+        note(roots[i], found);
         if (!found.empty()) return found;
     }
     return std::vector<FoundHeader>();
@@ -335,8 +350,10 @@ ModulePtr IncludeFrontEnd::readInterface(const ModuleName& name, bool kept) {
     std::vector<KeptHeader> read;
     for (const IncludeValue& include : includes) {
         const SourceLocation at(internFileName(path), include.line, 0);
+        HeaderSearchTrail trail;
         const std::vector<FoundHeader> headers = findHeaders(
-            include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories);
+            include.value, isAbsolute(include.value) ? std::vector<std::string>() : systemPreprocessor().includeDirectories,
+            &trail);
         // Every name the program takes from it would be unknown, far from the cause.
         if (headers.empty()) {
             const bool asked = isAbsolute(include.value) || systemPreprocessor().found;
@@ -354,7 +371,10 @@ ModulePtr IncludeFrontEnd::readInterface(const ModuleName& name, bool kept) {
                 return module;
             }
             module->addImport(import);
-            read.push_back(KeptHeader{headerName, include.line, header, import->module->headerFiles});
+            read.push_back(KeptHeader{headerName, include.line, header, import->module->headerFiles, trail});
+            // The value's search once, with the first of its headers; each its own includes'.
+            trail = HeaderSearchTrail();
+            for (const std::string& path : import->module->headerMissed) read.back().trail.missed.push_back(path);
         }
     }
     noteReadHeaders(name, std::move(read), headerSearchKey());

@@ -28,8 +28,10 @@ void readIncludeInterface(std::istream& in, const std::string& fileName, Include
 // The headers an "include" value names, as full paths (wildcards "*" and "?" in the file
 // name part). An absolute value is used as it stands; a relative one is tried against the
 // base directory, then each -I directory, then the system include directories, and the first
-// of these that matches anything gives the result. Each pattern tried is printed verbosely.
-std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories);
+// of these that matches anything gives the result. Each pattern tried is printed verbosely,
+// and noted in `trail` when given.
+std::vector<FoundHeader> findHeaders(const std::string& value, const std::vector<std::string>& systemDirectories,
+                                     HeaderSearchTrail* trail = nullptr);
 
 // Whether a system include directory is the C++ library's (its C headers are wrappers).
 bool isCppLibraryDirectory(const std::string& dir);

@@ -974,21 +974,26 @@ struct PreProcessor::Engine {
     // came from. Returns the path and sets foundAt; empty when there is none.
     std::string find(const std::string& name, bool quoted, bool next, int& foundAt) const {
         foundAt = -1;
-        if (!name.empty() && name[0] == '/') return exists(name) ? name : std::string();
+        if (!name.empty() && name[0] == '/') return existsOrMissed(name) ? name : std::string();
         const File* current = files.empty() ? nullptr : files.back();
         size_t start = 0;
         if (next && current && current->foundAt >= 0) {
             start = static_cast<size_t>(current->foundAt) + 1;
-        } else if (quoted && exists(runOptions.includeDirs[0] + name)) {
+        } else if (quoted && existsOrMissed(runOptions.includeDirs[0] + name)) {
             return runOptions.includeDirs[0] + name;
         }
         for (size_t i = start; i < searchDirs.size(); ++i) {
-            if (exists(searchDirs[i] + name)) {
+            if (existsOrMissed(searchDirs[i] + name)) {
                 foundAt = static_cast<int>(i);
                 return searchDirs[i] + name;
             }
         }
         return std::string();
+    }
+    bool existsOrMissed(const std::string& path) const {
+        if (exists(path)) return true;
+        pp.missed.insert(path);
+        return false;
     }
 
     // The name of an #include operand and whether it was quoted; false when the operand is

@@ -73,6 +73,9 @@ public:
     std::vector<int> conditions;  // 0 taken, 1 not yet taken, 2 never taken
     int includeDepth = 0;
     std::set<std::string> included;  // every path read, in the order of names
+    // Every path an #include or __has_include looked at and found no file at: a header added
+    // there later would change what the header gives.
+    std::set<std::string> missed;
     LexerOptions options;
 
     struct Engine;  // the file reader and the macro expander, private to PreProcessor.cpp

@@ -36,6 +36,23 @@ later main.vn
 "$build/vorn" main.vn >out 2>&1 || fail "rerun after touching main.vn failed"
 for f in _main.cpp _main.hpp _main.hpp2 _main.vnl; do cmp -s "clean/$f" "$f" || fail "$f differs from the clean run's"; done
 
+# A header added where a search looked and found nothing, or one more file a pattern matches,
+# changes what the interface file gives: the headers are read again.
+mkdir -p first second parts && printf 'int shadowed(void);\n' >second/shadow.h && printf 'int part_a(void);\n' >parts/a.h
+printf '#include <shadow.h>\nint over(void);\n' >over.h
+printf 'include = over.h\ninclude = parts/*.h\n' >Over.vni
+printf 'import Over\n\nInt main()\n    return over() + shadowed() + part_a()\n' >over.vn
+run_over() { "$build/vorn" -v -I first -I second over.vn >out 2>&1 || fail "$1: $(cat out)"; }
+run_over "clean run of over.vn" && run_over "no-op rerun of over.vn"
+grep -q "preprocessing:" out && fail "a no-op rerun of over.vn preprocessed a header"
+printf 'int shadowed(void);\n' >first/shadow.h
+run_over "rerun after adding first/shadow.h"
+grep -q "preprocessing: .*over.h" out || fail "a header added earlier on the search path went unseen"
+run_over "second no-op rerun of over.vn"
+printf 'int part_b(void);\n' >parts/b.h
+run_over "rerun after adding parts/b.h"
+grep -q "preprocessing: .*b.h" out || fail "a new file matching include = parts/*.h went unseen"
+
 # A kept file cut short is passed over.
 head -c 20 _Lib.vnh >cut && mv cut _Lib.vnh
 "$build/vorn" -v main.vn >out 2>&1 || fail "rerun with a cut kept file failed: $(cat out)"
