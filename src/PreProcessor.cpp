@@ -501,6 +501,8 @@ struct PreProcessor::Engine {
     std::vector<File*> files;
     std::unordered_map<std::string, std::string> guards;  // path to the macro guarding it
     std::set<std::string> onceOnly;                        // "#pragma once" files
+    // Tokens made by expansion since a file last gave one: an honest header of any size keeps
+    // it small, a macro whose expansion doubles at every level does not.
     std::size_t work = 0;
     int argumentDepth = 0;
     int counter = 0;
@@ -585,7 +587,7 @@ struct PreProcessor::Engine {
                 blank = true;
                 continue;
             }
-            spend(1, t.location);
+            work = 0;
             f.line.emplace_back();
             f.line.back().token = std::move(t);
             f.line.back().blank = blank || f.line.back().token.blankBefore;

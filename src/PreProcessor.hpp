@@ -34,7 +34,8 @@ struct PreProcessorSettings {
     // With keepIncludedTokens: files under these directories, and all they include, give no
     // tokens (the C++ library's, whose templates the header grammar does not read).
     std::vector<std::string> tokenlessDirectories;
-    // Tokens read from files plus tokens made by expansion, at most; past it the load fails.
+    // Tokens that expansion may make between two tokens read from a file; past it the load
+    // fails. Files themselves may be of any size.
     std::size_t workLimit = 10u * 1000u * 1000u;
 };
 

@@ -110,4 +110,16 @@ TEST_F(PreProcessorTest, RunawayExpansionEndsAtTheWorkLimit) {
     EXPECT_THROW(PreProcessor("/no/such/header.h", cHeaderLexerOptions), CompileError);
 }
 
+// The limit bounds what one stretch of expansion makes, not the header: many honest lines
+// together make far more tokens than it.
+TEST_F(PreProcessorTest, AHeaderOfAnySizeStaysUnderTheWorkLimit) {
+    std::string text = "#define PAIR(x) x x\n";
+    for (int i = 0; i < 2000; ++i) text += "int v" + std::to_string(i) + " = PAIR(PAIR(1));\n";
+    write(text);
+    PreProcessorSettings settings;
+    settings.workLimit = 100;
+    PreProcessor pp(path, cHeaderLexerOptions, settings);
+    EXPECT_GT(pp.size(), 2000u * 7);
+}
+
 }  // namespace
