@@ -39,19 +39,6 @@ bool producesNoInclude(const ImportDeclaration& import) {
 
 }  // namespace
 
-std::string quoteCString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string generatedIncludePath(const std::vector<std::string>& components, const std::string& extension,
                                  bool flat) {
     if (components.empty()) return "." + extension;

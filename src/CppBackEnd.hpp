@@ -15,9 +15,7 @@
 #include "CppWriter.hpp"
 #include "FrontEnd.hpp"
 #include "ModuleName.hpp"
-
-// The text as a C string literal, quotes included.
-std::string quoteCString(const std::string& text);
+#include "Text.hpp"
 
 // How a generated file of a module is named inside an #include line: in flat mode the last
 // component and the extension; otherwise the components joined by "/" with "_" before the last.

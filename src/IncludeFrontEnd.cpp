@@ -14,6 +14,7 @@
 #include "Diagnostics.hpp"
 #include "ParentFinder.hpp"
 #include "RunOptions.hpp"
+#include "Text.hpp"
 
 namespace {
 
@@ -135,23 +136,15 @@ ImportDeclarationPtr importHeader(const ModuleName& name, const FoundHeader& hea
 // Everything besides the interface file that decides which files its headers are: the
 // compiler asked and its answer, and the folders searched before and after it.
 std::string headerSearchKey() {
-    std::uint64_t digest = 14695981039346656037ull;
-    auto add = [&digest](const std::string& text) {
-        // FNV-1a: a change detector, not a guard against chosen collisions.
-        for (unsigned char c : text + '\n') {
-            digest ^= c;
-            digest *= 1099511628211ull;
-        }
-    };
+    TextDigest digest;
+    auto add = [&digest](const std::string& text) { digest.add(text + '\n'); };
     add(runOptions.cxxCommand);
     add(baseDirectory);
     for (const std::string& dir : runOptions.includeDirs) add("I" + dir);
     for (const std::string& dir : runOptions.packageIncludeDirs) add("P" + dir);
     for (const std::string& dir : systemPreprocessor().includeDirectories) add("S" + dir);
     add(systemPreprocessor().predefines);
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
-    return hex;
+    return digest.hex();
 }
 
 // The header modules' parent links, and the interface module's own, linked too so that a

@@ -13,6 +13,7 @@
 
 #include "CppWriter.hpp"
 #include "LibFrontEnd.hpp"
+#include "Text.hpp"
 #include "ModuleName.hpp"
 #include "RunOptions.hpp"
 #include "NodeDispatch.hpp"
@@ -119,21 +120,13 @@ namespace {
 // keyed by the path of the module's hpp file.
 std::map<std::string, std::string> knownDigests;
 
-void addToDigest(std::uint64_t& digest, std::string_view text) {
-    // FNV-1a: a change detector, not a guard against chosen collisions.
-    for (unsigned char c : text) {
-        digest ^= c;
-        digest *= 1099511628211ull;
-    }
-}
-
 // False when the file is missing or no regular file.
-bool addFileToDigest(std::uint64_t& digest, const std::string& path, bool skipIgnorable) {
+bool addFileToDigest(TextDigest& digest, const std::string& path, bool skipIgnorable) {
     if (!platform::isRegularFile(path)) return false;
     std::ifstream in(path.c_str(), std::ios::binary);
     std::string line;
     while (std::getline(in, line))
-        if (!skipIgnorable || !DiffingFile::isIgnorable(line)) addToDigest(digest, line + "\n");
+        if (!skipIgnorable || !DiffingFile::isIgnorable(line)) digest.add(line + "\n");
     return !in.bad();
 }
 
@@ -143,14 +136,12 @@ std::string declarationsDigest(const ModuleName& name, const std::string& header
     const std::string header = outputPath(name, "hpp");
     auto known = knownDigests.find(header);
     if (known != knownDigests.end()) return known->second;
-    std::uint64_t digest = 14695981039346656037ull;
+    TextDigest digest;
     std::string text = "none";
     if (addFileToDigest(digest, outputPath(name, "hpp2"), true) && addFileToDigest(digest, header, true)) {
         // A header that cannot be read counts as one that changed.
-        if (!headerPath.empty() && !addFileToDigest(digest, headerPath, false)) addToDigest(digest, "\n-");
-        char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
-        text = hex;
+        if (!headerPath.empty() && !addFileToDigest(digest, headerPath, false)) digest.add("\n-");
+        text = digest.hex();
     }
     return knownDigests[header] = text;
 }

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string_view>
 
-#include "CppBackEnd.hpp"
 #include "ModuleName.hpp"
 #include "RunOptions.hpp"
 
@@ -447,21 +446,6 @@ private:
 };
 
 }  // namespace
-
-std::string unquoteCString(const std::string& literal) {
-    if (literal.size() < 2 || literal.front() != '"' || literal.back() != '"') throw CompileError("invalid string");
-    std::string text;
-    for (size_t i = 1; i + 1 < literal.size(); ++i) {
-        char c = literal[i];
-        if (c == '\\') {
-            if (i + 2 >= literal.size()) throw CompileError("unexpected end of string");
-            c = literal[++i];
-            if (c == 'n') c = '\n';
-        }
-        text += c;
-    }
-    return text;
-}
 
 // ---- The engine ------------------------------------------------------------------------------
 

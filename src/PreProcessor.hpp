@@ -15,12 +15,9 @@
 #include <boost/shared_ptr.hpp>
 
 #include "Lexer.hpp"
+#include "Text.hpp"
 #include "platform/Platform.hpp"
 
-// The inverse of quoteCString: the content of a double-quoted literal, with a backslash
-// taking the next character as it is ("\n" gives a line end). Throws "invalid string" and
-// "unexpected end of string".
-std::string unquoteCString(const std::string& literal);
 
 struct PreProcessorSettings {
     // Object-like macros: name to body text (an include interface file's "define" lines).

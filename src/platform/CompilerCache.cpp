@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "Text.hpp"
 #include "platform/Platform.hpp"
 
 namespace platform {
@@ -17,11 +18,9 @@ namespace {
 
 // Stable across runs and builds, unlike std::hash: it names the cache file.
 std::string fnv1a(const std::string& text) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (unsigned char c : text) h = (h ^ c) * 1099511628211ULL;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-    return hex;
+    TextDigest digest;
+    digest.add(text);
+    return digest.hex();
 }
 
 // The file the command's first word runs, links resolved; empty when it is not found.
