@@ -317,8 +317,6 @@ int withFailureHandlers(const std::function<int()>& work, std::ostream& err) {
         return work();
     } catch (const std::exception& error) {
         err << error.what() << '\n' << std::flush;
-    } catch (const char* text) {
-        err << text << '\n' << std::flush;
     }
     return runOptions.failureStatus;
 }

@@ -84,7 +84,7 @@ ClassDeclaration* classOfMember(const Declaration& member) {
 }
 
 StatementList::iterator insertAt(const StatementSlot& slot, const StatementPtr& statement) {
-    if (!slot.isSet() || !slot.block->parent) throw std::string("Can't add statement");
+    if (!slot.isSet() || !slot.block->parent) throw CompileError("Can't add statement");
     StatementList::iterator entry = slot.block->statements.insert(slot.entry, statement);
     ParentFinder().linkInserted(slot.block, entry);
     return entry;
@@ -1415,7 +1415,7 @@ void macroStatement(MacroStatement&, StatementPtr& slot, bool last) {
             slot.reset();
             return;
         }
-        if (!at.isSet()) throw std::string("Can't add statement");
+        if (!at.isSet()) throw CompileError("Can't add statement");
         slot = expansion.replacement;
         ParentFinder().linkInserted(at.block, at.entry);
     }
@@ -1763,10 +1763,6 @@ void processStatement(StatementPtr& slot, bool last) {
             reportError(error.message, error.position.hasFile() ? error.position : at);
     } catch (const std::exception& error) {
         reportError(error.what(), at);
-    } catch (const char* text) {
-        reportError(text, at);
-    } catch (const std::string& text) {
-        reportError(text, at);
     }
     fillMissingPositions(at);
 }

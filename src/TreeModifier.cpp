@@ -67,11 +67,8 @@ SourceLocation processDeclaration(Declaration* declaration) {
     } catch (const CompileError& error) {
         queue(error, at);
     } catch (const std::exception& error) {
+        // Only the CompileError family is thrown by vorn; this is the library's (bad_alloc).
         reportError(error.what(), at);
-    } catch (const char* text) {
-        reportError(text, at);
-    } catch (const std::string& text) {
-        reportError(text, at);
     }
     return declaration->location;
 }

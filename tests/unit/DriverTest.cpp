@@ -171,8 +171,6 @@ TEST_F(DriverTest, MainHandlersPrintWhatEscapesAndFail) {
     } cases[] = {
         {"success passes through", [] { return 0; }, 0, ""},
         {"failure passes through", [] { return 1; }, 1, ""},
-        {"C string", []() -> int { throw "tabsize must be a positive integer"; }, 1,
-         "tabsize must be a positive integer\n"},
         {"conversion failure", [] { return boost::lexical_cast<int>("x"); }, 1, std::string(lexicalCastFailure) + "\n"},
         {"compile error: text only, no position or tag",
          []() -> int { throw CompileError("Unable to load module a.vn", SourceLocation(internFileName("m.vn"), 3, 1)); },

@@ -52,8 +52,8 @@ TEST_F(LoweringTest, InsertingWhereNoStatementStandsThrowsCantAddStatement) {
     try {
         insertStatementBefore(*loose, statement(constant("2")));
         ADD_FAILURE() << "inserted before a statement of no block";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "Can't add statement");
+    } catch (const CompileError& error) {
+        EXPECT_EQ(error.message, "Can't add statement");
     }
 }
 

@@ -82,8 +82,6 @@ TEST_F(TreeModifierTest, FailuresBecomeDiagnosticsAtTheDeclaration) {
         {"warning", [](FunctionDeclaration&) -> ASTObjectPtr { throw CompileWarning("odd"); }, "odd", 4, SeverityWarning},
         {"standard", [](FunctionDeclaration&) -> ASTObjectPtr { throw std::runtime_error("std failure"); }, "std failure", 4,
          SeverityError},
-        {"C string", [](FunctionDeclaration&) -> ASTObjectPtr { throw "c text"; }, "c text", 4, SeverityError},
-        {"string", [](FunctionDeclaration&) -> ASTObjectPtr { throw std::string("s text"); }, "s text", 4, SeverityError},
     };
     for (const Row& row : rows) {
         clearDiagnostics();
