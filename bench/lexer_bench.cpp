@@ -6,7 +6,7 @@
 #include <streambuf>
 #include <string>
 
-#include "Lexer.hpp"
+#include "front/Lexer.hpp"
 
 namespace {
 

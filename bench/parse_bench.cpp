@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "Grammar.hpp"
-#include "Lexer.hpp"
+#include "front/Grammar.hpp"
+#include "front/Lexer.hpp"
 
 namespace {
 

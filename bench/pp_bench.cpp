@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "PreProcessor.hpp"
+#include "front/PreProcessor.hpp"
 
 namespace {
 

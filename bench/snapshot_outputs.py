@@ -74,7 +74,11 @@ def main():
     count = 0
     for path, dirpath in inputs():
         rel = os.path.relpath(path, ROOT).replace("/", "~")
-        tmp = tempfile.mkdtemp(prefix="vorn-snap-")
+        # One fixed directory, so that digests of paths (kept header records hash the base
+        # directory) come out the same in two snapshots; two snapshots must not run at once.
+        tmp = os.path.join(tempfile.gettempdir(), "vorn-snapshot")
+        shutil.rmtree(tmp, ignore_errors=True)
+        os.makedirs(tmp)
         try:
             work = os.path.join(tmp, "w")
             if dirpath:

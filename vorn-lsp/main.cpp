@@ -5,7 +5,7 @@
 // stages refuse, as in a translation, and not by the stack.
 #include <iostream>
 
-#include "LanguageServer.hpp"
+#include "driver/LanguageServer.hpp"
 #include "platform/Platform.hpp"
 
 namespace {

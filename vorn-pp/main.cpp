@@ -9,16 +9,16 @@
 #include <tuple>
 #include <string>
 
-#include "Ast.hpp"
-#include "BuildManager.hpp"
-#include "Diagnostics.hpp"
-#include "Driver.hpp"
-#include "Lowering.hpp"
-#include "ModuleName.hpp"
-#include "NameLookup.hpp"
-#include "NodeDispatch.hpp"
-#include "PreProcessor.hpp"
-#include "RunOptions.hpp"
+#include "tree/Ast.hpp"
+#include "driver/BuildManager.hpp"
+#include "base/Diagnostics.hpp"
+#include "driver/Driver.hpp"
+#include "sema/Lowering.hpp"
+#include "base/ModuleName.hpp"
+#include "sema/NameLookup.hpp"
+#include "tree/NodeDispatch.hpp"
+#include "front/PreProcessor.hpp"
+#include "base/RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "Text.hpp"
+#include "base/Text.hpp"
 #include "platform/Platform.hpp"
 
 namespace platform {

@@ -7,7 +7,7 @@ source "$(dirname "$0")/common.bash"
 src=$2/src
 
 # Components allowed to share one cycle.
-knot="NameLookup TypeOf"
+knot="sema/NameLookup sema/TypeOf"
 
 # edges DIR: one "from to" line per #include "..." between two components of DIR (a component
 # is a file path without its extension, so X.hpp and X.cpp are one), self-edges left out.
@@ -58,6 +58,19 @@ printf '#include "D.hpp"\n' >"$tmp/fake/D.cpp"
 [ "$(unexpected "$tmp/fake")" = "A B C" ] || fail "a cycle A B C was not found: '$(unexpected "$tmp/fake")'"
 rm "$tmp/fake/C.cpp"
 [ -z "$(unexpected "$tmp/fake")" ] || fail "a chain was reported as a cycle: '$(unexpected "$tmp/fake")'"
+
+# Stages in the order data flows: a component includes its own stage's and earlier ones, and
+# platform/ from anywhere. The three documented exceptions are the only includes that go back.
+stages="base tree front sema back driver"
+allowed_up="tree/Ast front/Lexer
+front/HeaderCache back/CppWriter
+platform/CompilerCache base/Text"
+rank() { local i=0 s; for s in $stages; do [ "$s" = "$1" ] && { echo $i; return; }; i=$((i + 1)); done; echo -1; }
+edges "$src" | while read -r from to; do
+    a=$(rank "${from%%/*}") b=$(rank "${to%%/*}")
+    [ "$b" -le "$a" ] || grep -qx "$from $to" <<<"$allowed_up" || echo "$from includes $to of a later stage"
+done >"$tmp/up"
+[ ! -s "$tmp/up" ] || fail "$(cat "$tmp/up")"
 
 found=$(unexpected "$src")
 [ -z "$found" ] || fail "components of src/ that include each other: $found"

@@ -7,8 +7,8 @@
 # of imports too long to take is refused the same way.
 set -u
 source "$(dirname "$0")/common.bash"
-limit=$(sed -n 's/^const int maxTreeHeight = \([0-9]*\);.*/\1/p' "$2/src/Parser.hpp")
-[ -n "$limit" ] || fail "no maxTreeHeight in src/Parser.hpp"
+limit=$(sed -n 's/^const int maxTreeHeight = \([0-9]*\);.*/\1/p' "$2/src/front/Parser.hpp")
+[ -n "$limit" ] || fail "no maxTreeHeight in src/front/Parser.hpp"
 cd "$tmp"
 
 repeat() { yes -- "$1" | head -n "$2" | tr -d '\n'; }
@@ -76,8 +76,8 @@ run nested 0
 run blocks 0
 
 # A chain of imports one longer than the loader takes is refused; it used to end in SIGSEGV.
-depth=$(sed -n 's/^const int maxImportDepth = \([0-9]*\);.*/\1/p' "$2/src/BuildManager.cpp")
-[ -n "$depth" ] || fail "no maxImportDepth in src/BuildManager.cpp"
+depth=$(sed -n 's/^const int maxImportDepth = \([0-9]*\);.*/\1/p' "$2/src/driver/BuildManager.cpp")
+[ -n "$depth" ] || fail "no maxImportDepth in src/driver/BuildManager.cpp"
 mkdir chain && cd chain
 for ((i = 0; i <= depth; i++)); do printf 'import M%d\nInt f%d()\n    return 1\n' $((i + 1)) "$i" >"M$i.vn"; done
 printf 'Int f%d()\n    return 1\n' $((depth + 1)) >"M$((depth + 1)).vn"

@@ -2,8 +2,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "Ast.hpp"
-#include "AstDump.hpp"
+#include "tree/Ast.hpp"
+#include "tree/AstDump.hpp"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <iterator>
 
-#include "Ast.hpp"
-#include "AstDump.hpp"
+#include "tree/Ast.hpp"
+#include "tree/AstDump.hpp"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "Ast.hpp"
-#include "BuildManager.hpp"
-#include "Driver.hpp"
+#include "tree/Ast.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/Driver.hpp"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <map>
 #include <sstream>
 
-#include "CompilerConfig.hpp"
-#include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "driver/CompilerConfig.hpp"
+#include "base/Diagnostics.hpp"
+#include "driver/Driver.hpp"
 #include "RunOptionsSupport.hpp"
 #include "platform/Platform.hpp"
 

@@ -2,9 +2,9 @@
 // module's two "unchanged" flags.
 #include <gtest/gtest.h>
 
-#include "BuildManager.hpp"
+#include "driver/BuildManager.hpp"
 #include "CppTestTrees.hpp"
-#include "Driver.hpp"
+#include "driver/Driver.hpp"
 #include "platform/Platform.hpp"
 
 using namespace cpptest;

@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "CppTestTrees.hpp"
-#include "Operator.hpp"
+#include "tree/Operator.hpp"
 
 using namespace cpptest;
 

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "AstDump.hpp"
-#include "CppFrontEnd.hpp"
-#include "Diagnostics.hpp"
+#include "tree/AstDump.hpp"
+#include "front/CppFrontEnd.hpp"
+#include "base/Diagnostics.hpp"
 #include "GoldenSupport.hpp"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "BuildManager.hpp"
+#include "driver/BuildManager.hpp"
 #include "CppTestTrees.hpp"
-#include "Driver.hpp"
+#include "driver/Driver.hpp"
 #include "GoldenSupport.hpp"
-#include "Operator.hpp"
+#include "tree/Operator.hpp"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Ast.hpp"
-#include "CppBackEnd.hpp"
-#include "CppEmitter.hpp"
+#include "tree/Ast.hpp"
+#include "back/CppBackEnd.hpp"
+#include "back/CppEmitter.hpp"
 #include "GoldenSupport.hpp"
 #include "TestTrees.hpp"
 

@@ -3,10 +3,10 @@
 // under a regular file, which no user (root included) can create anything in.
 #include <gtest/gtest.h>
 
-#include "BuildManager.hpp"
+#include "driver/BuildManager.hpp"
 #include "CppTestTrees.hpp"
-#include "Diagnostics.hpp"
-#include "LibBackEnd.hpp"
+#include "base/Diagnostics.hpp"
+#include "back/LibBackEnd.hpp"
 #include "platform/Platform.hpp"
 
 using namespace cpptest;

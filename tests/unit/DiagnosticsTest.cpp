@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "Diagnostics.hpp"
-#include "Token.hpp"
+#include "base/Diagnostics.hpp"
+#include "tree/Token.hpp"
 
 namespace {
 

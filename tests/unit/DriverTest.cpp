@@ -5,10 +5,10 @@
 
 #include <boost/lexical_cast.hpp>
 
-#include "BuildManager.hpp"
-#include "CompilerConfig.hpp"
-#include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/CompilerConfig.hpp"
+#include "base/Diagnostics.hpp"
+#include "driver/Driver.hpp"
 #include "RunOptionsSupport.hpp"
 #include "platform/Platform.hpp"
 

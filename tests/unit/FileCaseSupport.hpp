@@ -12,9 +12,9 @@
 #include <sstream>
 #include <string>
 
-#include "Diagnostics.hpp"
-#include "Lexer.hpp"
-#include "VnFrontEnd.hpp"
+#include "base/Diagnostics.hpp"
+#include "front/Lexer.hpp"
+#include "front/VnFrontEnd.hpp"
 
 namespace filecase {
 

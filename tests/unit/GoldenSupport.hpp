@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "BuildManager.hpp"
-#include "ModuleName.hpp"
+#include "driver/BuildManager.hpp"
+#include "base/ModuleName.hpp"
 #include "../support/PortableSupport.hpp"
 #include "platform/Platform.hpp"
 

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <sstream>
 
-#include "AstDump.hpp"
+#include "tree/AstDump.hpp"
 #include "GoldenSupport.hpp"
-#include "Grammar.hpp"
-#include "Lexer.hpp"
+#include "front/Grammar.hpp"
+#include "front/Lexer.hpp"
 
 namespace {
 

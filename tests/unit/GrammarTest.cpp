@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "Grammar.hpp"
-#include "VnFrontEnd.hpp"
+#include "front/Grammar.hpp"
+#include "front/VnFrontEnd.hpp"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <boost/make_shared.hpp>
 
-#include "CppFrontEnd.hpp"
-#include "Diagnostics.hpp"
+#include "front/CppFrontEnd.hpp"
+#include "base/Diagnostics.hpp"
 #include "GoldenSupport.hpp"
-#include "IncludeFrontEnd.hpp"
-#include "ParentFinder.hpp"
+#include "front/IncludeFrontEnd.hpp"
+#include "tree/ParentFinder.hpp"
 #include "RunOptionsSupport.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FileCaseSupport.hpp"
-#include "VnFrontEnd.hpp"
+#include "front/VnFrontEnd.hpp"
 
 namespace fs = std::filesystem;
 using filecase::lexFile;

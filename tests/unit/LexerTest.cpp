@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Lexer.hpp"
+#include "front/Lexer.hpp"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "Ast.hpp"
-#include "LibBackEnd.hpp"
-#include "LibFrontEnd.hpp"
-#include "ModuleName.hpp"
-#include "ParentFinder.hpp"
+#include "tree/Ast.hpp"
+#include "back/LibBackEnd.hpp"
+#include "front/LibFrontEnd.hpp"
+#include "base/ModuleName.hpp"
+#include "tree/ParentFinder.hpp"
 #include "TreeBuildSupport.hpp"
 
 using namespace treetest;

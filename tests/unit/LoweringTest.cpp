@@ -3,7 +3,7 @@
 // Everything a program can show is tested by translating programs (tests/data/lowering, run by tests/e2e/programs.sh).
 #include <gtest/gtest.h>
 
-#include "Lowering.hpp"
+#include "sema/Lowering.hpp"
 #include "NameLookupTestTrees.hpp"
 
 namespace {

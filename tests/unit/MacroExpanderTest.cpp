@@ -6,10 +6,10 @@
 
 #include <sstream>
 
-#include "Grammar.hpp"
-#include "Lexer.hpp"
-#include "MacroExpander.hpp"
-#include "ParentFinder.hpp"
+#include "front/Grammar.hpp"
+#include "front/Lexer.hpp"
+#include "sema/MacroExpander.hpp"
+#include "tree/ParentFinder.hpp"
 
 namespace {
 

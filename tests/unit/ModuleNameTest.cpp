@@ -1,8 +1,8 @@
 // Module names from file paths, the paths derived from names, and the work stack.
 #include <gtest/gtest.h>
 
-#include "BuildManager.hpp"
-#include "Driver.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/Driver.hpp"
 #include "platform/Platform.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "NameLookupTestTrees.hpp"
-#include "TypeOf.hpp"
+#include "sema/TypeOf.hpp"
 
 namespace {
 

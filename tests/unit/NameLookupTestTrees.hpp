@@ -12,13 +12,13 @@
 #include <sstream>
 #include <string>
 
-#include "Ast.hpp"
-#include "BuildManager.hpp"
-#include "Driver.hpp"
-#include "LibFrontEnd.hpp"
-#include "ModuleName.hpp"
-#include "NameLookup.hpp"
-#include "ParentFinder.hpp"
+#include "tree/Ast.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/Driver.hpp"
+#include "front/LibFrontEnd.hpp"
+#include "base/ModuleName.hpp"
+#include "sema/NameLookup.hpp"
+#include "tree/ParentFinder.hpp"
 #include "TestTrees.hpp"
 
 namespace lookuptest {

@@ -3,7 +3,7 @@
 #include <boost/make_shared.hpp>
 #include <string>
 
-#include "NodeDispatch.hpp"
+#include "tree/NodeDispatch.hpp"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Diagnostics.hpp"
-#include "Operator.hpp"
+#include "base/Diagnostics.hpp"
+#include "tree/Operator.hpp"
 
 namespace {
 

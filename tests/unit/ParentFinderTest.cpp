@@ -2,8 +2,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "Ast.hpp"
-#include "ParentFinder.hpp"
+#include "tree/Ast.hpp"
+#include "tree/ParentFinder.hpp"
 #include "TreeBuildSupport.hpp"
 
 using namespace treetest;

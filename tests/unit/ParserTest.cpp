@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "Parser.hpp"
+#include "front/Parser.hpp"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "Ast.hpp"
-#include "NameLookup.hpp"
+#include "tree/Ast.hpp"
+#include "sema/NameLookup.hpp"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <regex>
 
-#include "ModuleName.hpp"
-#include "PreProcessor.hpp"
-#include "RunOptions.hpp"
+#include "base/ModuleName.hpp"
+#include "front/PreProcessor.hpp"
+#include "base/RunOptions.hpp"
 
 namespace {
 

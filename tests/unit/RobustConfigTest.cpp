@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "BuildManager.hpp"
-#include "CompilerConfig.hpp"
-#include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/CompilerConfig.hpp"
+#include "base/Diagnostics.hpp"
+#include "driver/Driver.hpp"
 #include "RunOptionsSupport.hpp"
 
 using runtest::thrownText;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FileCaseSupport.hpp"
-#include "Lexer.hpp"
+#include "front/Lexer.hpp"
 
 namespace fs = std::filesystem;
 

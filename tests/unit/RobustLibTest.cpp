@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Diagnostics.hpp"
-#include "LibBackEnd.hpp"
-#include "LibFrontEnd.hpp"
+#include "base/Diagnostics.hpp"
+#include "back/LibBackEnd.hpp"
+#include "front/LibFrontEnd.hpp"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include <boost/weak_ptr.hpp>
 
-#include "Diagnostics.hpp"
-#include "Grammar.hpp"
-#include "Lexer.hpp"
-#include "ParentFinder.hpp"
+#include "base/Diagnostics.hpp"
+#include "front/Grammar.hpp"
+#include "front/Lexer.hpp"
+#include "tree/ParentFinder.hpp"
 
 namespace {
 

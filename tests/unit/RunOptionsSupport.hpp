@@ -15,9 +15,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "BuildManager.hpp"
-#include "CompilerConfig.hpp"
-#include "Driver.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/CompilerConfig.hpp"
+#include "driver/Driver.hpp"
 #include "../support/PortableSupport.hpp"
 #include "platform/Platform.hpp"
 

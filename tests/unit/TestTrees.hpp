@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "Ast.hpp"
+#include "tree/Ast.hpp"
 
 namespace testtrees {
 

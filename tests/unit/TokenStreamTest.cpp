@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Token.hpp"
+#include "tree/Token.hpp"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "BuildManager.hpp"
-#include "CompilerConfig.hpp"
-#include "Diagnostics.hpp"
-#include "Driver.hpp"
+#include "driver/BuildManager.hpp"
+#include "driver/CompilerConfig.hpp"
+#include "base/Diagnostics.hpp"
+#include "driver/Driver.hpp"
 #include "RunOptionsSupport.hpp"
-#include "Toolchain.hpp"
+#include "driver/Toolchain.hpp"
 #include "platform/Platform.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <boost/make_shared.hpp>
 #include <string>
 
-#include "Ast.hpp"
+#include "tree/Ast.hpp"
 
 namespace treetest {
 

@@ -3,8 +3,8 @@
 #include <boost/make_shared.hpp>
 #include <stdexcept>
 
-#include "Ast.hpp"
-#include "TreeModifier.hpp"
+#include "tree/Ast.hpp"
+#include "tree/TreeModifier.hpp"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "BuildManager.hpp"
+#include "driver/BuildManager.hpp"
 #include "GoldenSupport.hpp"
-#include "ModuleName.hpp"
-#include "RunOptions.hpp"
+#include "base/ModuleName.hpp"
+#include "base/RunOptions.hpp"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "NameLookupTestTrees.hpp"
-#include "TreeModifier.hpp"
-#include "TypeOf.hpp"
+#include "tree/TreeModifier.hpp"
+#include "sema/TypeOf.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "Value.hpp"
+#include "tree/Value.hpp"
 
 namespace valuetest {
 

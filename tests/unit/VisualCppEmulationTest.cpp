@@ -1,7 +1,7 @@
 // The words of a response file: blanks of every kind, quoted words, and quotes inside words.
 #include <gtest/gtest.h>
 
-#include "VisualCppEmulation.hpp"
+#include "driver/VisualCppEmulation.hpp"
 
 namespace {
 

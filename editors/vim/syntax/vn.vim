@@ -1,4 +1,4 @@
-" Vim syntax file for vorn modules (.vn): the lexical forms of src/Lexer.cpp.
+" Vim syntax file for vorn modules (.vn): the lexical forms of src/front/Lexer.cpp.
 if exists("b:current_syntax")
   finish
 endif
