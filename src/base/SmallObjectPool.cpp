@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/SmallObjectPool.hpp"
 #include "platform/Platform.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -49,18 +50,24 @@ struct Pool {
 };
 Pool pool;
 
-// The pool serves the thread that allocated first (the only one vorn has) without a lock: an
-// atomic exchange on every allocation and every release cost more than the lists themselves.
-// Other threads get malloc; a pool block they release is handed back through a lock-free
-// stack, which the owner empties into its lists when one runs dry.
-std::atomic<bool> claimed(false);
-thread_local bool owner = false;
+// The pool serves one thread, the only one vorn translates on, without a lock: an atomic
+// exchange on every allocation and every release cost more than the lists themselves. The
+// first thread to allocate owns it until another takes it over (the translation runs on a
+// thread of its own with a large stack, while start-up allocates on the main one). Other
+// threads get malloc; a pool block they release is handed back through a lock-free stack,
+// which the owner empties into its lists when one runs dry.
+std::atomic<unsigned> ownerTicket(0);  // 0 until a thread owns the pool
+thread_local unsigned heldTicket = 0;
 std::atomic<FreeBlock*> handedBack(nullptr);
+bool reserved = false;
+
+bool owner() { return heldTicket != 0 && heldTicket == ownerTicket.load(std::memory_order_relaxed); }
 
 bool isOwner() {
-    if (owner) return true;
-    if (claimed.load(std::memory_order_relaxed) || claimed.exchange(true)) return false;
-    owner = true;
+    if (owner()) return true;
+    unsigned none = 0;
+    if (!ownerTicket.compare_exchange_strong(none, 1)) return false;
+    heldTicket = 1;
     return true;
 }
 
@@ -106,8 +113,9 @@ bool backMore(std::size_t c, char* end) {
 void* fromPool(std::size_t size) {
     if (size > largest) return nullptr;
     const std::size_t c = size == 0 ? 0 : (size - 1) / granule;
-    if (!owner) {
-        if (!isOwner()) return nullptr;
+    if (!isOwner()) return nullptr;
+    if (!reserved) {
+        reserved = true;
         reserve();
     }
     if (!pool.base) return nullptr;
@@ -133,7 +141,7 @@ bool toPool(void* p) {
     char* at = static_cast<char*>(p);
     if (!pool.base || at < pool.base || at >= pool.base + classes * regionSize) return false;
     FreeBlock* block = static_cast<FreeBlock*>(p);
-    if (owner) {
+    if (owner()) {
         const std::size_t c = classOf(p);
         block->next = pool.freed[c];
         pool.freed[c] = block;
@@ -146,7 +154,17 @@ bool toPool(void* p) {
     return true;
 }
 
-void* allocate(std::size_t size) {
+// Most requests are met by the first block of a free list: that path is kept free of calls.
+inline void* allocate(std::size_t size) {
+    if (size - 1 < largest && pool.base && owner()) {
+        const std::size_t c = (size - 1) / granule;
+        if (FreeBlock* block = pool.freed[c]) {
+            FreeBlock* next = block->next;
+            pool.freed[c] = next;
+            if (next) __builtin_prefetch(next, 1);
+            return block;
+        }
+    }
     if (void* block = fromPool(size)) return block;
     for (;;) {
         if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
@@ -161,6 +179,12 @@ void release(void* p) noexcept {
 }
 
 }  // namespace
+
+void takeOverSmallObjectPool() {
+    // The thread giving the pool up waits for this one (it starts and joins it), so no two
+    // threads ever work on the lists at once.
+    heldTicket = ownerTicket.fetch_add(1) + 1;
+}
 
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
@@ -184,5 +208,9 @@ void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+
+#else
+
+void takeOverSmallObjectPool() {}
 
 #endif
