@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/SmallObjectPool.hpp"
+
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -52,6 +54,23 @@ TEST(SmallObjectPoolTest, AnotherThreadsBlocksCanBeReleasedAnywhere) {
         delete value;
     }
     EXPECT_EQ(sum, 4950);
+}
+
+// The translation runs on a thread of its own, started after the main thread claimed the pool.
+TEST(SmallObjectPoolTest, AThreadThatTakesThePoolOverIsServedByIt) {
+    if (!poolBuilt) GTEST_SKIP() << "sanitizer builds use malloc";
+    constexpr std::size_t rare = 504;
+    std::vector<char*> blocks;
+    std::thread([&] {
+        takeOverSmallObjectPool();
+        for (int i = 0; i < 4; ++i) blocks.push_back(static_cast<char*>(::operator new(rare)));
+    }).join();
+    takeOverSmallObjectPool();
+    // New pool blocks of one size lie side by side; malloc puts its header between blocks.
+    int adjacent = 0;
+    for (size_t i = 0; i + 1 < blocks.size(); ++i) adjacent += blocks[i + 1] - blocks[i] == static_cast<long>(rare);
+    EXPECT_GE(adjacent, 2);
+    for (char* block : blocks) ::operator delete(block);
 }
 
 }  // namespace
