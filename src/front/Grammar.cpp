@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "tree/Operator.hpp"
@@ -302,17 +303,19 @@ bool declarationMayFit(TokenStream& ts, Fits fits) {
 
 bool mayBeFunction(TokenStream& ts) {
     return declarationMayFit(ts, [](TokenStream&, TokenStream::Position next) {
-        return next->text == "(" || next->text == "[";
+        const std::string& text = next->text;
+        return text.size() == 1 && (text[0] == '(' || text[0] == '[');
     });
 }
 
 // After the name: an accessor, or "{" opening accessors (a "{" "}" pair ends a variable).
 bool mayBeProperty(TokenStream& ts) {
     return declarationMayFit(ts, [](TokenStream& stream, TokenStream::Position next) {
-        const std::string& text = next->text;
+        // Asked of every declaration: the texts compare as views, by length first.
+        const std::string_view text = next->text;
         if (text == "{") {
             stream.advance();
-            return stream.current->text != "}";
+            return std::string_view(stream.current->text) != "}";
         }
         return text == "get" || text == "set" || text == "virtual" || text == "abstract" || text == "inline";
     });

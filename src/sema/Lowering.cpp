@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include <boost/make_shared.hpp>
 
@@ -237,7 +238,7 @@ bool renamedByImport(const Declaration* declaration, const std::string& used) {
 
 // Names C++ gives every program, which no vorn module declares.
 bool isCppOwnName(const std::string& name) {
-    static const char* const names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",
+    static constexpr std::string_view names[] = {"this", "sizeof", "std", "static_cast", "dynamic_cast", "const_cast",
                                         "reinterpret_cast", "boost::static_pointer_cast",
                                         "boost::dynamic_pointer_cast", "boost::const_pointer_cast"};
     return name.compare(0, 5, "std::") == 0 || std::find(std::begin(names), std::end(names), name) != std::end(names);
@@ -388,7 +389,7 @@ PropertyDeclaration* assignedProperty(Expression* left) {
     return nullptr;
 }
 
-bool isCompoundAssignment(const std::string& op) {
+bool isCompoundAssignment(std::string_view op) {
     return op.size() >= 2 && op.back() == '=' && op != "==" && op != "!=" && op != "<=" && op != ">=";
 }
 
@@ -443,13 +444,13 @@ void namedOperator(OperExpression& node, ExpressionPtr& slot) {
 int integerSignedness(const TypeExpressionPtr& type) {
     const SimpleTypeExpr* simple = nodeCast<SimpleTypeExpr>(type.get());
     if (!simple || simple->templateArgs) return 0;
-    static const char* const unsignedNames[] = {"UInt", "ULong", "UShort", "unsigned int", "unsigned long",
+    static constexpr std::string_view unsignedNames[] = {"UInt", "ULong", "UShort", "unsigned int", "unsigned long",
                                                 "unsigned short", "unsigned long long", "size_t", "std::size_t"};
-    static const char* const signedNames[] = {"Int", "Long", "Short", "int", "long", "short", "long long",
+    static constexpr std::string_view signedNames[] = {"Int", "Long", "Short", "int", "long", "short", "long long",
                                               "signed int", "signed long", "signed short", "ptrdiff_t"};
-    for (const char* name : unsignedNames)
+    for (std::string_view name : unsignedNames)
         if (simple->name == name) return 1;
-    for (const char* name : signedNames)
+    for (std::string_view name : signedNames)
         if (simple->name == name) return -1;
     return 0;
 }
@@ -463,7 +464,7 @@ bool isNonNegativeLiteral(const Expression* expression) {
 // negative one would compare as huge; the unsigned side is compared as a long long instead,
 // which is right for every size a program holds.
 void compareAsSigned(OperExpression& node) {
-    static const char* const comparisons[] = {"<", ">", "<=", ">=", "==", "!="};
+    static constexpr std::string_view comparisons[] = {"<", ">", "<=", ">=", "==", "!="};
     if (std::find(std::begin(comparisons), std::end(comparisons), node.op) == std::end(comparisons)) return;
     const int left = integerSignedness(typeOf(node.left.get()));
     const int right = integerSignedness(typeOf(node.right.get()));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <cctype>
+#include <string_view>
 
 #include "sema/NameLookup.hpp"
 #include "tree/NodeDispatch.hpp"
@@ -487,12 +488,12 @@ TypeExpressionPtr castType(FuncExpression& e) {
     const StaticExpression* callee = nodeCast<StaticExpression>(e.function.get());
     if (!callee || callee->scope || !e.templateArgs || e.templateArgs->arguments.size() != 1) return TypeExpressionPtr();
     TypeExpressionPtr target = boost::dynamic_pointer_cast<TypeExpression>(e.templateArgs->arguments[0]);
-    static const char* const casts[] = {"static_cast", "dynamic_cast", "const_cast", "reinterpret_cast"};
-    static const char* const pointerCasts[] = {"boost::static_pointer_cast", "boost::dynamic_pointer_cast",
+    static constexpr std::string_view casts[] = {"static_cast", "dynamic_cast", "const_cast", "reinterpret_cast"};
+    static constexpr std::string_view pointerCasts[] = {"boost::static_pointer_cast", "boost::dynamic_pointer_cast",
                                                "boost::const_pointer_cast"};
-    for (const char* name : casts)
+    for (std::string_view name : casts)
         if (callee->name == name) return target;
-    for (const char* name : pointerCasts)
+    for (std::string_view name : pointerCasts)
         if (callee->name == name && target) return wrapped(SharedPointerType, target);
     return TypeExpressionPtr();
 }
