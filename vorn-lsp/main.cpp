@@ -5,6 +5,7 @@
 // stages refuse, as in a translation, and not by the stack.
 #include <iostream>
 
+#include "base/SmallObjectPool.hpp"
 #include "driver/LanguageServer.hpp"
 #include "platform/Platform.hpp"
 
@@ -22,7 +23,11 @@ int serve() {
 int main() {
     std::ios::sync_with_stdio(false);
     int status = 1;
-    auto task = [](void* context) { *static_cast<int*>(context) = serve(); };
+    auto task = [](void* context) {
+        // Start-up allocated on the main thread, which owns the pool until now.
+        takeOverSmallObjectPool();
+        *static_cast<int*>(context) = serve();
+    };
     if (!platform::runWithStack(std::size_t(1) << 30, task, &status)) return serve();
     return status;
 }
