@@ -21,14 +21,19 @@ void writeLibraryRecords(const Module& module, const std::string& dottedName, st
 // them) and, for a module made from a C or C++ header, that header's text. "none" when the
 // module has no header yet. Remembered for the run until forgotten.
 std::string declarationsDigest(const ModuleName& name, const std::string& headerPath);
-// Forgets the digest of a module whose C++ files were just written; with no name, every one
-// (tests run many builds in one process).
+// Forgets the digest of a module whose C++ files were just written, and every chained digest
+// made from it; with no name, every one (tests run many builds in one process).
 void forgetDeclarationsDigest(const ModuleName& name);
 void forgetDeclarationsDigests();
 
 // The file ends in digest records, one for each module whose declarations its module was
-// translated against (its imports, and what their headers include), and then "eof": a file cut
-// short, or made from declarations that changed since, no longer stands for its module.
+// translated against, and then "eof": a file cut short, or made from declarations that changed
+// since, no longer stands for its module. The records name the module's imports only, and
+// behind an import made from a header or an include interface (which has no file like this) what
+// that header includes. The digest of a module with such a file is chained: its own declarations
+// with the digests of the records its file marks passed on by its header, so that a change
+// anywhere below shows in every importer's record, and the modules of an import cycle share one
+// digest taken over the cycle. Each is taken once a run, from the files as they are.
 class LibBackEnd : public BackEnd {
 public:
     ~LibBackEnd() override;
@@ -54,5 +59,5 @@ public:
     void removeObjects(const ModuleName& name) override;
 
 private:
-    std::string path_, aside_;
+    std::string path_, aside_, module_;
 };

@@ -4,6 +4,7 @@
 #include "driver/BuildManager.hpp"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 #include <boost/make_shared.hpp>
 
@@ -38,6 +39,14 @@ bool workFailed = false;
 std::vector<ModuleName> loadedForWork;
 // Modules whose imports are being loaded: one that reaches them cannot be translated yet.
 std::set<const Module*> resolving;
+// Where translateLoaded's last pass ended: the first `checked` entries of loadedForWork were
+// found blocked (`blocked`, each with a module behind it), all behind one of `behind`, with
+// `replaced` modules read again so far.
+struct BlockedScan {
+    size_t checked = 0, replaced = 0;
+    std::unordered_map<const Module*, const Module*> blocked;
+    std::set<const Module*> behind;
+} blockedScan;
 // Front-end reads in progress (an include interface loads the modules it imports from within
 // its own read); translating then would run passes in the middle of a read.
 int frontEndReads = 0;
@@ -117,6 +126,7 @@ void resetBuildState() {
     translationFailed = false;
     workFailed = false;
     loadedForWork.clear();
+    blockedScan = BlockedScan();
     resolving.clear();
     includesAsRead.clear();
     readyForWork.clear();
@@ -251,28 +261,35 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 bool awaitedByPendingImporter(const Module& module) {
     std::set<const Module*> seen;
     std::vector<const Module*> reach;
-    auto await = [&reach](const ModuleName& name) {
-        if (visited.count(name)) return;
+    // One waiting module walked at a time, so that the first importer found ends the search: in an
+    // import cycle that is the module next in line, one import away, and walking the whole cycle
+    // for every module of it would make a run quadratic in its length.
+    auto reaches = [&](const ModuleName& name) {
+        if (visited.count(name)) return false;
         auto known = moduleRegistry.find(name);
-        if (known != moduleRegistry.end() && known->second) reach.push_back(known->second.get());
+        if (known == moduleRegistry.end() || !known->second) return false;
+        reach.push_back(known->second.get());
+        while (!reach.empty()) {
+            const Module* at = reach.back();
+            reach.pop_back();
+            if (!seen.insert(at).second) continue;
+            for (const auto& entry : at->imports) {
+                const Module* imported = entry.second->module.get();
+                if (imported == &module) return true;
+                if (imported) reach.push_back(imported);
+            }
+        }
+        return false;
     };
     // While the work runs over every module read, each loaded one still to be translated is
     // also on the short list of those read but not yet translated; walking the whole stack for
     // each module would make a run quadratic in the number of modules.
     if (working && runOptions.processImports) {
-        for (const ModuleName& name : loadedForWork) await(name);
+        for (const ModuleName& name : loadedForWork)
+            if (reaches(name)) return true;
     } else {
-        for (std::stack<ModuleName> pending = workStack; !pending.empty(); pending.pop()) await(pending.top());
-    }
-    while (!reach.empty()) {
-        const Module* at = reach.back();
-        reach.pop_back();
-        if (!seen.insert(at).second) continue;
-        for (const auto& entry : at->imports) {
-            const Module* imported = entry.second->module.get();
-            if (imported == &module) return true;
-            if (imported) reach.push_back(imported);
-        }
+        for (std::stack<ModuleName> pending = workStack; !pending.empty(); pending.pop())
+            if (reaches(pending.top())) return true;
     }
     return false;
 }
@@ -402,11 +419,16 @@ void workOn(const ModuleName& name) {
 // Whether every module the module reaches through its imports has its own imports loaded:
 // in an import cycle none can be translated before the whole cycle is read. A walk that
 // succeeds makes every module it saw ready (each one's imports lie within the walk), and one
-// that fails marks its start blocked for the rest of the caller's pass, which then stops at
-// it: where every module imports every other, each module is walked about once.
-bool importsAllLoaded(const Module& module, std::unordered_set<const Module*>& blocked) {
+// that fails marks its start blocked, with a module behind it whose imports are still being
+// loaded, for as long as the caller keeps the mark; later walks stop at it: where every module
+// imports every other, each module is walked about once.
+bool importsAllLoaded(const Module& module, std::unordered_map<const Module*, const Module*>& blocked) {
     if (readyForWork.count(&module)) return true;
-    if (blocked.count(&module) || resolving.count(&module)) return false;
+    if (blocked.count(&module)) return false;
+    if (resolving.count(&module)) {
+        blocked.emplace(&module, &module);
+        return false;
+    }
     std::unordered_set<const Module*> seen{&module};
     std::vector<const Module*> reach(1, &module);
     while (!reach.empty()) {
@@ -415,8 +437,9 @@ bool importsAllLoaded(const Module& module, std::unordered_set<const Module*>& b
         for (const auto& entry : at->imports) {
             const Module* imported = entry.second->module.get();
             if (!imported || readyForWork.count(imported) || seen.count(imported)) continue;
-            if (resolving.count(imported) || blocked.count(imported)) {
-                blocked.insert(&module);
+            auto behind = blocked.find(imported);
+            if (behind != blocked.end() || resolving.count(imported)) {
+                blocked.emplace(&module, behind != blocked.end() ? behind->second : imported);
                 return false;
             }
             seen.insert(imported);
@@ -446,13 +469,26 @@ struct VerboseIndentReset {
 void translateLoaded() {
     if (!working || translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
     Flag busy(translating);
-    // No module stops being loaded while the loop runs, so what it finds blocked stays so.
-    std::unordered_set<const Module*> blocked;
-    for (size_t i = 0; i < loadedForWork.size();) {
+    // No module stops being loaded while the loop runs, so what it finds blocked stays so. Nor
+    // does a module found blocked in an earlier pass stop being so while every module behind
+    // those is still being loaded (and no module was read again): the pass starts after them.
+    // Else, in an import cycle, every load of the cycle would look at every module loaded before.
+    std::unordered_map<const Module*, const Module*>& blocked = blockedScan.blocked;
+    size_t i = 0;
+    if (blockedScan.checked <= loadedForWork.size() && blockedScan.replaced == replacedModules.size() &&
+        std::all_of(blockedScan.behind.begin(), blockedScan.behind.end(),
+                    [](const Module* behind) { return resolving.count(behind) > 0; })) {
+        i = blockedScan.checked;
+    } else {
+        blocked.clear();
+        blockedScan.behind.clear();
+    }
+    for (; i < loadedForWork.size();) {
         const ModuleName name = loadedForWork[i];
         auto known = moduleRegistry.find(name);
         const bool done = visited.count(name) || known == moduleRegistry.end() || !known->second;
         if (!done && !importsAllLoaded(*known->second, blocked)) {
+            blockedScan.behind.insert(blocked[known->second.get()]);
             ++i;
             continue;
         }
@@ -463,6 +499,8 @@ void translateLoaded() {
         VerboseIndentReset indent;
         workOn(name);
     }
+    blockedScan.checked = loadedForWork.size();
+    blockedScan.replaced = replacedModules.size();
 }
 
 void recheckImports() {
@@ -702,6 +740,7 @@ bool buildAll() {
         }
     }
     loadedForWork.clear();
+    blockedScan = BlockedScan();
     includesAsRead.clear();
     if (workFailed) translationFailed = true;
     recheckImports();

@@ -276,9 +276,11 @@ InterfaceSeal readInterfaceSeal(const std::string& path) {
         const std::string line = text.substr(at, newline - at);
         at = newline + 1;
         if (line.compare(0, 4, "dig ") != 0) return seal;
-        std::pair<std::string, std::string> digest = splitFirst(line.substr(4));
+        std::pair<std::string, std::string> mark = splitFirst(line.substr(4));
+        if (mark.first != "0" && mark.first != "1") return seal;
+        std::pair<std::string, std::string> digest = splitFirst(mark.second);
         std::pair<std::string, std::string> module = splitFirst(digest.second);
-        seal.digests.push_back(RecordedDigest{digest.first, module.first, module.second});
+        seal.digests.push_back(RecordedDigest{mark.first == "1", digest.first, module.first, module.second});
     }
     seal.whole = true;
     return seal;

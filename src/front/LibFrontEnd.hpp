@@ -16,14 +16,18 @@
 ModulePtr readLibraryRecords(std::istream& in, const std::string& defaultName, std::vector<ModulePtr>& described,
                              const std::string& fileName = std::string());
 
-// One digest record of a module's own interface file: the digest of an import's declarations
-// (declarationsDigest), the import's dotted name and, for a module made from a header, the header.
+// One digest record of a module's own interface file, "dig MARK DIGEST MODULE [HEADER]": whether
+// the module's header passes the declarations on to its importers (MARK 1) or only its own
+// translation read them (0), the digest an importer records (LibBackEnd's chained digest), the
+// dotted name and, for a module made from a header, the header.
 struct RecordedDigest {
+    bool passedOn = false;
     std::string digest, module, headerPath;
 };
 // The end of a module's own interface file. `whole` is false when the file is missing, is no
-// regular file, or does not end in the "eof" record and its newline; `records` is the text
-// before the digest records.
+// regular file, does not end in the "eof" record and its newline, or has a digest record of
+// another form (as the files of earlier versions do); `records` is the text before the digest
+// records.
 struct InterfaceSeal {
     bool whole = false;
     std::string records;

@@ -72,8 +72,9 @@ check out-of-date -v main.vn
 for f in _main.vnl _main.hpp2 _main.hpp _main.cpp _Util.vnl _Util.cpp; do
     [ -f "$f" ] || fail "out-of-date: $f not written"
 done
-# It closes with the digest of Util's declarations it was made from, and the end record.
-[ "$(sed 's/^dig [0-9a-f]\{16\} /dig HEX /' _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run int\ndig HEX Util\neof')" ] ||
+# It closes with the digest of Util's declarations it was made from, passed on by its header
+# (mark 1), and the end record.
+[ "$(sed 's/^dig 1 [0-9a-f]\{16\} /dig 1 HEX /' _main.vnl)" = "$(printf 'lib main\nimp 1 Util\nfun   run int\ndig 1 HEX Util\neof')" ] ||
     fail "out-of-date: _main.vnl is [$(cat _main.vnl)]"
 
 # Two modules importing each other, both out of date: the cycle ends at the module in memory.
@@ -106,6 +107,27 @@ check older-by-a-second main.vn
 # main itself counts as up to date, but Util's declarations changed under it: it is
 # translated again after Util.
 [ -s _main.cpp ] || fail "older-by-a-second: main was not translated again after Util's header changed"
+
+# A change two imports down, translated in a run of its own, reaches the top in the next run:
+# main's record of Mid chains the digest of Low's declarations through Mid's header. A change
+# to a body alone moves no declaration and translates nothing above Low.
+start chained-digests
+source_file main.vn 'import Mid\nInt run()\n    return mid()\n'
+source_file Mid.vn 'import Low\nInt mid()\n    return low()\n'
+for edit in 'Int low()\n    return 3\n' 'Long low()\n    return 3\n'; do
+    source_file Low.vn 'Int low()\n    return 2\n'
+    vorn main.vn >/dev/null 2>&1 || fail "chained-digests: the first run failed"
+    touch -d '2021-01-01 00:00:00' _*
+    source_file Low.vn "$edit"
+    touch -d '2022-01-01 00:00:00' Low.vn
+    vorn Low.vn >/dev/null 2>&1 || fail "chained-digests: translating Low failed"
+    vorn -v main.vn >stdout 2>&1 || fail "chained-digests: the rerun failed"
+    written=$(sed -n 's/^writing: \(.*\) to vnl$/\1/p' stdout | sort | tr '\n' ' ')
+    case $edit in
+    Int*) [ -z "$written" ] || fail "chained-digests: a body change rewrote $written" ;;
+    *) [ "$written" = "Mid main " ] || fail "chained-digests: a declaration change rewrote [$written]" ;;
+    esac
+done
 
 # With -s the out-of-date import Util is loaded for its declarations but not translated.
 start single
