@@ -1038,6 +1038,7 @@ const ExpressionDispatch& expressionKinds() {
     });
     return table;
 }
+[[maybe_unused]] const bool expressionKindsListed = listNodeDispatch(&expressionKinds);
 
 // ---- initialisers of constructors ----
 
@@ -1449,6 +1450,7 @@ const StatementDispatch& statementKinds() {
     });
     return table;
 }
+[[maybe_unused]] const bool statementKindsListed = listNodeDispatch(&statementKinds);
 
 void runStatement(StatementPtr& slot, bool last) {
     Statement* statement = slot.get();
