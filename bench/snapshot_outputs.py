@@ -4,9 +4,10 @@
     snapshot_outputs.py VORN OUTDIR [--verbose]
 
 For each input (each ".vn" file under tests/data and examples, translated in a copy of its own
-directory so its imports are found; each seed of the parse, lexer and macro fuzz corpora and of
-tests/data/robust, translated alone as a module), OUTDIR gets the exit status, standard output
-and error, and every generated file, with the temporary directory replaced by a fixed word.
+directory so its imports are found; each seed of the parse, lexer and macro fuzz corpora, with
+the test inputs their lists name, and of tests/data/robust, translated alone as a module),
+OUTDIR gets the exit status, standard output and error, and every generated file, with the
+temporary directory replaced by a fixed word.
 Then `diff -r` of two snapshots shows every byte a change to the translator moved. A second
 pass translates each program again with its outputs in place (a no-op rerun) and after
 touching its imports (so they are loaded from their library files where that applies), and
@@ -38,6 +39,14 @@ def inputs():
         if os.path.isdir(d):
             for f in sorted(os.listdir(d)):
                 yield os.path.join(d, f), None
+        # The test inputs that are seeds as well (fuzz/corpus/TARGET.list).
+        listed = d + ".list"
+        if os.path.isfile(listed):
+            with open(listed) as f:
+                for line in f:
+                    line = line.strip()
+                    if line and not line.startswith("#"):
+                        yield os.path.join(ROOT, line), seeds
 
 
 def run(vorn, args, cwd, tmp, verbose):
@@ -74,6 +83,10 @@ def main():
     count = 0
     for path, dirpath in inputs():
         rel = os.path.relpath(path, ROOT).replace("/", "~")
+        # A listed seed is translated alone, apart from its run as a program in its folder.
+        if dirpath and dirpath.startswith("fuzz/corpus/"):
+            rel = dirpath.replace("/", "~") + "~" + rel
+            dirpath = None
         # One fixed directory, so that digests of paths (kept header records hash the base
         # directory) come out the same in two snapshots; two snapshots must not run at once.
         tmp = os.path.join(tempfile.gettempdir(), "vorn-snapshot")

@@ -150,6 +150,7 @@ const CppEmitter::Dispatch& CppEmitter::dispatch() {
     });
     return table;
 }
+const bool CppEmitter::dispatchListed = listNodeDispatch(&CppEmitter::dispatch);
 
 void CppEmitter::visit(const ASTObject* node) {
     if (node) dispatch()(*node, *this);

@@ -44,6 +44,7 @@ private:
     typedef NodeDispatch<void(const ASTObject&, CppEmitter&)> Dispatch;
     // Every node class with its handler, in the order they are tested.
     static const Dispatch& dispatch();
+    static const bool dispatchListed;  // for the check of every table
 
     // Whether the phase holds one of the bits; the initialiser and for-loop passes hold none.
     bool has(int bits) const { return phase < PhaseInitialisers && (phase & bits) != 0; }

@@ -13,6 +13,7 @@
 #include "driver/Toolchain.hpp"
 #include "driver/VisualCppEmulation.hpp"
 #include "platform/Platform.hpp"
+#include "tree/NodeDispatch.hpp"
 
 namespace {
 
@@ -325,6 +326,12 @@ int vornMain(int argc, char** argv) {
     std::string programName = argc > 0 && argv[0] ? argv[0] : "";
     return withFailureHandlers(
         [&] {
+#ifndef NDEBUG
+            // A visitor's table with no row for a node class would fail only in the translation
+            // that reaches the class: debug builds ask every table once, before any work.
+            static const bool tablesChecked = (checkNodeDispatchTables(), true);
+            (void)tablesChecked;
+#endif
             if (argc < 2) {
                 printUsage(programName, false);
                 return runOptions.successStatus;

@@ -1039,6 +1039,7 @@ const ExpressionDispatch& expressionKinds() {
     });
     return table;
 }
+[[maybe_unused]] const bool expressionKindsListed = listNodeDispatch(&expressionKinds);
 
 // ---- initialisers of constructors ----
 
@@ -1450,6 +1451,7 @@ const StatementDispatch& statementKinds() {
     });
     return table;
 }
+[[maybe_unused]] const bool statementKindsListed = listNodeDispatch(&statementKinds);
 
 void runStatement(StatementPtr& slot, bool last) {
     Statement* statement = slot.get();

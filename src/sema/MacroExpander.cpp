@@ -168,9 +168,8 @@ Outcome executeFor(ForStatement& statement) {
     }
 }
 
-Outcome unsupportedStatement(Statement&) {
-    throw VORN_INTERNAL_ERROR(sourceFile, "AST Statement node not supported by MacroExpander");
-}
+// Made only by the C++ header front end, whose modules hold no macro bodies.
+const char* const headerOnly = "read from C++ headers only";
 
 // In the order in which the classes are told apart; derived classes before their bases.
 const StatementDispatch& statementTable() {
@@ -206,10 +205,15 @@ const StatementDispatch& statementTable() {
                              D::skip<CppForStatement>(),
                              D::skip<CppSwitchStatement>(),
                              D::skip<CppCaseStatement>(),
-                             D::on<Statement, &unsupportedStatement>(),
+                             D::unreached<UsingDeclaration>(headerOnly),
+                             D::unreached<UsingNamespaceDeclaration>(headerOnly),
+                             D::unreached<CppIncludeDeclaration>(headerOnly),
+                             D::unreached<CppConstantMacroDeclaration>(headerOnly),
+                             D::unreached<ModuleDeclaration>("a module qualifier is made by name lookup, not written"),
                          });
     return table;
 }
+[[maybe_unused]] const bool statementTableListed = listNodeDispatch(&statementTable);
 
 Outcome execute(Statement& statement) {
     countStep();
@@ -361,10 +365,6 @@ ObjectPtr evaluateMacro(MacroExpression& expression) {
     throw CompileError("A macro body cannot call the macro " + call.name + "; return the call's code with _code(...)");
 }
 
-ObjectPtr unsupportedExpression(Expression&) {
-    throw VORN_INTERNAL_ERROR(sourceFile, "AST Expression node not supported by MacroExpander");
-}
-
 // The second argument of every handler: whether the value is asked for as a reference (the
 // left side of an assignment).
 const ExpressionDispatch& expressionTable() {
@@ -388,10 +388,11 @@ const ExpressionDispatch& expressionTable() {
                              D::on<FuncExpression, &evaluateCall>(),
                              D::on<RangeExpression, &evaluateRange>(),
                              D::on<MacroExpression, &evaluateMacro>(),
-                             D::on<Expression, &unsupportedExpression>(),
+                             D::unreached<TokensExpression>("a macro's arguments are handed over as code, not evaluated"),
                          });
     return table;
 }
+[[maybe_unused]] const bool expressionTableListed = listNodeDispatch(&expressionTable);
 
 ObjectPtr evaluate(Expression* expression, bool asReference) {
     if (!expression) throw VORN_INTERNAL_ERROR(sourceFile, "missing expression");

@@ -568,6 +568,7 @@ const ExpressionTyping& expressionTypers() {
     });
     return table;
 }
+[[maybe_unused]] const bool expressionTypersListed = listNodeDispatch(&expressionTypers);
 
 // ---- resolving written types ----
 
@@ -697,6 +698,7 @@ const TypeResolution& typeResolvers() {
     });
     return table;
 }
+[[maybe_unused]] const bool typeResolversListed = listNodeDispatch(&typeResolvers);
 
 // The type a variable holds for an initialiser of type t: a value, as C++'s auto makes it.
 // An initialiser typed as a reference or a const (an argument, a loop element) would

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <type_traits>
 #include <unordered_map>
 
 namespace {
@@ -103,18 +104,50 @@ void resetUniqueNames() { uniqueNameCounter = 0; }
 
 void ASTObject::visitFields(FieldVisitor&) const {}
 
+// The table's own check: each row names its class's base.
+#define VORN_NODE(Class, Base, typeName) static_assert(std::is_base_of<Base, Class>::value, #Class " derives from " #Base);
+#define VORN_BASE_NODE VORN_NODE
+#include "tree/NodeClasses.def"
+
+const std::vector<NodeClass>& nodeClasses() {
+    static const std::vector<NodeClass> rows = {
+#define VORN_NODE(Class, Base, typeName) {#Class, typeName, &typeid(Class), true},
+#define VORN_BASE_NODE(Class, Base, typeName) {#Class, typeName, &typeid(Class), false},
+#include "tree/NodeClasses.def"
+    };
+    return rows;
+}
+
 unsigned short ASTObject::numberClass(const std::type_info& type) {
-    // One thread; a class is numbered once. Keyed by the type_info's address: were one class to
-    // have two type_info objects, it would only get two numbers with the same answers.
+    // One thread; a class is numbered once, by its row where the node table lists it. Keyed by
+    // the type_info's address, which is quick; one class with two type_info objects (a linker
+    // may leave two) is found by name and given its row's number both times.
     static std::unordered_map<const std::type_info*, unsigned short> numbers;
+    static unsigned short unlisted = static_cast<unsigned short>(nodeClasses().size());
     auto known = numbers.find(&type);
     if (known != numbers.end()) return known->second;
-    if (numbers.size() >= 0xfffe)
+    const std::vector<NodeClass>& rows = nodeClasses();
+    auto row = std::find_if(rows.begin(), rows.end(), [&type](const NodeClass& c) { return *c.type == type; });
+    if (row == rows.end() && unlisted >= 0xfffe)
         throw internalError("src/Ast", VORN_STRINGIZE(__LINE__), "too many node classes");
-    unsigned short number = static_cast<unsigned short>(numbers.size() + 1);
+    unsigned short number = row != rows.end() ? static_cast<unsigned short>(row - rows.begin() + 1) : ++unlisted;
     numbers.emplace(&type, number);
     return number;
 }
+
+namespace {
+// The row of a node's class; a class missing from the table is a mistake of this program's.
+const NodeClass& rowOf(const ASTObject& node) {
+    unsigned number = node.classNumber();
+    if (number > nodeClasses().size())
+        throw internalError("src/Ast", VORN_STRINGIZE(__LINE__),
+                            std::string("node class missing from tree/NodeClasses.def: ") + typeid(node).name());
+    return nodeClasses()[number - 1];
+}
+}  // namespace
+
+const char* ASTObject::typeName() const { return rowOf(*this).typeName; }
+const char* ASTObject::className() const { return rowOf(*this).name; }
 
 namespace {
 const Placement* placed(const ASTObject* node) {

@@ -36,159 +36,22 @@ const char* accessName(Access access);
 const char* typeOperatorName(TypeOperatorType kind);
 const char* encodingName(CharacterEncoding encoding);
 
-class ASTObject;
-class AnyExpression;
-class TypeExpression;
-class SimpleTypeExpr;
-class SubTypeExpr;
-class TypeOperator;
-class TupleType;
-class FuncType;
-class FunctionPointerType;
-class Expression;
-class ConstantExpression;
-class OperExpression;
-class PrefixOperExpression;
-class PostfixOperExpression;
-class TernaryOperExpression;
-class SubExpression;
-class StaticExpression;
-class TupleExpression;
-class FuncExpression;
-class CtorExpression;
-class RangeExpression;
-class MacroExpression;
-class TokensExpression;
-class VariableDeclarationExpression;
-class CastExpression;
-class CppBlockInitializer;
-class AnonFuncExpression;
-class VectorExpression;
-class Statement;
-class ForStatement;
-class IfStatement;
-class TryStatement;
-class WhileStatement;
-class DeleteStatement;
-class ReturnStatement;
-class ThrowStatement;
-class ExpressionStatement;
-class BreakStatement;
-class ContinueStatement;
-class MacroStatement;
-class InitStatement;
-class BlockStatement;
-class CppForStatement;
-class CppSwitchStatement;
-class CppCaseStatement;
-class UsingDeclaration;
-class UsingNamespaceDeclaration;
-class Declaration;
-class NamespaceDeclaration;
-class FriendDeclaration;
-class MacroDeclaration;
-class DataDeclaration;
-class ArgumentDeclaration;
-class FunctionDeclaration;
-class PropertyDeclaration;
-class VariableDeclaration;
-class ForPart;
-class CatchStatement;
-class TypeDeclaration;
-class ClassDeclaration;
-class TypeAliasDeclaration;
-class EnumDeclaration;
-class UnionDeclaration;
-class ModuleDeclaration;
-class CppIncludeDeclaration;
-class CppConstantMacroDeclaration;
-class BaseDeclaration;
-class ImportDeclaration;
-class EnumItem;
-class TemplateCall;
-class TemplateDeclaration;
-class TemplateArgumentDeclaration;
-class MacroCall;
-class Block;
-class Module;
-class IncludeModule;
+// Every node class and its shared pointer, ClassPtr, from the node table.
+#define VORN_NODE(Class, Base, typeName) \
+    class Class;                         \
+    typedef boost::shared_ptr<Class> Class##Ptr;
+#define VORN_BASE_NODE VORN_NODE
+#include "tree/NodeClasses.def"
 
-typedef boost::shared_ptr<ASTObject> ASTObjectPtr;
-typedef boost::shared_ptr<AnyExpression> AnyExpressionPtr;
-typedef boost::shared_ptr<TypeExpression> TypeExpressionPtr;
-typedef boost::shared_ptr<SimpleTypeExpr> SimpleTypeExprPtr;
-typedef boost::shared_ptr<SubTypeExpr> SubTypeExprPtr;
-typedef boost::shared_ptr<TypeOperator> TypeOperatorPtr;
-typedef boost::shared_ptr<TupleType> TupleTypePtr;
-typedef boost::shared_ptr<FuncType> FuncTypePtr;
-typedef boost::shared_ptr<FunctionPointerType> FunctionPointerTypePtr;
-typedef boost::shared_ptr<Expression> ExpressionPtr;
-typedef boost::shared_ptr<ConstantExpression> ConstantExpressionPtr;
-typedef boost::shared_ptr<OperExpression> OperExpressionPtr;
-typedef boost::shared_ptr<PrefixOperExpression> PrefixOperExpressionPtr;
-typedef boost::shared_ptr<PostfixOperExpression> PostfixOperExpressionPtr;
-typedef boost::shared_ptr<TernaryOperExpression> TernaryOperExpressionPtr;
-typedef boost::shared_ptr<SubExpression> SubExpressionPtr;
-typedef boost::shared_ptr<StaticExpression> StaticExpressionPtr;
-typedef boost::shared_ptr<TupleExpression> TupleExpressionPtr;
-typedef boost::shared_ptr<FuncExpression> FuncExpressionPtr;
-typedef boost::shared_ptr<CtorExpression> CtorExpressionPtr;
-typedef boost::shared_ptr<RangeExpression> RangeExpressionPtr;
-typedef boost::shared_ptr<MacroExpression> MacroExpressionPtr;
-typedef boost::shared_ptr<TokensExpression> TokensExpressionPtr;
-typedef boost::shared_ptr<VariableDeclarationExpression> VariableDeclarationExpressionPtr;
-typedef boost::shared_ptr<CastExpression> CastExpressionPtr;
-typedef boost::shared_ptr<CppBlockInitializer> CppBlockInitializerPtr;
-typedef boost::shared_ptr<AnonFuncExpression> AnonFuncExpressionPtr;
-typedef boost::shared_ptr<VectorExpression> VectorExpressionPtr;
-typedef boost::shared_ptr<Statement> StatementPtr;
-typedef boost::shared_ptr<ForStatement> ForStatementPtr;
-typedef boost::shared_ptr<IfStatement> IfStatementPtr;
-typedef boost::shared_ptr<TryStatement> TryStatementPtr;
-typedef boost::shared_ptr<WhileStatement> WhileStatementPtr;
-typedef boost::shared_ptr<DeleteStatement> DeleteStatementPtr;
-typedef boost::shared_ptr<ReturnStatement> ReturnStatementPtr;
-typedef boost::shared_ptr<ThrowStatement> ThrowStatementPtr;
-typedef boost::shared_ptr<ExpressionStatement> ExpressionStatementPtr;
-typedef boost::shared_ptr<BreakStatement> BreakStatementPtr;
-typedef boost::shared_ptr<ContinueStatement> ContinueStatementPtr;
-typedef boost::shared_ptr<MacroStatement> MacroStatementPtr;
-typedef boost::shared_ptr<InitStatement> InitStatementPtr;
-typedef boost::shared_ptr<BlockStatement> BlockStatementPtr;
-typedef boost::shared_ptr<CppForStatement> CppForStatementPtr;
-typedef boost::shared_ptr<CppSwitchStatement> CppSwitchStatementPtr;
-typedef boost::shared_ptr<CppCaseStatement> CppCaseStatementPtr;
-typedef boost::shared_ptr<UsingDeclaration> UsingDeclarationPtr;
-typedef boost::shared_ptr<UsingNamespaceDeclaration> UsingNamespaceDeclarationPtr;
-typedef boost::shared_ptr<Declaration> DeclarationPtr;
-typedef boost::shared_ptr<NamespaceDeclaration> NamespaceDeclarationPtr;
-typedef boost::shared_ptr<FriendDeclaration> FriendDeclarationPtr;
-typedef boost::shared_ptr<MacroDeclaration> MacroDeclarationPtr;
-typedef boost::shared_ptr<DataDeclaration> DataDeclarationPtr;
-typedef boost::shared_ptr<ArgumentDeclaration> ArgumentDeclarationPtr;
-typedef boost::shared_ptr<FunctionDeclaration> FunctionDeclarationPtr;
-typedef boost::shared_ptr<PropertyDeclaration> PropertyDeclarationPtr;
-typedef boost::shared_ptr<VariableDeclaration> VariableDeclarationPtr;
-typedef boost::shared_ptr<ForPart> ForPartPtr;
-typedef boost::shared_ptr<CatchStatement> CatchStatementPtr;
-typedef boost::shared_ptr<TypeDeclaration> TypeDeclarationPtr;
-typedef boost::shared_ptr<ClassDeclaration> ClassDeclarationPtr;
-typedef boost::shared_ptr<TypeAliasDeclaration> TypeAliasDeclarationPtr;
-typedef boost::shared_ptr<EnumDeclaration> EnumDeclarationPtr;
-typedef boost::shared_ptr<UnionDeclaration> UnionDeclarationPtr;
-typedef boost::shared_ptr<ModuleDeclaration> ModuleDeclarationPtr;
-typedef boost::shared_ptr<CppIncludeDeclaration> CppIncludeDeclarationPtr;
-typedef boost::shared_ptr<CppConstantMacroDeclaration> CppConstantMacroDeclarationPtr;
-typedef boost::shared_ptr<BaseDeclaration> BaseDeclarationPtr;
-typedef boost::shared_ptr<ImportDeclaration> ImportDeclarationPtr;
-typedef boost::shared_ptr<EnumItem> EnumItemPtr;
-typedef boost::shared_ptr<TemplateCall> TemplateCallPtr;
-typedef boost::shared_ptr<TemplateDeclaration> TemplateDeclarationPtr;
-typedef boost::shared_ptr<TemplateArgumentDeclaration> TemplateArgumentDeclarationPtr;
-typedef boost::shared_ptr<MacroCall> MacroCallPtr;
-typedef boost::shared_ptr<Block> BlockPtr;
-typedef boost::shared_ptr<Module> ModulePtr;
-typedef boost::shared_ptr<IncludeModule> IncludeModulePtr;
+// A row of the node table as the program sees it. A listed class's class number (below) is its
+// row's index plus one.
+struct NodeClass {
+    const char* name;           // the C++ class name
+    const char* typeName;
+    const std::type_info* type;
+    bool built;                 // false for a class only derived from
+};
+const std::vector<NodeClass>& nodeClasses();
 
 typedef std::vector<AnyExpressionPtr> AnyExpressionList;
 typedef std::vector<TypeExpressionPtr> TypeExpressionList;
@@ -261,9 +124,10 @@ public:
 // members and calls and report their own type name.
 class ASTObject : public Object {
 public:
-    const char* typeName() const override = 0;
+    // Both names come from the node's row of the node table (tree/NodeClasses.def).
+    const char* typeName() const override;
     // The C++ class name, which tells apart the classes that share a type name.
-    virtual const char* className() const = 0;
+    virtual const char* className() const;
     virtual void visitFields(FieldVisitor& visitor) const;
 
     SourceLocation location;
@@ -299,6 +163,9 @@ public:
     Block* memberContext() const;
     StatementSlot statementSlot() const;
 
+protected:
+    ASTObject() = default;
+
 private:
     static unsigned short numberClass(const std::type_info& type);
 };
@@ -309,15 +176,15 @@ std::vector<ASTObject*> childNodes(const ASTObject& node);
 void appendChildNodes(const ASTObject& node, std::vector<ASTObject*>& nodes);
 
 // Anything that may stand as a template argument: a type or an expression.
-class AnyExpression : public ASTObject {};
+class AnyExpression : public ASTObject {
+protected:
+    AnyExpression() = default;
+};
 
 // ---- types ----
 
 class TypeExpression : public AnyExpression {
 public:
-    const char* typeName() const override { return "TypeExpression"; }
-    const char* className() const override { return "TypeExpression"; }
-
     // The declaration a resolved type names; not owned, declarations live as long as their
     // module, and modules live for the whole run.
     Declaration* declaration = nullptr;
@@ -325,8 +192,6 @@ public:
 
 class SimpleTypeExpr : public TypeExpression {
 public:
-    const char* typeName() const override { return "SimpleTypeExpression"; }
-    const char* className() const override { return "SimpleTypeExpr"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string name;
@@ -335,8 +200,6 @@ public:
 
 class SubTypeExpr : public TypeExpression {
 public:
-    const char* typeName() const override { return "SubTypeExpression"; }
-    const char* className() const override { return "SubTypeExpr"; }
     void visitFields(FieldVisitor& visitor) const override;
     // "second" is the nested part on its own: a simple type of the name and template arguments.
     ObjectPtr member(const std::string& name) override;
@@ -349,8 +212,6 @@ public:
 
 class TypeOperator : public TypeExpression {
 public:
-    const char* typeName() const override { return "TypeOperator"; }
-    const char* className() const override { return "TypeOperator"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeOperatorType kind = PointerType;
@@ -361,8 +222,6 @@ public:
 
 class TupleType : public TypeExpression {
 public:
-    const char* typeName() const override { return "TupleType"; }
-    const char* className() const override { return "TupleType"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionList elements;
@@ -370,8 +229,6 @@ public:
 
 class FuncType : public TypeExpression {
 public:
-    const char* typeName() const override { return "FuncType"; }
-    const char* className() const override { return "FuncType"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr result;
@@ -380,7 +237,6 @@ public:
 
 class FunctionPointerType : public TypeExpression {
 public:
-    const char* className() const override { return "FunctionPointerType"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr result;
@@ -389,16 +245,10 @@ public:
 
 // ---- expressions ----
 
-class Expression : public AnyExpression {
-public:
-    const char* typeName() const override { return "Expression"; }
-    const char* className() const override { return "Expression"; }
-};
+class Expression : public AnyExpression {};
 
 class ConstantExpression : public Expression {
 public:
-    const char* typeName() const override { return "ConstantExpression"; }
-    const char* className() const override { return "ConstantExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     // Small fields come first throughout: they fill the padding at the end of the base class.
@@ -408,8 +258,6 @@ public:
 
 class OperExpression : public Expression {
 public:
-    const char* typeName() const override { return "OperatorExpression"; }
-    const char* className() const override { return "OperExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr left;
@@ -419,8 +267,6 @@ public:
 
 class PrefixOperExpression : public Expression {
 public:
-    const char* typeName() const override { return "PrefixOperatorExpression"; }
-    const char* className() const override { return "PrefixOperExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string op;
@@ -430,7 +276,6 @@ public:
 // Made by the passes only.
 class PostfixOperExpression : public Expression {
 public:
-    const char* className() const override { return "PostfixOperExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr operand;
@@ -439,8 +284,6 @@ public:
 
 class TernaryOperExpression : public Expression {
 public:
-    const char* typeName() const override { return "TernaryOpereratorExpression"; }
-    const char* className() const override { return "TernaryOperExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr condition;
@@ -450,8 +293,6 @@ public:
 
 class SubExpression : public Expression {
 public:
-    const char* typeName() const override { return "SubExpression"; }
-    const char* className() const override { return "SubExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isArrow = false;
@@ -464,8 +305,6 @@ public:
 
 class StaticExpression : public Expression {
 public:
-    const char* typeName() const override { return "StaticExpression"; }
-    const char* className() const override { return "StaticExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr scope;
@@ -477,8 +316,6 @@ public:
 
 class TupleExpression : public Expression {
 public:
-    const char* typeName() const override { return "TupleExpression"; }
-    const char* className() const override { return "TupleExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionList elements;
@@ -486,8 +323,6 @@ public:
 
 class FuncExpression : public Expression {
 public:
-    const char* typeName() const override { return "FuncExpression"; }
-    const char* className() const override { return "FuncExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr function;
@@ -497,8 +332,6 @@ public:
 
 class CtorExpression : public Expression {
 public:
-    const char* typeName() const override { return "CtorExpression"; }
-    const char* className() const override { return "CtorExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isHeap = false;
@@ -511,8 +344,6 @@ public:
 
 class RangeExpression : public Expression {
 public:
-    const char* typeName() const override { return "RangeExpression"; }
-    const char* className() const override { return "RangeExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool startIncluded = false;
@@ -523,8 +354,6 @@ public:
 
 class MacroExpression : public Expression {
 public:
-    const char* typeName() const override { return "MacroExpression"; }
-    const char* className() const override { return "MacroExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     MacroCallPtr call;
@@ -537,8 +366,6 @@ public:
     // The node's position, not the stream's current token: nodes are positioned uniformly.
     using Expression::location;
 
-    const char* typeName() const override { return "TokensExpression"; }
-    const char* className() const override { return "TokensExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     // Reading past the last token gives end-of-file, however often it is asked.
@@ -553,8 +380,6 @@ public:
 // Made by the C++ declaration grammar.
 class VariableDeclarationExpression : public Expression {
 public:
-    const char* typeName() const override { return "VariableDeclarationExpression"; }
-    const char* className() const override { return "VariableDeclarationExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     VariableDeclarationPtr declaration;
@@ -563,7 +388,6 @@ public:
 // Made by the C++ declaration grammar.
 class CastExpression : public Expression {
 public:
-    const char* className() const override { return "CastExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr type;
@@ -573,7 +397,6 @@ public:
 // A brace initialiser of the C++ declaration grammar; elements may be nested initialisers.
 class CppBlockInitializer : public Expression {
 public:
-    const char* className() const override { return "CppBlockInitializer"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionList elements;
@@ -582,7 +405,6 @@ public:
 // Tested for by the passes; no grammar rule makes one yet.
 class AnonFuncExpression : public Expression {
 public:
-    const char* className() const override { return "AnonFuncExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr result;
@@ -593,7 +415,6 @@ public:
 // Tested for by the passes; no grammar rule makes one yet.
 class VectorExpression : public Expression {
 public:
-    const char* className() const override { return "VectorExpression"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionList elements;
@@ -603,8 +424,6 @@ public:
 
 class Statement : public ASTObject {
 public:
-    const char* typeName() const override { return "Statement"; }
-    const char* className() const override { return "Statement"; }
     Placement* placement() override { return &place; }
 
     Placement place;  // set by the parent finder
@@ -612,8 +431,6 @@ public:
 
 class ForStatement : public Statement {
 public:
-    const char* typeName() const override { return "ForStatement"; }
-    const char* className() const override { return "ForStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ForPartList parts;  // iterated in parallel
@@ -622,8 +439,6 @@ public:
 
 class IfStatement : public Statement {
 public:
-    const char* typeName() const override { return "IfStatement"; }
-    const char* className() const override { return "IfStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionList conditions;  // one per entry of blocks
@@ -633,8 +448,6 @@ public:
 
 class TryStatement : public Statement {
 public:
-    const char* typeName() const override { return "TryStatement"; }
-    const char* className() const override { return "TryStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr body;
@@ -643,8 +456,6 @@ public:
 
 class WhileStatement : public Statement {
 public:
-    const char* typeName() const override { return "WhileStatement"; }
-    const char* className() const override { return "WhileStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr condition;
@@ -654,8 +465,6 @@ public:
 
 class DeleteStatement : public Statement {
 public:
-    const char* typeName() const override { return "DeleteStatement"; }
-    const char* className() const override { return "DeleteStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isArray = false;
@@ -664,8 +473,6 @@ public:
 
 class ReturnStatement : public Statement {
 public:
-    const char* typeName() const override { return "ReturnStatement"; }
-    const char* className() const override { return "ReturnStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr value;  // empty for a plain return
@@ -673,8 +480,6 @@ public:
 
 class ThrowStatement : public Statement {
 public:
-    const char* typeName() const override { return "ThrowStatement"; }
-    const char* className() const override { return "ThrowStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr value;  // empty for a rethrow
@@ -682,30 +487,18 @@ public:
 
 class ExpressionStatement : public Statement {
 public:
-    const char* typeName() const override { return "ExpressionStatement"; }
-    const char* className() const override { return "ExpressionStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr expression;
     BlockPtr body;  // the statements a C macro that opens a statement runs (cJSON_ArrayForEach)
 };
 
-class BreakStatement : public Statement {
-public:
-    const char* typeName() const override { return "BreakStatement"; }
-    const char* className() const override { return "BreakStatement"; }
-};
+class BreakStatement : public Statement {};
 
-class ContinueStatement : public Statement {
-public:
-    const char* typeName() const override { return "ContinueStatement"; }
-    const char* className() const override { return "ContinueStatement"; }
-};
+class ContinueStatement : public Statement {};
 
 class MacroStatement : public Statement {
 public:
-    const char* typeName() const override { return "MacroStatement"; }
-    const char* className() const override { return "MacroStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     MacroCallPtr call;
@@ -713,8 +506,6 @@ public:
 
 class InitStatement : public Statement {
 public:
-    const char* typeName() const override { return "InitStatement"; }
-    const char* className() const override { return "InitStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string member;  // the member's name, or "base"
@@ -725,8 +516,6 @@ public:
 // A nested block made by the passes.
 class BlockStatement : public Statement {
 public:
-    const char* typeName() const override { return "BlockStatement"; }
-    const char* className() const override { return "BlockStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr block;
@@ -734,7 +523,6 @@ public:
 
 class CppForStatement : public Statement {
 public:
-    const char* className() const override { return "CppForStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr initialization;
@@ -745,7 +533,6 @@ public:
 
 class CppSwitchStatement : public Statement {
 public:
-    const char* className() const override { return "CppSwitchStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr expression;
@@ -754,7 +541,6 @@ public:
 
 class CppCaseStatement : public Statement {
 public:
-    const char* className() const override { return "CppCaseStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ExpressionPtr expression;
@@ -763,7 +549,6 @@ public:
 // C++ "using" of one name; the entity is a type or a name expression.
 class UsingDeclaration : public Statement {
 public:
-    const char* className() const override { return "UsingDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     AnyExpressionPtr entity;
@@ -771,7 +556,6 @@ public:
 
 class UsingNamespaceDeclaration : public Statement {
 public:
-    const char* className() const override { return "UsingNamespaceDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     AnyExpressionPtr entity;
@@ -790,7 +574,6 @@ Access defaultAccess();
 class Declaration : public Statement {
 public:
     Declaration();
-    const char* className() const override { return "Declaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string name;
@@ -799,7 +582,6 @@ public:
 
 class NamespaceDeclaration : public Declaration {
 public:
-    const char* className() const override { return "NamespaceDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr body;
@@ -807,7 +589,6 @@ public:
 
 class FriendDeclaration : public Declaration {
 public:
-    const char* className() const override { return "FriendDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     DeclarationPtr declaration;  // the befriended declaration
@@ -815,7 +596,6 @@ public:
 
 class MacroDeclaration : public Declaration {
 public:
-    const char* className() const override { return "MacroDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     ArgumentDeclarationList arguments;
@@ -824,7 +604,6 @@ public:
 
 class DataDeclaration : public Declaration {
 public:
-    const char* className() const override { return "DataDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     // Set by lowering on names it makes that the program may never read (an unnamed
@@ -835,8 +614,6 @@ public:
 
 class ArgumentDeclaration : public DataDeclaration {
 public:
-    const char* typeName() const override { return "ArgumentDeclaration"; }
-    const char* className() const override { return "ArgumentDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isVirtual = false;
@@ -856,8 +633,6 @@ struct AccessorModifiers {
 
 class FunctionDeclaration : public DataDeclaration {
 public:
-    const char* typeName() const override { return "FunctionDeclaration"; }
-    const char* className() const override { return "FunctionDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isVirtual = false;
@@ -875,8 +650,6 @@ public:
 
 class PropertyDeclaration : public DataDeclaration {
 public:
-    const char* typeName() const override { return "PropertyDeclaration"; }
-    const char* className() const override { return "PropertyDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr getter;
@@ -892,8 +665,6 @@ public:
 
 class VariableDeclaration : public DataDeclaration {
 public:
-    const char* typeName() const override { return "VariableDeclaration"; }
-    const char* className() const override { return "VariableDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isStatic = false;
@@ -907,8 +678,6 @@ public:
 
 class ForPart : public DataDeclaration {
 public:
-    const char* typeName() const override { return "ForPart"; }
-    const char* className() const override { return "ForPart"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isReverse = false;
@@ -920,22 +689,15 @@ public:
 
 class CatchStatement : public DataDeclaration {
 public:
-    const char* typeName() const override { return "CatchStatement"; }
-    const char* className() const override { return "CatchStatement"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr body;
 };
 
-class TypeDeclaration : public Declaration {
-public:
-    const char* className() const override { return "TypeDeclaration"; }
-};
+class TypeDeclaration : public Declaration {};
 
 class ClassDeclaration : public TypeDeclaration {
 public:
-    const char* typeName() const override { return "ClassDeclaration"; }
-    const char* className() const override { return "ClassDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     bool isStatic = false;
@@ -948,8 +710,6 @@ public:
 
 class TypeAliasDeclaration : public TypeDeclaration {
 public:
-    const char* typeName() const override { return "TypeAliasDeclaration"; }
-    const char* className() const override { return "TypeAliasDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TemplateDeclarationPtr templateDecl;
@@ -958,8 +718,6 @@ public:
 
 class EnumDeclaration : public TypeDeclaration {
 public:
-    const char* typeName() const override { return "EnumDeclaration"; }
-    const char* className() const override { return "EnumDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     EnumItemList items;
@@ -969,7 +727,6 @@ public:
 
 class UnionDeclaration : public TypeDeclaration {
 public:
-    const char* className() const override { return "UnionDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TemplateDeclarationPtr templateDecl;
@@ -980,7 +737,6 @@ public:
 // qualifiers; once it stands for an imported module, moduleBlock is that module's body.
 class ModuleDeclaration : public TypeDeclaration {
 public:
-    const char* className() const override { return "ModuleDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     BlockPtr block;
@@ -988,16 +744,12 @@ public:
 };
 
 // Declarations of imported C++ headers: an include line, and a macro standing for a constant.
-class CppIncludeDeclaration : public Declaration {
-public:
-    const char* className() const override { return "CppIncludeDeclaration"; }
-};
+class CppIncludeDeclaration : public Declaration {};
 
 // A macro of an imported header that stands for a value or is called like a function. Its type
 // is the value's (null where vorn cannot tell it), a FuncType of the result for a function-like one.
 class CppConstantMacroDeclaration : public DataDeclaration {
 public:
-    const char* className() const override { return "CppConstantMacroDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string value;  // the replacement text
@@ -1008,8 +760,6 @@ public:
 
 class BaseDeclaration : public ASTObject {
 public:
-    const char* typeName() const override { return "BaseDeclaration"; }
-    const char* className() const override { return "BaseDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr type;
@@ -1026,8 +776,6 @@ public:
     static constexpr unsigned orderMask = (1u << 28) - 1;
 
     ImportDeclaration();
-    const char* typeName() const override { return "ImportDeclaration"; }
-    const char* className() const override { return "ImportDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     Access access;
@@ -1040,8 +788,6 @@ public:
 
 class EnumItem : public ASTObject {
 public:
-    const char* typeName() const override { return "EnumItem_"; }
-    const char* className() const override { return "EnumItem"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string name;
@@ -1050,8 +796,6 @@ public:
 
 class TemplateCall : public ASTObject {
 public:
-    const char* typeName() const override { return "TemplateCall_"; }
-    const char* className() const override { return "TemplateCall"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     AnyExpressionList arguments;
@@ -1059,8 +803,6 @@ public:
 
 class TemplateDeclaration : public ASTObject {
 public:
-    const char* typeName() const override { return "TemplateDeclaration"; }
-    const char* className() const override { return "TemplateDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TemplateArgumentDeclarationList arguments;
@@ -1069,8 +811,6 @@ public:
 
 class TemplateArgumentDeclaration : public ASTObject {
 public:
-    const char* typeName() const override { return "TemplateArgumentDeclaration"; }
-    const char* className() const override { return "TemplateArgumentDeclaration"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     TypeExpressionPtr type;  // the type of a value parameter
@@ -1082,8 +822,6 @@ public:
 
 class MacroCall : public ASTObject {
 public:
-    const char* typeName() const override { return "MacroCall_"; }
-    const char* className() const override { return "MacroCall"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string name;
@@ -1094,8 +832,6 @@ public:
 class Block : public ASTObject {
 public:
     Block();
-    const char* typeName() const override { return "Block_"; }
-    const char* className() const override { return "Block"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     Placement* placement() override { return &place; }
@@ -1109,8 +845,6 @@ public:
 
 class Module : public ASTObject {
 public:
-    const char* typeName() const override { return "Module_"; }
-    const char* className() const override { return "Module"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     // Enters an import under its path unless one is there already, numbering it by the count
@@ -1154,7 +888,6 @@ public:
 // The module read from an include interface file.
 class IncludeModule : public Module {
 public:
-    const char* className() const override { return "IncludeModule"; }
     void visitFields(FieldVisitor& visitor) const override;
 
     std::string extraCode;

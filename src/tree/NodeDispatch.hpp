@@ -2,9 +2,12 @@
 // Takes a visitor's ordered table of (node class, handler) rows; gives, for each node, the
 // first row whose class the node is an instance of. Never guesses: a node that no row serves
 // is an internal error naming the visitor's source file. A visitor whose design has an
-// "anything else" case ends its table with a row for the common base class.
+// "anything else" case ends its table with a row for the common base class. Every table is
+// listed (listNodeDispatch), so that the tests, and debug builds at start-up, check that it
+// serves each class of the node table that its node type covers.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -14,6 +17,17 @@
 #include <vector>
 
 #include "tree/Ast.hpp"
+
+// Whether the node table's class at a row index is T or derives from it.
+template <class T>
+bool nodeClassIsA(size_t row) {
+    static constexpr bool answers[] = {
+#define VORN_NODE(Class, Base, typeName) std::is_base_of<T, Class>::value,
+#define VORN_BASE_NODE VORN_NODE
+#include "tree/NodeClasses.def"
+    };
+    return row < sizeof answers / sizeof answers[0] && answers[row];
+}
 
 template <class Signature>
 class NodeDispatch;
@@ -28,6 +42,7 @@ class NodeDispatch;
 //   static const Dispatch table("src/Stage", "stage", {
 //       Dispatch::on<ClassA, &handleA>(),
 //       Dispatch::skip<ClassB>(),
+//       Dispatch::unreached<ClassC>("why no ClassC comes here"),
 //   });
 //   R result = table(node);
 template <class R, class Node, class... Context>
@@ -37,21 +52,31 @@ public:
     struct Row {
         std::type_index type;  // the class the row serves, with its derived classes
         bool (*matches)(Node*);
+        bool (*serves)(size_t nodeTableRow);
         Call call;
+        const char* unreached;  // the reason no node of the class comes here, or null
     };
 
     // A row that hands nodes of class T (and of classes derived from it) to handler.
     template <class T, auto handler>
     static Row on() {
         checkClass<T>();
-        return Row{typeid(T), &isA<T>, &invoke<T, handler>};
+        return Row{typeid(T), &isA<T>, &nodeClassIsA<T>, &invoke<T, handler>, nullptr};
     }
 
     // A row for a class that the visitor passes over: the handler does nothing and gives R().
     template <class T>
     static Row skip() {
         checkClass<T>();
-        return Row{typeid(T), &isA<T>, &nothing};
+        return Row{typeid(T), &isA<T>, &nodeClassIsA<T>, &nothing, nullptr};
+    }
+
+    // A row for a class whose nodes never come to this visitor, and why: one that does is an
+    // internal error that gives the reason.
+    template <class T>
+    static Row unreached(const char* reason) {
+        checkClass<T>();
+        return Row{typeid(T), &isA<T>, &nodeClassIsA<T>, &nothing, reason};
     }
 
     // visitorName completes the message "Tree node type not support by <visitorName>: <type>".
@@ -72,6 +97,10 @@ public:
         if (number < found_.size() && found_[number]) return found_[number] - 1;
         for (size_t i = 0; i < rows_.size(); ++i) {
             if (rows_[i].matches(&node)) {
+                if (rows_[i].unreached)
+                    throw internalError(sourceFile_, VORN_STRINGIZE(__LINE__),
+                                        "Tree node type not support by " + visitorName_ + ": " + node.typeName() +
+                                            " (" + rows_[i].unreached + ")");
                 if (number >= found_.size()) found_.resize(number + 1);
                 found_[number] = i + 1;
                 return i;
@@ -87,6 +116,22 @@ public:
             if (row.type == std::type_index(type)) return true;
         return false;
     }
+
+    // The classes of the node table, by name, that the visitor's node type covers and that no
+    // row serves: what would reach the internal error above. A class only derived from needs
+    // no row: no finished tree holds a node of it.
+    std::vector<std::string> unservedClasses() const {
+        std::vector<std::string> unserved;
+        const std::vector<NodeClass>& classes = nodeClasses();
+        for (size_t i = 0; i < classes.size(); ++i) {
+            if (!classes[i].built || !nodeClassIsA<std::remove_const_t<Node>>(i)) continue;
+            if (std::none_of(rows_.begin(), rows_.end(), [i](const Row& row) { return row.serves(i); }))
+                unserved.push_back(classes[i].name);
+        }
+        return unserved;
+    }
+    const char* sourceFile() const { return sourceFile_; }
+    const std::string& visitorName() const { return visitorName_; }
 
 private:
     template <class T>
@@ -123,6 +168,29 @@ private:
     // the rows never change. By class number: the row's index plus one, 0 while not known.
     mutable std::vector<size_t> found_;
 };
+
+// Lists a dispatch table by its accessor, which is called only when the tables are checked.
+// Each file that keeps a table lists it once, beside the accessor, as a namespace-scope
+// constant: [[maybe_unused]] const bool listed = listNodeDispatch(&accessor);
+void listNodeDispatchCheck(std::function<std::vector<std::string>()> unserved);
+template <class Table>
+bool listNodeDispatch(const Table& (*accessor)()) {
+    listNodeDispatchCheck([accessor] {
+        const Table& table = accessor();
+        std::vector<std::string> lines;
+        for (const std::string& name : table.unservedClasses())
+            lines.push_back(table.visitorName() + " (" + table.sourceFile() + ") has no row for " + name);
+        return lines;
+    });
+    return true;
+}
+// Every listed table asked: one line for each class that a table's node type covers and none of
+// its rows serves. Empty when all is well.
+std::vector<std::string> unservedNodeClasses();
+// The same as an internal error, thrown when there is a line to give.
+void checkNodeDispatchTables();
+// How many tables are listed.
+size_t listedNodeDispatchTables();
 
 // The node as a T, or null: dynamic_cast's answer, asked once per dynamic class and remembered.
 // A failed dynamic_cast walks the class's bases comparing names, which on hot walks over the

@@ -101,11 +101,15 @@ const KindDispatch& linkKinds() {
         D::on<TemplateDeclaration, &kind<Children>>(),
         D::on<TemplateArgumentDeclaration, &kind<Children>>(),
         D::on<MacroCall, &kind<Children>>(),
-        // The callers name the class in their own messages.
-        D::on<ASTObject, &kind<Unknown>>(),
+        // Linked by their own walks (linkModule, a block's statements) and never as a child: the
+        // callers refuse them with their own messages. A module qualifier is made by lookup.
+        D::on<Block, &kind<Unknown>>(),
+        D::on<Module, &kind<Unknown>>(),
+        D::on<ModuleDeclaration, &kind<Unknown>>(),
     });
     return table;
 }
+[[maybe_unused]] const bool linkKindsListed = listNodeDispatch(&linkKinds);
 
 // A shared handle on a declaration for a name table. A statement of the block is its own
 // handle; a declaration nested in one (a caught variable, a C++ declaration expression)

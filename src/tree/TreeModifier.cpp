@@ -35,6 +35,7 @@ const DeclarationDispatch& declarationClasses() {
     });
     return table;
 }
+[[maybe_unused]] const bool declarationClassesListed = listNodeDispatch(&declarationClasses);
 
 void queue(const CompileError& error, const SourceLocation& fallback) {
     SourceLocation at = error.position.hasFile() ? error.position : fallback;

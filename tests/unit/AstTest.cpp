@@ -2,116 +2,13 @@
 
 #include <boost/make_shared.hpp>
 #include <cstring>
-#include <functional>
 #include <iterator>
+#include <set>
 
 #include "tree/Ast.hpp"
 #include "tree/AstDump.hpp"
 
 namespace {
-
-template <class T>
-ASTObjectPtr make() {
-    return boost::make_shared<T>();
-}
-
-struct NodeName {
-    std::function<ASTObjectPtr()> create;
-    const char* className;
-    const char* typeName;
-};
-
-// Every node class with the type name it must report; several deliberately share their base's.
-const NodeName nodeNames[] = {
-    {make<TypeExpression>, "TypeExpression", "TypeExpression"},
-    {make<SimpleTypeExpr>, "SimpleTypeExpr", "SimpleTypeExpression"},
-    {make<SubTypeExpr>, "SubTypeExpr", "SubTypeExpression"},
-    {make<TypeOperator>, "TypeOperator", "TypeOperator"},
-    {make<TupleType>, "TupleType", "TupleType"},
-    {make<FuncType>, "FuncType", "FuncType"},
-    {make<FunctionPointerType>, "FunctionPointerType", "TypeExpression"},
-    {make<Expression>, "Expression", "Expression"},
-    {make<ConstantExpression>, "ConstantExpression", "ConstantExpression"},
-    {make<OperExpression>, "OperExpression", "OperatorExpression"},
-    {make<PrefixOperExpression>, "PrefixOperExpression", "PrefixOperatorExpression"},
-    {make<PostfixOperExpression>, "PostfixOperExpression", "Expression"},
-    {make<TernaryOperExpression>, "TernaryOperExpression", "TernaryOpereratorExpression"},
-    {make<SubExpression>, "SubExpression", "SubExpression"},
-    {make<StaticExpression>, "StaticExpression", "StaticExpression"},
-    {make<TupleExpression>, "TupleExpression", "TupleExpression"},
-    {make<FuncExpression>, "FuncExpression", "FuncExpression"},
-    {make<CtorExpression>, "CtorExpression", "CtorExpression"},
-    {make<RangeExpression>, "RangeExpression", "RangeExpression"},
-    {make<MacroExpression>, "MacroExpression", "MacroExpression"},
-    {make<TokensExpression>, "TokensExpression", "TokensExpression"},
-    {make<VariableDeclarationExpression>, "VariableDeclarationExpression", "VariableDeclarationExpression"},
-    {make<CastExpression>, "CastExpression", "Expression"},
-    {make<CppBlockInitializer>, "CppBlockInitializer", "Expression"},
-    {make<AnonFuncExpression>, "AnonFuncExpression", "Expression"},
-    {make<VectorExpression>, "VectorExpression", "Expression"},
-    {make<Statement>, "Statement", "Statement"},
-    {make<ForStatement>, "ForStatement", "ForStatement"},
-    {make<IfStatement>, "IfStatement", "IfStatement"},
-    {make<TryStatement>, "TryStatement", "TryStatement"},
-    {make<WhileStatement>, "WhileStatement", "WhileStatement"},
-    {make<DeleteStatement>, "DeleteStatement", "DeleteStatement"},
-    {make<ReturnStatement>, "ReturnStatement", "ReturnStatement"},
-    {make<ThrowStatement>, "ThrowStatement", "ThrowStatement"},
-    {make<ExpressionStatement>, "ExpressionStatement", "ExpressionStatement"},
-    {make<BreakStatement>, "BreakStatement", "BreakStatement"},
-    {make<ContinueStatement>, "ContinueStatement", "ContinueStatement"},
-    {make<MacroStatement>, "MacroStatement", "MacroStatement"},
-    {make<InitStatement>, "InitStatement", "InitStatement"},
-    {make<BlockStatement>, "BlockStatement", "BlockStatement"},
-    {make<CppForStatement>, "CppForStatement", "Statement"},
-    {make<CppSwitchStatement>, "CppSwitchStatement", "Statement"},
-    {make<CppCaseStatement>, "CppCaseStatement", "Statement"},
-    {make<UsingDeclaration>, "UsingDeclaration", "Statement"},
-    {make<UsingNamespaceDeclaration>, "UsingNamespaceDeclaration", "Statement"},
-    {make<Declaration>, "Declaration", "Statement"},
-    {make<NamespaceDeclaration>, "NamespaceDeclaration", "Statement"},
-    {make<FriendDeclaration>, "FriendDeclaration", "Statement"},
-    {make<MacroDeclaration>, "MacroDeclaration", "Statement"},
-    {make<DataDeclaration>, "DataDeclaration", "Statement"},
-    {make<ArgumentDeclaration>, "ArgumentDeclaration", "ArgumentDeclaration"},
-    {make<FunctionDeclaration>, "FunctionDeclaration", "FunctionDeclaration"},
-    {make<PropertyDeclaration>, "PropertyDeclaration", "PropertyDeclaration"},
-    {make<VariableDeclaration>, "VariableDeclaration", "VariableDeclaration"},
-    {make<ForPart>, "ForPart", "ForPart"},
-    {make<CatchStatement>, "CatchStatement", "CatchStatement"},
-    {make<TypeDeclaration>, "TypeDeclaration", "Statement"},
-    {make<ClassDeclaration>, "ClassDeclaration", "ClassDeclaration"},
-    {make<TypeAliasDeclaration>, "TypeAliasDeclaration", "TypeAliasDeclaration"},
-    {make<EnumDeclaration>, "EnumDeclaration", "EnumDeclaration"},
-    {make<UnionDeclaration>, "UnionDeclaration", "Statement"},
-    {make<ModuleDeclaration>, "ModuleDeclaration", "Statement"},
-    {make<CppIncludeDeclaration>, "CppIncludeDeclaration", "Statement"},
-    {make<CppConstantMacroDeclaration>, "CppConstantMacroDeclaration", "Statement"},
-    {make<BaseDeclaration>, "BaseDeclaration", "BaseDeclaration"},
-    {make<ImportDeclaration>, "ImportDeclaration", "ImportDeclaration"},
-    {make<EnumItem>, "EnumItem", "EnumItem_"},
-    {make<TemplateCall>, "TemplateCall", "TemplateCall_"},
-    {make<TemplateDeclaration>, "TemplateDeclaration", "TemplateDeclaration"},
-    {make<TemplateArgumentDeclaration>, "TemplateArgumentDeclaration", "TemplateArgumentDeclaration"},
-    {make<MacroCall>, "MacroCall", "MacroCall_"},
-    {make<Block>, "Block", "Block_"},
-    {make<Module>, "Module", "Module_"},
-    {make<IncludeModule>, "IncludeModule", "Module_"},
-};
-
-TEST(AstTest, EveryNodeClassReportsItsTypeName) {
-    for (const NodeName& n : nodeNames) {
-        ASTObjectPtr node = n.create();
-        SCOPED_TRACE(n.className);
-        EXPECT_STREQ(node->className(), n.className);
-        // Through the value interface, as macros and diagnostics see it.
-        ObjectPtr value = node;
-        EXPECT_STREQ(value->typeName(), n.typeName);
-        EXPECT_EQ(node->location, SourceLocation());
-        // The dump names the class, which tells apart classes that share a type name.
-        EXPECT_EQ(dumpTree(node).substr(0, strlen(n.className) + 1), std::string(n.className) + "\n");
-    }
-}
 
 template <class E, class F>
 std::string errorText(F f) {
@@ -123,21 +20,34 @@ std::string errorText(F f) {
     return "(no error)";
 }
 
-TEST(AstTest, NodesAsValuesRefuseOperatorsMembersAndCalls) {
+TEST(AstTest, TheNodeTableListsEachClassOnce) {
+    std::set<std::string> names;
+    for (const NodeClass& row : nodeClasses()) EXPECT_TRUE(names.insert(row.name).second) << row.name;
+}
+
+// A node's names as their users see them: the dump writes the class name, which tells apart the
+// classes that share a type name, and macros meet the type name in what a node refuses.
+TEST(AstTest, TheDumpNamesTheClassAndMacrosTheTypeName) {
+    const struct {
+        ASTObjectPtr node;
+        const char* className;
+        std::string typeName;
+    } cases[] = {
+        {boost::make_shared<OperExpression>(), "OperExpression", "OperatorExpression"},
+        {boost::make_shared<Module>(), "Module", "Module_"},
+        {boost::make_shared<IncludeModule>(), "IncludeModule", "Module_"},
+        {boost::make_shared<UnionDeclaration>(), "UnionDeclaration", "Statement"},
+    };
     ObjectPtr other = boost::make_shared<ConstantExpression>();
-    for (const NodeName& n : nodeNames) {
-        ObjectPtr node = n.create();
-        const std::string type = n.typeName;
-        SCOPED_TRACE(n.className);
-        EXPECT_EQ(errorText<NoOperator>([&] { node->unaryOperator("-"); }), "No operator - for type " + type);
-        EXPECT_EQ(errorText<NoOperator>([&] { node->unaryOperator("++"); }), "No operator ++ for type " + type);
-        EXPECT_EQ(errorText<NoOperator>([&] { node->binaryOperator("+", other); }),
-                  "No operator + for type " + type);
-        EXPECT_EQ(errorText<NoOperator>([&] { node->binaryOperator("==", node); }),
-                  "No operator == for type " + type);
-        EXPECT_EQ(errorText<NoMember>([&] { node->member("size"); }), type + " has no member 'size'");
-        EXPECT_EQ(errorText<NoCall>([&] { node->call(ObjectList()); }), type + " is not a function");
-        EXPECT_EQ(errorText<NoCall>([&] { node->call(ObjectList{other}); }), type + " is not a function");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.className);
+        EXPECT_EQ(dumpTree(c.node).substr(0, strlen(c.className) + 1), std::string(c.className) + "\n");
+        ObjectPtr node = c.node;
+        EXPECT_EQ(errorText<NoOperator>([&] { node->unaryOperator("-"); }), "No operator - for type " + c.typeName);
+        EXPECT_EQ(errorText<NoOperator>([&] { node->binaryOperator("==", other); }),
+                  "No operator == for type " + c.typeName);
+        EXPECT_EQ(errorText<NoMember>([&] { node->member("size"); }), c.typeName + " has no member 'size'");
+        EXPECT_EQ(errorText<NoCall>([&] { node->call(ObjectList{other}); }), c.typeName + " is not a function");
     }
 }
 

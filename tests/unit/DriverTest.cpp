@@ -42,14 +42,8 @@ TEST_F(DriverTest, TabSizeIsEightUnlessGiven) {
     EXPECT_EQ(runOptions.tabSize, 8);
 }
 
-TEST_F(DriverTest, OptionRowsInTheOrderTheyAreTried) {
-    Strings words;
-    for (const OptionRow& row : optionTable()) words.push_back(std::string(row.word ? row.word : "") + "|" + row.longWord);
-    EXPECT_EQ(words, (Strings{"-?|--help", "|--version", "-s|--single", "-d|--doc", "-v|--verbose",
-                              "|--verbose-lookup", "-c|--compiler", "-o|--out", "-O|--option", "-C|--copt",
-                              "-L|--lopt", "-j|--jobs", "-t|--tabsize", "-I|--include-dir", "|--vc-forward-realcl",
-                              "|--output-dir", "|--depfile", "|--cxx", "|--diagnostics-format"}));
-    // No word names two rows.
+// What each option does is seen in the cases below; the table's invariant is checked here.
+TEST_F(DriverTest, NoWordNamesTwoOptions) {
     std::set<std::string> seen;
     for (const OptionRow& row : optionTable()) {
         if (row.word) {

@@ -68,6 +68,10 @@ TEST_F(GrammarTest, PrecedenceAndGrouping) {
         const char* expected;
     } cases[] = {
         {"a + b * c - d", "((a + (b * c)) - d)"},
+        {"a * b + c", "((a * b) + c)"},
+        {"a < b && c == d", "((a < b) && (c == d))"},
+        {"a || b >= c", "(a || (b >= c))"},
+        {"a && b != c + d", "(a && (b != (c + d)))"},
         {"a - b - c", "((a - b) - c)"},
         {"a = b = c", "(a = (b = c))"},
         {"a += b -= c", "(a += (b -= c))"},

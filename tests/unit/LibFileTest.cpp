@@ -94,7 +94,7 @@ TEST(LibBackEnd, UnknownNodeClassIsAnInternalError) {
         written(*m, "m");
         FAIL() << "an unknown class must not be skipped";
     } catch (const CompileError& e) {
-        EXPECT_NE(e.message.find("Tree node type not support by LibBackEnd: Declaration"), std::string::npos);
+        EXPECT_NE(e.message.find("Tree node type not support by LibBackEnd: Statement"), std::string::npos);
         EXPECT_NE(e.message.find("src/LibBackEnd"), std::string::npos);
         EXPECT_EQ(e.severity, SeverityInternal);
     }

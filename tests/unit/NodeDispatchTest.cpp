@@ -73,3 +73,36 @@ TEST(NodeDispatchTest, AClassNoRowServesIsAnInternalErrorOfTheVisitor) {
 }
 
 }  // namespace
+
+// Every table of the program, asked for the node classes its node type covers: a class that no
+// row serves would fail only in a translation that reaches it.
+TEST(NodeDispatchTest, EveryTableServesEachClassItsNodeTypeCovers) {
+    // The stages' tables are listed as the program starts; none may go missing unnoticed.
+    EXPECT_GE(listedNodeDispatchTables(), 10u);
+    std::string unserved;
+    for (const std::string& line : unservedNodeClasses()) unserved += line + "\n";
+    EXPECT_EQ(unserved, "");
+}
+
+// The check covers what the node type covers and no more; a row serves its class and those
+// derived from it, and an unreached row serves the check while it refuses a node, with why.
+TEST(NodeDispatchTest, TheCheckNamesEachCoveredClassThatNoRowServes) {
+    typedef NodeDispatch<int(Declaration&)> Declarations;
+    static const Declarations declarations("src/Test", "test visitor",
+                                           {
+                                               Declarations::skip<DataDeclaration>(),
+                                               Declarations::skip<TypeDeclaration>(),
+                                               Declarations::skip<FriendDeclaration>(),
+                                               Declarations::unreached<NamespaceDeclaration>("no namespaces here"),
+                                           });
+    EXPECT_EQ(declarations.unservedClasses(), (std::vector<std::string>{"MacroDeclaration", "CppIncludeDeclaration"}));
+    NamespaceDeclaration space;
+    try {
+        declarations(space);
+        FAIL() << "an unreached class went through";
+    } catch (const CompileError& error) {
+        EXPECT_EQ(error.severity, SeverityInternal);
+        EXPECT_NE(error.message.find("not support by test visitor: Statement (no namespaces here)"), std::string::npos)
+            << error.message;
+    }
+}

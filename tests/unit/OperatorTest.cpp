@@ -1,5 +1,5 @@
-// The operator vocabulary: the tables' invariants once, then each lookup row by row against
-// the spellings the emitter and the expression parser rely on.
+// The operator vocabulary: the tables' invariants once, then the lookups the emitter relies on.
+// Precedence and grouping are seen where they act, in the parsed trees of GrammarTest.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -61,29 +61,6 @@ TEST(Operators, IsKnownOperator) {
         EXPECT_TRUE(isKnownOperator(yes)) << yes;
     for (const char* no : {"?", ":", "##", "", "<=>", "[", "+++", "=>", "&&="})
         EXPECT_FALSE(isKnownOperator(no)) << no;
-}
-
-TEST(Operators, BinaryPrecedence) {
-    struct Case {
-        const char* spelling;
-        int precedence;
-    };
-    const Case cases[] = {
-        {"..", -2}, {"...", -2}, {":", -2}, {"->", 160}, {"[", 160}, {"#", 160}, {".", 160},
-        {"->*", 150}, {".*", 150}, {"%", 130}, {"-", 120}, {">>", 110}, {">=", 100},
-        {"!=", 90}, {"&", 80}, {"^", 70}, {"|", 60}, {"&&", 50}, {"||", 50}, {"?", 30},
-        {"=", 20}, {"|=", 20}, {"<<=", 20}, {",", 10}, {"!", 0}, {"~", 0}, {"++", 0},
-        {"", 0}, {"~=", 0}, {"::", 0}, {"<=>", 105}, {"+-", 105}, {"=>", 105}, {"a", 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(binaryPrecedence(c.spelling), c.precedence) << c.spelling;
-}
-
-TEST(Operators, Grouping) {
-    for (const char* right : {"?", ":", "=", "*=", "/=", "%=", "+=", "-=", "<<=", ">>=", "&=",
-                              "^=", "|=", ","})
-        EXPECT_EQ(operatorGrouping(right), 1) << right;
-    for (const char* logical : {"||", "&&", "|", "^", "&"}) EXPECT_EQ(operatorGrouping(logical), 3) << logical;
-    for (const char* left : {"+", "-", "*", "==", "<", "->", "!", ""}) EXPECT_EQ(operatorGrouping(left), 0) << left;
 }
 
 TEST(Operators, FunctionNames) {

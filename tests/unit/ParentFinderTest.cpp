@@ -192,12 +192,12 @@ TEST(ParentFinder, InternalErrors) {
     }
 
     BlockPtr body = boost::make_shared<Block>();
-    body->statements.push_back(boost::make_shared<Declaration>());
+    body->statements.push_back(boost::make_shared<ModuleDeclaration>());
     try {
         finder.linkInserted(body.get(), body->statements.begin());
-        FAIL() << "an unknown inserted statement class must be refused";
+        FAIL() << "a module qualifier inserted as a statement must be refused";
     } catch (const CompileError& e) {
-        EXPECT_NE(e.message.find("Tree node type not support by parent finder (block): Declaration"),
+        EXPECT_NE(e.message.find("Tree node type not support by parent finder (block): ModuleDeclaration"),
                   std::string::npos);
     }
 }

@@ -1,6 +1,7 @@
 // Every ordinary test run (the sanitizer run among them) replays each fuzz target's seeds
-// (fuzz/corpus/TARGET) and the inputs of its past findings (tests/data/robust/TARGET), so a
-// fixed crash, hang or leak that comes back fails here, not only under a fuzzer.
+// (fuzz/corpus/TARGET, and the test inputs fuzz/corpus/TARGET.list names) and the inputs of its
+// past findings (tests/data/robust/TARGET), so a fixed crash, hang or leak that comes back fails
+// here, not only under a fuzzer.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,15 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> inputsOf(const std::string& target) {
+    const fs::path root(VORN_SOURCE_DIR);
     std::vector<std::string> inputs;
-    for (const fs::path& dir : {fs::path(VORN_SOURCE_DIR) / "fuzz" / "corpus" / target,
-                                fs::path(VORN_SOURCE_DIR) / "tests" / "data" / "robust" / target}) {
+    for (const fs::path& dir : {root / "fuzz" / "corpus" / target, root / "tests" / "data" / "robust" / target}) {
         if (!fs::is_directory(dir)) continue;
-        for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir)) inputs.push_back(contentsOf(entry.path()));
+    }
+    // The seeds that are test inputs too, named in fuzz/corpus/TARGET.list.
+    std::ifstream list(root / "fuzz" / "corpus" / (target + ".list"));
+    for (std::string line; std::getline(list, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        EXPECT_TRUE(fs::is_regular_file(root / line)) << target << ".list names " << line;
+        inputs.push_back(contentsOf(root / line));
     }
     return inputs;
 }
