@@ -80,28 +80,28 @@ struct ScriptOutcome {
     int refused = 0;     // templates that failed with their message
 };
 
-inline void expandInto(const std::string& text, ScriptOutcome& outcome) {
+inline void expandInto(const std::string& text, TemplateContext& context, ScriptOutcome& outcome) {
     try {
-        expandTemplate(text);
+        expandTemplate(text, context);
         ++outcome.expanded;
     } catch (const CompileError&) {
         ++outcome.refused;
     }
 }
 
-// The process-wide values templates read; with `full`, option words and two visited modules.
-inline void setUpScriptRun(bool full) {
+// The values templates read; with `full`, option words and two visited modules.
+inline TemplateContext setUpScriptRun(bool full) {
     runOptions.vornDir = "/opt/vorn/";
     runOptions.compilerOptions = "-O2";
     runOptions.linkerOptions = "-lm";
     runOptions.scriptOptions.clear();
-    visited.clear();
-    currentModule = ModuleName();
-    currentTemporaryFile = full ? "/tmp/vorn-link.rsp" : "";
-    if (!full) return;
+    TemplateContext context;
+    context.temporaryFile = full ? "/tmp/vorn-link.rsp" : "";
+    if (!full) return context;
     runOptions.scriptOptions.insert("debug");
     runOptions.scriptOptions.insert("windows");
-    for (const char* path : {"main.vn", "util/strings.vn"}) visited.insert(parseModuleName(path, false, true));
+    for (const char* path : {"main.vn", "util/strings.vn"}) context.modules.insert(parseModuleName(path, false, true));
+    return context;
 }
 
 // Reads the bytes as a script into a fresh record and expands its four templates, with and
@@ -117,14 +117,15 @@ inline ScriptOutcome readAndExpandScript(const std::uint8_t* data, std::size_t s
         return outcome;
     }
     outcome.read = true;
+    TemplateContext context;
     for (bool full : {false, true}) {
-        setUpScriptRun(full);
-        expandInto(configuration.compileTemplate, outcome);
-        expandInto(configuration.linkTemplate, outcome);
-        expandInto(configuration.compileFileTemplate, outcome);
-        expandInto(configuration.linkFileTemplate, outcome);
+        context = setUpScriptRun(full);
+        expandInto(configuration.compileTemplate, context, outcome);
+        expandInto(configuration.linkTemplate, context, outcome);
+        expandInto(configuration.compileFileTemplate, context, outcome);
+        expandInto(configuration.linkFileTemplate, context, outcome);
     }
-    expandInto(script, outcome);
+    expandInto(script, context, outcome);
     clearDiagnostics();
     return outcome;
 }
@@ -312,16 +313,15 @@ public:
 };
 
 // Every piece of process-wide state a translation reads or leaves, as a fresh run has it, with
-// the built-in library taken from the source tree.
+// the built-in library taken from the source tree; the build itself is the caller's own.
 inline void startFreshRun() {
     runOptions = RunOptions();
     runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
     precompiledHeaderLine.clear();
+    baseDirectory.clear();
+    outputDirectory.clear();
     resetUniqueNames();
-    resetBuildState();
     compilerConfiguration = CompilerConfiguration();
-    currentModule = ModuleName();
-    currentTemporaryFile.clear();
     clearDiagnostics();
 }
 
@@ -458,7 +458,8 @@ inline InterfaceOutcome loadInterface(const std::uint8_t* data, std::size_t size
     {
         CapturedOutput output;
         try {
-            ModulePtr module = loadModule(parseModuleName(folder.path + "Fuzz.vni", true, true), false);
+            BuildManager build;
+            ModulePtr module = build.loadModule(parseModuleName(folder.path + "Fuzz.vni", true, true), false);
             outcome.loaded = module != nullptr && queuedDiagnostics().empty();
             if (module) outcome.headers = module->imports.size();
         } catch (...) {
@@ -494,8 +495,9 @@ inline TranslationOutcome translateProgram(const std::uint8_t* data, std::size_t
     {
         CapturedOutput output;
         try {
-            pushWork(parseModuleName(folder.path + "fuzz.vn", true, true));
-            outcome.built = buildAll();
+            BuildManager build;
+            build.pushWork(parseModuleName(folder.path + "fuzz.vn", true, true));
+            outcome.built = build.buildAll();
         } catch (...) {
             trapOnEscapedFault(std::current_exception());
         }

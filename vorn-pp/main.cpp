@@ -143,7 +143,9 @@ std::string listingLine(const std::string& scope, const std::string& known, Decl
 bool listIncludeInterface(const std::string& file) {
     locateExecutable();
     const ModuleName name = parseModuleName(file, true, true);
-    ModulePtr module = loadModule(name, true);
+    BuildManager build;
+    build.keepModulesAtExit();  // the listing's tables point into the trees
+    ModulePtr module = build.loadModule(name, true);
     if (!module || hasQueuedErrors()) return false;
     std::map<std::string, std::string> lines;
     std::set<const Module*> seen;
@@ -159,7 +161,7 @@ bool listIncludeInterface(const std::string& file) {
         headerModules.push_back(current);
     }
     // The language's basic types are the built-in library's, which C++ spells "void" or "int".
-    ModulePtr builtin = loadModule(parseModuleName("Library/Buildin/*", false, true), false);
+    ModulePtr builtin = build.loadModule(parseModuleName("Library/Buildin/*", false, true), false);
     if (builtin && builtin->block) headerModules.push_back(builtin.get());
     for (const Module* current : headerModules)
         for (const auto& entry : current->block->names)

@@ -7,6 +7,7 @@
 
 namespace {
 // Written by reportError/reportWarning from any stage, emptied only by flushDiagnostics.
+// Process-wide on purpose: any stage may queue a message from wherever it finds the fault.
 std::vector<CompileError>& diagnosticsList() {
     static std::vector<CompileError> list;
     return list;

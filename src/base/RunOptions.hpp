@@ -44,6 +44,8 @@ struct RunOptions {
     int jobs = 0;
 };
 
+// Process-wide on purpose: every stage reads the options, and threading them through each call
+// would change every signature for one record that is written once, by the driver.
 extern RunOptions runOptions;
 
 // The line that opens every generated implementation file: "#include\"NAME\"" and a newline

@@ -26,138 +26,56 @@
 #include "front/VnFrontEnd.hpp"
 #include "platform/Platform.hpp"
 
-std::stack<ModuleName> workStack;
-std::set<ModuleName> visited;
-std::set<ModuleName> converted;
-// Set by a failed translation, also one the import recheck started; later ones are not tried.
-bool translationFailed = false;
-namespace {
-// Set when a module of the work failed: the modules after it are not translated.
-bool workFailed = false;
-// Modules on the work stack in the order their loads finished (imports before importers),
-// until they are translated; read by translateLoaded.
-std::vector<ModuleName> loadedForWork;
-// Modules whose imports are being loaded: one that reaches them cannot be translated yet.
-std::set<const Module*> resolving;
-// Where translateLoaded's last pass ended: the first `checked` entries of loadedForWork were
-// found blocked (`blocked`, each with a module behind it), all behind one of `behind`, with
-// `replaced` modules read again so far.
-struct BlockedScan {
-    size_t checked = 0, replaced = 0;
-    std::unordered_map<const Module*, const Module*> blocked;
-    std::set<const Module*> behind;
-} blockedScan;
-// Front-end reads in progress (an include interface loads the modules it imports from within
-// its own read); translating then would run passes in the middle of a read.
-int frontEndReads = 0;
-// Set while buildAll takes modules off the work stack: modules read later (by the import
-// recheck) are only loaded, as before.
-bool working = false;
-// For each module translated while the program was still being read: how many include texts it
-// had when read. Until the work reaches it in its own turn, importers take over only those, as
-// they would had the program been read whole before the first translation: the texts its
-// translation added show up in the headers of the modules that import it only after that turn.
-std::map<const Module*, size_t> includesAsRead;
-// Modules found to reach no module whose imports are still being loaded; that stays so.
-std::set<const Module*> readyForWork;
-bool translating = false;
-}  // namespace
-// Modules translated and written in this run; their digests are brought up to date at its end.
-std::set<ModuleName> writtenInRun;
-// Modules whose header was written in this run with a text other than before.
-std::set<const Module*> rewrittenHeaders;
-std::set<ModuleName> toCompile;
-std::map<ModuleName, ModulePtr> moduleRegistry;
-std::map<std::string, FrontEndPtr> frontEnds;
-BackEndPtr cppBackEnd;
-
-// At the end of a run the trees are left to the operating system: freeing every node of a
-// program one by one costs a noticeable share of a translation. They stay reachable from here,
-// so a leak checker sees memory in use, not memory lost; outside the unnamed namespace, so the
-// compiler cannot drop the stores as never read.
+// At the end of a run the trees are left to the operating system (keepModulesAtExit). They
+// stay reachable from here, so a leak checker sees memory in use, not memory lost; outside an
+// unnamed namespace, so the compiler cannot drop the stores as never read.
 std::map<ModuleName, ModulePtr>* modulesKeptAtExit = nullptr;
 std::vector<ModulePtr>* replacedKeptAtExit = nullptr;
 
-namespace {
-
 // How much of a module the caller needs: what its interface file holds, every declaration an
 // importer can reach, or the whole module for its translation.
-enum class LoadDepth { Interface, Declarations, Whole };
+enum class BuildManager::LoadDepth { Interface, Declarations, Whole };
 
-// Modules read from their interface files and then again from source: the importers that had
-// bound them still hold them, so they live on outside the registry.
-std::vector<ModulePtr> replacedModules;
+namespace {
 
 void cutImports(Module& module) {
     for (auto& import : module.imports) import.second->module.reset();
 }
 
-// Modules that import each other hold each other through their imports. They live for the
-// whole run anyway; when tests reset the state the links are cut so that the registry really
-// frees what it owns.
-void releaseModules() {
-    for (auto& entry : moduleRegistry)
-        if (entry.second) cutImports(*entry.second);
-    for (const ModulePtr& module : replacedModules) cutImports(*module);
-    moduleRegistry.clear();
-    replacedModules.clear();
+}  // namespace
+
+BuildManager::BuildManager() {
+    forgetModuleRoots();
+    forgetDeclarationsDigests();
+    forgetReadHeaders();
 }
 
-struct ModuleRelease {
-    ~ModuleRelease() {
+BuildManager::~BuildManager() {
+    if (keptAtExit) {
         modulesKeptAtExit = new std::map<ModuleName, ModulePtr>();
         modulesKeptAtExit->swap(moduleRegistry);
         replacedKeptAtExit = new std::vector<ModulePtr>();
         replacedKeptAtExit->swap(replacedModules);
+        return;
     }
-} moduleRelease;  // defined after the registry, so destroyed before it
-
-}  // namespace
-
-void pushWork(const ModuleName& name) { workStack.push(name); }
-
-void resetBuildState() {
-    baseDirectory.clear();
-    outputDirectory.clear();
-    forgetModuleRoots();
-    workStack = std::stack<ModuleName>();
-    visited.clear();
-    converted.clear();
-    translationFailed = false;
-    workFailed = false;
-    loadedForWork.clear();
-    blockedScan = BlockedScan();
-    resolving.clear();
-    includesAsRead.clear();
-    readyForWork.clear();
-    frontEndReads = 0;
-    working = false;
-    translating = false;
-    rewrittenHeaders.clear();
-    writtenInRun.clear();
-    forgetDeclarationsDigests();
-    forgetReadHeaders();
-    toCompile.clear();
-    releaseModules();
-    frontEnds.clear();
-    cppBackEnd.reset();
+    // Modules that import each other hold each other through their imports: the links are cut
+    // so that the registry really frees what it owns.
+    for (auto& entry : moduleRegistry)
+        if (entry.second) cutImports(*entry.second);
+    for (const ModulePtr& module : replacedModules) cutImports(*module);
 }
 
-namespace {
+void BuildManager::pushWork(const ModuleName& name) { workStack.push(name); }
 
-BackEnd& cppBackEndInstance() {
+BackEnd& BuildManager::cppBackEndInstance() {
     if (!cppBackEnd) cppBackEnd = boost::make_shared<CppBackEnd>();
     return *cppBackEnd;
 }
 
-ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt);
-
-}  // namespace
-
-void registerFrontEnds() {
+void BuildManager::registerFrontEnds() {
     if (!frontEnds.empty()) return;
     frontEnds["vn"] = boost::make_shared<VnFrontEnd>(runOptions.tabSize > 0 ? runOptions.tabSize : 8);
-    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>([](const ModuleName& name, const SourceLocation& at,
+    frontEnds["vni"] = boost::make_shared<IncludeFrontEnd>([this](const ModuleName& name, const SourceLocation& at,
                                                               bool declarations) {
         return loadToDepth(name, declarations ? LoadDepth::Declarations : LoadDepth::Interface, at);
     });
@@ -186,9 +104,9 @@ ModulePtr loadFromInterface(const ModuleName& request, platform::FileTime source
     return described.front();
 }
 
-void translateLoaded();
+}  // namespace
 
-ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDepth depth) {
+ModulePtr BuildManager::loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDepth depth) {
     platform::FileTime source = frontEnd.sourceTime(request);
     if (source == 0) return ModulePtr();
     // Equal times count as up to date: the outputs were written from this very source.
@@ -230,7 +148,7 @@ ModulePtr loadFromSource(const ModuleName& request, FrontEnd& frontEnd, LoadDept
     return module;
 }
 
-ModulePtr loadFromLibrary(const ModuleName& request) {
+ModulePtr BuildManager::loadFromLibrary(const ModuleName& request) {
     verboseProgress("loading: " + dottedName(request) + " from library");
     ModuleName file;
     file.components.assign(request.components.begin(),
@@ -258,7 +176,7 @@ ModulePtr loadFromLibrary(const ModuleName& request) {
 
 
 // Whether a module still waiting on the work stack imports this one, directly or through others.
-bool awaitedByPendingImporter(const Module& module) {
+bool BuildManager::awaitedByPendingImporter(const Module& module) {
     std::set<const Module*> seen;
     std::vector<const Module*> reach;
     // One waiting module walked at a time, so that the first importer found ends the search: in an
@@ -294,6 +212,8 @@ bool awaitedByPendingImporter(const Module& module) {
     return false;
 }
 
+namespace {
+
 void emptyBody(const BlockPtr& body) {
     if (!body) return;
     body->statements.clear();
@@ -322,9 +242,9 @@ void releaseBodies(Block& block) {
     }
 }
 
-bool translateModule(const ModuleName& name);
+}  // namespace
 
-bool processModule(const ModuleName& name) {
+bool BuildManager::processModule(const ModuleName& name) {
     BackEnd& backEnd = cppBackEndInstance();
     const std::string header = headerLocation(name);
     verboseProgress("Converting file: " + (header.empty() ? sourcePath(name, name.extension) : header));
@@ -348,7 +268,7 @@ bool processModule(const ModuleName& name) {
 }
 
 // Reads the module whole, runs the passes and writes both interfaces; false after an error.
-bool translateModule(const ModuleName& name) {
+bool BuildManager::translateModule(const ModuleName& name) {
     BackEnd& backEnd = cppBackEndInstance();
     ModulePtr module = loadModule(name, true);
     if (!module) return false;
@@ -403,7 +323,7 @@ bool translateModule(const ModuleName& name) {
 }
 
 // One module of the work, once; after a failed one nothing more is translated.
-void workOn(const ModuleName& name) {
+void BuildManager::workOn(const ModuleName& name) {
     if (visited.count(name)) {
         auto known = moduleRegistry.find(name);
         if (known != moduleRegistry.end()) includesAsRead.erase(known->second.get());
@@ -422,7 +342,7 @@ void workOn(const ModuleName& name) {
 // that fails marks its start blocked, with a module behind it whose imports are still being
 // loaded, for as long as the caller keeps the mark; later walks stop at it: where every module
 // imports every other, each module is walked about once.
-bool importsAllLoaded(const Module& module, std::unordered_map<const Module*, const Module*>& blocked) {
+bool BuildManager::importsAllLoaded(const Module& module, std::unordered_map<const Module*, const Module*>& blocked) {
     if (readyForWork.count(&module)) return true;
     if (blocked.count(&module)) return false;
     if (resolving.count(&module)) {
@@ -450,6 +370,8 @@ bool importsAllLoaded(const Module& module, std::unordered_map<const Module*, co
     return true;
 }
 
+namespace {
+
 struct Flag {
     bool& flag;
     explicit Flag(bool& f) : flag(f) { flag = true; }
@@ -462,11 +384,13 @@ struct VerboseIndentReset {
     ~VerboseIndentReset() { verboseIndent = kept; }
 };
 
+}  // namespace
+
 // Translates the loaded modules of the work whose imports are all loaded, in the order their
 // loads finished, while the rest of the program is still to be read: each module is written and
 // its bodies freed before the next one is parsed, so the trees of a run are never all alive at
 // once and the next parse reuses memory that is already mapped.
-void translateLoaded() {
+void BuildManager::translateLoaded() {
     if (!working || translating || frontEndReads > 0 || !queuedDiagnostics().empty()) return;
     Flag busy(translating);
     // No module stops being loaded while the loop runs, so what it finds blocked stays so. Nor
@@ -477,7 +401,7 @@ void translateLoaded() {
     size_t i = 0;
     if (blockedScan.checked <= loadedForWork.size() && blockedScan.replaced == replacedModules.size() &&
         std::all_of(blockedScan.behind.begin(), blockedScan.behind.end(),
-                    [](const Module* behind) { return resolving.count(behind) > 0; })) {
+                    [this](const Module* behind) { return resolving.count(behind) > 0; })) {
         i = blockedScan.checked;
     } else {
         blocked.clear();
@@ -503,7 +427,7 @@ void translateLoaded() {
     blockedScan.replaced = replacedModules.size();
 }
 
-void recheckImports() {
+void BuildManager::recheckImports() {
     VerboseIndentScope indent;
     verboseProgress("Rechecking if imports are out of date");
     for (const ModuleName& name : converted) {
@@ -519,25 +443,17 @@ void recheckImports() {
     }
 }
 
-}  // namespace
-
-namespace {
-
-ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt);
-
-}  // namespace
-
-ModulePtr loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt) {
+ModulePtr BuildManager::loadModule(const ModuleName& name, bool full, const SourceLocation& requestedAt) {
     return loadToDepth(name, full ? LoadDepth::Whole : LoadDepth::Interface, requestedAt);
 }
 
 namespace {
 
-bool deepEnough(const Module& module, LoadDepth depth) {
+bool deepEnough(const Module& module, BuildManager::LoadDepth depth) {
     switch (depth) {
-    case LoadDepth::Interface: return true;
-    case LoadDepth::Declarations: return module.fullyLoaded;
-    case LoadDepth::Whole: return module.fullyLoaded && !module.declarationsOnly;
+    case BuildManager::LoadDepth::Interface: return true;
+    case BuildManager::LoadDepth::Declarations: return module.fullyLoaded;
+    case BuildManager::LoadDepth::Whole: return module.fullyLoaded && !module.declarationsOnly;
     }
     return false;
 }
@@ -546,13 +462,15 @@ bool deepEnough(const Module& module, LoadDepth depth) {
 // recursion. Deeper than this is refused; the stack vorn runs on holds it with room to spare,
 // and the refusal unwinds less than the 64 MB that a sanitizer build's larger frames allow.
 const int maxImportDepth = 3000;
-int importDepth = 0;
 
-ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
+}  // namespace
+
+ModulePtr BuildManager::loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocation& requestedAt) {
     struct Deeper {
-        Deeper() { ++importDepth; }
-        ~Deeper() { --importDepth; }
-    } deeper;
+        int& depth;
+        explicit Deeper(int& d) : depth(d) { ++depth; }
+        ~Deeper() { --depth; }
+    } deeper(importDepth);
     if (importDepth > maxImportDepth)
         throw CompileError("Imports nest deeper than " + std::to_string(maxImportDepth) + " modules: " + dottedName(name) +
                                " is imported at the end of a chain that long",
@@ -592,15 +510,14 @@ ModulePtr loadToDepth(const ModuleName& name, LoadDepth depth, const SourceLocat
     return ModulePtr();
 }
 
-}  // namespace
-
-void resolveImports(Module& module) {
+void BuildManager::resolveImports(Module& module) {
     if (module.importsResolved) return;
     struct Resolving {
+        std::set<const Module*>& resolving;
         const Module* module;
-        explicit Resolving(const Module* m) : module(m) { resolving.insert(m); }
+        Resolving(std::set<const Module*>& r, const Module* m) : resolving(r), module(m) { resolving.insert(m); }
         ~Resolving() { resolving.erase(module); }
-    } mark(&module);
+    } mark(resolving, &module);
     for (const auto& entry : module.imports) {
         ImportDeclaration& import = *entry.second;
         if (import.module) continue;
@@ -638,11 +555,10 @@ void resolveImports(Module& module) {
     module.importsResolved = true;
 }
 
-namespace {
 // Whether the declarations a module shows its importers changed in this run: its own header's
 // text, or that of a module its header includes (whose names its importers' inference can reach
 // through the types it hands out).
-bool declarationsChanged(const Module& module, std::set<const Module*>& seen) {
+bool BuildManager::declarationsChanged(const Module& module, std::set<const Module*>& seen) {
     if (!seen.insert(&module).second) return false;
     if (rewrittenHeaders.count(&module)) return true;
     for (const auto& entry : module.imports) {
@@ -658,7 +574,7 @@ bool declarationsChanged(const Module& module, std::set<const Module*>& seen) {
 // it inferred from them (the type of a `var`, an overload) may no longer hold, so when an
 // import's header changed in this run it is translated again, not only compiled. Imports are
 // checked first, so a change passes up through a chain of importers in one walk.
-void retranslateIfDeclarationsChanged(Module& module) {
+void BuildManager::retranslateIfDeclarationsChanged(Module& module) {
     if (translationFailed || !module.upToDate || !module.headerPath.empty() || dynamic_cast<IncludeModule*>(&module))
         return;
     bool changed = false;
@@ -693,9 +609,8 @@ void retranslateIfDeclarationsChanged(Module& module) {
         written->importsChecked = true;
     }
 }
-}  // namespace
 
-void checkImports(Module& module) {
+void BuildManager::checkImports(Module& module) {
     if (module.importsChecked) return;
     module.importsChecked = true;
     verboseProgress("checking imports of: " + module.name);
@@ -717,7 +632,7 @@ void checkImports(Module& module) {
     retranslateIfDeclarationsChanged(module);
 }
 
-void completeModule(Module& module) {
+void BuildManager::completeModule(Module& module) {
     Block* top = module.block.get();
     if (!top || top->completed) return;
     top->completed = true;
@@ -729,7 +644,7 @@ void completeModule(Module& module) {
     if (!hasQueuedErrors()) reportUnprocessedStatements(*top);
 }
 
-bool buildAll() {
+bool BuildManager::buildAll() {
     workFailed = false;
     {
         Flag busy(working);
@@ -768,7 +683,7 @@ std::string makeWord(const std::string& path) {
 }
 }  // namespace
 
-bool writeDependencyFile(const std::string& path, const std::string& target) {
+bool BuildManager::writeDependencyFile(const std::string& path, const std::string& target) {
     std::string rule = makeWord(target) + ':';
     std::set<std::string> listed;  // headers included by several are named once
     for (const auto& entry : moduleRegistry)

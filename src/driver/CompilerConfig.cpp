@@ -12,13 +12,10 @@
 #include <boost/lexical_cast.hpp>
 
 #include "base/Diagnostics.hpp"
-#include "driver/BuildManager.hpp"
 #include "base/RunOptions.hpp"
 #include "platform/Platform.hpp"
 
 CompilerConfiguration compilerConfiguration;
-ModuleName currentModule;
-std::string currentTemporaryFile;
 
 namespace {
 
@@ -122,19 +119,19 @@ std::string includeFlags() {
 // Commands that stand for a text.
 struct Substitution {
     const char* command;
-    std::string (*value)();
+    std::string (*value)(const TemplateContext&);
     // Options are shell text by intent; every other value is a path or name taken as it is.
     bool shellText = false;
 };
 
 const Substitution substitutions[] = {
-    {"file", [] { return sourcePath(currentModule, ""); }},
-    {"vnFile", [] { return sourcePath(currentModule, currentModule.extension); }},
-    {"cppFile", [] { return outputPath(currentModule, "cpp"); }},
-    {"outFile", [] { return outputPath(currentModule, ""); }},
-    {"temp", [] { return currentTemporaryFile; }},
+    {"file", [](const TemplateContext& c) { return sourcePath(c.module, ""); }},
+    {"vnFile", [](const TemplateContext& c) { return sourcePath(c.module, c.module.extension); }},
+    {"cppFile", [](const TemplateContext& c) { return outputPath(c.module, "cpp"); }},
+    {"outFile", [](const TemplateContext& c) { return outputPath(c.module, ""); }},
+    {"temp", [](const TemplateContext& c) { return c.temporaryFile; }},
     {"vornDir",
-     [] {
+     [](const TemplateContext&) {
          const std::string& dir = runOptions.vornDir;
          return dir.empty() ? std::string() : dir.substr(0, dir.size() - 1);
      }},
@@ -142,28 +139,31 @@ const Substitution substitutions[] = {
     // its trailing separator, except for the root itself; "." when module names start at the
     // current directory.
     {"baseDir",
-     [] {
+     [](const TemplateContext&) {
          const std::string& dir = baseDirectory;
          if (dir.empty()) return std::string(".");
          return dir.size() == 1 ? dir : dir.substr(0, dir.size() - 1);
      }},
-    {"compilerOptions", [] { return runOptions.compilerOptions; }, true},
-    {"linkerOptions", [] { return runOptions.linkerOptions; }, true},
+    {"compilerOptions", [](const TemplateContext&) { return runOptions.compilerOptions; }, true},
+    {"linkerOptions", [](const TemplateContext&) { return runOptions.linkerOptions; }, true},
     // The imports' libraries as a GNU linker and as link.exe name them; the names were checked
     // to be plain words when they were read.
-    {"libraryFlags", [] { return joinedLibraries("-l", ""); }, true},
-    {"libraryFiles", [] { return joinedLibraries("", ".lib"); }, true},
-    {"includeFlags", includeFlags, true},
+    {"libraryFlags", [](const TemplateContext&) { return joinedLibraries("-l", ""); }, true},
+    {"libraryFiles", [](const TemplateContext&) { return joinedLibraries("", ".lib"); }, true},
+    {"includeFlags", [](const TemplateContext&) { return includeFlags(); }, true},
     // The program a link makes: the -o name, else the first input's path without extension.
-    {"outputName", [] { return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName; }},
+    {"outputName",
+     [](const TemplateContext&) {
+         return runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName;
+     }},
 };
 
 // Expands one template. Blocks ($if...;, $if!...;, $perFile;) run to the $; that closes them;
 // a block that is dropped is still expanded, so its commands are checked all the same.
 class TemplateExpander {
 public:
-    TemplateExpander(const std::string& text, bool forShell, const ListFile* list = nullptr)
-        : text(text), forShell(forShell), list(list) {}
+    TemplateExpander(const std::string& text, TemplateContext& context, bool forShell, const ListFile* list = nullptr)
+        : text(text), context(context), forShell(forShell), list(list) {}
 
     std::string run() {
         std::string out;
@@ -180,6 +180,7 @@ private:
     static constexpr int maximumNesting = 1000;
 
     const std::string& text;
+    TemplateContext& context;
     // A command line is read by the shell: each value is quoted for where it stands, so a
     // folder named "$(rm x)" or holding a quote reaches the compiler as the very name.
     const bool forShell;
@@ -265,20 +266,20 @@ private:
         auto known = perFileBlocks.find(start);
         if (known == perFileBlocks.end()) {
             ExpandedBlock block;
-            if (visited.empty()) {
+            if (context.modules.empty()) {
                 std::string discarded;
                 expandBlock(discarded);
             }
-            for (const ModuleName& name : visited) {
+            for (const ModuleName& name : context.modules) {
                 pos = start;
-                currentModule = name;
+                context.module = name;
                 expandBlock(block.text);
             }
             block.end = pos;
             block.quotingAfter = quoting;
             known = perFileBlocks.emplace(start, std::move(block)).first;
-        } else if (!visited.empty()) {
-            currentModule = *visited.rbegin();
+        } else if (!context.modules.empty()) {
+            context.module = *context.modules.rbegin();
         }
         quoting = known->second.quotingAfter;
         pos = known->second.end;
@@ -311,9 +312,9 @@ private:
         for (const Substitution& row : substitutions) {
             if (command == row.command) {
                 if (row.shellText)
-                    putShellText(out, row.value());
+                    putShellText(out, row.value(context));
                 else
-                    put(out, forShell ? platform::shellQuoted(row.value(), quoting) : row.value());
+                    put(out, forShell ? platform::shellQuoted(row.value(context), quoting) : row.value(context));
                 return;
             }
         }
@@ -331,13 +332,17 @@ private:
 
 }  // namespace
 
-std::string expandTemplate(const std::string& text) { return TemplateExpander(text, false).run(); }
+std::string expandTemplate(const std::string& text, TemplateContext& context) {
+    return TemplateExpander(text, context, false).run();
+}
 
-std::string expandCommandTemplate(const std::string& text) { return TemplateExpander(text, true).run(); }
+std::string expandCommandTemplate(const std::string& text, TemplateContext& context) {
+    return TemplateExpander(text, context, true).run();
+}
 
-std::string expandCommandTemplate(const std::string& text, const ListFile& list) {
+std::string expandCommandTemplate(const std::string& text, TemplateContext& context, const ListFile& list) {
     list.text.clear();
-    return TemplateExpander(text, true, &list).run();
+    return TemplateExpander(text, context, true, &list).run();
 }
 
 void loadVisualCppDirectories(const std::string& keyPath, platform::Registry& registry, std::ostream& err) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,14 @@ struct CompilerConfiguration {
 // Written while the command line is read, read by the compile and link stages.
 extern CompilerConfiguration compilerConfiguration;
 
-// What the template commands refer to: written by the compile and link stages and by
-// $perFile;, read by expandTemplate.
-extern ModuleName currentModule;
-extern std::string currentTemporaryFile;
+// What the template commands refer to besides the options: the modules a $perFile; block
+// walks (the build's visited modules), the module $file; and its kin name (set by the compile
+// and link stages, and moved by $perFile;), and the file $temp; names. Each stage owns its own.
+struct TemplateContext {
+    std::set<ModuleName> modules;
+    ModuleName module;
+    std::string temporaryFile;
+};
 
 // Reads vornDir + "compiler/" + name over the current configuration. Throws when the file
 // cannot be opened or a success code is not an integer.
@@ -50,11 +55,11 @@ struct ListFile {
 
 // Expands $command; templates for the current module. Throws on a command without its ';'
 // and on an unknown command.
-std::string expandTemplate(const std::string& text);
+std::string expandTemplate(const std::string& text, TemplateContext& context);
 // The same for a command line that the shell reads: every path and name is quoted for the
 // place it stands in (the options are shell text and stay as they are).
-std::string expandCommandTemplate(const std::string& text);
-std::string expandCommandTemplate(const std::string& text, const ListFile& list);
+std::string expandCommandTemplate(const std::string& text, TemplateContext& context);
+std::string expandCommandTemplate(const std::string& text, TemplateContext& context, const ListFile& list);
 
 // Imports Visual C++'s include and library directories from the registry key: sets the
 // "include" and "lib" environment variables and appends the include directories to

@@ -261,7 +261,8 @@ void locateExecutable() {
     printLine(pathSet ? "vorn executable not in path" : "PATH environment variable should be set");
 }
 
-std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName) {
+std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName,
+                               BuildManager& build) {
     bool inputSeen = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
@@ -269,7 +270,7 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
             std::string value = row->takesValue ? arguments[++i] : std::string();
             if (Status status = row->apply(value, programName)) return status;
         } else if (!word.empty() && word[0] == '@') {
-            return emulateVisualCpp(word.substr(1)) ? runOptions.successStatus : runOptions.failureStatus;
+            return emulateVisualCpp(word.substr(1), build) ? runOptions.successStatus : runOptions.failureStatus;
         } else if (word.size() > 1 && word[0] == '-' && !findOption(word, true)) {
             // A value option given last stays a file name, as it always was; "-" alone is a name.
             throw CompileError("unknown option: " + word);
@@ -285,7 +286,7 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
                 runOptions.defaultOutputName = sourcePath(name, "");
                 firstInput = name;
             }
-            pushWork(name);
+            build.pushWork(name);
             inputSeen = true;
         }
     }
@@ -297,17 +298,17 @@ std::optional<int> readOptions(const std::vector<std::string>& arguments, const 
     return std::nullopt;
 }
 
-int runStages() {
-    bool ok = buildAll();
+int runStages(BuildManager& build) {
+    bool ok = build.buildAll();
     if (ok && !runOptions.dependencyFile.empty()) {
         if (firstInput.components.empty()) throw CompileError("--depfile needs a module to translate");
-        ok = writeDependencyFile(runOptions.dependencyFile, outputPath(firstInput, "cpp"));
+        ok = build.writeDependencyFile(runOptions.dependencyFile, outputPath(firstInput, "cpp"));
     }
     if (runOptions.compilerGiven) {
-        ok = ok && compileAll();
+        ok = ok && compileAll(build);
         if (runOptions.processImports) {
             if (!ok) return runOptions.failureStatus;
-            ok = linkAll();
+            ok = linkAll(build);
         }
     }
     return ok ? runOptions.successStatus : runOptions.failureStatus;
@@ -337,9 +338,11 @@ int vornMain(int argc, char** argv) {
                 return runOptions.successStatus;
             }
             locateExecutable();
+            BuildManager build;
+            build.keepModulesAtExit();
             std::vector<std::string> arguments(argv + 1, argv + argc);
-            if (std::optional<int> status = readOptions(arguments, programName)) return *status;
-            return runStages();
+            if (std::optional<int> status = readOptions(arguments, programName, build)) return *status;
+            return runStages(build);
         },
         std::cerr);
 }

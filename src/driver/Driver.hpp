@@ -12,6 +12,8 @@
 
 #include "base/RunOptions.hpp"
 
+class BuildManager;
+
 // One row of the option table. `word` and `longWord` are compared whole and case-sensitively.
 // An option with a value that is the last argument does not match (the word is then read
 // as an input name). `apply` returns the exit status when the run ends at this option.
@@ -31,13 +33,14 @@ void printUsage(const std::string& programName, bool full);
 // Finds the directory holding vorn and stores it in runOptions.vornDir.
 void locateExecutable();
 
-// Reads the arguments (not the program name) into runOptions and the work stack. Returns
+// Reads the arguments (not the program name) into runOptions and the build's work stack. Returns
 // the exit status when the run ends while reading (help, @, -c with -d), nothing when the
 // build should run. May throw: a conversion failure, a C string, a configuration error.
-std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName);
+std::optional<int> readOptions(const std::vector<std::string>& arguments, const std::string& programName,
+                               BuildManager& build);
 
 // The build stages in their order; the exit status.
-int runStages();
+int runStages(BuildManager& build);
 
 // Runs `work` inside main's two handlers: an escaping std::exception (every CompileError
 // among them) or thrown C string is printed as one line on stderr and gives failureStatus.

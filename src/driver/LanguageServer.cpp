@@ -9,6 +9,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <typeinfo>
@@ -139,9 +140,9 @@ std::string pathToUri(const std::string& path) {
 // ("int" for Int), from the prelude's aliases. Filled by each analysis, read by spelled.
 std::map<std::string, std::string> preludeNames;
 
-void learnPreludeNames() {
+void learnPreludeNames(const BuildManager& build) {
     preludeNames.clear();
-    for (const auto& entry : moduleRegistry) {
+    for (const auto& entry : build.moduleRegistry) {
         if (!entry.second || !isLibraryName(entry.first) || !entry.second->block) continue;
         // A library's alias is a declaration of the C++ name entered under the language's one.
         for (const auto& named : entry.second->block->names) {
@@ -479,9 +480,10 @@ struct LanguageServer::State {
     AnalysisOptions options;
 
     // The last analysis: which document and text it was made from, what it found. Its trees
-    // live in the build state until the next analysis resets it.
+    // live in its build until the next analysis makes a new one.
     std::string analyzedUri;
     std::string analyzedText;
+    std::unique_ptr<BuildManager> build;
     ModulePtr module;
     std::vector<std::string> lines;
     std::vector<Symbol> symbols;
@@ -556,9 +558,11 @@ const std::string& dataDirectory() {
     return found;
 }
 
-// A fresh build state, as for a run of vorn that names this one module and translates nothing.
+// Fresh run options and process-wide state, as for a run of vorn that names this one module and
+// translates nothing.
 void resetForAnalysis(const AnalysisOptions& options) {
-    resetBuildState();
+    baseDirectory.clear();
+    outputDirectory.clear();
     clearDiagnostics();
     resetUniqueNames();
     resetParseState();
@@ -760,7 +764,9 @@ void LanguageServer::State::analyze(const std::string& uri) {
     writtenTypes.clear();
     preludeNames.clear();
     keptStatements.clear();
+    build.reset();
     resetForAnalysis(options);
+    build = std::make_unique<BuildManager>();
     reportCollector = [this](const CompileError& error) { found.push_back(error); };
     struct CollectorReset {
         ~CollectorReset() { reportCollector = nullptr; }
@@ -770,12 +776,12 @@ void LanguageServer::State::analyze(const std::string& uri) {
     if (document.path.size() < 3 || document.path.compare(document.path.size() - 3, 3, ".vn") != 0) return;
     try {
         const ModuleName name = parseModuleName(document.path, true, true);
-        registerFrontEnds();
-        VnFrontEnd* source = dynamic_cast<VnFrontEnd*>(frontEnds["vn"].get());
+        build->registerFrontEnds();
+        VnFrontEnd* source = dynamic_cast<VnFrontEnd*>(build->frontEnds["vn"].get());
         if (source)
             for (const auto& open : documents)
                 if (!open.second.path.empty()) source->heldTexts[open.second.path] = open.second.text;
-        module = loadModule(name, true);
+        module = build->loadModule(name, true);
         // A module with a syntax error is not loaded; what its text declares still makes an
         // outline, from a parse of its own whose errors were reported already.
         if (!module && source) {
@@ -786,12 +792,12 @@ void LanguageServer::State::analyze(const std::string& uri) {
             if (partial && partial->block) collectSymbols(partial->block.get(), false, symbols);
         }
         if (module && module->block) {
-            learnPreludeNames();
-            for (const auto& entry : moduleRegistry)
+            learnPreludeNames(*build);
+            for (const auto& entry : build->moduleRegistry)
                 if (entry.second && !isLibraryName(entry.first))
                     rememberWrittenTypes(*entry.second, entry.second == module);
             collectSymbols(module->block.get(), false, symbols);
-            if (module->complete && !hasQueuedErrors()) completeModule(*module);
+            if (module->complete && !hasQueuedErrors()) build->completeModule(*module);
         }
     } catch (const CompileError& error) {
         found.push_back(error);
@@ -916,10 +922,10 @@ json LanguageServer::State::location(const SourceLocation& at, const std::string
 namespace {
 
 // The file a loaded module was read from: the header it stands for, or its source.
-std::string moduleFile(const Module* module) {
+std::string moduleFile(const Module* module, const BuildManager& build) {
     if (!module) return std::string();
     if (!module->headerPath.empty()) return module->headerPath;
-    for (const auto& entry : moduleRegistry)
+    for (const auto& entry : build.moduleRegistry)
         if (entry.second.get() == module && !entry.first.extension.empty())
             return sourcePath(entry.first, entry.first.extension);
     return std::string();
@@ -943,7 +949,7 @@ json LanguageServer::State::hover(const json& params) {
     const int line = numberField(field(params, "position"), "line");
     std::string text;
     if (ImportDeclaration* import = module ? importOnLine(*module, line + 1) : nullptr) {
-        const std::string file = moduleFile(import->module.get());
+        const std::string file = moduleFile(import->module.get(), *build);
         text = "```vorn\nmodule " + (import->module ? import->module->name : word) + "\n```" +
                (file.empty() ? "" : "\nread from `" + file + "`");
     } else if (node) {
@@ -984,7 +990,7 @@ json LanguageServer::State::definition(const json& params) {
     const int line = numberField(field(params, "position"), "line");
     ASTObject* node = nodeAt(field(params, "position"), wordStart, word);
     if (ImportDeclaration* import = module ? importOnLine(*module, line + 1) : nullptr) {
-        const std::string file = moduleFile(import->module.get());
+        const std::string file = moduleFile(import->module.get(), *build);
         if (file.empty()) return json();
         return location(SourceLocation(internFileName(file), 1, 0), "");
     }

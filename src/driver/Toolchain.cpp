@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "driver/BuildManager.hpp"
@@ -22,19 +23,19 @@ namespace {
 class TemporaryFile {
 public:
     // An empty template makes no file.
-    explicit TemporaryFile(const std::string& fileTemplate) {
+    TemporaryFile(const std::string& fileTemplate, TemplateContext& context) : context(context) {
         if (fileTemplate.empty()) return;
         path = platform::createTemporaryFile();
         if (path.empty()) {
             written = false;
             return;
         }
-        currentTemporaryFile = path;
+        context.temporaryFile = path;
         // The template may name the file itself with $temp;, so it is expanded only now. A
         // malformed template ends the run, but not before the file is gone again.
         std::string text;
         try {
-            text = expandTemplate(fileTemplate);
+            text = expandTemplate(fileTemplate, context);
         } catch (...) {
             remove();
             throw;
@@ -61,10 +62,11 @@ private:
     void remove() {
         if (path.empty()) return;
         platform::deleteFile(path);
-        currentTemporaryFile.clear();
+        context.temporaryFile.clear();
         path.clear();
     }
 
+    TemplateContext& context;
     std::string path;
     bool written = true;
 };
@@ -73,13 +75,13 @@ private:
 // -c), were deleted, or were not built because an earlier compile failed: they are found on
 // disk. Without an "object file" template the script's outputs are unknown and only the
 // translation state counts.
-void addModulesWithStaleObjects(const std::string& objectFileTemplate) {
+void addModulesWithStaleObjects(const std::string& objectFileTemplate, BuildManager& build, TemplateContext& context) {
     if (objectFileTemplate.empty()) return;
-    for (const ModuleName& name : converted) {
-        if (toCompile.count(name)) continue;
-        currentModule = name;
-        const platform::FileTime object = platform::modificationTime(expandTemplate(objectFileTemplate));
-        if (object == 0 || object < platform::modificationTime(outputPath(name, "cpp"))) toCompile.insert(name);
+    for (const ModuleName& name : build.converted) {
+        if (build.toCompile.count(name)) continue;
+        context.module = name;
+        const platform::FileTime object = platform::modificationTime(expandTemplate(objectFileTemplate, context));
+        if (object == 0 || object < platform::modificationTime(outputPath(name, "cpp"))) build.toCompile.insert(name);
     }
 }
 
@@ -102,7 +104,8 @@ void progress(const std::string& what) {
 // and the list file of a line too long for the system live exactly as long as it does.
 class StageCommand {
 public:
-    StageCommand(const std::string& fileTemplate, int successCode) : temporary(fileTemplate), successCode(successCode) {}
+    StageCommand(const std::string& fileTemplate, int successCode, TemplateContext context)
+        : context(std::move(context)), temporary(fileTemplate, this->context), successCode(successCode) {}
     ~StageCommand() {
         if (!list.path.empty()) platform::deleteFile(list.path);
     }
@@ -116,7 +119,7 @@ public:
             temporary.complain();
             return false;
         }
-        commandLine = expandCommandTemplate(commandTemplate);
+        commandLine = expandCommandTemplate(commandTemplate, context);
         // A line the system would refuse passes its $perFile; lists in a file instead; the file
         // is made only then, as a command that does not expect one may not read it.
         if (commandLine.size() > platform::commandLineLimit()) {
@@ -125,7 +128,7 @@ public:
                 std::cerr << "Unable to write the temporary file " << platform::temporaryDirectory() << '\n' << std::flush;
                 return false;
             }
-            commandLine = expandCommandTemplate(commandTemplate, list);
+            commandLine = expandCommandTemplate(commandTemplate, context, list);
             std::ofstream out(list.path.c_str(), std::ios::out | std::ios::trunc | std::ios::binary);
             out << list.text;
             out.close();
@@ -158,6 +161,7 @@ public:
     platform::ProcessId process = -1;
 
 private:
+    TemplateContext context;  // before the file, which names it
     TemporaryFile temporary;
     ListFile list;
     std::string commandLine;
@@ -189,30 +193,32 @@ int runCommand(const std::string& commandLine, std::string* failure) {
     return platform::runShellCommand(commandLine, failure);
 }
 
-bool compileAll() {
+bool compileAll(BuildManager& build) {
     const CompilerConfiguration& configuration = compilerConfiguration;
     const bool linking = runOptions.processImports && !configuration.linkTemplate.empty();
     stepsDone = 0;
     stepsInRun = linking ? 1 : 0;
     if (configuration.compileTemplate.empty()) {
-        if (converted.empty()) return true;
+        if (build.converted.empty()) return true;
         // Going on would link, or stop, with nothing compiled and nothing said.
         std::string scripts;
         for (const std::string& script : configuration.scripts) scripts += (scripts.empty() ? "" : ", ") + script;
         std::cerr << "No compiler line in the compiler script " << scripts << '\n' << std::flush;
         return false;
     }
-    addModulesWithStaleObjects(configuration.objectFileTemplate);
-    stepsInRun += toCompile.size();
+    // Each command has a context of its own: a compile runs alongside the next one's expansion.
+    TemplateContext stale{build.visited, ModuleName(), std::string()};
+    addModulesWithStaleObjects(configuration.objectFileTemplate, build, stale);
+    stepsInRun += build.toCompile.size();
     const size_t jobs = runOptions.jobs > 0 ? static_cast<size_t>(runOptions.jobs) : platform::hardwareThreads();
     // After a failure no compile starts; those running are waited for, so none outlives the run.
     bool ok = true;
     std::vector<std::unique_ptr<StageCommand>> running;
-    for (const ModuleName& name : toCompile) {
+    for (const ModuleName& name : build.toCompile) {
         while (ok && running.size() >= jobs) ok = collectOne(running) && ok;
         if (!ok) break;
-        currentModule = name;
-        auto command = std::make_unique<StageCommand>(configuration.compileFileTemplate, configuration.compileSuccess);
+        auto command = std::make_unique<StageCommand>(configuration.compileFileTemplate, configuration.compileSuccess,
+                                                      TemplateContext{build.visited, name, std::string()});
         if (!command->start(configuration.compileTemplate, "compiling " + dottedName(name))) {
             ok = false;
             break;
@@ -223,10 +229,11 @@ bool compileAll() {
     return ok;
 }
 
-bool linkAll() {
+bool linkAll(BuildManager& build) {
     const CompilerConfiguration& configuration = compilerConfiguration;
     if (configuration.linkTemplate.empty()) return true;
-    StageCommand command(configuration.linkFileTemplate, configuration.linkSuccess);
+    StageCommand command(configuration.linkFileTemplate, configuration.linkSuccess,
+                         TemplateContext{build.visited, ModuleName(), std::string()});
     const std::string program = runOptions.outputName.empty() ? runOptions.defaultOutputName : runOptions.outputName;
     if (!command.start(configuration.linkTemplate, "linking " + program)) return false;
     int status = 0;

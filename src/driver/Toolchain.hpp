@@ -7,13 +7,16 @@
 
 #include <string>
 
-// Compiles every module of toCompile, and every converted module whose object file (named
-// by the script's "object file" template) is missing or older than its implementation file,
-// with the compile template, up to runOptions.jobs commands at once (default: the hardware
+class BuildManager;
+
+// Compiles every module of the build's toCompile, and every converted module whose object file
+// (named by the script's "object file" template) is missing or older than its implementation
+// file, with the compile template, up to runOptions.jobs commands at once (default: the hardware
 // threads); starts no command after the first that does not exit with the compile success
 // code, and waits for those still running.
-bool compileAll();
-// Runs the link template once; true when it exits with the link success code.
-bool linkAll();
+bool compileAll(BuildManager& build);
+// Runs the link template once, its $perFile; blocks over the build's visited modules; true when
+// it exits with the link success code.
+bool linkAll(BuildManager& build);
 // Runs a command line through the system's command interpreter and waits; its exit status.
 int runCommand(const std::string& commandLine, std::string* failure = nullptr);

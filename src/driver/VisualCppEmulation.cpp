@@ -75,7 +75,8 @@ namespace {
 // The state of one emulation run, and the handlers of the response file's words.
 class Emulation {
 public:
-    explicit Emulation(const std::string& responseFileName) : responseFileName(responseFileName) {}
+    Emulation(const std::string& responseFileName, BuildManager& build)
+        : responseFileName(responseFileName), build(build) {}
 
     bool run();
 
@@ -114,8 +115,8 @@ private:
     size_t outputOption(const Tokens& t, size_t at);
     size_t source(const Tokens& t, size_t at) {
         ModuleName name = parseModuleName(t[at].text, false, true);
-        pushWork(name);
-        toCompile.insert(name);
+        build.pushWork(name);
+        build.toCompile.insert(name);
         return 1;
     }
     size_t object(const Tokens& t, size_t at);
@@ -140,6 +141,7 @@ private:
     bool startTool();
 
     std::string responseFileName;
+    BuildManager& build;
     std::string commandLine;
     bool compileMode = false;
     bool linkMode = false;
@@ -224,14 +226,14 @@ ModulePtr Emulation::loadOwnInterface(const std::string& path) {
     ModuleName name = dottedModuleName(module->name);
     if (name.components.empty() || isLibraryName(name) || outputPath(name, "vnl") != path) return ModulePtr();
     // A module named in the response file is translated from its source.
-    if (toCompile.count(name) || moduleRegistry.count(name)) return ModulePtr();
+    if (build.toCompile.count(name) || build.moduleRegistry.count(name)) return ModulePtr();
     platform::FileTime source = platform::modificationTime(sourcePath(name, "vn"));
     if (source == 0 || platform::modificationTime(path) < source || CppBackEnd().outputTime(name) < source)
         return ModulePtr();
     VerboseIndentScope indent;
     verboseProgress("loading: " + dottedName(name) + " from .vnl because its up to date");
-    moduleRegistry[name] = module;
-    resolveImports(*module);
+    build.moduleRegistry[name] = module;
+    build.resolveImports(*module);
     return module;
 }
 
@@ -242,7 +244,7 @@ void Emulation::findEarlierOutputs() {
         ModulePtr module = loadOwnInterface(directory + file);
         if (!module) continue;
         verboseProgress("Also found output of " + module->name + ", adding");
-        pushWork(dottedModuleName(module->name));
+        build.pushWork(dottedModuleName(module->name));
     }
 }
 
@@ -308,8 +310,8 @@ bool Emulation::run() {
         }
     }
     findEarlierOutputs();
-    bool ok = buildAll();
-    for (const ModuleName& name : toCompile) {
+    bool ok = build.buildAll();
+    for (const ModuleName& name : build.toCompile) {
         append("\"" + outputPath(name, "cpp") + "\"");
         compileMode = true;
     }
@@ -320,4 +322,6 @@ bool Emulation::run() {
 
 }  // namespace
 
-bool emulateVisualCpp(const std::string& responseFileName) { return Emulation(responseFileName).run(); }
+bool emulateVisualCpp(const std::string& responseFileName, BuildManager& build) {
+    return Emulation(responseFileName, build).run();
+}

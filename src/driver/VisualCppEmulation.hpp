@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class BuildManager;
+
 // One word of a response file. A word that began with a double quote is kept without its
 // quotes and marked, so that it can be written back the way it came.
 struct ResponseToken {
@@ -21,6 +23,6 @@ struct ResponseToken {
 // `cut`, when given, tells whether a quoted word ran to the end of the text.
 std::vector<ResponseToken> tokenizeResponseFile(const std::string& text, bool* cut = nullptr);
 
-// The whole emulation; true when the translation succeeded and the tool it started (if any)
-// exited with status 0.
-bool emulateVisualCpp(const std::string& responseFileName);
+// The whole emulation, as the translation of the build; true when the translation succeeded and
+// the tool it started (if any) exited with status 0.
+bool emulateVisualCpp(const std::string& responseFileName, BuildManager& build);

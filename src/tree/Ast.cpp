@@ -93,6 +93,7 @@ void Module::addInclude(const std::string& include) {
 
 namespace {
 // The one counter behind every fresh identifier of a run; written only by makeUniqueName.
+// Process-wide on purpose: passes deep in lowering make names without a build at hand.
 unsigned long uniqueNameCounter = 0;
 }  // namespace
 

@@ -920,5 +920,6 @@ extern IncludeModulePtr currentIncludeModule;
 // A fresh identifier for a rewritten tree: "VORN_" + base + N, where N counts every fresh name of
 // the run from 1 (bases such as "WITH_TEMP", "ARG", "VIRTUAL_VAR"). Process-wide, like the run.
 std::string makeUniqueName(const std::string& base);
-// Starts the count again (for tests, which run many translations in one process).
+// Starts the count again: the language server does for each analysis, and the unit tests' one
+// reset before every test (tests/unit/FreshProcessState.cpp).
 void resetUniqueNames();

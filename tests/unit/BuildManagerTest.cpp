@@ -5,6 +5,7 @@
 #include <boost/make_shared.hpp>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -96,7 +97,7 @@ protected:
         runOptions = RunOptions();
         runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
         runOptions.verbose = true;
-        resetBuildState();
+        manager = std::make_unique<BuildManager>();
         clearDiagnostics();
         directory = std::filesystem::temp_directory_path() /
                     ("vorn_build_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
@@ -105,12 +106,12 @@ protected:
         baseDirectory = directory.string() + "/";
         vn = boost::make_shared<FakeFrontEnd>();
         vn->extension = "vn";
-        frontEnds["vn"] = vn;
+        manager->frontEnds["vn"] = vn;
         back = boost::make_shared<FakeBackEnd>();
-        cppBackEnd = back;
+        manager->cppBackEnd = back;
     }
     void TearDown() override {
-        resetBuildState();
+        manager.reset();
         runOptions = RunOptions();
         clearDiagnostics();
         std::filesystem::remove_all(directory);
@@ -119,9 +120,9 @@ protected:
     // Runs the translate stage for the given inputs; the verbose trace with the temporary
     // directory written as "<dir>/".
     std::string build(const std::vector<std::string>& inputs, bool* ok = nullptr) {
-        for (const std::string& input : inputs) pushWork(named(input, "vn"));
+        for (const std::string& input : inputs) manager->pushWork(named(input, "vn"));
         ::testing::internal::CaptureStdout();
-        bool result = buildAll();
+        bool result = manager->buildAll();
         std::string trace = ::testing::internal::GetCapturedStdout();
         if (ok) *ok = result;
         std::string dir = baseDirectory;
@@ -135,6 +136,7 @@ protected:
         return result;
     }
 
+    std::unique_ptr<BuildManager> manager;
     std::filesystem::path directory;
     boost::shared_ptr<FakeFrontEnd> vn;
     boost::shared_ptr<FakeBackEnd> back;
@@ -171,8 +173,8 @@ TEST_F(BuildManagerTest, TwoModulesOutOfDate) {
     EXPECT_TRUE(ok);
     // An import is written as soon as it is read, before the module that imports it.
     EXPECT_EQ(back->written, (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(names(converted), (std::set<std::string>{"a", "b"}));
-    EXPECT_EQ(names(toCompile), (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(names(manager->converted), (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(names(manager->toCompile), (std::set<std::string>{"a", "b"}));
     EXPECT_TRUE(std::filesystem::exists(directory / "_a.vnl"));
     std::ifstream vnl(directory / "_a.vnl");
     std::stringstream text;
@@ -193,8 +195,8 @@ TEST_F(BuildManagerTest, UpToDateWhenOutputsAreNotOlder) {
         back->outputs["a"] = row.output;
         build({"a"});
         EXPECT_EQ(back->written.empty(), row.upToDate) << row.output;
-        EXPECT_EQ(toCompile.empty(), row.upToDate) << row.output;
-        EXPECT_EQ(names(converted), std::set<std::string>{"a"});
+        EXPECT_EQ(manager->toCompile.empty(), row.upToDate) << row.output;
+        EXPECT_EQ(names(manager->converted), std::set<std::string>{"a"});
         TearDown();
     }
 }
@@ -210,7 +212,7 @@ TEST_F(BuildManagerTest, SecondRunWritesNothing) {
         ++upToDate;
     EXPECT_EQ(upToDate, 2u) << trace;
     EXPECT_TRUE(back->written.empty());
-    EXPECT_TRUE(toCompile.empty());
+    EXPECT_TRUE(manager->toCompile.empty());
     EXPECT_EQ(trace.find("Invalidating"), std::string::npos);
 }
 
@@ -229,7 +231,7 @@ TEST_F(BuildManagerTest, ChangedHeadersPropagateThroughHeaderImports) {
         back->changesCpp.insert("b");
         build({"c"});
         EXPECT_EQ(back->written, std::vector<std::string>{"b"});
-        EXPECT_EQ(names(toCompile), row.expected) << row.aImportsB;
+        EXPECT_EQ(names(manager->toCompile), row.expected) << row.aImportsB;
         TearDown();
     }
 }
@@ -242,8 +244,8 @@ TEST_F(BuildManagerTest, SingleWritesOnlyTheNamedModule) {
     build({"a"}, &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(back->written, std::vector<std::string>{"a"});
-    EXPECT_EQ(names(converted), std::set<std::string>{"a"});
-    EXPECT_TRUE(moduleRegistry.at(named("b")));  // still loaded for its declarations
+    EXPECT_EQ(names(manager->converted), std::set<std::string>{"a"});
+    EXPECT_TRUE(manager->moduleRegistry.at(named("b")));  // still loaded for its declarations
 }
 
 TEST_F(BuildManagerTest, ExtensionsAreTriedInOrder) {
@@ -251,33 +253,33 @@ TEST_F(BuildManagerTest, ExtensionsAreTriedInOrder) {
     for (const char* extension : {"h", "hpp", "vni"}) {
         boost::shared_ptr<FakeFrontEnd> other = boost::make_shared<FakeFrontEnd>();
         other->asked = &asked;
-        frontEnds[extension] = other;
+        manager->frontEnds[extension] = other;
     }
     vn->asked = &asked;
     vn->sources["a"].imports = {{"b", 1}};
     vn->sources["b"];
-    boost::static_pointer_cast<FakeFrontEnd>(frontEnds["vni"])->sources["b"];
-    ModulePtr a = loadModule(named("a", "vn"), false);
+    boost::static_pointer_cast<FakeFrontEnd>(manager->frontEnds["vni"])->sources["b"];
+    ModulePtr a = manager->loadModule(named("a", "vn"), false);
     ASSERT_TRUE(a);
     // "a" came with its extension; the import "b" is looked for under h, hpp, then vn wins.
     EXPECT_EQ(asked, (std::vector<std::string>{"a.vn", "b.h", "b.hpp", "b.vn"}));
-    EXPECT_EQ(a->imports.at({"b"})->module, moduleRegistry.at(named("b")));
+    EXPECT_EQ(a->imports.at({"b"})->module, manager->moduleRegistry.at(named("b")));
     // The found extension is the one the module is queued with.
-    EXPECT_EQ(workStack.top().extension, "vn");
+    EXPECT_EQ(manager->workStack.top().extension, "vn");
 }
 
 TEST_F(BuildManagerTest, AFrontEndThatFailsStopsTheSearch) {
     boost::shared_ptr<FakeFrontEnd> headers = boost::make_shared<FakeFrontEnd>();
     headers->sources["b"].queuesError = true;
-    frontEnds["h"] = headers;
+    manager->frontEnds["h"] = headers;
     vn->sources["b"];
     ::testing::internal::CaptureStderr();
-    ModulePtr b = loadModule(named("b"), false);
+    ModulePtr b = manager->loadModule(named("b"), false);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(b);
     EXPECT_EQ(err, " : error : cannot read\n");
-    EXPECT_TRUE(moduleRegistry.count(named("b")));
-    EXPECT_FALSE(moduleRegistry.at(named("b")));
+    EXPECT_TRUE(manager->moduleRegistry.count(named("b")));
+    EXPECT_FALSE(manager->moduleRegistry.at(named("b")));
 }
 
 TEST_F(BuildManagerTest, MissingInputAndMissingImport) {
@@ -295,7 +297,7 @@ TEST_F(BuildManagerTest, MissingInputAndMissingImport) {
     vn->sources["a"].imports = {{"gone", 1}};
     ::testing::internal::CaptureStderr();
     try {
-        loadModule(named("a", "vn"), false);
+        manager->loadModule(named("a", "vn"), false);
         FAIL() << "a missing import must end the run";
     } catch (const CompileError& e) {
         EXPECT_EQ(e.message, "Unable to load module gone.");
@@ -312,7 +314,7 @@ TEST_F(BuildManagerTest, OnlyDeclarationsAtTopLevel) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(err, "x.vn(3,1) : error : Only declarations allowed in this scope\n");
     EXPECT_TRUE(back->written.empty());
-    EXPECT_TRUE(converted.empty());
+    EXPECT_TRUE(manager->converted.empty());
 }
 
 // An import is translated while its importer is still being read; its failure ends the work
@@ -327,7 +329,7 @@ TEST_F(BuildManagerTest, AFailedImportStopsItsImporter) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(err, "x.vn(3,1) : error : Only declarations allowed in this scope\n");
     EXPECT_TRUE(back->written.empty());
-    EXPECT_TRUE(converted.empty());
+    EXPECT_TRUE(manager->converted.empty());
     EXPECT_EQ(trace.find("loading: a from memory"), std::string::npos) << trace;
 }
 
@@ -347,33 +349,33 @@ TEST_F(BuildManagerTest, NestedLibraryModulesAreRegisteredByTheLoader) {
     std::filesystem::create_directories(directory / "lib" / "Library");
     std::ofstream(directory / "lib" / "Library" / "Extra.vnl") << "lib Library.Extra\nmod Library.Extra.Inner\n";
     runOptions.vornDir = directory.string() + "/";
-    ModulePtr inner = loadModule(named("Library.Extra.INNER"), false);
+    ModulePtr inner = manager->loadModule(named("Library.Extra.INNER"), false);
     ASSERT_TRUE(inner);
     EXPECT_EQ(inner->name, "Library.Extra.Inner");
-    EXPECT_EQ(inner, moduleRegistry.at(named("Library.Extra.Inner")));
-    ASSERT_TRUE(moduleRegistry.at(named("Library.Extra")));
-    EXPECT_EQ(moduleRegistry.at(named("Library.Extra"))->name, "Library.Extra");
+    EXPECT_EQ(inner, manager->moduleRegistry.at(named("Library.Extra.Inner")));
+    ASSERT_TRUE(manager->moduleRegistry.at(named("Library.Extra")));
+    EXPECT_EQ(manager->moduleRegistry.at(named("Library.Extra"))->name, "Library.Extra");
 }
 
 TEST_F(BuildManagerTest, LibraryModulesAndTheBuiltinImport) {
     vn->sources["a"];
-    ModulePtr a = loadModule(named("a", "vn"), false);
+    ModulePtr a = manager->loadModule(named("a", "vn"), false);
     ASSERT_TRUE(a);
     const ImportDeclarationPtr& builtin = a->imports.at({"Library", "Buildin", "*"});
     EXPECT_EQ(builtin->flags, ImportDeclaration::builtinImport | 0u);
     ASSERT_TRUE(builtin->module);
     EXPECT_EQ(builtin->module->name, "Library.Buildin");
     EXPECT_FALSE(builtin->module->fullyLoaded);
-    EXPECT_EQ(builtin->module, moduleRegistry.at(named("Library.Buildin")));
+    EXPECT_EQ(builtin->module, manager->moduleRegistry.at(named("Library.Buildin")));
     // A differently spelt request finds the same module through the capitalised name.
-    EXPECT_EQ(loadModule(named("Library.BUILDIN"), false), builtin->module);
+    EXPECT_EQ(manager->loadModule(named("Library.BUILDIN"), false), builtin->module);
 
     // A library-loaded module is not good enough when the full version is wanted.
     vn->sources["b"];
     ModulePtr partial = boost::make_shared<Module>();
-    moduleRegistry[named("b")] = partial;
+    manager->moduleRegistry[named("b")] = partial;
     ::testing::internal::CaptureStdout();
-    ModulePtr b = loadModule(named("b"), true);
+    ModulePtr b = manager->loadModule(named("b"), true);
     std::string trace = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(b, partial);
     EXPECT_TRUE(b->fullyLoaded);
@@ -388,8 +390,8 @@ TEST_F(BuildManagerTest, ImportCyclesEnd) {
     EXPECT_TRUE(ok);
     // Neither is translated before the whole cycle is read; then in the order the loads ended.
     EXPECT_EQ(back->written, (std::vector<std::string>{"b", "a"}));
-    ModulePtr b = moduleRegistry.at(named("b"));
-    EXPECT_EQ(b->imports.at({"a"})->module, moduleRegistry.at(named("a")));
+    ModulePtr b = manager->moduleRegistry.at(named("b"));
+    EXPECT_EQ(b->imports.at({"a"})->module, manager->moduleRegistry.at(named("a")));
 }
 
 }  // namespace

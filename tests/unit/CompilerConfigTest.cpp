@@ -18,7 +18,10 @@ using runtest::thrownText;
 
 namespace {
 
-using CompilerConfigTest = runtest::RunStateTest;
+// Each test expands its templates in a context of its own.
+struct CompilerConfigTest : ::testing::Test {
+    TemplateContext context;
+};
 
 TEST_F(CompilerConfigTest, ReadsKeysValuesAndContinuations) {
     struct Case {
@@ -85,10 +88,10 @@ struct TemplateCase {
     const char* expected;
 };
 
-void expectExpansions(const std::vector<TemplateCase>& cases) {
+void expectExpansions(const std::vector<TemplateCase>& cases, TemplateContext& context) {
     for (const TemplateCase& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(expandTemplate(c.text), c.expected);
+        EXPECT_EQ(expandTemplate(c.text, context), c.expected);
     }
 }
 
@@ -97,8 +100,8 @@ TEST_F(CompilerConfigTest, CommandsForTheCurrentModule) {
     runOptions.vornDir = "/opt/vorn/";
     runOptions.compilerOptions = "-O2 -Wall";
     runOptions.linkerOptions = "-lm";
-    currentTemporaryFile = "/tmp/abc";
-    currentModule = moduleNamed({"a", "b", "c"}, "vn");
+    context.temporaryFile = "/tmp/abc";
+    context.module = moduleNamed({"a", "b", "c"}, "vn");
     expectExpansions({
         {"plain text; no commands", "plain text; no commands"},
         {"", ""},
@@ -112,14 +115,14 @@ TEST_F(CompilerConfigTest, CommandsForTheCurrentModule) {
         {"[$compilerOptions;][$linkerOptions;]", "[-O2 -Wall][-lm]"},
         {"a$;b", "a"},
         {"$;", ""},
-    });
+    }, context);
     runOptions.vornDir.clear();
-    EXPECT_EQ(expandTemplate("[$vornDir;]"), "[]");
+    EXPECT_EQ(expandTemplate("[$vornDir;]", context), "[]");
     // The base directory is never expanded to nothing: "-I$baseDir;" must stay one option.
     const std::pair<std::string, std::string> bases[] = {{"", "."}, {"/", "/"}, {"C:\\w\\", "C:\\w"}};
     for (const auto& base : bases) {
         baseDirectory = base.first;
-        EXPECT_EQ(expandTemplate("$baseDir;"), base.second) << base.first;
+        EXPECT_EQ(expandTemplate("$baseDir;", context), base.second) << base.first;
     }
 }
 
@@ -135,21 +138,21 @@ TEST_F(CompilerConfigTest, ConditionsOnOptionWords) {
         {"$ifdebug;a$ifwindows;b$;c$;d", "acd"},
         {"$ifwindows;a$ifdebug;b$;c$;d", "d"},
         {"$ifdebug;unclosed", "unclosed"},
-    });
+    }, context);
 }
 
 TEST_F(CompilerConfigTest, PerFileRepeatsItsBlockForEachVisitedModule) {
     baseDirectory = "/w/";
-    EXPECT_EQ(expandTemplate("a$perFile;[$file;]$;b"), "ab");
-    visited = {moduleNamed({"y"}), moduleNamed({"x"})};
+    EXPECT_EQ(expandTemplate("a$perFile;[$file;]$;b", context), "ab");
+    context.modules = {moduleNamed({"y"}), moduleNamed({"x"})};
     runOptions.scriptOptions = {"debug"};
     expectExpansions({
         {"a$perFile;[$file;]$;b", "a[/w/x][/w/y]b"},
         {"$perFile;$outFile;.obj $;", "/w/_x.obj /w/_y.obj "},
         {"$perFile;$ifdebug;$file;$;,$;", "/w/x,/w/y,"},
         {"$perFile;$perFile;$file;$;|$;", "/w/x/w/y|/w/x/w/y|"},
-    });
-    EXPECT_EQ(currentModule.components, std::vector<std::string>{"y"});
+    }, context);
+    EXPECT_EQ(context.module.components, std::vector<std::string>{"y"});
 }
 
 TEST_F(CompilerConfigTest, MalformedTemplatesFail) {
@@ -166,7 +169,7 @@ TEST_F(CompilerConfigTest, MalformedTemplatesFail) {
         {"ok$;$bad;", runtest::noError},                              // after the end: ignored
     };
     for (const Case& c : cases)
-        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(c.text); }), c.message) << c.text;
+        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(c.text, context); }), c.message) << c.text;
 }
 
 // The shipped scripts, read from the source tree's compiler/ directory.
@@ -181,52 +184,54 @@ TEST_F(CompilerConfigTest, ShippedMsvcScript) {
     runOptions.scriptOptions = {"debug"};
     runOptions.compilerOptions = "/Ox";
     baseDirectory = "C:\\work/";
-    currentModule = moduleNamed({"main"});
-    visited = {currentModule};
-    EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
+    context.module = moduleNamed({"main"});
+    context.modules = {context.module};
+    EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate, context),
               R"(cl /nologo /c /EHsc /Ox /Zi /I"C:\tools\vorn\include" /I"C:\work" /Fo"C:\work/_main.obj" "C:\work/_main.cpp")");
-    EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "C:\\work/_main.obj");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate, context), "C:\\work/_main.obj");
     EXPECT_EQ(compilerConfiguration.compileSuccess, 0);
-    EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate), R"("C:\work/_main.obj" )");
-    currentTemporaryFile = "C:\\tmp\\t1";
-    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo   @C:\\tmp\\t1");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkFileTemplate, context), R"("C:\work/_main.obj" )");
+    context.temporaryFile = "C:\\tmp\\t1";
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate, context), "link /nologo   @C:\\tmp\\t1");
     runOptions.linkedLibraries = {"sqlite3", "z"};
-    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), "link /nologo  sqlite3.lib z.lib @C:\\tmp\\t1");
+    EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate, context), "link /nologo  sqlite3.lib z.lib @C:\\tmp\\t1");
 }
 
 TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
     for (const char* script : {"gcc", "clang"}) {
         SCOPED_TRACE(script);
-        runtest::resetRunState();
+        runOptions = RunOptions();
+        compilerConfiguration = CompilerConfiguration();
+        context = TemplateContext();
         loadShipped(script);
         std::string tool = std::string(script) == "gcc" ? "g++" : "clang++";
         runOptions.vornDir = "/opt/vorn/";
         baseDirectory = "/w/";
-        currentModule = moduleNamed({"hello"});
-        visited = {moduleNamed({"hello"}), moduleNamed({"util"})};
-        EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
+        context.module = moduleNamed({"hello"});
+        context.modules = {moduleNamed({"hello"}), moduleNamed({"util"})};
+        EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate, context),
                   tool + R"( -std=c++17 -c  -I"/opt/vorn/include" -I"/w"  -o "/w/_hello.o" "/w/_hello.cpp")");
-        EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate), "/w/_hello.o");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.objectFileTemplate, context), "/w/_hello.o");
         EXPECT_TRUE(compilerConfiguration.compileFileTemplate.empty());
         EXPECT_TRUE(compilerConfiguration.linkFileTemplate.empty());
 
         runOptions.defaultOutputName = "/w/hello";
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate), tool + R"( -o "/w/hello" "/w/_hello.o" "/w/_util.o"  )");
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate, context), tool + R"( -o "/w/hello" "/w/_hello.o" "/w/_util.o"  )");
         runOptions.outputName = "hello";
         runOptions.scriptOptions = {"debug"};
         runOptions.compilerOptions = "-O2";
         runOptions.linkerOptions = "-lm";
         runOptions.linkedLibraries = {"sqlite3", "lua5.4"};
-        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate),
+        EXPECT_EQ(expandTemplate(compilerConfiguration.linkTemplate, context),
                   tool + R"( -g -o "hello" "/w/_hello.o" "/w/_util.o" -lm -lsqlite3 -llua5.4)");
         runOptions.includeDirs.push_back("/lib dir/");
-        currentModule = moduleNamed({"hello"});
+        context.module = moduleNamed({"hello"});
 #ifdef _WIN32
         const std::string quotedDir = R"(^"/lib dir^")";  // as the command processor reads it
 #else
         const std::string quotedDir = "'/lib dir'";
 #endif
-        EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate),
+        EXPECT_EQ(expandTemplate(compilerConfiguration.compileTemplate, context),
                   tool + R"( -std=c++17 -c -O2 -g -I"/opt/vorn/include" -I"/w" -I)" + quotedDir +
                       R"( -o "/w/_hello.o" "/w/_hello.cpp")");
     }
@@ -237,16 +242,16 @@ TEST_F(CompilerConfigTest, ShippedLinuxScripts) {
 // quotes the script wrote around them, and options stay shell text.
 TEST_F(CompilerConfigTest, CommandTemplatesQuotePathsForTheShell) {
     baseDirectory = "/w/a \"$(x)\" `y` 'z'/";
-    currentModule = moduleNamed({"m"});
-    visited = {currentModule};
+    context.module = moduleNamed({"m"});
+    context.modules = {context.module};
     runOptions.compilerOptions = "-DX='1 2'";
-    EXPECT_EQ(expandCommandTemplate(R"-(cc "$cppFile;" $compilerOptions; -I$baseDir; -o '$outFile;.o')-"),
+    EXPECT_EQ(expandCommandTemplate(R"-(cc "$cppFile;" $compilerOptions; -I$baseDir; -o '$outFile;.o')-", context),
               R"-(cc "/w/a \"\$(x)\" \`y\` 'z'/_m.cpp" -DX='1 2' -I'/w/a "$(x)" `y` '\''z'\''' )-"
               R"-(-o '/w/a "$(x)" `y` '\''z'\''/_m.o')-");
     // A block left out keeps the quoting that stood before it.
-    EXPECT_EQ(expandCommandTemplate(R"-($ifnone;"$;$file;)-"), R"-('/w/a "$(x)" `y` '\''z'\''/m')-");
+    EXPECT_EQ(expandCommandTemplate(R"-($ifnone;"$;$file;)-", context), R"-('/w/a "$(x)" `y` '\''z'\''/m')-");
     // Response files are not read by the shell: their text is taken as it is.
-    EXPECT_EQ(expandTemplate(R"-("$outFile;")-"), R"-("/w/a "$(x)" `y` 'z'/_m")-");
+    EXPECT_EQ(expandTemplate(R"-("$outFile;")-", context), R"-("/w/a "$(x)" `y` 'z'/_m")-");
 }
 #endif
 

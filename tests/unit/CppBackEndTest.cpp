@@ -171,15 +171,7 @@ ModulePtr counterModule(int shift, const std::string& body = "2", bool extraClas
 
 class CppModuleFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetBuildState();
-        baseDirectory = freshDirectory("module");
-    }
-    void TearDown() override {
-        resetBuildState();
-        runOptions.verbose = false;
-        precompiledHeaderLine.clear();
-    }
+    void SetUp() override { baseDirectory = freshDirectory("module"); }
 
     // Writes the module and returns its flags as "header cpp", each 1 for unchanged.
     std::string write(const ModulePtr& module) {

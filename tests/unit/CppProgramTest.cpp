@@ -289,15 +289,7 @@ std::string sourcesDirectory() { return std::string(VORN_SOURCE_DIR) + "/tests/d
 
 class CppProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetBuildState();
-        clearDiagnostics();
-        baseDirectory = freshDirectory("program");
-    }
-    void TearDown() override {
-        resetBuildState();
-        clearDiagnostics();
-    }
+    void SetUp() override { baseDirectory = freshDirectory("program"); }
 
     // Writes the modules built by hand, then checks each generated file against the expected one.
     void writeAndCompare(const std::string& label, const std::vector<ModulePtr>& modules) {
@@ -340,12 +332,7 @@ class CppProgramSource : public CppProgramTest, public ::testing::WithParamInter
 protected:
     void SetUp() override {
         CppProgramTest::SetUp();
-        savedVornDir = runOptions.vornDir;
         runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
-    }
-    void TearDown() override {
-        runOptions.vornDir = savedVornDir;
-        CppProgramTest::TearDown();
     }
 
     // Translates the case's modules; the generated cpp files, or nothing when the build failed
@@ -354,14 +341,14 @@ protected:
         const std::string base = freshDirectory("source");
         // Only the sources: an expected "Geo.hpp" beside "Geo.vn" would be found first by an import.
         std::string reported;
-        const bool built = translateCopiedSources(sourcesDirectory() + caseName, base, reported);
+        const bool built = translateCopiedSources(sourcesDirectory() + caseName, base, build, reported);
         EXPECT_TRUE(built) << reported;
         EXPECT_EQ(reported, "") << "the translation reported something";
         if (!built) return {};
-        return std::vector<ModuleName>(converted.begin(), converted.end());
+        return std::vector<ModuleName>(build.converted.begin(), build.converted.end());
     }
 
-    std::string savedVornDir;
+    BuildManager build;
 };
 
 TEST_P(CppProgramSource, TranslatesCompilesAndRuns) {

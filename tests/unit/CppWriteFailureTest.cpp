@@ -16,14 +16,8 @@ namespace {
 class CppWriteFailureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetBuildState();
-        clearDiagnostics();
         directory = freshDirectory("unwritable");
         writeFile(directory + "plain", "not a directory\n");
-    }
-    void TearDown() override {
-        resetBuildState();
-        clearDiagnostics();
     }
 
     std::string directory;

@@ -1,6 +1,7 @@
 // Reading vorn's command line into the run options and the work stack.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include <boost/lexical_cast.hpp>
@@ -12,7 +13,6 @@
 #include "RunOptionsSupport.hpp"
 #include "platform/Platform.hpp"
 
-using runtest::resetRunState;
 using runtest::lexicalCastFailure;
 using runtest::thrownText;
 
@@ -20,20 +20,24 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct DriverTest : runtest::RunStateTest {
-    // Reads the arguments with stderr captured; returns what readOptions returned.
+struct DriverTest : ::testing::Test {
+    // Reads the arguments into a build of their own, with stderr captured; returns what
+    // readOptions returned.
     std::optional<int> read(const Strings& arguments) {
+        build = std::make_unique<BuildManager>();
         runtest::CapturedStderr captured;
-        std::optional<int> status = readOptions(arguments, "vorn");
+        std::optional<int> status = readOptions(arguments, "vorn", *build);
         err = captured.text();
         return status;
     }
-    // The dotted names on the work stack, top first.
-    static Strings stack() {
+    // The dotted names on the work stack of the last read, top first.
+    Strings stack() const {
         Strings names;
-        for (std::stack<ModuleName> copy = workStack; !copy.empty(); copy.pop()) names.push_back(dottedName(copy.top()));
+        for (std::stack<ModuleName> copy = build->workStack; !copy.empty(); copy.pop())
+            names.push_back(dottedName(copy.top()));
         return names;
     }
+    std::unique_ptr<BuildManager> build;
     std::string err;
 };
 
@@ -79,14 +83,15 @@ TEST_F(DriverTest, FlagsAndValues) {
         {{"--output-dir", "/o/gen"}, [] { return outputDirectory == "/o/gen/"; }},
         {{"--output-dir", "gen"}, [] { return outputDirectory == platform::currentDirectory() + "/gen/"; }},
         {{"--depfile", "m.d"}, [] { return runOptions.dependencyFile == "m.d"; }},
-        {{"-"}, [] { return stack() == Strings{"-"}; }},  // a lone dash is a name
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0]);
-        resetRunState();
+        runOptions = RunOptions();
         EXPECT_EQ(read(c.arguments), std::nullopt);
         EXPECT_TRUE(c.holds());
     }
+    EXPECT_EQ(read({"-"}), std::nullopt);
+    EXPECT_EQ(stack(), Strings{"-"});  // a lone dash is a name
 }
 
 TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
@@ -95,12 +100,12 @@ TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
         for (const char* word : {row.word, row.longWord}) {
             if (!word) continue;  // no short form
             SCOPED_TRACE(word);
-            resetRunState();
+            runOptions = RunOptions();
             EXPECT_EQ(read({"x.vn", word}), std::nullopt);
             EXPECT_EQ(stack(), (Strings{std::string(word).substr(0, std::string(word).find('.')), "x"}));
         }
     }
-    resetRunState();
+    runOptions = RunOptions();
     EXPECT_EQ(read({"x.vn", "-o"}), std::nullopt);
     EXPECT_TRUE(runOptions.outputName.empty());
 }
@@ -108,26 +113,26 @@ TEST_F(DriverTest, AValueOptionWithoutItsValueIsAnInputName) {
 TEST_F(DriverTest, InputsGoOnTheWorkStackInOrder) {
     EXPECT_EQ(read({"a.vn", "./b.vn", "c"}), std::nullopt);
     EXPECT_EQ(stack(), (Strings{"c", "b", "a"}));  // the last one given is translated first
-    EXPECT_EQ(workStack.top().extension, "");
+    EXPECT_EQ(build->workStack.top().extension, "");
     EXPECT_EQ(runOptions.defaultOutputName, platform::currentDirectory() + "/a");
-    resetRunState();
+    runOptions = RunOptions();
     // Module names start at one folder, so inputs of two folders are refused.
     const std::string here = platform::currentDirectory() + "/";
     EXPECT_EQ(thrownText<std::exception>([&] { read({"a.vn", "sub/b.vn"}); }),
               "The input files lie in different folders (" + here + " and " + here +
                   "sub/); name the modules of one folder and reach the others with -I");
-    resetRunState();
+    runOptions = RunOptions();
     EXPECT_EQ(read({""}), std::nullopt);  // the empty word is an input name too
-    EXPECT_EQ(workStack.size(), 1u);
+    EXPECT_EQ(build->workStack.size(), 1u);
 }
 
 TEST_F(DriverTest, BadTabSizes) {
     for (const char* value : {"0", "-4", "abc", "4x", " 4", "", "+", "99999999999"}) {
         SCOPED_TRACE(value);
-        resetRunState();
+        runOptions = RunOptions();
         EXPECT_EQ(thrownText<std::exception>([&] { read({"-t", value, "x.vn"}); }),
                   std::string("tabsize must be a positive integer: ") + value);
-        EXPECT_TRUE(workStack.empty());  // nothing after the bad option was read
+        EXPECT_TRUE(build->workStack.empty());  // nothing after the bad option was read
     }
 }
 
@@ -135,7 +140,7 @@ TEST_F(DriverTest, UnknownOptionsAreRefused) {
     // Options are case-sensitive, and a word the usage text shows is no option unless the table has it.
     for (const char* word : {"--bogus", "-S", "-x", "--no-depends", "--"}) {
         SCOPED_TRACE(word);
-        resetRunState();
+        runOptions = RunOptions();
         EXPECT_EQ(thrownText<std::exception>([&] { read({"a.vn", word, "b.vn"}); }), std::string("unknown option: ") + word);
     }
 }
@@ -144,7 +149,7 @@ TEST_F(DriverTest, HelpEndsTheReadingAtOnce) {
     EXPECT_EQ(read({"a.vn", "-?", "b.vn"}), 0);
     EXPECT_EQ(stack(), Strings{"a"});
     EXPECT_EQ(err.compare(0, 28, "Usage: vorn [options] files\n"), 0);
-    resetRunState();
+    runOptions = RunOptions();
     EXPECT_EQ(read({"--help", "-t", "0"}), 0);
 }
 
@@ -152,7 +157,7 @@ TEST_F(DriverTest, ResponseFileHandsTheRunToTheEmulation) {
     // There is no args.rsp: the emulation fails on it, and the words after it are not read.
     EXPECT_EQ(read({"-v", "@args.rsp", "a.vn", "-t", "0"}), 1);
     EXPECT_TRUE(runOptions.verbose);
-    EXPECT_TRUE(workStack.empty());
+    EXPECT_TRUE(build->workStack.empty());
     EXPECT_NE(err.find("args.rsp : error : Unable to open file"), std::string::npos);
 }
 

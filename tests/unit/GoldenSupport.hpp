@@ -122,9 +122,10 @@ inline void compileAndRun(const std::vector<std::string>& sources, const std::st
 }
 
 // Copies the ".vn" files under `from` (keeping their folders) into the fresh directory `base`,
-// queues each as a module and translates them all. What the translation printed on standard
-// error goes to `reported`; true when it succeeded.
-inline bool translateCopiedSources(const std::string& from, const std::string& base, std::string& reported) {
+// queues each as a module of the build and translates them all. What the translation printed on
+// standard error goes to `reported`; true when it succeeded.
+inline bool translateCopiedSources(const std::string& from, const std::string& base, BuildManager& build,
+                                   std::string& reported) {
     namespace fs = std::filesystem;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from)) {
         if (entry.path().extension() != ".vn") continue;
@@ -132,10 +133,10 @@ inline bool translateCopiedSources(const std::string& from, const std::string& b
         fs::create_directories(target.parent_path());
         fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
     }
-    for (const std::string& file : filesIn(base, ".vn")) pushWork(parseModuleName(base + file, true, true));
+    for (const std::string& file : filesIn(base, ".vn")) build.pushWork(parseModuleName(base + file, true, true));
     std::ostringstream stream;
     std::streambuf* savedErr = std::cerr.rdbuf(stream.rdbuf());
-    const bool built = buildAll();
+    const bool built = build.buildAll();
     std::cerr.rdbuf(savedErr);
     reported = stream.str();
     return built;

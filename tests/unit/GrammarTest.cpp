@@ -163,7 +163,6 @@ TEST_F(GrammarTest, DeclarationsSharingAStartKeepTheirKindWithoutTheErrorRun) {
         EXPECT_EQ(statement->typeName(), std::string(c.kind)) << c.text;
         EXPECT_TRUE(lexer.atEnd()) << c.text;
     }
-    resetParseState();
 }
 
 std::string nestedBlocks(int depth) {
@@ -365,7 +364,6 @@ void checkStarts(Rule<T>& (*accessor)(), const char* label, const std::string& t
         EXPECT_FALSE(bodyMatches(rule, lexer)) << label << " at '" << p->text << "' line " << p->location.line;
     }
     clearDiagnostics();
-    resetParseState();
     EXPECT_GT(skipped, 0) << label << " never skips a run";
 }
 

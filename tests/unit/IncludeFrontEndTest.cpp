@@ -90,7 +90,7 @@ TEST(IncludeInterface, RenamesByFirstPrefixThenWholeTypeAliases) {
     for (const auto& c : cases) EXPECT_EQ(module.importedName(c.name, c.isType), c.known) << c.name;
 }
 
-struct HeaderSearch : runtest::RunStateTest {};
+using HeaderSearch = ::testing::Test;
 
 TEST_F(HeaderSearch, BaseDirectoryThenIncludeDirectoriesThenTheSystems) {
     const std::string root = golden::freshDirectory("headers");
@@ -125,11 +125,10 @@ TEST_F(HeaderSearch, BaseDirectoryThenIncludeDirectoriesThenTheSystems) {
     EXPECT_EQ(headerModuleName("sub/w1.h").components, std::vector<std::string>{"sub_w1_h"});
 }
 
-struct Getters : runtest::RunStateTest {
+struct Getters : ::testing::Test {
     void TearDown() override {
         currentIncludeModule.reset();
         clearDiagnostics();
-        runtest::RunStateTest::TearDown();
     }
 };
 

@@ -28,7 +28,6 @@ TEST_F(LoweringTest, AnonymousFunctionsOfOneBlockGetDistinctNamesBeforeTheirFunc
     FunctionDeclarationPtr outer = function("outer", type("Void"), {}, {first, second});
     add(m->block, outer);
     link(m);
-    resetUniqueNames();
     processBody(*m->block, false);
     EXPECT_TRUE(messages().empty());
     std::vector<std::string> declared;

@@ -8,16 +8,7 @@
 namespace {
 
 struct ModuleNameTest : ::testing::Test {
-    void SetUp() override {
-        runOptions = RunOptions();
-        resetBuildState();
-        cwd = platform::currentDirectory() + "/";
-    }
-    void TearDown() override {
-        runOptions = RunOptions();
-        resetBuildState();
-    }
-    std::string cwd;
+    std::string cwd = platform::currentDirectory() + "/";
 };
 
 using Parts = std::vector<std::string>;
@@ -128,15 +119,6 @@ TEST_F(ModuleNameTest, ExtensionTakesNoPartInIdentity) {
     EXPECT_LT(named({"B"}), named({"a"}));  // byte-wise
     std::set<ModuleName> names{named({"m"}, "vn"), named({"m"}, "vni")};
     EXPECT_EQ(names.size(), 1u);
-}
-
-TEST_F(ModuleNameTest, WorkStackIsLastInFirstOut) {
-    pushWork(named({"first"}));
-    pushWork(named({"second"}));
-    ASSERT_EQ(workStack.size(), 2u);
-    EXPECT_EQ(workStack.top().components, Parts{"second"});
-    workStack.pop();
-    EXPECT_EQ(workStack.top().components, Parts{"first"});
 }
 
 }  // namespace

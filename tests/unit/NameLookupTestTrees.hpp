@@ -213,7 +213,9 @@ private:
     std::streambuf* saved;
 };
 
-// Each test starts with an empty diagnostics list and the trace off, and leaves them so.
+// Each test starts with an empty diagnostics list, the trace off and the passes installed, and
+// leaves them so: a test that swaps a pass's handler or hook for its own must not leave a later
+// test (or its own next repetition) without it.
 class LookupFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -224,6 +226,7 @@ protected:
     void TearDown() override {
         clearDiagnostics();
         runOptions.verboseLookup = false;
+        registerPasses();
     }
 
     static std::vector<std::string> messages() {

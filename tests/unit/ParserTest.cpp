@@ -209,7 +209,6 @@ TEST_F(ParserTest, OneCharacterLiteralSplitsAnOperatorButNotComparisons) {
 // Literals are matched by number, kept in the token once looked up: a split or a join must
 // make the token look its number up again, or the old text would still match.
 TEST_F(ParserTest, SplitAndJoinedOperatorsMatchTheirNewText) {
-    resetParseState();
     StringParser greater = lit(">"), shift = lit(">>");
     ListStream ts("o:>> n:a");
     TokenStream::Position start = ts.current;
@@ -472,7 +471,6 @@ TEST_F(ParserTest, ParseRetriedWithExpectationsWordsErrorsTheSame) {
 
 TEST_F(ParserTest, SplitOperatorsAreJoinedNewestFirst) {
     ListStream ts("o:->* n:x");
-    resetParseState();
     ASSERT_TRUE((lit("-") >> lit(">") >> lit("*")).parse(ts));
     EXPECT_EQ(ts.texts(), (std::vector<std::string>{"-", ">", "*", "x"}));
     joinSplitOperators(ts);

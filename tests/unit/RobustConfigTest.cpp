@@ -15,10 +15,11 @@ using runtest::thrownText;
 
 namespace {
 
-struct RobustConfigTest : runtest::RunStateTest {
-    static void visit(std::initializer_list<const char*> names) {
-        for (const char* name : names) visited.insert(runtest::moduleNamed({name}));
+struct RobustConfigTest : ::testing::Test {
+    void visit(std::initializer_list<const char*> names) {
+        for (const char* name : names) context.modules.insert(runtest::moduleNamed({name}));
     }
+    TemplateContext context;
 };
 
 std::string repeated(const std::string& piece, size_t times) {
@@ -36,13 +37,13 @@ std::string nestedPerFile(int depth, const std::string& body) {
 // command line fails with a message instead of filling memory.
 TEST_F(RobustConfigTest, NestedPerFileBlocksStayBounded) {
     visit({"x", "y"});
-    EXPECT_EQ(expandTemplate(nestedPerFile(3, "$file;")), repeated("xy", 4));
-    EXPECT_EQ(expandTemplate(nestedPerFile(1000, "")), "");
-    EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(1001, "")); }),
+    EXPECT_EQ(expandTemplate(nestedPerFile(3, "$file;"), context), repeated("xy", 4));
+    EXPECT_EQ(expandTemplate(nestedPerFile(1000, ""), context), "");
+    EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(1001, ""), context); }),
               "template blocks nested more than 1000 deep");
-    EXPECT_EQ(expandTemplate(nestedPerFile(20, "a")).size(), size_t(1) << 20);
+    EXPECT_EQ(expandTemplate(nestedPerFile(20, "a"), context).size(), size_t(1) << 20);
     for (const char* body : {"a", "$file;", "$if!debug;a$;"}) {
-        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(60, body)); }),
+        EXPECT_EQ(thrownText<CompileError>([&] { expandTemplate(nestedPerFile(60, body), context); }),
                   "template expansion is longer than 16777216 characters")
             << body;
     }
@@ -53,13 +54,13 @@ TEST_F(RobustConfigTest, NestedPerFileBlocksStayBounded) {
 TEST_F(RobustConfigTest, RepeatedBlocksSeeTheRightCurrentModule) {
     visit({"x", "y"});
     baseDirectory = "/w/";
-    EXPECT_EQ(expandTemplate("$perFile;[$file;$perFile;<$file;>$;$file;]$;$file;"),
+    EXPECT_EQ(expandTemplate("$perFile;[$file;$perFile;<$file;>$;$file;]$;$file;", context),
               "[/w/x</w/x></w/y>/w/y][/w/y</w/x></w/y>/w/y]/w/y");
-    EXPECT_EQ(expandTemplate("$perFile;$perFile;$;$file;|$;"), "/w/y|/w/y|");
-    resetBuildState();
-    EXPECT_EQ(expandTemplate("a$perFile;$perFile;b$;c$;d"), "ad");
+    EXPECT_EQ(expandTemplate("$perFile;$perFile;$;$file;|$;", context), "/w/y|/w/y|");
+    context = TemplateContext();
+    EXPECT_EQ(expandTemplate("a$perFile;$perFile;b$;c$;d", context), "ad");
     // A dropped inner block is still checked, in every repetition and with nothing visited.
-    EXPECT_THROW(expandTemplate("$perFile;$perFile;$bad;$;$;"), CompileError);
+    EXPECT_THROW(expandTemplate("$perFile;$perFile;$bad;$;$;", context), CompileError);
 }
 
 struct ScriptCase {

@@ -40,15 +40,7 @@ std::vector<std::string> inputsOf(const std::string& target) {
 
 const std::uint8_t* bytes(const std::string& input) { return reinterpret_cast<const std::uint8_t*>(input.data()); }
 
-struct RobustFuzzReplay : ::testing::Test {
-    void TearDown() override {
-        runOptions = RunOptions();
-        resetBuildState();
-        currentModule = ModuleName();
-        currentTemporaryFile.clear();
-        clearDiagnostics();
-    }
-};
+using RobustFuzzReplay = ::testing::Test;
 
 TEST_F(RobustFuzzReplay, LexerInputs) {
     std::vector<std::string> inputs = inputsOf("lexer_fuzz");

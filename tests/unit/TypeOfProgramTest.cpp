@@ -24,17 +24,7 @@ std::string caseDirectory(const std::string& label) {
 
 class TypeOfProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetBuildState();
-        clearDiagnostics();
-        savedVornDir = runOptions.vornDir;
-        runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/";
-    }
-    void TearDown() override {
-        runOptions.vornDir = savedVornDir;
-        resetBuildState();
-        clearDiagnostics();
-    }
+    void SetUp() override { runOptions.vornDir = std::string(VORN_SOURCE_DIR) + "/"; }
 
     // Translates every ".vn" file of the case (copied into a fresh base directory), compares
     // the C++ with the case's files, compiles the implementation files with g++, runs the
@@ -43,10 +33,10 @@ protected:
         const std::string base = freshDirectory("inference");
         ASSERT_FALSE(base.empty());
         std::string reported;
-        ASSERT_TRUE(translateCopiedSources(caseDirectory(label), base, reported)) << reported;
+        ASSERT_TRUE(translateCopiedSources(caseDirectory(label), base, build, reported)) << reported;
         EXPECT_EQ(reported, "") << "the translation reported something";
         std::vector<std::string> sources;
-        for (const ModuleName& name : converted) {
+        for (const ModuleName& name : build.converted) {
             for (const char* extension : {"hpp2", "hpp", "cpp"})
                 checkOrRegenerate(caseDirectory(label) + dottedName(name) + "." + extension,
                                   replaceAll(readFile(outputPath(name, extension)), baseDirectory, ""));
@@ -55,7 +45,7 @@ protected:
         compileAndRun(sources, baseDirectory, baseDirectory + label, caseDirectory(label) + "output.txt", {"g++"});
     }
 
-    std::string savedVornDir;
+    BuildManager build;
 };
 
 TEST_F(TypeOfProgramTest, VariablesOfEveryInferableKind) { translateAndRun("variables"); }
@@ -63,7 +53,7 @@ TEST_F(TypeOfProgramTest, VariablesOfEveryInferableKind) { translateAndRun("vari
 TEST_F(TypeOfProgramTest, LoopsOverRangesVectorsAndMaps) {
     translateAndRun("loops");
     // Several vector and map types, one include line each.
-    const std::string header = readFile(outputPath(*converted.begin(), "hpp"));
+    const std::string header = readFile(outputPath(*build.converted.begin(), "hpp"));
     auto count = [&](const std::string& text) {
         size_t n = 0;
         for (size_t at = header.find(text); at != std::string::npos; at = header.find(text, at + 1)) ++n;
