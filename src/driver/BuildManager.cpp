@@ -83,10 +83,18 @@ void BuildManager::registerFrontEnds() {
     frontEnds["hpp"] = boost::make_shared<CppFrontEnd>();
 }
 
+// The middle of the pipeline, in one place. The passes run on demand (a declaration when
+// something first reaches it), so what is said here is which pass handles which declarations:
+// type inference (variables, for parts, arguments, type aliases), lowering (functions, unions)
+// and class lowering (classes, properties); no two take the same class. The hooks between them
+// are set here too: inference hands every expression slot it holds to lowering, and moves a
+// field's initialiser into its class only because class lowering writes the constructors.
 void registerPasses() {
     registerTypeInference();
     registerLowering();
     registerClassLowering();
+    expressionProcessor = &processExpression;
+    moveMemberInitializers = true;
 }
 
 namespace {

@@ -134,6 +134,7 @@ private:
     void retranslateIfDeclarationsChanged(Module& module);
 };
 
-// Installs every pass's handlers with the tree modifier. Completing a module calls it first;
-// tests that drive the passes by hand call it themselves.
+// Installs every pass's handlers with the tree modifier, and the hooks between the passes, in
+// the one order of the pipeline. Completing a module calls it first; tests that drive the
+// passes by hand call it themselves.
 void registerPasses();

@@ -291,5 +291,4 @@ ASTObjectPtr processProperty(PropertyDeclaration& property) {
 void registerClassLowering() {
     setDeclarationHandler<ClassDeclaration>(&processClass);
     setDeclarationHandler<PropertyDeclaration>(&processProperty);
-    moveMemberInitializers = true;
 }

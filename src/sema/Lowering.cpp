@@ -1778,7 +1778,6 @@ void insertDeclarationBefore(ASTObject& node, const DeclarationPtr& declaration)
 }
 
 void registerLowering() {
-    expressionProcessor = &processExpression;
     setDeclarationHandler<FunctionDeclaration>(&processFunction);
     setDeclarationHandler<UnionDeclaration>(&processUnion);
 }

@@ -39,12 +39,14 @@ ASTObjectPtr processTypeAlias(TypeAliasDeclaration& alias);
 // Installs the handlers above with the tree modifier.
 void registerTypeInference();
 
+// The two hooks from inference to the passes after it, set with the passes by registerPasses
+// (driver/BuildManager.cpp), which says their order. They stay process-wide on purpose: inference
+// runs on demand, from any lookup anywhere in the tree, with no build at hand to ask.
+//
 // Whether a field's initialiser moves into its class's member initialisers. Off until the
-// constructors that write those initialisers exist: a moved value would be lost. Only tests
-// and the stage that writes the constructors switch it on.
+// constructors that write those initialisers exist: a moved value would be lost.
 extern bool moveMemberInitializers;
-
 // Lowering's processor of one expression slot, run on every expression the handlers above
-// hold (initialisers, iterated expressions, default values). Lowering installs it; while it
-// is empty, expressions stay as written.
+// hold (initialisers, iterated expressions, default values); while it is empty, expressions
+// stay as written.
 extern boost::function<void(ExpressionPtr&)> expressionProcessor;
