@@ -3,6 +3,7 @@
 // Never fails on an unknown keyword: files written by other means may carry more records.
 #include "front/LibFrontEnd.hpp"
 
+#include <algorithm>
 #include <boost/make_shared.hpp>
 #include <cctype>
 #include <fstream>
@@ -121,15 +122,17 @@ private:
         declaration->name = qualified(words.first);
         declaration->body = boost::make_shared<Block>();
         declaration->body->parent = declaration.get();
-        std::string rest = words.second;
-        while (!rest.empty()) {
-            words = splitFirst(rest);
-            rest = words.second;
+        // Walked in place: splitting off the rest at every base would copy it once per base.
+        const std::string& rest = words.second;
+        for (std::string::size_type at = 0; at < rest.size();) {
+            std::string::size_type space = std::min(rest.find(' ', at), rest.size());
             // A run of spaces names no base; keeping one would write a different record back.
-            if (words.first.empty()) continue;
-            BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
-            base->type = typeNamed(words.first);
-            declaration->bases.push_back(base);
+            if (space > at) {
+                BaseDeclarationPtr base = boost::make_shared<BaseDeclaration>();
+                base->type = typeNamed(rest.substr(at, space - at));
+                declaration->bases.push_back(base);
+            }
+            at = space + 1;
         }
         add(declaration, declaration->name);
         openClasses.push_back(declaration);
