@@ -28,6 +28,7 @@ done
 strict_build() {
     local dir=$1
     shift
+    ! $sanitized || return 0
     cd "$tmp/$dir"
     for compiler in g++ clang++; do
         "$compiler" -std=c++17 -Wall -Wextra -Werror -I"$build/include" -I. _*.cpp "$@" -o strict ||

@@ -16,6 +16,10 @@ same_outputs() {
     done
 }
 date_back() { touch -d '-60 minutes' "$1"/*; }
+# The timing rounds: fewer in the sanitizer build, where each run takes several times as long
+# and the plain build has tried the same interleavings already.
+rounds=50
+! $sanitized || rounds=10
 
 # --- An interface file cut short at any byte is out of date, not an error.
 mkdir -p "$tmp/cut" && cd "$tmp/cut" || exit 1
@@ -41,7 +45,7 @@ date_back .
 "$vorn" p1.vn p2.vn p3.vn p4.vn || fail "share: serial run failed"
 mkdir "$tmp/share-ref" && cp _* "$tmp/share-ref/"
 for runs in 2 4; do
-    for round in $(seq 50); do
+    for round in $(seq "$rounds"); do
         rm -f _*
         pids=()
         for p in $(seq "$runs"); do
@@ -78,7 +82,7 @@ took=$(( ($(date +%s%N) - start) / 1000000 + 1 ))
 grep -q '^	long y' _M7.cpp || fail "kill: the change did not reach M7: $(grep ' y' _M7.cpp)"
 mkdir "$tmp/kill/ref" && cp _* "$tmp/kill/ref/"
 signals=(KILL INT TERM)
-for round in $(seq 30); do
+for round in $(seq $((rounds * 3 / 5))); do
     cd "$tmp/kill" && rm -rf w && cp -a before w && cd w || exit 1
     base Long
     "$vorn" M49.vn 2>/dev/null &
