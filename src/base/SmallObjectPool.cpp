@@ -110,6 +110,17 @@ bool backMore(std::size_t c, char* end) {
     return true;
 }
 
+inline void* popFreed(std::size_t c) {
+    FreeBlock* block = pool.freed[c];
+    if (!block) return nullptr;
+    // Freed blocks lie scattered, and reading a cold block's link stalls the allocation: fetching
+    // the next one now has it in cache by the time this size is asked for again.
+    FreeBlock* next = block->next;
+    pool.freed[c] = next;
+    if (next) __builtin_prefetch(next, 1);
+    return block;
+}
+
 void* fromPool(std::size_t size) {
     if (size > largest) return nullptr;
     const std::size_t c = size == 0 ? 0 : (size - 1) / granule;
@@ -120,14 +131,7 @@ void* fromPool(std::size_t size) {
     }
     if (!pool.base) return nullptr;
     if (!pool.freed[c] && handedBack.load(std::memory_order_relaxed)) takeBack();
-    if (FreeBlock* block = pool.freed[c]) {
-        // Freed blocks lie scattered, and reading a cold block's link stalls the allocation:
-        // fetching the next one now has it in cache by the time this size is asked for again.
-        FreeBlock* next = block->next;
-        pool.freed[c] = next;
-        if (next) __builtin_prefetch(next, 1);
-        return block;
-    }
+    if (void* block = popFreed(c)) return block;
     const std::size_t blockSize = (c + 1) * granule;
     char* end = pool.base + (c + 1) * regionSize;
     if (pool.top[c] + blockSize > end) return nullptr;
@@ -156,15 +160,8 @@ bool toPool(void* p) {
 
 // Most requests are met by the first block of a free list: that path is kept free of calls.
 inline void* allocate(std::size_t size) {
-    if (size - 1 < largest && pool.base && owner()) {
-        const std::size_t c = (size - 1) / granule;
-        if (FreeBlock* block = pool.freed[c]) {
-            FreeBlock* next = block->next;
-            pool.freed[c] = next;
-            if (next) __builtin_prefetch(next, 1);
-            return block;
-        }
-    }
+    if (size - 1 < largest && pool.base && owner())
+        if (void* block = popFreed((size - 1) / granule)) return block;
     if (void* block = fromPool(size)) return block;
     for (;;) {
         if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
