@@ -10,6 +10,9 @@ void verboseProgress(const std::string& text) {
     if (runOptions.verbose) verboseLine(text);
 }
 
-void lookupTrace(const std::string& text) {
-    if (runOptions.verboseLookup) verboseLineNoIndent(text);
+void lookupTrace(std::initializer_list<std::string_view> parts) {
+    if (!runOptions.verboseLookup) return;
+    std::string text;
+    for (std::string_view part : parts) text += part;
+    verboseLineNoIndent(text);
 }

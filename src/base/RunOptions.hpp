@@ -3,8 +3,10 @@
 // stages; gives settings. Never decides anything itself: the stages read it and act.
 #pragma once
 
+#include <initializer_list>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The options of one run. Filled while the command line is read and read by every stage
@@ -56,4 +58,5 @@ extern std::string precompiledHeaderLine;
 // Progress under -v: one flushed line on stdout, indented by the current loading depth.
 void verboseProgress(const std::string& text);
 // The trace of name lookup under --verbose-lookup: one flushed line on stdout, not indented.
-void lookupTrace(const std::string& text);
+// The parts are joined only when the trace is on: lookups run by the million.
+void lookupTrace(std::initializer_list<std::string_view> parts);

@@ -282,12 +282,14 @@ bool declarationMayFit(TokenStream& ts, Fits fits) {
     int depth = 0;
     for (int steps = 0; steps < 64 && !ts.atEnd(); ++steps) {
         const Token& t = *ts.current;
+        // Views compare by length first; a string against a literal measures the literal.
+        const std::string_view text = t.text;
         if (t.kind == OpeningBrace) {
-            if (t.text == "{") break;
+            if (text == "{") break;
             ++depth;
         } else if (t.kind == ClosingBrace) {
             if (--depth < 0) break;
-        } else if (t.text == "#" || t.text == "operator" || t.text == "construct" || t.text == "destruct") {
+        } else if (text == "#" || text == "operator" || text == "construct" || text == "destruct") {
             break;
         } else if (depth == 0 && t.kind == Name) {
             ts.advance();

@@ -264,7 +264,7 @@ void Lexer::beginToken(TokenKind coming) {
 void Lexer::endStatement() {
     if (verbatimDepth != 0 || empty() || !has(Indentation)) return;
     const std::string& last = back().text;
-    if (last == "{" || last == "}") return;
+    if (last.size() == 1 && (last[0] == '{' || last[0] == '}')) return;
     appendAt(OpeningBrace, "{", statementEndLine);
     appendAt(ClosingBrace, "}", statementEndLine);
 }

@@ -395,7 +395,7 @@ bool isCompoundAssignment(std::string_view op) {
 
 // Assignments to a property become calls of its setter; false when the left side is none.
 bool assignThroughSetter(OperExpression& node, ExpressionPtr& slot) {
-    if (node.op != "=" && !isCompoundAssignment(node.op)) return false;
+    if (node.op != std::string_view("=") && !isCompoundAssignment(node.op)) return false;
     PropertyDeclaration* property = assignedProperty(node.left.get());
     if (!property) return false;
     // Otherwise the assignment would go to the getter's result, which C++ rejects unexplained.
@@ -495,13 +495,15 @@ void checkAssignment(const OperExpression& node);
 void checkStringAddition(const OperExpression& node);
 
 void operation(OperExpression& node, ExpressionPtr& slot) {
-    if (node.op == "[") node.op = "#";
-    if (node.op == "=" || isCompoundAssignment(node.op)) checkNotArgument(node.left.get());
+    if (node.op == std::string_view("[")) node.op = "#";
+    if (node.op == std::string_view("=") || isCompoundAssignment(node.op)) checkNotArgument(node.left.get());
     if (assignThroughSetter(node, slot)) return;
     processExpression(node.left);
     processExpression(node.right);
-    if (node.op == "=" && node.left && node.right) checkAssignment(node);
-    if ((node.op == "+" || node.op == "+=") && node.left && node.right) checkStringAddition(node);
+    // Views compare by length first; a string against a literal measures the literal.
+    const std::string_view op = node.op;
+    if (op == "=" && node.left && node.right) checkAssignment(node);
+    if ((op == "+" || op == "+=") && node.left && node.right) checkStringAddition(node);
     if (!isKnownOperator(node.op)) {
         namedOperator(node, slot);
         return;

@@ -74,7 +74,7 @@ Declaration* lookupInClass(const std::string& name, ClassDeclaration* start) {
         QueuedClass current = queue.front();
         queue.pop_front();
         ClassDeclaration* cls = current.declaration;
-        lookupTrace("    looking for " + name + " in class " + cls->name);
+        lookupTrace({"    looking for ", name, " in class ", cls->name});
         processDeclaration(cls);
         if (Declaration* member = found(cls->body.get(), name)) return member;
         current.reachedThrough.push_back(cls);
@@ -89,7 +89,7 @@ Declaration* lookupInClass(const std::string& name, ClassDeclaration* start) {
             queue.push_back({baseClass, path});
         }
     }
-    lookupTrace("    not found: " + name + " in class");
+    lookupTrace({"    not found: ", name, " in class"});
     return nullptr;
 }
 
@@ -97,13 +97,13 @@ Declaration* lookupInQualifier(const std::string& name, ModuleDeclaration* quali
     if (qualifier->moduleBlock)
         if (Declaration* member = lookup(name, qualifier->moduleBlock)) return member;
     if (Declaration* nested = found(qualifier->block.get(), name)) return nested;
-    lookupTrace("    not found: " + name + " in module (namespace)");
+    lookupTrace({"    not found: ", name, " in module (namespace)"});
     return nullptr;
 }
 
 Declaration* lookupInNamespace(const std::string& name, NamespaceDeclaration* space) {
     if (Declaration* member = found(space->body.get(), name)) return member;
-    lookupTrace("    not found: " + name + " in module (namespace)");
+    lookupTrace({"    not found: ", name, " in module (namespace)"});
     return nullptr;
 }
 
@@ -204,7 +204,7 @@ Declaration* lookupMember(const std::string& name, Declaration* scope) {
         auto item = enumeration->scopedItems.find(name);
         if (item != enumeration->scopedItems.end()) return item->second.get();
     }
-    lookupTrace("    looking for " + name + " in invalid context");
+    lookupTrace({"    looking for ", name, " in invalid context"});
     return nullptr;
 }
 
@@ -222,7 +222,7 @@ Declaration* lookupInImports(const std::string& name, Module* module) {
         queue.pop_front();
         auto entry = next->block ? next->block->names.find(name) : DeclarationTable::iterator();
         if (next->block && entry != next->block->names.end()) {
-            lookupTrace("    found " + name + " in module " + next->name);
+            lookupTrace({"    found ", name, " in module ", next->name});
             if (next->isLibrary) importImplicitly(*module, next);
             processDeclaration(entry->second.get());
             return entry->second.get();
@@ -232,7 +232,7 @@ Declaration* lookupInImports(const std::string& name, Module* module) {
                 queued.insert(imported.second->module.get()).second)
                 queue.push_back(imported.second->module);
     }
-    lookupTrace("    looking for " + name + ", not found in imports ");
+    lookupTrace({"    looking for ", name, ", not found in imports "});
     return nullptr;
 }
 

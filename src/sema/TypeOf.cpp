@@ -145,7 +145,7 @@ Declaration* denotedBy(Expression* expression) {
 
 // ---- the type of each expression kind ----
 
-bool isComparison(const std::string& op) { return op == "==" || op == "<" || op == ">" || op == "<=" || op == ">="; }
+bool isComparison(std::string_view op) { return op == "==" || op == "<" || op == ">" || op == "<=" || op == ">="; }
 
 // ---- containers, iterators and pointers ----
 
@@ -293,7 +293,7 @@ bool sharedPointerOwnMember(const TypeExpressionPtr& sharedType, const std::stri
 
 TypeExpressionPtr operType(OperExpression& e) {
     if (isComparison(e.op)) return namedType("Bool");
-    if (e.op == "#") return indexedType(typeOf(e.left.get()));
+    if (e.op == std::string_view("#")) return indexedType(typeOf(e.left.get()));
     return typeOf(e.left.get());
 }
 
@@ -323,7 +323,7 @@ TypeExpressionPtr thisType(const StaticExpression& e) {
 }
 
 TypeExpressionPtr staticType(StaticExpression& e) {
-    if (!e.scope && e.name == "this")
+    if (!e.scope && e.name == std::string_view("this"))
         if (TypeExpressionPtr self = thisType(e)) return self;
     return dataType(denotedBy(&e));
 }
