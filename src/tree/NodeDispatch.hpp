@@ -18,6 +18,13 @@
 
 #include "tree/Ast.hpp"
 
+// The rows of the node table.
+constexpr size_t nodeClassRows = 0
+#define VORN_NODE(Class, Base, typeName) +1
+#define VORN_BASE_NODE VORN_NODE
+#include "tree/NodeClasses.def"
+    ;
+
 // Whether the node table's class at a row index is T or derives from it.
 template <class T>
 bool nodeClassIsA(size_t row) {
@@ -192,7 +199,7 @@ void checkNodeDispatchTables();
 // How many tables are listed.
 size_t listedNodeDispatchTables();
 
-// The node as a T, or null: dynamic_cast's answer, asked once per dynamic class and remembered.
+// The node as a T, or null: dynamic_cast's answer, read from the node table by class number.
 // A failed dynamic_cast walks the class's bases comparing names, which on hot walks over the
 // whole tree (linking, the check that every statement was processed) cost more than the walk.
 template <class T, class Node>
@@ -200,11 +207,9 @@ std::conditional_t<std::is_const<Node>::value, const T, T>* nodeCast(Node* node)
     static_assert(std::is_base_of<ASTObject, T>::value && std::is_base_of<ASTObject, std::remove_const_t<Node>>::value,
                   "node classes only");
     typedef std::conditional_t<std::is_const<Node>::value, const T, T> Typed;
-    enum : unsigned char { Unknown, Yes, No };
-    static std::vector<unsigned char> isT;  // by class number
     if (!node) return nullptr;
-    unsigned number = node->classNumber();
-    if (number >= isT.size()) isT.resize(number + 1, Unknown);
-    if (isT[number] == Unknown) isT[number] = dynamic_cast<Typed*>(node) ? Yes : No;
-    return isT[number] == Yes ? static_cast<Typed*>(node) : nullptr;
+    const unsigned number = node->classNumber();
+    // A class the table does not list is numbered after its rows, and asked of dynamic_cast.
+    if (number > nodeClassRows) return dynamic_cast<Typed*>(node);
+    return nodeClassIsA<T>(number - 1) ? static_cast<Typed*>(node) : nullptr;
 }
