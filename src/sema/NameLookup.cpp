@@ -159,8 +159,10 @@ void bindImport(Block& topLevel, const std::vector<std::string>& path, const Sou
 }
 
 Block* placeOf(const ASTObject* node, Block* fallback) {
+    // One walk up: the nodes between two that keep a placement stand where the upper one does.
     for (const ASTObject* at = node; at; at = at->parent)
-        if (at->statementSlot().isSet()) return at->statementSlot().block;
+        if (const Placement* own = at->placement())
+            if (own->statementSlot.isSet()) return own->statementSlot.block;
     return fallback;
 }
 

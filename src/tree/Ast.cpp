@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <cstdint>
 #include <type_traits>
 #include <unordered_map>
 
@@ -125,8 +126,18 @@ unsigned short ASTObject::numberClass(const std::type_info& type) {
     // may leave two) is found by name and given its row's number both times.
     static std::unordered_map<const std::type_info*, unsigned short> numbers;
     static unsigned short unlisted = static_cast<unsigned short>(nodeClasses().size());
+    // Every new node asks once, nearly always for one of a few classes: a small table by address
+    // answers before the map.
+    static const std::type_info* recentType[64];
+    static unsigned short recentNumber[64];
+    const std::size_t slot = (reinterpret_cast<std::uintptr_t>(&type) >> 3) & 63;
+    if (recentType[slot] == &type) return recentNumber[slot];
     auto known = numbers.find(&type);
-    if (known != numbers.end()) return known->second;
+    if (known != numbers.end()) {
+        recentType[slot] = &type;
+        recentNumber[slot] = known->second;
+        return known->second;
+    }
     const std::vector<NodeClass>& rows = nodeClasses();
     auto row = std::find_if(rows.begin(), rows.end(), [&type](const NodeClass& c) { return *c.type == type; });
     if (row == rows.end() && unlisted >= 0xfffe)

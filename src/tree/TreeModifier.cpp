@@ -56,20 +56,18 @@ bool isProcessedDeclarationClass(const std::type_info& type) {
     return type != typeid(Declaration) && declarationClasses().hasRowFor(type);
 }
 
-SourceLocation processDeclaration(Declaration* declaration) {
-    if (!declaration) return SourceLocation();
-    if (declaration->processed) return declaration->location;
+SourceLocation processDeclarationOnce(Declaration& declaration) {
     // Marked first, so that a declaration reached again during its own analysis (a recursive
     // function, a class naming itself) is left alone instead of looping.
-    declaration->processed = true;
-    const SourceLocation& at = declaration->location;
+    declaration.processed = true;
+    const SourceLocation& at = declaration.location;
     try {
-        runHandler(*declaration);
+        runHandler(declaration);
     } catch (const CompileError& error) {
         queue(error, at);
     } catch (const std::exception& error) {
         // Only the CompileError family is thrown by vorn; this is the library's (bad_alloc).
         reportError(error.what(), at);
     }
-    return declaration->location;
+    return declaration.location;
 }

@@ -38,4 +38,11 @@ void setDeclarationHandler(const DeclarationHandler<T>& handler) {
 
 // Processes a declaration unless it has been already; a null one is ignored. Whatever its
 // handler throws is queued as a diagnostic at the declaration's position.
-SourceLocation processDeclaration(Declaration* declaration);
+SourceLocation processDeclarationOnce(Declaration& declaration);
+// Every lookup asks this of what it finds, and nearly always the answer is "done already": that
+// test is inline.
+inline SourceLocation processDeclaration(Declaration* declaration) {
+    if (!declaration) return SourceLocation();
+    if (declaration->processed) return declaration->location;
+    return processDeclarationOnce(*declaration);
+}
